@@ -1,0 +1,28 @@
+#include "core/errors.h"
+
+namespace kelvora {
+
+namespace {
+
+const char *floatErrorText(FloatError::Kind kind)
+{
+    switch (kind) {
+    case FloatError::Kind::Invalid:
+        return "Invalid floating point operation";
+    case FloatError::Kind::DivisionByZero:
+        return "Floating point division by zero";
+    case FloatError::Kind::Overflow:
+        return "Floating point overflow";
+    }
+    return "Invalid floating point operation";
+}
+
+} // namespace
+
+FloatError::FloatError(Kind kind)
+    : Error(floatErrorText(kind))
+    , m_kind(kind)
+{
+}
+
+} // namespace kelvora

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/datetime.h"
+#include "core/global.h"
+#include "records/recordstore.h"
+#include "textio/recordfile.h"
+#include "textio/report.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvora {
+
+// Record operations shared by the window and the command-line tool. Each works on the
+// current record; the caller has shown its dialogs before and shows any message after.
+
+// Adds the imported record as a new current record: the record with Name, MeanWL, Bandwidth
+// (a store refusal propagates as StoreError and leaves the record in insert state), its
+// points (a failure: Error "Error writing data to database", points so far kept), the
+// Saunders-White guess over the reference set filled from the file (same message), and its
+// reference range. Name is cut to 100 characters.
+void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name);
+
+// Writes the held results of the last calibration run (LMResult, LMMeanRMS, PSOResult,
+// PSOMeanRMS; NPoints, RefS, RefT) into the current record and its reference points, marks
+// it computed and stamps Processed with `now`.
+void SaveResults(RecordStore &records, DateTime now);
+
+// The parameter texts of the chosen method (0 = Levenberg-Marquardt, 1 = particle swarm),
+// each the field read as a string.
+struct ParameterTexts
+{
+    std::string A, B, C;
+};
+ParameterTexts ParameterTextsOf(const RecordStore &records, int method,
+                                const TextLocale &locale);
+
+// Interpolates every measurement with the triple parsed from the texts ("'x' is not a valid
+// floating point value" before anything changed; more than 1000 rows: "Range check error").
+// `temperatureWarning` runs when a temperature lies outside TMin..TMax, before the record is
+// posted. A floating-point fault stops at its row; the table is left usable (no pending edit,
+// displays resumed).
+void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
+                             char decimalSeparator,
+                             const std::function<void()> &temperatureWarning = {});
+
+// True if a measured signal (temperature) lies outside the record's reference range.
+bool SignalsOutOfRange(RecordStore &records);
+bool TemperaturesOutOfRange(RecordStore &records);
+
+// Replaces the measurements of the current record by the signals (1..1000), with empty
+// temperatures, first row current; `signalWarning` runs when a signal lies outside the
+// reference range, before the record is posted.
+void LoadSignals(RecordStore &records, const std::vector<long double> &signals,
+                 const std::function<void()> &signalWarning = {});
+
+// The report of the current record, for recordReportText.
+RecordReport CollectRecordReport(RecordStore &records, const TextLocale &locale);
+// Signal and temperature (empty = 0) of every measurement, in table order.
+std::vector<std::pair<double, double>> CollectMeasurements(RecordStore &records);
+
+// Proposed file names: Name_Created for the report, Name_Created_Processed for the results,
+// cleaned by SafeFileName (without extension).
+std::string ProposedReportName(const RecordStore &records, const TextLocale &locale);
+std::string ProposedResultsName(const RecordStore &records, const TextLocale &locale);
+
+} // namespace kelvora

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "records/store.h"
+
+namespace kelvora {
+
+// The record store with the reactions that every holder of it needs, the window and the
+// command-line tool alike: deleting a record first deletes its reference points and
+// measurements, and every post or delete of a reference point refreshes the record's
+// reference range unless RangesBusy is set.
+class RecordStore
+{
+public:
+    RecordStore();
+    RecordStore(const RecordStore &) = delete;
+    RecordStore &operator=(const RecordStore &) = delete;
+
+    Store store;
+    Table &cdsMain;
+    Table &cdsBB;
+    Table &cdsInterp;
+
+    // Set while the range refresh edits the record, and while an import adds its points.
+    bool RangesBusy = false;
+
+    // Recomputes SMin, SMax, TMin, TMax of the current record from its reference points and
+    // posts it; the reference cursor stays where it was. Nothing happens for a record without
+    // points, which keeps its last range.
+    void UpdateReferenceRanges();
+};
+
+} // namespace kelvora

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12), then configures and builds into build/.
+# Sourced by run.sh and test.sh; quick when nothing changed.
+set -euo pipefail
+
+KELVORA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+KELVORA_BUILD="${KELVORA_BUILD:-$KELVORA_ROOT/build}"
+
+packages=(
+    build-essential cmake pkg-config
+    qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
+    libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo_cmd=(sudo)
+    fi
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi
+
+if [ ! -f "$KELVORA_BUILD/CMakeCache.txt" ]; then
+    cmake -S "$KELVORA_ROOT" -B "$KELVORA_BUILD" -DCMAKE_BUILD_TYPE=Release
+fi
+cmake --build "$KELVORA_BUILD" -j"$(nproc)"
