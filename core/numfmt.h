@@ -1,8 +1,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kelvora {
+
+// Every format rounds the exact value of its argument to nearest, halves away from zero
+// (0.125 to two decimals is 0.13). A negative value that rounds to zero keeps its minus sign
+// in the fixed forms ("-0.0000"), not in a display pattern.
 
 // General format: the value rounded to `digits` significant digits, trailing zeros dropped,
 // plain notation for magnitudes from 0.0001 up to below 10^digits, otherwise mantissa, "E"
@@ -28,11 +33,16 @@ std::string formatWidth(long double value, int width, int decimals);
 // "###0.####", "0.0##### e-00").
 std::string formatPattern(double value, const std::string &pattern, char decimalSeparator = '.');
 
+// Converts text of the form [sign] digits [. digits] [E|e [sign] digits] (".5" and "5." too,
+// full stop as decimal point, nothing else around it) to the nearest long double, whatever the
+// process locale. False when the text is not of that form or overflows.
+bool parseDecimal(std::string_view text, long double &value);
+
 // Parses a number written with `decimalSeparator` (blanks around it allowed); anything else
 // raises ConvertError "'<text>' is not a valid floating point value".
 long double parseFloat(const std::string &text, char decimalSeparator = '.');
-// Parses a whole number; anything else raises ConvertError "'<text>' is not a valid integer
-// value".
+// Parses a whole number within the range of int (blanks around it allowed); anything else
+// raises ConvertError "'<text>' is not a valid integer value".
 int parseInt(const std::string &text);
 
 } // namespace kelvora

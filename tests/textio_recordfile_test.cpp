@@ -1,0 +1,218 @@
+#include "textio/recordfile.h"
+
+#include "textio_tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+namespace {
+
+enum class Outcome { Accepted, Check, Read };
+
+struct RecordCase
+{
+    const char *name;
+    std::string text;
+    Outcome outcome;
+    std::string message = {}; // of a Check; a Read names the file
+    char separator = '.';
+};
+
+void PrintTo(const RecordCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+std::string head(const std::string &meanWL, const std::string &bandwidth, const std::string &n)
+{
+    return meanWL + "   // Mean wavelength (um)\r\n" + bandwidth + "   // Bandwidth (um)\r\n" + n
+           + "      // Number of reference temperatures\r\n";
+}
+
+const std::string Points = "2.4E-3   1235.0\r\n6.1E-3   1358.0\r\n1.85E-2  1500.0\r\n";
+const std::string Example = head("0.65", "0.01", "3") + Points;
+
+std::string twentyPoints()
+{
+    std::string rows;
+    for (int i = 1; i <= 20; ++i)
+        rows += std::to_string(i) + "e-3 " + std::to_string(1000 + 10 * i) + "\r\n";
+    return rows;
+}
+
+const std::string WavelengthMessage = "Mean wavelength is out of range [0.1, 1000.0] \u00b5m";
+const std::string BandwidthMessage = "Bandwidth is out of range [0, 0.5500] \u00b5m";
+const std::string CountMessage = "Number of reference blackbodies is out of range [3, 20]";
+const std::string SignalMessage = "Signals must be positive";
+const std::string TemperatureMessage = "Temperatures must be from 100.0 K to 4000.0 K";
+
+const RecordCase Cases[] = {
+    {"Example", Example, Outcome::Accepted},
+    {"LfLineEnds", "0.65\n0.01\n3\n2.4E-3 1235\n6.1E-3 1358\n1.85E-2 1500", Outcome::Accepted},
+    {"BlankFirstLine", "\r\n" + Example, Outcome::Accepted},
+    {"TabsAndBlankLines", "\t 0.65\t// a\r\n\r\n  \r\n0.01 b\r\n\t3\r\n" + Points,
+     Outcome::Accepted},
+    {"PointOnTwoLines",
+     head("0.65", "0.01", "3") + "2.4E-3\r\n 1235.0\r\n6.1E-3 1358\r\n1e-2 1500",
+     Outcome::Accepted},
+    {"LinesAfterLastPointIgnored", Example + "garbage 0,5\r\n-1 -1\r\n", Outcome::Accepted},
+    {"OtherRealForms", head(".65", "+1e-2", "+3") + "2.4e-3 1.235E3\r\n6.1E-3 1358.\r\n"
+                                                    "1.85E-2 +1500\r\n",
+     Outcome::Accepted},
+    {"LambdaLowest", head("0.1", "0", "3") + Points, Outcome::Accepted},
+    {"LambdaHighest", head("1000", "0.01", "3") + Points, Outcome::Accepted},
+    {"BandwidthHighest", head("0.65", "0.55", "3") + Points, Outcome::Accepted},
+    {"TwentyPoints", head("0.65", "0.01", "20") + twentyPoints(), Outcome::Accepted},
+    {"TemperatureBounds", head("0.65", "0.01", "3") + "1e-5 100\r\n1e-3 4000\r\n2e-3 2000\r\n",
+     Outcome::Accepted},
+    // Below 100 in extended precision, 100 once rounded to double.
+    {"TemperatureCheckedAsDouble",
+     head("0.65", "0.01", "3") + "1e-5 99.99999999999999999\r\n1e-3 4000\r\n2e-3 2000\r\n",
+     Outcome::Accepted},
+    // Zero once rounded to double, positive in extended precision.
+    {"SignalCheckedInExtended", head("0.65", "0.01", "3") + "1e-400 1235\r\n" + Points,
+     Outcome::Accepted},
+
+    {"LambdaAboveRange", head("1000.5", "0.01", "3") + Points, Outcome::Check, WavelengthMessage},
+    {"LambdaBelowRange", head("0.0999", "0", "3") + Points, Outcome::Check, WavelengthMessage},
+    {"LambdaMessageWithComma", head("1000.5", "0.01", "3") + Points, Outcome::Check,
+     "Mean wavelength is out of range [0,1, 1000,0] \u00b5m", ','},
+    {"EmptyFile", "", Outcome::Check, WavelengthMessage},
+    {"BandwidthAboveLimit", head("0.65", "0.56", "3") + Points, Outcome::Check, BandwidthMessage},
+    {"BandwidthNegative", head("0.65", "-0.01", "3") + Points, Outcome::Check, BandwidthMessage},
+    {"BandwidthMessageWithComma", head("0.65", "0.56", "3") + Points, Outcome::Check,
+     "Bandwidth is out of range [0, 0,5500] \u00b5m", ','},
+    {"BandwidthLimitFollowsLambda", head("1000", "999.95", "3") + Points, Outcome::Check,
+     "Bandwidth is out of range [0, 999.9000] \u00b5m"},
+    // A bare CR does not end the line: the bandwidth is the comment's, the count is read next.
+    {"BareCarriageReturn", "0.65 // wl\r0.01\r\n3\r\n" + Points, Outcome::Check,
+     BandwidthMessage},
+    {"CountTwo", head("0.65", "0.01", "2") + Points, Outcome::Check, CountMessage},
+    {"CountZero", head("0.65", "0.01", "0") + Points, Outcome::Check, CountMessage},
+    {"CountNegative", head("0.65", "0.01", "-3") + Points, Outcome::Check, CountMessage},
+    {"CountTwentyOne", head("0.65", "0.01", "21") + twentyPoints() + "1 1000\r\n",
+     Outcome::Check, CountMessage},
+    {"Count259", head("0.65", "0.01", "259") + Points, Outcome::Check, CountMessage},
+    {"SignalZero", head("0.65", "0.01", "3") + "0 1235\r\n" + Points, Outcome::Check,
+     SignalMessage},
+    {"SignalNegative", head("0.65", "0.01", "3") + "-2.4E-3 1235\r\n" + Points, Outcome::Check,
+     SignalMessage},
+    {"EndsAfterCount", head("0.65", "0.01", "3"), Outcome::Check, SignalMessage},
+    {"TemperatureBelowRange", head("0.65", "0.01", "3") + "2.4E-3 99.99\r\n" + Points,
+     Outcome::Check, TemperatureMessage},
+    {"TemperatureAboveRange", head("0.65", "0.01", "3") + "2.4E-3 4000.01\r\n" + Points,
+     Outcome::Check, TemperatureMessage},
+    {"TemperatureMessageWithComma", head("0.65", "0.01", "3") + "2.4E-3 50\r\n" + Points,
+     Outcome::Check, "Temperatures must be from 100,0 K to 4000,0 K", ','},
+    {"LaterPointRefused", head("0.65", "0.01", "3") + "2.4E-3 1235\r\n6.1E-3 5000\r\n",
+     Outcome::Check, TemperatureMessage},
+    {"LastPointWithoutTemperature", head("0.65", "0.01", "3") + "2.4E-3 1235\r\n6.1E-3 1358\r\n"
+                                                                "1.85E-2\r\n",
+     Outcome::Check, TemperatureMessage},
+    {"CheckComesBeforeLaterReadError", head("2000", "abc", "3") + Points, Outcome::Check,
+     WavelengthMessage},
+
+    {"DecimalComma", head("0,65", "0.01", "3") + Points, Outcome::Read},
+    {"ByteOrderMark", "\xEF\xBB\xBF" + Example, Outcome::Read},
+    {"CommentTouchingNumber", head("0.65//x", "0.01", "3") + Points, Outcome::Read},
+    {"CountWithPoint", head("0.65", "0.01", "3.0") + Points, Outcome::Read},
+    {"CountWithExponent", head("0.65", "0.01", "3e0") + Points, Outcome::Read},
+    {"CountBeyondInt", head("0.65", "0.01", "99999999999") + Points, Outcome::Read},
+    {"ExponentWithoutDigits", head("0.65", "1e", "3") + Points, Outcome::Read},
+    {"SignOnly", head("0.65", "-", "3") + Points, Outcome::Read},
+    {"InvalidSignal", head("0.65", "0.01", "3") + "2.4E-3x 1235\r\n" + Points, Outcome::Read},
+    // Both numbers of a point are read before either is checked.
+    {"InvalidTemperatureAfterZeroSignal", head("0.65", "0.01", "3") + "0 T\r\n" + Points,
+     Outcome::Read},
+    {"ReportLoadedAsRecord", head("0.65", "0.01", "3") + "Record created: 2009-12-31\r\n"
+                                                         "  Signal                  T(K)\r\n",
+     Outcome::Read},
+};
+
+class RecordFileTest : public TempDirTest, public testing::WithParamInterface<RecordCase>
+{
+};
+
+TEST_P(RecordFileTest, AcceptsOrRefusesWithMessage)
+{
+    const RecordCase &c = GetParam();
+    const std::string path = writeFile("record.txt", c.text);
+    if (c.outcome == Outcome::Accepted) {
+        EXPECT_NO_THROW(readRecordFile(path, c.separator));
+        return;
+    }
+    try {
+        readRecordFile(path, c.separator);
+        FAIL() << "file accepted";
+    } catch (const RecordFileError &e) {
+        if (c.outcome == Outcome::Check) {
+            EXPECT_EQ(e.kind(), RecordFileError::Kind::Check);
+            EXPECT_EQ(std::string(e.what()), c.message);
+        } else {
+            EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
+            EXPECT_EQ(std::string(e.what()), "Error in reading file " + path);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RecordFileTest, testing::ValuesIn(Cases),
+                         [](const testing::TestParamInfo<RecordCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+class RecordFileValuesTest : public TempDirTest
+{
+};
+
+TEST_F(RecordFileValuesTest, KeepsExtendedValuesInFileOrder)
+{
+    const RecordFileData data = readRecordFile(writeFile("Lamp 3.txt", Example), '.');
+    EXPECT_EQ(data.MeanWL, 0.65L);
+    EXPECT_EQ(data.Bandwidth, 0.01L);
+    EXPECT_EQ(data.N, 3);
+    EXPECT_EQ(data.S, (std::vector<long double>{2.4E-3L, 6.1E-3L, 1.85E-2L}));
+    EXPECT_EQ(data.T, (std::vector<long double>{1235.0L, 1358.0L, 1500.0L}));
+}
+
+TEST_F(RecordFileValuesTest, ReadsNoFurtherThanTheCountSays)
+{
+    const RecordFileData data =
+        readRecordFile(writeFile("r.txt", head("0.65", "0.01", "3") + Points + "9e-2 1600\r\n"),
+                       '.');
+    EXPECT_EQ(data.N, 3);
+    EXPECT_EQ(data.S.size(), 3u);
+    EXPECT_EQ(data.T.back(), 1500.0L);
+}
+
+TEST_F(RecordFileValuesTest, MissingFileIsAnOpenFailureNamingThePath)
+{
+    const std::string path = pathOf("missing.txt");
+    try {
+        readRecordFile(path, '.');
+        FAIL() << "missing file read";
+    } catch (const RecordFileError &e) {
+        EXPECT_EQ(e.kind(), RecordFileError::Kind::Open);
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot open file " + path + ". No such file or directory");
+    }
+}
+
+TEST_F(RecordFileValuesTest, UnreadableFileIsAReadError)
+{
+    const std::string path = pathOf("folder");
+    std::filesystem::create_directory(path);
+    try {
+        readRecordFile(path, '.');
+        FAIL() << "folder read as a file";
+    } catch (const RecordFileError &e) {
+        EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
+        EXPECT_EQ(std::string(e.what()), "Error in reading file " + path);
+    }
+}
+
+} // namespace
+} // namespace kelvora

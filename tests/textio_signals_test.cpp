@@ -1,0 +1,142 @@
+#include "textio/signals.h"
+
+#include "textio_tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvora {
+namespace {
+
+enum class Outcome { Accepted, CountRefused, ReadError };
+
+struct SignalListCase
+{
+    const char *name;
+    std::string text;
+    Outcome outcome;
+    std::vector<long double> signals = {};
+};
+
+void PrintTo(const SignalListCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+std::string listOf(int count)
+{
+    std::string text = std::to_string(count) + "\r\n";
+    for (int i = 1; i <= count; ++i)
+        text += std::to_string(i) + "e-4\r\n";
+    return text;
+}
+
+const SignalListCase Cases[] = {
+    {"Example", "2      // number of signals\r\n3.1E-3\r\n7.9E-3\r\n", Outcome::Accepted,
+     {3.1E-3L, 7.9E-3L}},
+    {"CommentsAndBlankLines", "\r\n 2 signals\n\n3.1E-3 first\r\n\t7.9E-3\tsecond\r\n",
+     Outcome::Accepted, {3.1E-3L, 7.9E-3L}},
+    {"CountOne", "1\r\n0.5\r\n", Outcome::Accepted, {0.5L}},
+    {"LinesAfterLastSignalIgnored", "1\r\n0.5\r\nnot a number\r\n", Outcome::Accepted, {0.5L}},
+    {"ShortListFilledWithZeros", "5\r\n1e-3\r\n2e-3\r\n3e-3\r\n", Outcome::Accepted,
+     {1e-3L, 2e-3L, 3e-3L, 0.0L, 0.0L}},
+    {"ZeroAndNegativeSignals", "3\r\n0\r\n-1.5\r\n-0\r\n", Outcome::Accepted,
+     {0.0L, -1.5L, 0.0L}},
+    {"CountZero", "0\r\n1e-3\r\n", Outcome::CountRefused},
+    {"CountNegative", "-1\r\n1e-3\r\n", Outcome::CountRefused},
+    {"Count1001", listOf(1001), Outcome::CountRefused},
+    {"Count65537", "65537\r\n1e-3\r\n", Outcome::CountRefused},
+    {"EmptyFile", "", Outcome::CountRefused},
+    {"CountWithPoint", "2.0\r\n1e-3\r\n2e-3\r\n", Outcome::ReadError},
+    {"InvalidSignal", "2\r\n1e-3\r\n2,5e-3\r\n", Outcome::ReadError},
+    {"SignalTouchingComment", "1\r\n1e-3//x\r\n", Outcome::ReadError},
+    {"ResultsFileLoadedAsList",
+     "Number of interpolated temperatures: 1\r\n  Signal                  Temperature(K)\r\n",
+     Outcome::ReadError},
+};
+
+class SignalListTest : public TempDirTest, public testing::WithParamInterface<SignalListCase>
+{
+};
+
+TEST_P(SignalListTest, ReadsOrRefuses)
+{
+    const SignalListCase &c = GetParam();
+    const std::string path = writeFile("signals.txt", c.text);
+    if (c.outcome == Outcome::Accepted) {
+        EXPECT_EQ(readSignalList(path), c.signals);
+        return;
+    }
+    try {
+        readSignalList(path);
+        FAIL() << "list accepted";
+    } catch (const RecordFileError &e) {
+        if (c.outcome == Outcome::CountRefused) {
+            EXPECT_EQ(e.kind(), RecordFileError::Kind::Check);
+            EXPECT_EQ(std::string(e.what()), "Number of signals must be from 1 to 1000\r"
+                                             "Check the first line in the file " + path);
+        } else {
+            EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
+            EXPECT_EQ(std::string(e.what()), "Error in reading file " + path);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SignalListTest, testing::ValuesIn(Cases),
+                         [](const testing::TestParamInfo<SignalListCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+class SignalListFileTest : public TempDirTest
+{
+};
+
+TEST_F(SignalListFileTest, ReadsAThousandSignals)
+{
+    const std::vector<long double> signals = readSignalList(writeFile("s.txt", listOf(1000)));
+    ASSERT_EQ(signals.size(), 1000u);
+    EXPECT_EQ(signals.front(), 1e-4L);
+    EXPECT_EQ(signals.back(), 1000e-4L);
+}
+
+TEST_F(SignalListFileTest, MissingFileIsAReadingFailure)
+{
+    const std::string path = pathOf("missing.txt");
+    try {
+        readSignalList(path);
+        FAIL() << "missing file read";
+    } catch (const RecordFileError &e) {
+        EXPECT_EQ(e.kind(), RecordFileError::Kind::Open);
+        EXPECT_EQ(std::string(e.what()), "Error in reading file " + path);
+    }
+}
+
+TEST(InterpolationResultsTest, WritesCountHeaderAndRows)
+{
+    const std::string text = interpolationResultsText({{2.4e-3, 1235.0}, {-1.5e-7, 0.0},
+                                                       {1.85e-2, 1499.99996}});
+    EXPECT_EQ(text, "Number of interpolated temperatures: 3\r\n"
+                    "  Signal                  Temperature(K)\r\n"
+                    " 2.40000000000000E-0003  1235.0000\r\n"
+                    "-1.50000000000000E-0007     0.0000\r\n"
+                    " 1.85000000000000E-0002  1500.0000\r\n");
+}
+
+TEST(InterpolationResultsTest, WritesEveryRow)
+{
+    const std::vector<std::pair<double, double>> rows(25, {1e-3, 1000.0});
+    const std::string text = interpolationResultsText(rows);
+    EXPECT_EQ(text.rfind("Number of interpolated temperatures: 25\r\n", 0), 0u);
+    std::size_t lines = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+         at = text.find("\r\n", at + 2))
+        ++lines;
+    EXPECT_EQ(lines, 27u);
+}
+
+} // namespace
+} // namespace kelvora

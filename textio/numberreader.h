@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace kelvora {
+
+// Reads the numbers of an input text file: a number is a run of characters above the blank;
+// everything up to blank and below, line breaks included, is skipped before it; the end of the
+// text before a number reads as 0. The reader does not own the text.
+class NumberReader
+{
+public:
+    explicit NumberReader(std::string_view text) : m_text(text) {}
+
+    // A real: optional sign, digits with an optional full stop, optional exponent (E or e,
+    // optional sign, digits). Empty when the run is anything else.
+    std::optional<long double> readReal();
+    // A whole number: optional sign and digits only, within the range of int. Empty when the
+    // run is anything else.
+    std::optional<int> readWholeNumber();
+    // Skips the rest of the current line and its line feed; a bare carriage return does not
+    // end a line.
+    void skipLine();
+
+private:
+    // The next run; empty at the end of the text.
+    std::string_view nextRun();
+
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+};
+
+} // namespace kelvora

@@ -1,0 +1,98 @@
+#include "textio/recordfile.h"
+
+#include "core/global.h"
+#include "core/numfmt.h"
+#include "textio/numberreader.h"
+
+#include <optional>
+
+namespace kelvora {
+
+namespace {
+
+constexpr int MinPoints = 3;
+
+[[noreturn]] void refuse(const std::string &message)
+{
+    throw RecordFileError(RecordFileError::Kind::Check, message);
+}
+
+// Reads the numbers of one record file, turning an invalid run into the read error.
+class RecordFileReader
+{
+public:
+    RecordFileReader(const std::string &path, std::string_view text)
+        : m_path(path), m_reader(text) {}
+
+    long double real()
+    {
+        return valueOf(m_reader.readReal());
+    }
+    int wholeNumber()
+    {
+        return valueOf(m_reader.readWholeNumber());
+    }
+    void endOfGroup() { m_reader.skipLine(); }
+
+private:
+    template <typename T>
+    T valueOf(const std::optional<T> &value) const
+    {
+        if (!value)
+            throw RecordFileError(RecordFileError::Kind::Read, "Error in reading file " + m_path);
+        return *value;
+    }
+
+    const std::string &m_path;
+    NumberReader m_reader;
+};
+
+} // namespace
+
+RecordFileData readRecordFile(const std::string &path, char decimalSeparator)
+{
+    const std::string text = readTextFile(path);
+    RecordFileReader reader(path, text);
+    const auto bound = [decimalSeparator](long double value, int decimals) {
+        return formatFixed(value, 15, decimals, decimalSeparator);
+    };
+    RecordFileData data;
+
+    // The range checks compare in double precision, as the values are stored.
+    data.MeanWL = reader.real();
+    reader.endOfGroup();
+    const double meanWL = static_cast<double>(data.MeanWL);
+    if (meanWL < 0.1 || meanWL > 1000.0)
+        refuse("Mean wavelength is out of range [" + bound(0.1L, 1) + ", " + bound(1000.0L, 1)
+               + "] \u00b5m");
+
+    const long double maxBandwidth = data.MeanWL - 0.1L;
+    data.Bandwidth = reader.real();
+    reader.endOfGroup();
+    const double bandwidth = static_cast<double>(data.Bandwidth);
+    if (bandwidth < 0.0 || bandwidth > static_cast<double>(maxBandwidth))
+        refuse("Bandwidth is out of range [0, " + bound(maxBandwidth, 4) + "] \u00b5m");
+
+    data.N = reader.wholeNumber();
+    reader.endOfGroup();
+    if (data.N < MinPoints || data.N > MaxPoints)
+        refuse("Number of reference blackbodies is out of range [3, " + std::to_string(MaxPoints)
+               + "]");
+
+    for (int i = 0; i < data.N; ++i) {
+        const long double s = reader.real();
+        const long double t = reader.real();
+        reader.endOfGroup();
+        if (!(s > 0.0L))
+            refuse("Signals must be positive");
+        const double temperature = static_cast<double>(t);
+        if (temperature < 100.0 || temperature > 4000.0)
+            refuse("Temperatures must be from " + bound(100.0L, 1) + " K to " + bound(4000.0L, 1)
+                   + " K");
+        data.S.push_back(s);
+        data.T.push_back(t);
+    }
+    return data;
+}
+
+} // namespace kelvora

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "textio/textfile.h"
+
+#include <string>
+#include <vector>
+
+namespace kelvora {
+
+// The values of a record file that passed every check.
+struct RecordFileData
+{
+    long double MeanWL = 0;
+    long double Bandwidth = 0;
+    int N = 0;
+    std::vector<long double> S;
+    std::vector<long double> T;
+};
+
+// Reads and checks a record file: mean wavelength, bandwidth, the count of reference points
+// and that many signal-temperature pairs, each group starting on a new line and anything after
+// its last number on that line ignored. Throws RecordFileError: kind Check with the message of
+// the first check that fails (bounds written with `decimalSeparator`), kind Read with
+// "Error in reading file " + path for an invalid number, kind Open when the file cannot be
+// opened.
+RecordFileData readRecordFile(const std::string &path, char decimalSeparator);
+
+} // namespace kelvora
