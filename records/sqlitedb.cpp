@@ -1,0 +1,123 @@
+#include "records/sqlitedb.h"
+
+#include <sqlite3.h>
+
+namespace kelvora {
+
+SqlConnection::SqlConnection(const std::string &path, int flags)
+{
+    const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string reason = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        throw DatabaseError(reason);
+    }
+}
+
+SqlConnection::~SqlConnection()
+{
+    sqlite3_close_v2(m_db);
+}
+
+void SqlConnection::fail() const
+{
+    throw DatabaseError(sqlite3_errmsg(m_db));
+}
+
+void SqlConnection::exec(const std::string &sql)
+{
+    if (sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail();
+}
+
+void SqlConnection::close()
+{
+    if (sqlite3_close(m_db) != SQLITE_OK)
+        fail();
+    m_db = nullptr;
+}
+
+SqlStatement::SqlStatement(SqlConnection &db, const std::string &sql)
+    : m_db(db)
+{
+    if (sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &m_stmt, nullptr) != SQLITE_OK)
+        db.fail();
+}
+
+SqlStatement::~SqlStatement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+bool SqlStatement::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        m_db.fail();
+    return false;
+}
+
+void SqlStatement::reset()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+void SqlStatement::run()
+{
+    step();
+    reset();
+}
+
+void SqlStatement::check(int rc)
+{
+    if (rc != SQLITE_OK)
+        m_db.fail();
+}
+
+void SqlStatement::bindNull(int i)
+{
+    check(sqlite3_bind_null(m_stmt, i));
+}
+
+void SqlStatement::bind(int i, std::int64_t v)
+{
+    check(sqlite3_bind_int64(m_stmt, i, v));
+}
+
+void SqlStatement::bind(int i, double v)
+{
+    check(sqlite3_bind_double(m_stmt, i, v));
+}
+
+void SqlStatement::bind(int i, const std::string &v)
+{
+    check(sqlite3_bind_text64(m_stmt, i, v.data(), v.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
+}
+
+int SqlStatement::type(int column) const
+{
+    return sqlite3_column_type(m_stmt, column);
+}
+
+std::int64_t SqlStatement::integer(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+double SqlStatement::real(int column) const
+{
+    return sqlite3_column_double(m_stmt, column);
+}
+
+std::string SqlStatement::text(int column) const
+{
+    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)))
+             : std::string();
+}
+
+} // namespace kelvora
