@@ -63,6 +63,7 @@ class Table
 public:
     const TableSchema &schema() const { return *m_schema; }
     const std::string &name() const { return m_schema->name; }
+    Store &store() const { return *m_store; }
 
     bool active() const;
     TableState state() const;
@@ -112,7 +113,9 @@ public:
     std::string asString(std::string_view field, const TextLocale &locale = {}) const;
     void setValue(std::string_view field, Value value);
     void setFloat(std::string_view field, double value) { setValue(field, value); }
-    void setString(std::string_view field, std::string value);
+    // A number is read with the locale's separator, a date as "yyyy-mm-dd hh:mm:ss"; an empty
+    // text clears the field.
+    void setString(std::string_view field, std::string value, const TextLocale &locale = {});
     void setBoolean(std::string_view field, bool value) { setValue(field, value); }
     void setDateTime(std::string_view field, DateTime value) { setValue(field, value); }
     void clear(std::string_view field) { setValue(field, std::monostate{}); }

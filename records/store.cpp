@@ -1,0 +1,192 @@
+#include "records/store.h"
+
+#include "core/errors.h"
+#include "records/tableimpl.h"
+
+#include <algorithm>
+#include <set>
+
+namespace kelvora {
+
+namespace {
+
+std::size_t utf8Length(const std::string &text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+bool fitsKind(const FieldDef &field, Value &value)
+{
+    if (auto *text = std::get_if<std::string>(&value); text && text->empty())
+        value = std::monostate{}; // stored like a text cleared in a field
+    const bool empty = std::holds_alternative<std::monostate>(value);
+    switch (field.kind) {
+    case FieldKind::String:
+        return empty
+               || (std::holds_alternative<std::string>(value)
+                   && utf8Length(std::get<std::string>(value))
+                          <= static_cast<std::size_t>(field.size));
+    case FieldKind::Memo:
+        return empty || std::holds_alternative<std::string>(value);
+    case FieldKind::Float:
+        return empty || std::holds_alternative<double>(value);
+    case FieldKind::Boolean:
+        return empty || std::holds_alternative<bool>(value);
+    case FieldKind::DateTime:
+        return empty || std::holds_alternative<DateTime>(value);
+    case FieldKind::AutoInc:
+        return std::holds_alternative<std::int64_t>(value);
+    case FieldKind::Nested:
+    case FieldKind::Calculated:
+        return empty;
+    }
+    return false;
+}
+
+[[noreturn]] void badData(const std::string &what)
+{
+    throw StoreError("The data do not fit the record store: " + what);
+}
+
+void checkValues(RowData &row, const TableSchema &schema, const std::string &where)
+{
+    if (row.values.size() != schema.fields.size())
+        badData(where + " has " + std::to_string(row.values.size()) + " fields instead of "
+                + std::to_string(schema.fields.size()));
+    for (std::size_t i = 0; i < schema.fields.size(); ++i) {
+        if (!fitsKind(schema.fields[i], row.values[i]))
+            badData(where + ", field '" + schema.fields[i].name + "'");
+    }
+}
+
+void checkNested(NestedRows &nested, const TableSchema &schema, const std::string &where)
+{
+    const auto inc = static_cast<std::size_t>(schema.fieldIndex("inc"));
+    std::int64_t previous = 0;
+    for (std::size_t r = 0; r < nested.rows.size(); ++r) {
+        RowData &row = nested.rows[r];
+        const std::string rowWhere = where + ", " + schema.name + " row " + std::to_string(r + 1);
+        checkValues(row, schema, rowWhere);
+        if (!row.nested.empty())
+            badData(rowWhere + " holds nested rows");
+        const std::int64_t value = std::get<std::int64_t>(row.values[inc]);
+        if (value <= previous || value >= nested.nextInc)
+            badData(rowWhere + ", field 'inc'");
+        previous = value;
+    }
+    if (nested.nextInc < 1)
+        badData(where + ", next increment of " + schema.name);
+}
+
+void checkRecords(std::vector<RowData> &records)
+{
+    const TableSchema &schema = mainSchema();
+    const auto created = static_cast<std::size_t>(schema.fieldIndex("Created"));
+    std::set<Value> taken;
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        RowData &record = records[r];
+        const std::string where = "record " + std::to_string(r + 1);
+        checkValues(record, schema, where);
+        if (record.nested.size() != 2)
+            badData(where + " does not hold both nested tables");
+        checkNested(record.nested[0], bbSchema(), where);
+        checkNested(record.nested[1], interpSchema(), where);
+        if (!taken.insert(record.values[created]).second)
+            badData(where + ": Key violation.");
+    }
+}
+
+// Busy cursor and suspended displays for the lifetime of a bulk deletion.
+class BulkDeletion
+{
+public:
+    explicit BulkDeletion(Table &table) : m_table(table)
+    {
+        if (m_table.store().setBusy)
+            m_table.store().setBusy(true);
+        m_table.disableControls();
+    }
+    ~BulkDeletion()
+    {
+        m_table.enableControls();
+        if (m_table.store().setBusy)
+            m_table.store().setBusy(false);
+    }
+    BulkDeletion(const BulkDeletion &) = delete;
+    BulkDeletion &operator=(const BulkDeletion &) = delete;
+
+private:
+    Table &m_table;
+};
+
+} // namespace
+
+struct Store::Impl
+{
+    std::vector<RowData> records; // in storage order
+};
+
+Store::Store()
+    : cdsMain(*new Table(*this, mainSchema(), nullptr))
+    , cdsBB(*new Table(*this, bbSchema(), &cdsMain))
+    , cdsInterp(*new Table(*this, interpSchema(), &cdsMain))
+    , d(std::make_unique<Impl>())
+{
+    cdsMain.d->records = &d->records;
+}
+
+Store::~Store()
+{
+    delete &cdsInterp;
+    delete &cdsBB;
+    delete &cdsMain;
+}
+
+void Store::load(StoreData data)
+{
+    if (cdsMain.active())
+        throw StoreError("Cannot perform this operation on an open dataset");
+    checkRecords(data.records);
+    d->records = std::move(data.records);
+}
+
+StoreData Store::data() const
+{
+    return StoreData{d->records};
+}
+
+void Store::clearAll()
+{
+    const bool wasOpen = cdsMain.active();
+    close();
+    d->records.clear();
+    if (wasOpen)
+        open();
+}
+
+void Store::open()
+{
+    cdsMain.d->open();
+}
+
+void Store::close()
+{
+    cdsMain.d->close();
+}
+
+void PostIfEditing(Table &table)
+{
+    if (table.isEditing())
+        table.post();
+}
+
+void DeleteAllRows(Table &table)
+{
+    const BulkDeletion bulk(table);
+    while (table.recordCount() > 0)
+        table.remove();
+}
+
+} // namespace kelvora

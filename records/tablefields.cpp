@@ -1,0 +1,338 @@
+#include "records/tableimpl.h"
+
+#include "core/errors.h"
+#include "core/numfmt.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace kelvora {
+
+namespace {
+
+template <typename T>
+int threeWay(const T &a, const T &b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// Cuts a UTF-8 text after `size` characters.
+std::string cutToCharacters(std::string text, int size)
+{
+    int characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) != 0x80 && characters++ == size) {
+            text.resize(i);
+            break;
+        }
+    }
+    return text;
+}
+
+std::string valueText(const FieldDef &field, const Value &value, const TextLocale &locale,
+                      bool forDisplay)
+{
+    struct Visitor
+    {
+        const FieldDef &field;
+        const TextLocale &locale;
+        bool forDisplay;
+
+        std::string operator()(std::monostate) const { return {}; }
+        std::string operator()(std::int64_t v) const { return std::to_string(v); }
+        std::string operator()(bool v) const { return v ? "True" : "False"; }
+        std::string operator()(const std::string &v) const { return v; }
+        std::string operator()(DateTime v) const
+        {
+            return locale.formatDateTime ? locale.formatDateTime(v) : formatIsoDateTime(v);
+        }
+        std::string operator()(double v) const
+        {
+            if (!forDisplay)
+                return formatGeneral(v, 15, locale.decimalSeparator);
+            if (!field.displayFormat.empty())
+                return formatPattern(v, field.displayFormat, locale.decimalSeparator);
+            return formatGeneral(v, field.displayDigits, locale.decimalSeparator);
+        }
+    };
+    return std::visit(Visitor{field, locale, forDisplay}, value);
+}
+
+StoreError accessError(const FieldDef &field, const char *type)
+{
+    return StoreError("Cannot access field '" + field.name + "' as type " + type);
+}
+
+bool equalsIgnoringCase(const std::string &a, const char *b)
+{
+    const std::string other(b);
+    return a.size() == other.size()
+           && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
+                  return std::tolower(static_cast<unsigned char>(x))
+                         == std::tolower(static_cast<unsigned char>(y));
+              });
+}
+
+// A key typed as text, in the kind of the key field.
+Value keyValue(const FieldDef &field, const std::string &key)
+{
+    switch (field.kind) {
+    case FieldKind::AutoInc:
+        return static_cast<std::int64_t>(parseInt(key));
+    case FieldKind::Float:
+        return static_cast<double>(parseFloat(key));
+    case FieldKind::DateTime: {
+        DateTime t;
+        if (!parseIsoDateTime(key, t))
+            throw ConvertError("'" + key + "' is not a valid date and time");
+        return t;
+    }
+    default:
+        return key;
+    }
+}
+
+} // namespace
+
+int compareValues(const Value &a, const Value &b)
+{
+    if (a.index() != b.index())
+        return a.index() < b.index() ? -1 : 1;
+    return std::visit(
+        [&b](const auto &x) -> int {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return 0;
+            else if constexpr (std::is_same_v<T, std::string>)
+                return threeWay(x.compare(std::get<std::string>(b)), 0);
+            else
+                return threeWay(x, std::get<T>(b));
+        },
+        a);
+}
+
+bool parseIsoDateTime(const std::string &text, DateTime &result)
+{
+    CivilTime c;
+    int used = 0;
+    const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d%n %2d:%2d:%2d%n", &c.year, &c.month,
+                              &c.day, &used, &c.hour, &c.minute, &c.second, &used);
+    if ((n != 3 && n != 6) || static_cast<std::size_t>(used) != text.size())
+        return false;
+    const DateTime t = fromCivil(c);
+    const CivilTime back = toCivil(t);
+    if (back.year != c.year || back.month != c.month || back.day != c.day
+        || back.hour != c.hour || back.minute != c.minute || back.second != c.second)
+        return false;
+    result = t;
+    return true;
+}
+
+// ---- reading --------------------------------------------------------------------------------
+
+const Value &Table::value(std::string_view field) const
+{
+    const int i = d->fieldIndexOrThrow(field);
+    if (schema().fields[static_cast<std::size_t>(i)].kind == FieldKind::Calculated)
+        return d->calculated(i, d->state == TableState::Insert ? -1 : d->cur);
+    const RowData *row = d->currentRow();
+    return row ? row->values[static_cast<std::size_t>(i)] : NullValue;
+}
+
+bool Table::isNull(std::string_view field) const
+{
+    return std::holds_alternative<std::monostate>(value(field));
+}
+
+double Table::asFloat(std::string_view field) const
+{
+    const FieldDef &f = schema().field(field);
+    const Value &v = value(field);
+    if (const auto *x = std::get_if<double>(&v))
+        return *x;
+    if (const auto *x = std::get_if<std::int64_t>(&v))
+        return static_cast<double>(*x);
+    if (f.kind != FieldKind::Float && f.kind != FieldKind::AutoInc
+        && f.kind != FieldKind::Calculated)
+        throw accessError(f, "Float");
+    return 0.0;
+}
+
+bool Table::asBoolean(std::string_view field) const
+{
+    const FieldDef &f = schema().field(field);
+    if (f.kind != FieldKind::Boolean)
+        throw accessError(f, "Boolean");
+    const auto *x = std::get_if<bool>(&value(field));
+    return x && *x;
+}
+
+DateTime Table::asDateTime(std::string_view field) const
+{
+    const FieldDef &f = schema().field(field);
+    if (f.kind != FieldKind::DateTime)
+        throw accessError(f, "DateTime");
+    const auto *x = std::get_if<DateTime>(&value(field));
+    return x ? *x : DateTime{};
+}
+
+std::int64_t Table::asInteger(std::string_view field) const
+{
+    const FieldDef &f = schema().field(field);
+    if (f.kind != FieldKind::AutoInc && f.kind != FieldKind::Calculated)
+        throw accessError(f, "Integer");
+    const auto *x = std::get_if<std::int64_t>(&value(field));
+    return x ? *x : 0;
+}
+
+std::string Table::asString(std::string_view field, const TextLocale &locale) const
+{
+    return valueText(schema().field(field), value(field), locale, false);
+}
+
+// ---- writing --------------------------------------------------------------------------------
+
+void Table::setValue(std::string_view field, Value value)
+{
+    d->requireActive();
+    if (!isEditing())
+        throw StoreError("Dataset not in edit or insert mode");
+    const int i = d->fieldIndexOrThrow(field);
+    const FieldDef &f = schema().fields[static_cast<std::size_t>(i)];
+    const auto invalid = [&f] { return StoreError("Invalid value for field '" + f.name + "'"); };
+    const bool empty = std::holds_alternative<std::monostate>(value);
+    switch (f.kind) {
+    case FieldKind::AutoInc:
+    case FieldKind::Calculated:
+    case FieldKind::Nested:
+        throw StoreError("Field '" + f.name + "' cannot be modified");
+    case FieldKind::String:
+    case FieldKind::Memo:
+        if (auto *text = std::get_if<std::string>(&value)) {
+            // An empty text is no value: a required name must not be blank.
+            if (text->empty())
+                value = std::monostate{};
+            else if (f.kind == FieldKind::String)
+                *text = cutToCharacters(std::move(*text), f.size);
+        } else if (!empty) {
+            throw invalid();
+        }
+        break;
+    case FieldKind::Float:
+        if (const auto *n = std::get_if<std::int64_t>(&value))
+            value = static_cast<double>(*n);
+        else if (!empty && !std::holds_alternative<double>(value))
+            throw invalid();
+        break;
+    case FieldKind::Boolean:
+        if (!empty && !std::holds_alternative<bool>(value))
+            throw invalid();
+        break;
+    case FieldKind::DateTime:
+        if (!empty && !std::holds_alternative<DateTime>(value))
+            throw invalid();
+        break;
+    }
+    d->buffer.values[static_cast<std::size_t>(i)] = std::move(value);
+    d->modified = true;
+    d->notify(DataChange::Kind::Changed, displayCurrentRow());
+}
+
+void Table::setString(std::string_view field, std::string value, const TextLocale &locale)
+{
+    const FieldDef &f = schema().field(field);
+    if (value.empty()) {
+        setValue(field, std::monostate{});
+        return;
+    }
+    switch (f.kind) {
+    case FieldKind::Float:
+        setValue(field, static_cast<double>(parseFloat(value, locale.decimalSeparator)));
+        return;
+    case FieldKind::Boolean:
+        if (equalsIgnoringCase(value, "True"))
+            setValue(field, true);
+        else if (equalsIgnoringCase(value, "False"))
+            setValue(field, false);
+        else
+            throw ConvertError("'" + value + "' is not a valid boolean value");
+        return;
+    case FieldKind::DateTime: {
+        DateTime t;
+        if (!parseIsoDateTime(value, t))
+            throw ConvertError("'" + value + "' is not a valid date and time");
+        setValue(field, t);
+        return;
+    }
+    default:
+        setValue(field, std::move(value)); // texts, and the refusal of unwritable fields
+    }
+}
+
+// ---- bound displays -------------------------------------------------------------------------
+
+int Table::displayRowCount() const
+{
+    return d->count() + (d->state == TableState::Insert ? 1 : 0);
+}
+
+int Table::displayCurrentRow() const
+{
+    return d->state == TableState::Insert ? d->pendingPos : d->cur;
+}
+
+const Value &Table::valueAt(int row, int fieldIndex) const
+{
+    if (row < 0 || row >= displayRowCount() || fieldIndex < 0
+        || fieldIndex >= static_cast<int>(schema().fields.size()))
+        throw RangeError();
+    int pos = row;
+    if (d->state == TableState::Insert && row >= d->pendingPos)
+        pos = row == d->pendingPos ? -1 : row - 1;
+    if (schema().fields[static_cast<std::size_t>(fieldIndex)].kind == FieldKind::Calculated)
+        return d->calculated(fieldIndex, pos);
+    const bool pending = pos < 0 || (d->state == TableState::Edit && pos == d->cur);
+    const RowData &data = pending ? d->buffer : d->storedRow(pos);
+    return data.values[static_cast<std::size_t>(fieldIndex)];
+}
+
+std::string Table::displayText(int row, int fieldIndex, const TextLocale &locale) const
+{
+    const Value &v = valueAt(row, fieldIndex);
+    return valueText(schema().fields[static_cast<std::size_t>(fieldIndex)], v, locale, true);
+}
+
+// ---- search ---------------------------------------------------------------------------------
+
+void Table::findNearest(const std::string &key)
+{
+    d->requireActive();
+    const IndexDef &index = schema().indexes[static_cast<std::size_t>(d->orderPosition)];
+    const int field = schema().fieldIndex(index.field);
+    const Value wanted = key.empty()
+                             ? Value{}
+                             : keyValue(schema().fields[static_cast<std::size_t>(field)], key);
+    const int before = d->leaveEditing();
+    const int n = d->count();
+    if (n == 0) {
+        d->scrolled(before);
+        return;
+    }
+    int pos = 0;
+    if (!key.empty()) {
+        pos = n - 1;
+        for (int p = 0; p < n; ++p) {
+            const int c = compareValues(
+                d->storedRow(p).values[static_cast<std::size_t>(field)], wanted);
+            if (index.descending ? c <= 0 : c >= 0) {
+                pos = p;
+                break;
+            }
+        }
+    }
+    d->go(pos, false, false, before);
+}
+
+} // namespace kelvora
