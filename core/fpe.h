@@ -1,0 +1,151 @@
+#pragma once
+
+// Floating-point faults. Invalid operation, division by zero and overflow end a computation
+// with a FloatError; underflow, denormal operands and inexact results are silent. The faults
+// are read from the status flags, not trapped.
+//
+// The compiler does not order arithmetic against flag reads: it may move an operation past
+// the read or drop one whose result is unused. Everything here therefore passes values
+// through empty asm statements: an operation fenced on both sides runs exactly between them,
+// and a result is forced into being before the flags are read.
+
+#include "core/errors.h"
+
+#include <cmath>
+
+namespace kelvora {
+
+namespace fpdetail {
+
+// Flag bits of the x87 status word and of MXCSR (the same positions in both).
+inline constexpr unsigned InvalidBit = 0x01;
+inline constexpr unsigned DivisionByZeroBit = 0x04;
+inline constexpr unsigned OverflowBit = 0x08;
+inline constexpr unsigned FaultBits = InvalidBit | DivisionByZeroBit | OverflowBit;
+
+#if defined(__x86_64__)
+inline unsigned RaisedFaultBits()
+{
+    unsigned short status;
+    unsigned int mxcsr;
+    asm volatile("fnstsw %0" : "=a"(status));
+    asm volatile("stmxcsr %0" : "=m"(mxcsr));
+    return (status | mxcsr) & FaultBits;
+}
+#else
+unsigned RaisedFaultBits();
+#endif
+
+void ClearFaultBits();
+[[noreturn, gnu::cold]] void ThrowFault(unsigned bits);
+
+} // namespace fpdetail
+
+// Forces `v` into memory at this point of the program: an operation that uses the result
+// cannot start before, one that produced `v` cannot finish after.
+template <typename T>
+inline T FpFenced(T v)
+{
+    asm volatile("" : "+m"(v));
+    return v;
+}
+
+// Every store to memory that is written before this point is done before it, and every load
+// written after it is made after it.
+inline void FpFenceMemory()
+{
+    asm volatile("" ::: "memory");
+}
+
+// True when invalid operation, division by zero or overflow has been raised.
+inline bool FpFaultRaised()
+{
+    return fpdetail::RaisedFaultBits() != 0;
+}
+
+// Clears the three fault flags (only when one is set: reading is cheaper than writing).
+// Memory is read afresh after it, so work on values loaded from memory starts after it too.
+inline void ClearFpFaults()
+{
+    if (fpdetail::RaisedFaultBits() != 0)
+        fpdetail::ClearFaultBits();
+    FpFenceMemory();
+}
+
+// Throws the FloatError of a raised fault, the flags cleared first. When several are raised
+// together division by zero comes first, then overflow, then invalid operation: an infinity
+// made by one of the first two is what usually goes on to the invalid operation.
+inline void CheckFpFaults()
+{
+    const unsigned bits = fpdetail::RaisedFaultBits();
+    if (bits != 0)
+        fpdetail::ThrowFault(bits);
+}
+
+// Elementary operations of a computation whose flags are read once, at its end.
+struct FastFp
+{
+    // An input not read from memory after the flags were cleared (a value argument): no
+    // operation on it may move before the clearing.
+    static long double in(long double a) { return FpFenced(a); }
+    static long double add(long double a, long double b) { return a + b; }
+    static long double sub(long double a, long double b) { return a - b; }
+    static long double mul(long double a, long double b) { return a * b; }
+    static long double div(long double a, long double b) { return a / b; }
+    static long double exp(long double a) { return std::exp(a); }
+    static long double log(long double a) { return std::log(a); }
+    static long double sqrt(long double a) { return std::sqrt(a); }
+    static double toDouble(long double a) { return static_cast<double>(a); }
+};
+
+// The same operations, each checked as it completes: the first faulting one throws.
+struct SteppedFp
+{
+    static long double add(long double a, long double b)
+    {
+        return done(FpFenced(a) + FpFenced(b));
+    }
+    static long double sub(long double a, long double b)
+    {
+        return done(FpFenced(a) - FpFenced(b));
+    }
+    static long double mul(long double a, long double b)
+    {
+        return done(FpFenced(a) * FpFenced(b));
+    }
+    static long double div(long double a, long double b)
+    {
+        return done(FpFenced(a) / FpFenced(b));
+    }
+    static long double exp(long double a) { return done(std::exp(FpFenced(a))); }
+    static long double log(long double a) { return done(std::log(FpFenced(a))); }
+    static long double sqrt(long double a) { return done(std::sqrt(FpFenced(a))); }
+    static double toDouble(long double a) { return done(static_cast<double>(FpFenced(a))); }
+
+private:
+    template <typename T>
+    static T done(T r)
+    {
+        r = FpFenced(r);
+        CheckFpFaults();
+        return r;
+    }
+};
+
+// Runs `fast` (built on FastFp) with the flags cleared and reads them once at its end; when a
+// fault shows, runs `stepped` (the same computation on SteppedFp), which throws at the
+// operation that faulted. Both must be free of side effects, and `fast` must pass its value
+// arguments through FastFp::in.
+template <typename Fast, typename Stepped>
+inline auto FpGuarded(Fast fast, Stepped stepped)
+{
+    ClearFpFaults();
+    const auto r = FpFenced(fast());
+    if (FpFaultRaised()) {
+        fpdetail::ClearFaultBits();
+        return stepped();
+    }
+    return r;
+}
+
+} // namespace kelvora

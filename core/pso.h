@@ -1,0 +1,70 @@
+#pragma once
+
+#include "core/global.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace kelvora {
+
+// One particle of the swarm.
+struct TParticle
+{
+    TParamVector X;  // current position
+    TParamVector V;  // current velocity
+    TParamVector P;  // best position reached in the current pass
+    long double BestFitness = 0.0L;  // fitness of P, mK
+
+    bool operator==(const TParticle &) const = default;
+};
+
+inline constexpr int MaxParticles = 1000;
+using TSwarm = IndexedArray<TParticle, MaxParticles>;
+
+// The state of the last fit, kept after it so that the caller can read the result: element
+// 1..3 of SwarmSnapshot[BestIndex].P with fitness OverallBest.
+inline TSwarm Swarm;
+inline TSwarm SwarmSnapshot;  // copy of the swarm taken at each new overall best
+inline std::uint16_t SwarmSize = 0;
+inline int MaxSweeps = 0;
+inline long double Chi = 0.0L;
+inline int LeaderIndex = 1;  // particle whose current position attracts the others
+inline long double RestartBest = NoValue;  // best fitness of the current pass
+inline long double OverallBest = NoValue;  // best fitness of the whole fit
+inline int BestIndex = 1;
+inline std::uint32_t Improvements = 0;  // times OverallBest improved during the fit
+
+// What the window running a fit supplies; a fit without a window uses these defaults.
+class PSOHost
+{
+public:
+    virtual ~PSOHost() = default;
+    // After each new overall best.
+    virtual void ShowPSOProgress() {}
+    // After each sweep: the pass number and the improvements so far.
+    virtual void ShowSweep(int /*restartNo*/, std::uint32_t /*improvements*/) {}
+    // Lets pending user-interface events run; twice per sweep.
+    virtual void ProcessEvents() {}
+    // Read once per sweep: true ends the fit.
+    virtual bool StopRequested() { return false; }
+};
+
+struct PSOOutcome
+{
+    int PassesRun;  // passes begun
+    std::uint32_t Improvements;
+    bool Stopped;  // the host asked to stop
+    bool TargetReached;  // OverallBest fell below 0.005 mK
+};
+
+// Particle swarm fit of A, B, C (NParams := 3) with fitness MeanRMSmK, in NRestarts + 1
+// passes within the box Lo..Hi. Seeds the generator with `seed`, or from the clock when none
+// is given. Floating-point faults leave as FloatError with the state as it stood.
+PSOOutcome PSOFit(int NRestarts, const TParamVector &Lo, const TParamVector &Hi,
+                  PSOHost &host, std::optional<std::uint32_t> seed = std::nullopt);
+
+// The spread of the first SwarmSize particles: the mean distance of their current positions
+// from the centroid, over dimensions 1..NParams, divided by NParams.
+long double SwarmDiversity(const TSwarm &S);
+
+} // namespace kelvora

@@ -1,0 +1,262 @@
+// The Levenberg-Marquardt fitter and its Cholesky solver.
+
+#include "core/lm.h"
+
+#include "core_support.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cfenv>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kelvora;
+using namespace kelvora::test;
+
+// Five points that the instrument's triple fits exactly.
+void ExactFivePoints()
+{
+    const std::array<long double, 5> temps = {400.0L, 800.0L, 1200.0L, 1600.0L, 2000.0L};
+    FillReferenceSet(Instrument(), temps, std::array<long double, 5>{});
+}
+
+LMOutcome Fit(const TParamVector &start, int nParams, int MaxIter, long double Tol)
+{
+    Params = start;
+    return LevMarFit(nParams, NPoints, MaxIter, RefS, RefT, Tol);
+}
+
+struct ExactStart
+{
+    const char *name;
+    int MaxIter;
+    long double Tol;
+    int status;
+    int iter;
+};
+
+class LMExactStart : public testing::TestWithParam<ExactStart>
+{
+};
+
+// g = 0, so every first trial is accepted with a zero step: λ falls by 5 per iteration.
+TEST_P(LMExactStart, AcceptsTheZeroStep)
+{
+    const ExactStart &c = GetParam();
+    ExactFivePoints();
+    const LMOutcome out = Fit(Instrument(), 3, c.MaxIter, c.Tol);
+    EXPECT_EQ(out.Status, c.status);
+    EXPECT_EQ(out.Iter, c.iter);
+    EXPECT_EQ(out.RelChange, 0.0L);
+    long double lambda = 20.0L;
+    for (int k = 0; k < c.iter; ++k)
+        lambda /= 5.0L;
+    EXPECT_EQ(out.Lambda, lambda);
+    EXPECT_EQ(Params, Instrument());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, LMExactStart,
+    testing::Values(ExactStart{"converged", 50, 1e-9L, lmConverged, 1},
+                    ExactStart{"limit_one_wins", 1, 1e-9L, lmIterationLimit, 1},
+                    ExactStart{"no_limit", 0, 1e-9L, lmConverged, 1},
+                    ExactStart{"tolerance_zero", 4, 0.0L, lmIterationLimit, 4},
+                    ExactStart{"tolerance_negative", 7, -1.0L, lmIterationLimit, 7}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(LMFit, ConvergesFromANearbyStart)
+{
+    ExactFivePoints();
+    const LMOutcome out = Fit(Triple(0.6499L, 0.14L, 2.9e6L), 3, 50, 1e-9L);
+    EXPECT_EQ(out.Status, lmConverged);
+    EXPECT_GT(out.Iter, 1);
+    EXPECT_LT(out.RelChange, 1e-9L);
+    EXPECT_NEAR(Params[1], 0.65L, 1e-12L);
+    EXPECT_NEAR(Params[2], 0.1L, 1e-10L);
+    EXPECT_NEAR(Params[3] / 3e6L, 1.0L, 1e-12L);
+}
+
+TEST(LMFit, StaleFlagsFromElsewhereAreIgnored)
+{
+    ExactFivePoints();
+    std::feraiseexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    EXPECT_EQ(Fit(Instrument(), 3, 50, 1e-9L).Status, lmConverged);
+}
+
+// Four points with deviations of ±50 mK and a start that needs many iterations: near the
+// minimum, rounding makes trials fail, and λ moves only by the schedule's factors.
+TEST(LMLambda, FollowsTheScheduleThroughRejections)
+{
+    const std::array<long double, 4> temps = {500.0L, 800.0L, 1100.0L, 1400.0L};
+    FillReferenceSet(Instrument(), temps, std::array<long double, 4>{0.0L, 0.05L, -0.05L, 0.0L});
+    const TParamVector start = Triple(0.6499L, 0.24L, 2.9e6L);
+    std::vector<long double> factors;
+    long double previous = 20.0L;
+    for (int k = 1; k <= 30; ++k) {
+        const LMOutcome out = Fit(start, 3, k, 0.0L);
+        ASSERT_EQ(out.Status, lmIterationLimit);
+        factors.push_back(out.Lambda / previous);
+        previous = out.Lambda;
+    }
+    // One factor per iteration: ÷5 with no rejection; ×3, ×9, ×81, ×729 … with 1, 2, 3, 4 ….
+    bool sawThreeRejections = false;
+    for (long double f : factors) {
+        const auto is = [f](long double factor) {
+            return std::fabs(f / factor - 1.0L) < 1e-15L;
+        };
+        bool allowed = is(0.2L) || is(3.0L);
+        for (long double g = 9.0L; g < 1e30L && !allowed; g *= 9.0L)
+            allowed = is(g);
+        EXPECT_TRUE(allowed) << "factor " << static_cast<double>(f);
+        sawThreeRejections = sawThreeRejections || is(81.0L);
+    }
+    EXPECT_TRUE(sawThreeRejections);
+}
+
+// A = 1e-296: its absolute difference step 1e-9 dwarfs it, the secant slope is far too
+// small, and every trial step lands on the other side of A = 0.
+TEST(LMStatus, NoDescentAfterFiftyRejections)
+{
+    const TParamVector start = Triple(1e-296L, 0.1L, 3e6L);
+    NPoints = 4;
+    for (int i = 1; i <= 4; ++i) {
+        RefS[i] = SHSignal(Instrument(), 500.0L * i);
+        RefT[i] = 1.5L * SHTemperature(start, RefS[i]);
+    }
+    const LMOutcome out = Fit(start, 3, 50, 1e-9L);
+    EXPECT_EQ(out.Status, lmNoDescent);
+    EXPECT_EQ(out.Iter, 1);
+    EXPECT_EQ(Params, start);
+    // ×3, ×3, then ×9 for each of the other 48 rejections.
+    EXPECT_NEAR(out.Lambda / (180.0L * std::pow(9.0L, 48.0L)), 1.0L, 1e-15L);
+}
+
+// Three parameters fitted to two points: λ shrinks until the normal matrix's rank defect
+// shows as a negative radicand.
+TEST(LMStatus, NotPositiveDefiniteKeepsThePreviousIteration)
+{
+    const std::array<long double, 2> temps = {400.0L, 800.0L};
+    FillReferenceSet(Instrument(), temps, std::array<long double, 2>{});
+    const TParamVector start = Triple(0.66L, 0.3L, 3.1e6L);
+    const LMOutcome failed = Fit(start, 3, 0, 0.0L);
+    ASSERT_EQ(failed.Status, lmNotPositiveDefinite);
+    ASSERT_GT(failed.Iter, 1);
+    const TParamVector afterFailure = Params;
+
+    const LMOutcome previous = Fit(start, 3, failed.Iter - 1, 0.0L);
+    EXPECT_EQ(previous.Status, lmIterationLimit);
+    EXPECT_EQ(afterFailure, Params);
+    EXPECT_NE(afterFailure, start);
+}
+
+TEST(LMStatus, LimitOfAnUnfinishedFit)
+{
+    ExactFivePoints();
+    const LMOutcome out = Fit(Triple(0.6499L, 0.14L, 2.9e6L), 3, 3, 1e-9L);
+    EXPECT_EQ(out.Status, lmIterationLimit);
+    EXPECT_EQ(out.Iter, 3);
+    EXPECT_GT(out.RelChange, 1e-9L);
+}
+
+TEST(LMFaults, NoValueInTheDifferenceOverflowsAndLeavesTheShift)
+{
+    ExactFivePoints();
+    // A + h is exactly 0, where the model has no value.
+    EXPECT_EQ(ErrorText([] { Fit(Triple(-1e-9L, 0.1L, 3e6L), 3, 50, 1e-9L); }), Overflow);
+    EXPECT_EQ(Params[1], 0.0L);
+}
+
+TEST(LMFaults, UnusedParameterGivesAZeroPivot)
+{
+    ExactFivePoints();
+    // Element 4 has no effect: its row of the normal matrix is zero, so 0 / 0.
+    EXPECT_EQ(ErrorText([] { Fit(Instrument(), 4, 50, 1e-9L); }), Invalid);
+}
+
+struct Counts
+{
+    int nParams;
+    int nPoints;
+};
+
+class LMCounts : public testing::TestWithParam<Counts>
+{
+};
+
+TEST_P(LMCounts, OutsideTheArraysIsARangeError)
+{
+    ExactFivePoints();
+    Params = Instrument();
+    EXPECT_THROW(LevMarFit(GetParam().nParams, GetParam().nPoints, 50, RefS, RefT, 1e-9L),
+                 RangeError);
+    EXPECT_EQ(Params, Instrument());
+}
+
+INSTANTIATE_TEST_SUITE_P(Bounds, LMCounts,
+                         testing::Values(Counts{0, 5}, Counts{11, 5}, Counts{3, 0},
+                                         Counts{3, 21}, Counts{-1, 5}));
+
+struct CholeskyCase
+{
+    const char *name;
+    std::vector<std::vector<long double>> matrix;  // symmetric, row by row
+    std::vector<long double> rhs;
+    bool solved;
+    std::vector<long double> solution;
+    const char *text;  // fault of the solve
+};
+
+class Cholesky : public testing::TestWithParam<CholeskyCase>
+{
+};
+
+TEST_P(Cholesky, SolvesOrFails)
+{
+    const CholeskyCase &c = GetParam();
+    const int n = static_cast<int>(c.rhs.size());
+    TParamMatrix M;
+    TParamVector b;
+    for (int i = 1; i <= n; ++i) {
+        b[i] = c.rhs[static_cast<std::size_t>(i - 1)];
+        for (int j = i; j <= n; ++j)
+            M[i][j] = c.matrix[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)];
+    }
+    const TParamMatrix before = M;
+    bool solved = false;
+    EXPECT_EQ(ErrorText([&] { solved = CholeskySolve(n, M, b); }), c.text);
+    EXPECT_EQ(solved, c.solved);
+    for (int i = 1; i <= n; ++i) {
+        for (int j = i + 1; j <= n; ++j)
+            EXPECT_EQ(M[i][j], before[i][j]) << "upper triangle changed at " << i << "," << j;
+    }
+    for (std::size_t i = 0; i < c.solution.size(); ++i)
+        EXPECT_EQ(b[static_cast<int>(i) + 1], c.solution[i]);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrices, Cholesky,
+    testing::Values(
+        CholeskyCase{"three_by_three",
+                     {{25, 15, -5}, {15, 18, 0}, {-5, 0, 11}}, {40, 51, 28}, true, {1, 2, 3},
+                     ""},
+        CholeskyCase{"two_by_two", {{4, 2}, {2, 3}}, {2, 1}, true, {0.5L, 0}, ""},
+        CholeskyCase{"one_by_one", {{4}}, {6}, true, {1.5L}, ""},
+        CholeskyCase{"indefinite", {{1, 2}, {2, 1}}, {1, 1}, false, {}, ""},
+        CholeskyCase{"negative_first_pivot", {{-1}}, {1}, false, {}, ""},
+        CholeskyCase{"zero_pivot", {{1, 1}, {1, 1}}, {1, 2}, false, {}, DivisionByZero},
+        CholeskyCase{"zero_pivot_zero_rest", {{1, 1}, {1, 1}}, {1, 1}, false, {}, Invalid}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CholeskyBounds, SizeOutsideTheMatrixIsARangeError)
+{
+    TParamMatrix M;
+    TParamVector b;
+    EXPECT_THROW(CholeskySolve(0, M, b), RangeError);
+    EXPECT_THROW(CholeskySolve(11, M, b), RangeError);
+}
+
+} // namespace

@@ -1,0 +1,142 @@
+// The random generator: its words, its reals and its seeding.
+
+#include "core/errors.h"
+#include "core/mt19937.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+using namespace kelvora;
+
+// The state word that tempering turns into `word`.
+std::uint32_t Untempered(std::uint32_t y)
+{
+    y ^= y >> 18;
+    y ^= (y << 15) & 0xEFC60000u;
+    std::uint32_t x = y;
+    for (int k = 0; k < 5; ++k)
+        x = y ^ ((x << 7) & 0x9D2C5680u);
+    y = x;
+    return y ^ (y >> 11) ^ (y >> 22);
+}
+
+std::vector<std::uint32_t> Words(int count)
+{
+    std::vector<std::uint32_t> words;
+    for (int k = 0; k < count; ++k)
+        words.push_back(MTNext());
+    return words;
+}
+
+const std::vector<std::uint32_t> DefaultSeedWords = {2867219139u, 1585203162u, 3113124129u,
+                                                     2953900839u, 2463794868u};
+
+TEST(MTWords, SeedFourThousandThreeHundredFiftySeven)
+{
+    MTSeed(4357);
+    EXPECT_EQ(MTIndex, 624);
+    const std::vector<std::uint32_t> words = Words(1000);
+    EXPECT_EQ(std::vector<std::uint32_t>(words.begin(), words.begin() + 5), DefaultSeedWords);
+    EXPECT_EQ(words[999], 1030650439u);
+}
+
+TEST(MTWords, UnseededGeneratorSeedsWithTheDefault)
+{
+    MTSeed(1);
+    MTIndex = 625;
+    EXPECT_EQ(Words(5), DefaultSeedWords);
+}
+
+TEST(MTWords, SeedingRestartsTheSequence)
+{
+    MTSeed(12345);
+    const std::vector<std::uint32_t> first = Words(700);
+    MTSeed(12345);
+    EXPECT_EQ(Words(700), first);
+    MTSeed(12346);
+    EXPECT_NE(Words(700), first);
+}
+
+TEST(MTWords, NegativeIndexIsARangeError)
+{
+    MTSeed(4357);
+    MTIndex = -1;
+    EXPECT_THROW(MTNext(), RangeError);
+    MTSeed(4357);
+}
+
+TEST(MTWords, ClockSeedsDifferFromOneFitToTheNext)
+{
+    MTSeedFromClock();
+    const std::vector<std::uint32_t> first = Words(3);
+    MTSeedFromClock();
+    EXPECT_NE(Words(3), first);
+}
+
+TEST(MTReals, FirstFiveOfTheDefaultSeed)
+{
+    const std::array<long double, 5> expected = {0.66757647763L, 0.36908387253L, 0.72483069473L,
+                                                 0.68775863363L, 0.57364694495L};
+    MTSeed(4357);
+    for (long double value : expected) {
+        const long double r = MTReal();
+        EXPECT_NEAR(r, value, 1e-11L);
+    }
+    // The scaling by 2^-32 is exact.
+    MTSeed(4357);
+    for (std::uint32_t word : DefaultSeedWords)
+        EXPECT_EQ(MTReal() * 4294967296.0L, static_cast<long double>(word));
+}
+
+struct ExtremeWord
+{
+    std::uint32_t word;
+    long double real;
+};
+
+class MTExtremes : public testing::TestWithParam<ExtremeWord>
+{
+};
+
+// A state laid out so that the next word handed out is the given one.
+void NextWordWillBe(std::uint32_t word, std::uint32_t after)
+{
+    MTSeed(4357);
+    MTNext();
+    MTState[1] = Untempered(word);
+    MTState[2] = Untempered(after);
+    MTIndex = 1;
+}
+
+TEST_P(MTExtremes, RealOfTheWord)
+{
+    NextWordWillBe(GetParam().word, 7u);
+    EXPECT_EQ(MTReal(), GetParam().real);
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, MTExtremes,
+                         testing::Values(ExtremeWord{0u, 0.0L},
+                                         ExtremeWord{1u, 0x1p-32L},
+                                         ExtremeWord{0xFFFFFFFFu, 1.0L - 0x1p-32L}));
+
+TEST(MTRealPositive, SkipsAZeroWord)
+{
+    NextWordWillBe(0u, 5u);
+    EXPECT_EQ(MTRealPositive(), 5.0 * 0x1p-32);
+    EXPECT_EQ(MTIndex, 3);
+}
+
+TEST(MTRealPositive, LargestWordStaysBelowOne)
+{
+    NextWordWillBe(0xFFFFFFFFu, 5u);
+    const double r = MTRealPositive();
+    EXPECT_LT(r, 1.0);
+    EXPECT_EQ(r, 1.0 - 0x1p-32);
+}
+
+} // namespace
