@@ -5,6 +5,7 @@
 #include "records/recordstore.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
+#include "textio/signals.h"
 
 #include <functional>
 #include <string>
@@ -18,8 +19,8 @@ namespace kelvora {
 
 // Adds the imported record as a new current record: the record with Name, MeanWL, Bandwidth
 // (a store refusal propagates as StoreError and leaves the record in insert state), its
-// points (a failure: Error "Error writing data to database", points so far kept), the
-// Saunders-White guess over the reference set filled from the file (same message), and its
+// points (a failure: Error "Error writing data to database"; the points so far stay in the
+// record's pending edit, stored when it is next posted), the Saunders-White guess over the reference set filled from the file (same message), and its
 // reference range. Name is cut to 100 characters.
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name);
 
@@ -40,19 +41,41 @@ ParameterTexts ParameterTextsOf(const RecordStore &records, int method,
 // Interpolates every measurement with the triple parsed from the texts ("'x' is not a valid
 // floating point value" before anything changed; more than 1000 rows: "Range check error").
 // `temperatureWarning` runs when a temperature lies outside TMin..TMax, before the record is
-// posted. A floating-point fault stops at its row; the table is left usable (no pending edit,
-// displays resumed).
+// posted. A floating-point fault stops at its row and propagates: that row keeps its old
+// temperature, the rows before it keep their new ones and the record is posted, so that no
+// table is left editing and the displays are resumed.
 void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
                              char decimalSeparator,
                              const std::function<void()> &temperatureWarning = {});
 
-// True if a measured signal (temperature) lies outside the record's reference range.
+// True if a measured signal (temperature) lies outside the record's reference range; a
+// value equal to a bound lies inside. Fills NSignals and SigS (SigT); more than 1000 rows or
+// none: "Range check error". The current measurement row stays where it was.
 bool SignalsOutOfRange(RecordStore &records);
 bool TemperaturesOutOfRange(RecordStore &records);
 
+// The measurement working arrays of the range tests (MaxSignals of the signal lists).
+inline int NSignals = 0;
+inline IndexedArray<long double, MaxSignals> SigS;
+inline IndexedArray<long double, MaxSignals> SigT;
+
+// Which out-of-range warning to show: signals after a signal list was loaded, temperatures
+// after an interpolation.
+inline constexpr int OutOfRangeSignals = 1;
+inline constexpr int OutOfRangeTemperatures = 2;
+// The warning's text for that kind (any kind but OutOfRangeSignals gives the temperature
+// text); lines separated by "\r", an empty line by two.
+std::string OutOfRangeText(int kind);
+
+// A computed value as a float field stores it; beyond the range of a double:
+// FloatError "Floating point overflow".
+double StoredDouble(long double value);
+
 // Replaces the measurements of the current record by the signals (1..1000), with empty
-// temperatures, first row current; `signalWarning` runs when a signal lies outside the
-// reference range, before the record is posted.
+// temperatures, first row current (more than 1000 or none: "Range check error", and a signal
+// beyond a double's range: "Floating point overflow", both before anything changed);
+// `signalWarning` runs when a signal lies outside the reference range, before the record is
+// posted.
 void LoadSignals(RecordStore &records, const std::vector<long double> &signals,
                  const std::function<void()> &signalWarning = {});
 

@@ -4,6 +4,19 @@
 
 namespace kelvora {
 
+// Suspends a table's bound displays for its lifetime, resuming them however the scope ends.
+class SuspendedDisplays
+{
+public:
+    explicit SuspendedDisplays(Table &table) : m_table(table) { m_table.disableControls(); }
+    ~SuspendedDisplays() { m_table.enableControls(); }
+    SuspendedDisplays(const SuspendedDisplays &) = delete;
+    SuspendedDisplays &operator=(const SuspendedDisplays &) = delete;
+
+private:
+    Table &m_table;
+};
+
 // The record store with the reactions that every holder of it needs, the window and the
 // command-line tool alike: deleting a record first deletes its reference points and
 // measurements, and every post or delete of a reference point refreshes the record's
@@ -27,6 +40,22 @@ public:
     // posts it; the reference cursor stays where it was. Nothing happens for a record without
     // points, which keeps its last range.
     void UpdateReferenceRanges();
+};
+
+// Sets RangesBusy for its lifetime and clears it however the scope ends.
+class RangesBusyScope
+{
+public:
+    explicit RangesBusyScope(RecordStore &records) : m_records(records)
+    {
+        m_records.RangesBusy = true;
+    }
+    ~RangesBusyScope() { m_records.RangesBusy = false; }
+    RangesBusyScope(const RangesBusyScope &) = delete;
+    RangesBusyScope &operator=(const RangesBusyScope &) = delete;
+
+private:
+    RecordStore &m_records;
 };
 
 } // namespace kelvora

@@ -1,0 +1,138 @@
+#include "records/operations.h"
+
+#include "core/numfmt.h"
+
+#include <exception>
+
+namespace kelvora {
+
+namespace {
+
+// Copies one field of every measurement into `values`, the current row kept.
+void scanMeasurements(Table &interp, const char *field,
+                      IndexedArray<long double, MaxSignals> &values)
+{
+    const int n = interp.recordCount();
+    if (n < 1 || n > MaxSignals)
+        throw RangeError();
+    NSignals = n;
+    const int current = interp.recNo();
+    const SuspendedDisplays suspended(interp);
+    for (int i = 1; i <= n; ++i) {
+        interp.setRecNo(i);
+        values[i] = interp.asFloat(field);
+    }
+    interp.setRecNo(current);
+}
+
+// True if one of the first NSignals values lies outside the record's low..high fields.
+bool outsideRange(const Table &main, const IndexedArray<long double, MaxSignals> &values,
+                  const char *lowField, const char *highField)
+{
+    const long double low = main.asFloat(lowField);
+    const long double high = main.asFloat(highField);
+    for (int i = 1; i <= NSignals; ++i) {
+        if (values[i] > high || values[i] < low)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+ParameterTexts ParameterTextsOf(const RecordStore &records, int method,
+                                const TextLocale &locale)
+{
+    if (method < 0 || method > 1)
+        throw RangeError();
+    const Table &main = records.cdsMain;
+    if (method == 0)
+        return {main.asString("ALM", locale), main.asString("BLM", locale),
+                main.asString("CLM", locale)};
+    return {main.asString("APSO", locale), main.asString("BPSO", locale),
+            main.asString("CPSO", locale)};
+}
+
+void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
+                             char decimalSeparator,
+                             const std::function<void()> &temperatureWarning)
+{
+    Table &interp = records.cdsInterp;
+
+    TParamVector P;
+    P[1] = parseFloat(texts.A, decimalSeparator);
+    P[2] = parseFloat(texts.B, decimalSeparator);
+    P[3] = parseFloat(texts.C, decimalSeparator);
+
+    const int n = interp.recordCount();
+    if (n < 1 || n > MaxSignals)
+        throw RangeError();
+    NSignals = n;
+
+    {
+        const SuspendedDisplays suspended(interp);
+        try {
+            for (int i = 1; i <= n; ++i) {
+                interp.setRecNo(i);
+                interp.edit();
+                interp.setFloat("T", StoredDouble(SHTemperature(P, interp.asFloat("S"))));
+                interp.post();
+            }
+        } catch (const std::exception &) {
+            // The faulting row keeps its old temperature; the rows before it keep their new
+            // ones and are stored in the record.
+            if (interp.isEditing())
+                interp.cancel();
+            PostIfEditing(records.cdsMain);
+            throw;
+        }
+    }
+
+    if (TemperaturesOutOfRange(records) && temperatureWarning)
+        temperatureWarning();
+    PostIfEditing(records.cdsMain);
+}
+
+bool SignalsOutOfRange(RecordStore &records)
+{
+    scanMeasurements(records.cdsInterp, "S", SigS);
+    return outsideRange(records.cdsMain, SigS, "SMin", "SMax");
+}
+
+bool TemperaturesOutOfRange(RecordStore &records)
+{
+    scanMeasurements(records.cdsInterp, "T", SigT);
+    return outsideRange(records.cdsMain, SigT, "TMin", "TMax");
+}
+
+void LoadSignals(RecordStore &records, const std::vector<long double> &signals,
+                 const std::function<void()> &signalWarning)
+{
+    Table &interp = records.cdsInterp;
+    if (signals.empty() || signals.size() > static_cast<std::size_t>(MaxSignals))
+        throw RangeError();
+
+    // Converted before anything is deleted, so that a signal beyond a double's range leaves
+    // the measurements as they were.
+    std::vector<double> stored;
+    stored.reserve(signals.size());
+    for (const long double signal : signals)
+        stored.push_back(StoredDouble(signal));
+
+    DeleteAllRows(interp);
+    {
+        const SuspendedDisplays suspended(interp);
+        for (const double signal : stored) {
+            interp.append();
+            interp.setFloat("S", signal);
+            interp.post();
+        }
+        interp.first();
+    }
+
+    if (SignalsOutOfRange(records) && signalWarning)
+        signalWarning();
+    PostIfEditing(records.cdsMain);
+}
+
+} // namespace kelvora

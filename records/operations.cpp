@@ -1,0 +1,132 @@
+#include "records/operations.h"
+
+#include "calibration/run.h"
+
+#include <cmath>
+#include <exception>
+#include <limits>
+
+namespace kelvora {
+
+namespace {
+
+const char *const WriteFailedText = "Error writing data to database";
+
+} // namespace
+
+double StoredDouble(long double value)
+{
+    if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<double>::max())
+        throw FloatError(FloatError::Kind::Overflow);
+    return static_cast<double>(value);
+}
+
+void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name)
+{
+    Table &main = records.cdsMain;
+    Table &bb = records.cdsBB;
+
+    // The reference set is what the initial guess averages over.
+    NPoints = file.N;
+    for (int i = 1; i <= file.N; ++i) {
+        RefS[i] = file.S.at(static_cast<std::size_t>(i - 1));
+        RefT[i] = file.T.at(static_cast<std::size_t>(i - 1));
+    }
+
+    main.insert();
+    main.setString("Name", name);
+    main.setFloat("MeanWL", static_cast<double>(file.MeanWL));
+    main.setFloat("Bandwidth", static_cast<double>(file.Bandwidth));
+    main.post();
+
+    {
+        // One range refresh after all points instead of one per point.
+        const RangesBusyScope busy(records);
+        const SuspendedDisplays suspended(bb);
+        try {
+            for (int i = 1; i <= file.N; ++i) {
+                bb.append();
+                bb.setFloat("T", StoredDouble(RefT[i]));
+                bb.setFloat("S", StoredDouble(RefS[i]));
+                bb.post();
+            }
+        } catch (const std::exception &) {
+            if (bb.isEditing())
+                bb.cancel();
+            throw Error(WriteFailedText);
+        }
+        bb.first();
+    }
+
+    long double a = 0.0L;
+    long double b = 0.0L;
+    long double c = 0.0L;
+    SaundersWhiteGuess(file.MeanWL, file.Bandwidth, a, b, c);
+    try {
+        main.edit();
+        main.setFloat("AS", StoredDouble(a));
+        main.setFloat("BS", StoredDouble(b));
+        main.setFloat("CS", StoredDouble(c));
+        main.post();
+    } catch (const std::exception &) {
+        throw Error(WriteFailedText);
+    }
+
+    records.UpdateReferenceRanges();
+}
+
+void SaveResults(RecordStore &records, DateTime now)
+{
+    Table &main = records.cdsMain;
+    Table &bb = records.cdsBB;
+
+    main.edit();
+    main.setFloat("ALM", StoredDouble(LMResult[1]));
+    main.setFloat("BLM", StoredDouble(LMResult[2]));
+    main.setFloat("CLM", StoredDouble(LMResult[3]));
+    main.setFloat("MeanRMSLM", StoredDouble(LMMeanRMS));
+    main.setFloat("APSO", StoredDouble(PSOResult[1]));
+    main.setFloat("BPSO", StoredDouble(PSOResult[2]));
+    main.setFloat("CPSO", StoredDouble(PSOResult[3]));
+    main.setFloat("MeanRMSPSO", StoredDouble(PSOMeanRMS));
+    main.setBoolean("Computed", true);
+    main.setDateTime("Processed", now);
+    main.post();
+
+    {
+        const SuspendedDisplays suspended(bb);
+        for (int i = 1; i <= NPoints; ++i) {
+            RefTLM[i] = SHTemperature(LMResult, RefS[i]);
+            RefTPSO[i] = SHTemperature(PSOResult, RefS[i]);
+            bb.setRecNo(i);
+            bb.edit();
+            bb.setFloat("TLM", StoredDouble(RefTLM[i]));
+            bb.setFloat("dTLM", StoredDouble((RefTLM[i] - RefT[i]) * 1000.0L));
+            bb.setFloat("TPSO", StoredDouble(RefTPSO[i]));
+            bb.setFloat("dTPSO", StoredDouble((RefTPSO[i] - RefT[i]) * 1000.0L));
+            bb.setFloat("Difference", StoredDouble((RefTLM[i] - RefTPSO[i]) * 1000.0L));
+            bb.post();
+        }
+    }
+    PostIfEditing(main);
+}
+
+std::string OutOfRangeText(int kind)
+{
+    if (kind == OutOfRangeSignals)
+        return "Signal for one or several records is out of\r"
+               "the signal range for the reference blackbodies.\r"
+               "\r"
+               "Uncertainties of temperatures calculated for such\r"
+               "signals can be higher than the uncertainties for\r"
+               "temperatures that correspond to the signals lying\r"
+               "within this range.";
+    return "Temperature for one or several records is out of\r"
+           "the temperature range for the reference blackbodies.\r"
+           "\r"
+           "Uncertainties of temperatures calculated for such\r"
+           "records can be higher than the uncertainties for\r"
+           "temperatures lying within this range.";
+}
+
+} // namespace kelvora

@@ -1,0 +1,392 @@
+#include "records_fixture.h"
+
+#include "calibration/run.h"
+#include "core/errors.h"
+#include "core/global.h"
+#include "records/operations.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+namespace {
+
+using namespace kelvora::test;
+
+// --- Interpolation ---------------------------------------------------------------------
+
+// A computed record: LM triple A = 1, B = 0, C = 1; PSO triple shifted by 0.5 K; reference
+// range S 0.1..2.0 and T 800..1500.
+class InterpolationTest : public RecordsTest
+{
+protected:
+    InterpolationTest()
+    {
+        import("Computed", ThreePoints);
+        setRecordFields({{"ALM", 1.0}, {"BLM", 0.0}, {"CLM", 1.0},
+                         {"APSO", 1.0}, {"BPSO", -0.5}, {"CPSO", 1.0}});
+    }
+
+    static ParameterTexts lmTexts() { return {"1", "0", "1"}; }
+};
+
+TEST_F(InterpolationTest, ParameterTextsAreTheFieldTextsOfTheChosenMethod)
+{
+    setRecordFields({{"ALM", 0.0650123456789012345}, {"BPSO", -2.5}});
+    const ParameterTexts lm = ParameterTextsOf(records, 0, TextLocale{',', formatIsoDateTime});
+    EXPECT_EQ(lm.A, "0,0650123456789012");
+    EXPECT_EQ(lm.B, "0");
+    const ParameterTexts pso = ParameterTextsOf(records, 1, TextLocale{});
+    EXPECT_EQ(pso.A, "1");
+    EXPECT_EQ(pso.B, "-2.5");
+    EXPECT_THROW(ParameterTextsOf(records, 2, TextLocale{}), RangeError);
+}
+
+TEST_F(InterpolationTest, EachMethodGivesTheTemperaturesOfItsTriple)
+{
+    const std::vector<long double> temperatures{900.0L, 1200.0L, 1400.0L};
+    for (const int method : {0, 1}) {
+        SCOPED_TRACE(method);
+        std::vector<double> signals;
+        for (const long double t : temperatures)
+            signals.push_back(static_cast<double>(signalAt(t)));
+        LoadSignals(records, {signals.begin(), signals.end()});
+
+        const ParameterTexts texts = ParameterTextsOf(records, method, TextLocale{});
+        InterpolateMeasurements(records, texts, '.');
+
+        EXPECT_EQ(records.cdsInterp.recNo(), 3);
+        EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
+        EXPECT_FALSE(records.cdsInterp.controlsDisabled());
+        const std::vector<double> interpolated = column(records.cdsInterp, "T");
+        for (std::size_t i = 0; i < temperatures.size(); ++i)
+            EXPECT_NEAR(interpolated[i],
+                        static_cast<double>(temperatures[i]) + (method == 1 ? 0.5 : 0.0),
+                        1e-9);
+    }
+}
+
+TEST_F(InterpolationTest, InterpolationUsesTheTextsWithTheirDecimalSeparator)
+{
+    addMeasurements({static_cast<double>(signalAt(1000.0L))});
+    InterpolateMeasurements(records, {"1,0", "-0,25", "1"}, ',');
+    EXPECT_NEAR(records.cdsInterp.asFloat("T"), 1000.25, 1e-9);
+}
+
+struct WarningCase
+{
+    const char *name;
+    std::vector<long double> signals;
+    int expectedWarnings;
+};
+
+class SignalWarningTest : public InterpolationTest,
+                          public ::testing::WithParamInterface<WarningCase>
+{
+};
+
+TEST_P(SignalWarningTest, SignalsOutsideTheReferenceRangeWarnOnce)
+{
+    int warnings = 0;
+    LoadSignals(records, GetParam().signals, [&] { ++warnings; });
+    EXPECT_EQ(warnings, GetParam().expectedWarnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SignalWarningTest,
+    ::testing::Values(WarningCase{"OnBoundsAndInside", {0.1L, 1.0L, 2.0L}, 0},
+                      WarningCase{"JustAbove", {1.0L, 2.0000001L}, 1},
+                      WarningCase{"JustBelow", {0.0999L}, 1},
+                      WarningCase{"SeveralOutside", {5.0L, 0.01L, 7.0L}, 1},
+                      WarningCase{"ZeroAndNegative", {0.0L, -1.0L}, 1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct TemperatureCase
+{
+    const char *name;
+    std::vector<long double> temperatures;
+    int expectedWarnings;
+};
+
+class TemperatureWarningTest : public InterpolationTest,
+                               public ::testing::WithParamInterface<TemperatureCase>
+{
+};
+
+TEST_P(TemperatureWarningTest, TemperaturesOutsideTheReferenceRangeWarnOnce)
+{
+    std::vector<long double> signals;
+    for (const long double t : GetParam().temperatures)
+        signals.push_back(signalAt(t));
+    LoadSignals(records, signals);
+    int warnings = 0;
+    InterpolateMeasurements(records, lmTexts(), '.', [&] { ++warnings; });
+    EXPECT_EQ(warnings, GetParam().expectedWarnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TemperatureWarningTest,
+    ::testing::Values(TemperatureCase{"Inside", {810.0L, 1000.0L, 1490.0L}, 0},
+                      TemperatureCase{"Above", {1000.0L, 1510.0L, 1600.0L}, 1},
+                      TemperatureCase{"Below", {790.0L}, 1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(InterpolationTest, RangeTestsKeepTheMeasurementCursor)
+{
+    addMeasurements({0.5, 1.0, 3.0});
+    for (int row = 1; row <= 3; ++row) {
+        records.cdsInterp.setRecNo(row);
+        EXPECT_TRUE(SignalsOutOfRange(records));
+        EXPECT_EQ(records.cdsInterp.recNo(), row);
+        EXPECT_TRUE(TemperaturesOutOfRange(records)); // no temperatures yet: 0 K
+        EXPECT_EQ(records.cdsInterp.recNo(), row);
+    }
+    EXPECT_EQ(NSignals, 3);
+}
+
+struct BadTextCase
+{
+    ParameterTexts texts;
+    const char *message;
+};
+
+class BadParameterTextTest : public InterpolationTest,
+                             public ::testing::WithParamInterface<BadTextCase>
+{
+};
+
+TEST_P(BadParameterTextTest, RefusedBeforeAnythingChanges)
+{
+    addMeasurements({0.5, 1.0});
+    try {
+        InterpolateMeasurements(records, GetParam().texts, '.');
+        FAIL() << "the texts were accepted";
+    } catch (const ConvertError &e) {
+        EXPECT_STREQ(e.what(), GetParam().message);
+    }
+    records.cdsInterp.first();
+    EXPECT_TRUE(records.cdsInterp.isNull("T"));
+    EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadParameterTextTest,
+    ::testing::Values(BadTextCase{{"abc", "0", "1"}, "'abc' is not a valid floating point value"},
+                      BadTextCase{{"1", "", "1"}, "'' is not a valid floating point value"},
+                      BadTextCase{{"1", "0", "1,5"},
+                                  "'1,5' is not a valid floating point value"}));
+
+TEST_F(InterpolationTest, RowCountOutside1To1000IsARangeError)
+{
+    for (const int rows : {0, 1001}) {
+        SCOPED_TRACE(rows);
+        DeleteAllRows(records.cdsInterp);
+        addMeasurements(std::vector<double>(static_cast<std::size_t>(rows), 1.0));
+        try {
+            InterpolateMeasurements(records, lmTexts(), '.');
+            FAIL() << "no range error";
+        } catch (const RangeError &e) {
+            EXPECT_STREQ(e.what(), "Range check error");
+        }
+        if (rows > 0) {
+            records.cdsInterp.last();
+            EXPECT_TRUE(records.cdsInterp.isNull("T"));
+        }
+    }
+}
+
+TEST_F(InterpolationTest, FaultPartWayKeepsEarlierRowsAndLeavesTheTableUsable)
+{
+    const double good = static_cast<double>(signalAt(1000.0L));
+    addMeasurements({good, good, 0.0, good}); // a signal of 0 divides by zero
+    EXPECT_THROW(InterpolateMeasurements(records, lmTexts(), '.'), FloatError);
+
+    Table &interp = records.cdsInterp;
+    EXPECT_FALSE(interp.isEditing());
+    EXPECT_FALSE(interp.controlsDisabled());
+    EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
+    EXPECT_EQ(interp.recNo(), 3);
+    const std::array<bool, 4> hasT{true, true, false, false};
+    for (int i = 1; i <= 4; ++i) {
+        interp.setRecNo(i);
+        EXPECT_EQ(!interp.isNull("T"), hasT[static_cast<std::size_t>(i - 1)]) << i;
+    }
+
+    // Usable afterwards: the bad signal can be corrected and the interpolation run again.
+    interp.setRecNo(3);
+    interp.edit();
+    interp.setFloat("S", good);
+    interp.post();
+    InterpolateMeasurements(records, lmTexts(), '.');
+    for (const double t : column(interp, "T"))
+        EXPECT_NEAR(t, 1000.0, 1e-9);
+}
+
+TEST_F(InterpolationTest, LoadSignalsReplacesTheMeasurements)
+{
+    addMeasurements({0.5, 1.0, 1.5});
+    InterpolateMeasurements(records, lmTexts(), '.');
+
+    LoadSignals(records, {0.25L, 0.75L});
+
+    Table &interp = records.cdsInterp;
+    EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
+    EXPECT_EQ(interp.recNo(), 1);
+    EXPECT_EQ(column(interp, "S"), (std::vector<double>{0.25, 0.75}));
+    for (int i = 1; i <= 2; ++i) {
+        interp.setRecNo(i);
+        EXPECT_TRUE(interp.isNull("T"));
+    }
+}
+
+TEST_F(InterpolationTest, RefusedSignalListKeepsTheMeasurements)
+{
+    addMeasurements({0.5, 1.0});
+    const std::vector<std::vector<long double>> refused{
+        {}, std::vector<long double>(1001, 1.0L), {1.0L, 1e400L}};
+    for (const auto &signals : refused) {
+        SCOPED_TRACE(signals.size());
+        EXPECT_THROW(LoadSignals(records, signals), Error);
+        EXPECT_EQ(column(records.cdsInterp, "S"), (std::vector<double>{0.5, 1.0}));
+    }
+}
+
+TEST(OutOfRangeTextTest, TextsOfBothKinds)
+{
+    EXPECT_EQ(OutOfRangeText(OutOfRangeSignals),
+              "Signal for one or several records is out of\r"
+              "the signal range for the reference blackbodies.\r\r"
+              "Uncertainties of temperatures calculated for such\r"
+              "signals can be higher than the uncertainties for\r"
+              "temperatures that correspond to the signals lying\r"
+              "within this range.");
+    const std::string temperatures = OutOfRangeText(OutOfRangeTemperatures);
+    EXPECT_EQ(temperatures,
+              "Temperature for one or several records is out of\r"
+              "the temperature range for the reference blackbodies.\r\r"
+              "Uncertainties of temperatures calculated for such\r"
+              "records can be higher than the uncertainties for\r"
+              "temperatures lying within this range.");
+    EXPECT_EQ(OutOfRangeText(0), temperatures);
+}
+
+// --- Report and results ----------------------------------------------------------------
+
+std::string usDateTime(DateTime t)
+{
+    const CivilTime c = toCivil(t);
+    char text[40];
+    std::snprintf(text, sizeof text, "%d/%d/%d %d:%02d:%02d %s", c.month, c.day, c.year,
+                  c.hour % 12 == 0 ? 12 : c.hour % 12, c.minute, c.second,
+                  c.hour < 12 ? "AM" : "PM");
+    return text;
+}
+
+TEST_F(RecordsTest, ReportOfAnUncomputedRecord)
+{
+    import("Lamp 3.1", ThreePoints);
+    addMeasurements({1.5e-7, 0.5});
+    records.cdsInterp.edit();
+    records.cdsInterp.setFloat("T", 1234.5);
+    records.cdsInterp.post();
+    PostIfEditing(records.cdsMain);
+    records.cdsBB.setRecNo(2);
+    records.cdsInterp.setRecNo(1);
+
+    const RecordReport report = CollectRecordReport(records, TextLocale{',', usDateTime});
+
+    EXPECT_EQ(report.MeanWL, "0,65");
+    EXPECT_EQ(report.Bandwidth, "0,01");
+    EXPECT_EQ(report.Created, "12/31/2009 10:15:21 AM");
+    EXPECT_EQ(report.Processed, "");
+    EXPECT_FALSE(report.Computed);
+    ASSERT_EQ(report.points.size(), 3u);
+    EXPECT_EQ(report.points[1].S, 2.0);
+    EXPECT_EQ(report.points[1].T, 1500.0);
+    ASSERT_EQ(report.measurements.size(), 2u);
+    EXPECT_EQ(report.measurements[0].S, "1,5E-7");
+    EXPECT_EQ(report.measurements[0].T, 0.0);
+    EXPECT_EQ(report.measurements[1].S, "0,5");
+    EXPECT_EQ(report.measurements[1].T, 1234.5);
+    EXPECT_EQ(records.cdsBB.recNo(), 2);
+    EXPECT_EQ(records.cdsInterp.recNo(), 1);
+
+    EXPECT_EQ(CollectMeasurements(records),
+              (std::vector<std::pair<double, double>>{{1.5e-7, 0.0}, {0.5, 1234.5}}));
+    EXPECT_EQ(records.cdsInterp.recNo(), 1);
+}
+
+TEST_F(RecordsTest, ReportOfAComputedRecordCarriesResults)
+{
+    import("C", ThreePoints);
+    NPoints = 3;
+    for (int i = 1; i <= 3; ++i) {
+        RefS[i] = ThreePoints[static_cast<std::size_t>(i - 1)].first;
+        RefT[i] = ThreePoints[static_cast<std::size_t>(i - 1)].second;
+    }
+    LMResult = shiftedTriple(0.0L);
+    PSOResult = shiftedTriple(0.5L);
+    LMMeanRMS = 0.01234L;
+    PSOMeanRMS = 2.0L;
+    SaveResults(records, DateTime{1262304000000});
+
+    const RecordReport report = CollectRecordReport(records, TextLocale{'.', usDateTime});
+    EXPECT_TRUE(report.Computed);
+    EXPECT_EQ(report.Processed, "1/1/2010 12:00:00 AM");
+    EXPECT_EQ(report.ALM, "1");
+    EXPECT_EQ(report.BPSO, "-0.5");
+    EXPECT_EQ(report.MeanRMSLM, 0.01234);
+    EXPECT_EQ(report.MeanRMSPSO, 2.0);
+    ASSERT_EQ(report.points.size(), 3u);
+    EXPECT_NEAR(report.points[0].TPSO - report.points[0].TLM, 0.5, 1e-9);
+    EXPECT_NEAR(report.points[0].Difference, -500.0, 1e-6);
+    EXPECT_TRUE(report.measurements.empty());
+}
+
+struct NameCase
+{
+    const char *name;
+    long long created;
+    std::optional<long long> processed;
+    const char *report;
+    const char *results;
+};
+
+class ProposedNameTest : public RecordsTest, public ::testing::WithParamInterface<NameCase>
+{
+};
+
+TEST_P(ProposedNameTest, NamesAreCleanedFieldTexts)
+{
+    const NameCase &c = GetParam();
+    records.store.clock = [&] { return DateTime{c.created}; };
+    import(c.name, ThreePoints);
+    if (c.processed) {
+        records.cdsMain.edit();
+        records.cdsMain.setDateTime("Processed", DateTime{*c.processed});
+        records.cdsMain.post();
+    }
+    const TextLocale locale{'.', usDateTime};
+    EXPECT_EQ(ProposedReportName(records, locale), c.report);
+    EXPECT_EQ(ProposedResultsName(records, locale), c.results);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProposedNameTest,
+    ::testing::Values(NameCase{"Lamp 3.1", 1262254520000, std::nullopt,
+                               "Lamp 3_1_12-31-2009 10-15-20 AM",
+                               "Lamp 3_1_12-31-2009 10-15-20 AM_"},
+                      NameCase{"a/b:c?", 1262254520000, 1262304000000,
+                               "a-b-c _12-31-2009 10-15-20 AM",
+                               "a-b-c _12-31-2009 10-15-20 AM_1-1-2010 12-00-00 AM"},
+                      NameCase{"x\\y*z", 1262254520000, std::nullopt,
+                               "x~y z_12-31-2009 10-15-20 AM",
+                               "x~y z_12-31-2009 10-15-20 AM_"}));
+
+} // namespace
+} // namespace kelvora

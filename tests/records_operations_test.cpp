@@ -1,0 +1,318 @@
+#include "records_fixture.h"
+
+#include "calibration/run.h"
+#include "core/errors.h"
+#include "core/global.h"
+#include "records/operations.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+namespace {
+
+using namespace kelvora::test;
+
+// --- Import ----------------------------------------------------------------------------
+
+TEST_F(RecordsTest, ImportWritesRecordPointsGuessAndRanges)
+{
+    const Points points{{2.4e-3L, 1235.0L}, {6.1e-3L, 1358.0L}, {1.85e-2L, 1500.0L}};
+    import("Lamp 3", points);
+
+    const Table &main = records.cdsMain;
+    EXPECT_EQ(main.state(), TableState::Browse);
+    EXPECT_EQ(main.recordCount(), 1);
+    EXPECT_EQ(main.asString("Name"), "Lamp 3");
+    EXPECT_EQ(main.asFloat("MeanWL"), 0.65);
+    EXPECT_EQ(main.asFloat("Bandwidth"), 0.01);
+    EXPECT_FALSE(main.asBoolean("Computed"));
+    EXPECT_TRUE(main.isNull("Processed"));
+    EXPECT_TRUE(main.isNull("ALM"));
+
+    EXPECT_EQ(column(records.cdsBB, "S"), (std::vector<double>{2.4e-3, 6.1e-3, 1.85e-2}));
+    EXPECT_EQ(column(records.cdsBB, "T"), (std::vector<double>{1235.0, 1358.0, 1500.0}));
+
+    // The guess is computed over the extended values read, not over the stored doubles.
+    NPoints = 3;
+    for (int i = 1; i <= 3; ++i) {
+        RefS[i] = points[static_cast<std::size_t>(i - 1)].first;
+        RefT[i] = points[static_cast<std::size_t>(i - 1)].second;
+    }
+    long double a = 0, b = 0, c = 0;
+    SaundersWhiteGuess(0.65L, 0.01L, a, b, c);
+    EXPECT_EQ(main.asFloat("AS"), static_cast<double>(a));
+    EXPECT_EQ(main.asFloat("BS"), static_cast<double>(b));
+    EXPECT_EQ(main.asFloat("CS"), static_cast<double>(c));
+
+    expectRanges({2.4e-3, 1.85e-2, 1235.0, 1500.0});
+    EXPECT_FALSE(records.RangesBusy);
+}
+
+TEST_F(RecordsTest, ImportLeavesNewRecordCurrentAndReferenceCursorOnFirstPoint)
+{
+    import("Older", ThreePoints);
+    import("Newer", ThreePoints);
+    EXPECT_EQ(records.cdsMain.recordCount(), 2);
+    EXPECT_EQ(records.cdsMain.asString("Name"), "Newer");
+    EXPECT_EQ(records.cdsBB.recNo(), 1);
+    EXPECT_FALSE(records.cdsBB.controlsDisabled());
+}
+
+TEST_F(RecordsTest, ImportRefreshesRangesOnceNotPerPoint)
+{
+    int mainPosts = 0;
+    records.cdsMain.afterPost.connect([&] { ++mainPosts; });
+    import("Five", {{1, 500}, {2, 600}, {3, 700}, {4, 800}, {5, 900}});
+    // The record itself, its initial guess, its ranges.
+    EXPECT_EQ(mainPosts, 3);
+}
+
+TEST_F(RecordsTest, ImportCutsNameAt100Characters)
+{
+    import(std::string(150, 'n'), ThreePoints);
+    EXPECT_EQ(records.cdsMain.asString("Name"), std::string(100, 'n'));
+}
+
+TEST_F(RecordsTest, ImportWithEmptyNameIsRefusedByTheStore)
+{
+    try {
+        import("", ThreePoints);
+        FAIL() << "an empty name was accepted";
+    } catch (const StoreError &e) {
+        EXPECT_STREQ(e.what(), "Field 'Name' must have a value");
+    }
+    EXPECT_EQ(records.cdsMain.state(), TableState::Insert);
+    EXPECT_EQ(records.cdsMain.asFloat("MeanWL"), 0.65);
+    EXPECT_EQ(records.cdsBB.recordCount(), 0);
+}
+
+struct FailingPointCase
+{
+    const char *name;
+    Points points;
+    int failingPost; // the post of a point whose after-post reaction fails; 0: none
+    int kept;
+};
+
+class FailingPointTest : public RecordsTest,
+                         public ::testing::WithParamInterface<FailingPointCase>
+{
+};
+
+TEST_P(FailingPointTest, EarlierPointsAreKeptWithoutGuessOrRanges)
+{
+    const FailingPointCase &c = GetParam();
+    int posts = 0;
+    records.cdsBB.afterPost.connect([&] {
+        if (++posts == c.failingPost)
+            throw StoreError("disk gone");
+    });
+    try {
+        import("Broken", c.points);
+        FAIL() << "the failure was not reported";
+    } catch (const Error &e) {
+        EXPECT_STREQ(e.what(), "Error writing data to database");
+    }
+    EXPECT_FALSE(records.RangesBusy);
+    EXPECT_FALSE(records.cdsBB.controlsDisabled());
+    EXPECT_FALSE(records.cdsBB.isEditing());
+    PostIfEditing(records.cdsMain);
+    EXPECT_EQ(records.cdsBB.recordCount(), c.kept);
+    EXPECT_TRUE(records.cdsMain.isNull("AS"));
+    EXPECT_TRUE(records.cdsMain.isNull("SMin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailingPointTest,
+    ::testing::Values(FailingPointCase{"StoreRefusesSecondPost", ThreePoints, 2, 2},
+                      // A signal beyond the range of a double cannot be stored.
+                      FailingPointCase{"SignalOverflows",
+                                       {{0.5L, 1000}, {1.0L, 1100}, {1e400L, 1200}}, 0, 2}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// --- Reference ranges ------------------------------------------------------------------
+
+struct RangeCase
+{
+    const char *name;
+    Points points;
+    Ranges expected;
+};
+
+class ImportRangesTest : public RecordsTest, public ::testing::WithParamInterface<RangeCase>
+{
+};
+
+TEST_P(ImportRangesTest, RangesAreTheExtremesOfThePoints)
+{
+    import("R", GetParam().points);
+    expectRanges(GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ImportRangesTest,
+    ::testing::Values(
+        RangeCase{"Mixed", ThreePoints, {0.1, 2.0, 800, 1500}},
+        // Signal and temperature extremes need not sit on the same point.
+        RangeCase{"Crossed", {{3.0L, 700}, {1.0L, 900}, {2.0L, 1100}}, {1.0, 3.0, 700, 1100}},
+        RangeCase{"Equal", {{1.5L, 1000}, {1.5L, 1000}, {1.5L, 1000}}, {1.5, 1.5, 1000, 1000}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct DeleteCase
+{
+    int row; // 1-based, in entry order of ThreePoints
+    Ranges expected;
+};
+
+class DeletePointTest : public RecordsTest, public ::testing::WithParamInterface<DeleteCase>
+{
+};
+
+TEST_P(DeletePointTest, DeletingAPointRefreshesTheRanges)
+{
+    import("R", ThreePoints);
+    records.cdsBB.setRecNo(GetParam().row);
+    records.cdsBB.remove();
+    EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
+    expectRanges(GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeletePointTest,
+                         ::testing::Values(DeleteCase{1, {0.1, 2.0, 800, 1500}},
+                                           DeleteCase{2, {0.1, 0.5, 800, 1000}},
+                                           DeleteCase{3, {0.5, 2.0, 1000, 1500}}));
+
+TEST_F(RecordsTest, DeletingTheLastPointKeepsTheLastRanges)
+{
+    import("R", ThreePoints);
+    records.cdsBB.setRecNo(2);
+    records.cdsBB.remove();
+    records.cdsBB.first();
+    records.cdsBB.remove(); // (0.1, 800) is left
+    expectRanges({0.1, 0.1, 800, 800});
+    records.cdsBB.remove();
+    EXPECT_EQ(records.cdsBB.recordCount(), 0);
+    expectRanges({0.1, 0.1, 800, 800});
+}
+
+TEST_F(RecordsTest, RangeRefreshKeepsTheReferenceCursor)
+{
+    import("R", ThreePoints);
+    for (int row = 1; row <= 3; ++row) {
+        records.cdsBB.setRecNo(row);
+        records.UpdateReferenceRanges();
+        EXPECT_EQ(records.cdsBB.recNo(), row);
+    }
+}
+
+TEST_F(RecordsTest, EditingAPointRefreshesTheRangesUnlessBusy)
+{
+    import("R", ThreePoints);
+    records.cdsBB.setRecNo(1);
+    records.cdsBB.edit();
+    records.cdsBB.setFloat("T", 1600);
+    records.cdsBB.post();
+    EXPECT_EQ(records.cdsMain.asFloat("TMax"), 1600);
+
+    records.RangesBusy = true;
+    records.cdsBB.edit();
+    records.cdsBB.setFloat("T", 1700);
+    records.cdsBB.post();
+    records.RangesBusy = false;
+    PostIfEditing(records.cdsMain);
+    EXPECT_EQ(records.cdsMain.asFloat("TMax"), 1600);
+}
+
+TEST_F(RecordsTest, DeletingARecordRemovesItsRowsAndLeavesOtherRangesAlone)
+{
+    import("Keep", {{0.2L, 900}, {0.4L, 1100}, {0.3L, 1000}});
+    import("Drop", {{1, 500}, {2, 600}, {3, 700}, {4, 800}, {5, 900}});
+    addMeasurements({1.5, 2.5, 3.5});
+    ASSERT_EQ(records.cdsMain.asString("Name"), "Drop");
+
+    records.cdsMain.remove();
+
+    ASSERT_EQ(records.cdsMain.recordCount(), 1);
+    EXPECT_EQ(records.cdsMain.asString("Name"), "Keep");
+    expectRanges({0.2, 0.4, 900, 1100});
+    EXPECT_EQ(records.cdsBB.recordCount(), 3);
+    const StoreData data = records.store.data();
+    ASSERT_EQ(data.records.size(), 1u);
+    EXPECT_EQ(data.records[0].nested[0].rows.size(), 3u);
+    EXPECT_TRUE(data.records[0].nested[1].rows.empty());
+}
+
+// --- Saving calibration results --------------------------------------------------------
+
+struct SaveCase
+{
+    long double lmShift;  // K
+    long double psoShift; // K
+    double dTLM, dTPSO, Difference; // mK
+};
+
+class SaveResultsTest : public RecordsTest, public ::testing::WithParamInterface<SaveCase>
+{
+};
+
+TEST_P(SaveResultsTest, DeviationsAreFittedMinusReferenceAndLMMinusPSO)
+{
+    const SaveCase &c = GetParam();
+    const std::array<long double, 3> temperatures{1000.0L, 800.0L, 1500.0L};
+    Points points;
+    for (const long double t : temperatures)
+        points.emplace_back(signalAt(t), t);
+    import("Computed", points);
+    const Ranges before = ranges();
+
+    // What a run leaves behind.
+    NPoints = 3;
+    for (int i = 1; i <= 3; ++i) {
+        RefS[i] = points[static_cast<std::size_t>(i - 1)].first;
+        RefT[i] = points[static_cast<std::size_t>(i - 1)].second;
+    }
+    LMResult = shiftedTriple(c.lmShift);
+    PSOResult = shiftedTriple(c.psoShift);
+    LMMeanRMS = 0.25L;
+    PSOMeanRMS = 0.125L;
+    const DateTime now{1262304000123};
+
+    SaveResults(records, now);
+
+    const Table &main = records.cdsMain;
+    EXPECT_EQ(main.state(), TableState::Browse);
+    EXPECT_TRUE(main.asBoolean("Computed"));
+    EXPECT_EQ(main.asDateTime("Processed"), now);
+    EXPECT_EQ(main.asFloat("ALM"), 1.0);
+    EXPECT_EQ(main.asFloat("BLM"), static_cast<double>(-c.lmShift));
+    EXPECT_EQ(main.asFloat("BPSO"), static_cast<double>(-c.psoShift));
+    EXPECT_EQ(main.asFloat("MeanRMSLM"), 0.25);
+    EXPECT_EQ(main.asFloat("MeanRMSPSO"), 0.125);
+    expectRanges(before);
+
+    Table &bb = records.cdsBB;
+    EXPECT_EQ(bb.recNo(), 3);
+    EXPECT_FALSE(bb.controlsDisabled());
+    for (int i = 1; i <= 3; ++i) {
+        SCOPED_TRACE(i);
+        bb.setRecNo(i);
+        const double t = static_cast<double>(temperatures[static_cast<std::size_t>(i - 1)]);
+        EXPECT_NEAR(bb.asFloat("TLM"), t + static_cast<double>(c.lmShift), 1e-9);
+        EXPECT_NEAR(bb.asFloat("TPSO"), t + static_cast<double>(c.psoShift), 1e-9);
+        EXPECT_NEAR(bb.asFloat("dTLM"), c.dTLM, 1e-6);
+        EXPECT_NEAR(bb.asFloat("dTPSO"), c.dTPSO, 1e-6);
+        EXPECT_NEAR(bb.asFloat("Difference"), c.Difference, 1e-6);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SaveResultsTest,
+                         ::testing::Values(SaveCase{0.0002L, -0.0001L, 0.2, -0.1, 0.3},
+                                           SaveCase{-0.0005L, 0.0003L, -0.5, 0.3, -0.8},
+                                           SaveCase{0.0L, 0.0L, 0.0, 0.0, 0.0}));
+
+} // namespace
+} // namespace kelvora
