@@ -1,0 +1,140 @@
+#pragma once
+
+#include "core/global.h"
+#include "core/pso.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvora {
+
+// Held results of the last run, process-wide: zero at program start, they outlive the
+// calibration window and are what Save in Database writes into the record.
+inline TParamVector LMResult;
+inline TParamVector PSOResult;
+inline long double LMMeanRMS = 0.0L;  // mK
+inline long double PSOMeanRMS = 0.0L; // mK
+// Set by Stop, cleared at the start of every run.
+inline bool StopRequested = false;
+// Cleared at the start of every run, set by Save in Database.
+inline bool ResultsSaved = false;
+// The search box of the particle swarm, built around the Levenberg-Marquardt result.
+inline TParamVector PSOLo;
+inline TParamVector PSOHi;
+
+struct RunSettings
+{
+    int MaxIter = 50;
+    long double Tol = 1e-9L;
+    int NRestarts = 10;
+    long double SearchRange = 2.0L;
+    bool LMOnly = false;
+    // A fixed seed of the random generator instead of the clock.
+    std::optional<std::uint32_t> Seed;
+    char DecimalSeparator = '.';
+};
+
+// What a run reads from the record: the start values AS, BS, CS and the reference points
+// (S, T) in entry order, as the record stores them.
+struct RunInput
+{
+    double AS = 0.0;
+    double BS = 0.0;
+    double CS = 0.0;
+    std::vector<std::pair<double, double>> Points;
+};
+
+// One reference point's fitted temperature T (K) and deviation D = T - Ti (mK), with the
+// line the result memos show for it.
+struct FitLine
+{
+    int Index = 0;
+    long double T = 0.0L;
+    long double D = 0.0L;
+    std::string Text;
+};
+
+struct LMStage
+{
+    int Status = 0;
+    int Iter = 0;
+    // Empty on success; otherwise the text shown to the user.
+    std::string Message;
+    // On success the fitted vector; after a failure the values the fitter left in Params.
+    TParamVector Result;
+    // Only set on success.
+    long double MeanRMS = 0.0L;
+    std::vector<FitLine> Lines;
+};
+
+struct PSOStage
+{
+    int PassesRun = 0;
+    std::uint32_t Improvements = 0;
+    bool Stopped = false;
+    TParamVector Result;
+    long double MeanRMS = 0.0L;
+    std::vector<FitLine> Lines;
+};
+
+// The best particle of the swarm fit so far, as the progress display shows it.
+struct PSOProgress
+{
+    TParamVector Best;
+    long double MeanRMS = 0.0L; // the overall best fitness, mK
+    std::vector<FitLine> Lines;
+};
+
+// What a display of the run hooks into, besides the swarm fitter's own calls. Stop is read
+// from the process-wide StopRequested flag unless a host overrides it.
+class RunHost : public PSOHost
+{
+public:
+    // After the Levenberg-Marquardt fit, whatever its status.
+    virtual void LMFinished(const LMStage &) {}
+    // After the search box is built, before the swarm fit begins.
+    virtual void PSOStarting(const TParamVector & /*lo*/, const TParamVector & /*hi*/) {}
+    virtual void PSOFinished(const PSOStage &) {}
+    bool StopRequested() override;
+};
+
+struct RunOutcome
+{
+    TParamVector Initial; // the start vector: AS, BS, CS and zeros
+    LMStage LM;
+    // The search box, when the swarm ran.
+    TParamVector Lo;
+    TParamVector Hi;
+    // Absent after a Levenberg-Marquardt failure or when only that fit was asked for.
+    std::optional<PSOStage> PSO;
+};
+
+// One calibration run on a record: fills the reference set, fits by Levenberg-Marquardt
+// from the record's start values and, when that succeeds, by particle swarm in the box
+// around its result. The held results are replaced only by the stages that succeed.
+// RangeError when the record has no points or more than MaxPoints; floating-point faults
+// of the fits propagate as FloatError.
+RunOutcome RunCalibration(const RunInput &input, const RunSettings &settings, RunHost &host);
+
+// The user's text for an unsuccessful Levenberg-Marquardt status (1, 2 or 3).
+std::string LMFailureMessage(int status);
+
+// "2: T = 1234.568 K; d = -0.12 mK"
+std::string FitLineText(int index, long double t, long double d, char decimalSeparator = '.');
+
+// Fitted temperatures and deviations of P over the reference set.
+std::vector<FitLine> FitLines(const TParamVector &P, char decimalSeparator = '.');
+
+// A / w .. A * w, B / w and B * w in order of size, C / w .. C * w; elements 4..10 zero.
+void BuildSearchBox(const TParamVector &P, long double w, TParamVector &lo, TParamVector &hi);
+
+// The best particle of the last improvement of the swarm fit (SwarmSnapshot[BestIndex]).
+PSOProgress CurrentPSOProgress(char decimalSeparator = '.');
+
+// The search range a record starts with: 2.0 with at least four points, else 1.5.
+long double DefaultSearchRange(int nPoints);
+
+} // namespace kelvora

@@ -1,0 +1,61 @@
+#include "cli/dbcommands.h"
+#include "cli/fitcommand.h"
+#include "cli/options.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Command
+{
+    const char *name;
+    const char *summary;
+    int (*run)(const std::vector<std::string> &args);
+};
+
+const Command Commands[] = {
+    {"fit", "import a record file and calibrate it (fit --help for the options)",
+     kelvora::cli::runFitCommand},
+    {"list", "the records of the database (list --help for all database commands)",
+     kelvora::cli::runListCommand},
+    {"import", "a new record in the database from a record file",
+     kelvora::cli::runImportCommand},
+    {"calibrate", "calibrate a record of the database and save the results",
+     kelvora::cli::runCalibrateCommand},
+    {"interpolate", "temperatures of a signal list with a record's results",
+     kelvora::cli::runInterpolateCommand},
+    {"report", "the report of a record", kelvora::cli::runReportCommand},
+    {"results", "the interpolation results of a record", kelvora::cli::runResultsCommand},
+    {"delete", "delete a record of the database", kelvora::cli::runDeleteCommand},
+};
+
+void printUsage(std::FILE *out)
+{
+    std::fputs("usage: kelvora-cli COMMAND [arguments]\n\nCommands:\n", out);
+    for (const Command &command : Commands)
+        std::fprintf(out, "  %-12s %s\n", command.name, command.summary);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 2) {
+        printUsage(stderr);
+        return kelvora::cli::ExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        printUsage(stdout);
+        return 0;
+    }
+    for (const Command &command : Commands) {
+        if (name == command.name)
+            return command.run(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "kelvora-cli: unknown command '%s'\n", name.c_str());
+    printUsage(stderr);
+    return kelvora::cli::ExitUsage;
+}

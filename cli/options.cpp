@@ -1,0 +1,87 @@
+#include "cli/options.h"
+
+#include "core/numfmt.h"
+
+#include <charconv>
+#include <limits>
+
+namespace kelvora::cli {
+
+bool ParsedOptions::has(const std::string &name) const
+{
+    return switches.count(name) > 0 || values.count(name) > 0;
+}
+
+std::optional<std::string> ParsedOptions::value(const std::string &name) const
+{
+    const auto it = values.find(name);
+    if (it == values.end())
+        return std::nullopt;
+    return it->second;
+}
+
+ParsedOptions parseOptions(const std::vector<std::string> &args, const OptionSpec &known)
+{
+    ParsedOptions parsed;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const auto equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        if (known.switches.count(name) > 0) {
+            if (equals != std::string::npos)
+                throw UsageError("option " + name + " takes no value");
+            parsed.switches.insert(name);
+        } else if (known.valued.count(name) > 0) {
+            if (equals != std::string::npos) {
+                parsed.values[name] = arg.substr(equals + 1);
+            } else {
+                if (i + 1 >= args.size())
+                    throw UsageError("option " + name + " needs a value");
+                parsed.values[name] = args[++i];
+            }
+        } else {
+            throw UsageError("unknown option " + name);
+        }
+    }
+    return parsed;
+}
+
+int intOption(const std::string &name, const std::string &text)
+{
+    try {
+        return parseInt(text);
+    } catch (const ConvertError &e) {
+        throw UsageError(name + ": " + e.what());
+    }
+}
+
+long double floatOption(const std::string &name, const std::string &text)
+{
+    try {
+        return parseFloat(text);
+    } catch (const ConvertError &e) {
+        throw UsageError(name + ": " + e.what());
+    }
+}
+
+std::uint32_t unsignedOption(const std::string &name, const std::string &text)
+{
+    std::uint64_t value = 0;
+    const char *end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end
+        || value > std::numeric_limits<std::uint32_t>::max())
+        throw UsageError(name + ": '" + text + "' is not a whole number from 0 to 4294967295");
+    return static_cast<std::uint32_t>(value);
+}
+
+} // namespace kelvora::cli

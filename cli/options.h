@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/errors.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kelvora::cli {
+
+// Exit status of a command line that cannot be understood (sysexits' EX_USAGE).
+inline constexpr int ExitUsage = 64;
+
+// A command line that does not fit the command's grammar; the text says what is wrong.
+class UsageError : public Error
+{
+public:
+    using Error::Error;
+};
+
+// The options a command knows: those followed by a value ("--tol 1e-9" or "--tol=1e-9")
+// and plain switches ("--json"). Names include the leading dashes.
+struct OptionSpec
+{
+    std::set<std::string> valued;
+    std::set<std::string> switches;
+};
+
+struct ParsedOptions
+{
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values; // the last value given wins
+    std::set<std::string> switches;
+
+    bool has(const std::string &name) const;
+    std::optional<std::string> value(const std::string &name) const;
+};
+
+// Splits the arguments after the command name. Unknown options, a missing value and a
+// value given to a switch raise UsageError. "--" ends the options.
+ParsedOptions parseOptions(const std::vector<std::string> &args, const OptionSpec &known);
+
+// The value of an option read as a number; a text that is not one raises UsageError naming
+// the option.
+int intOption(const std::string &name, const std::string &text);
+long double floatOption(const std::string &name, const std::string &text);
+std::uint32_t unsignedOption(const std::string &name, const std::string &text);
+
+} // namespace kelvora::cli

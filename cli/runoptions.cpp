@@ -1,0 +1,33 @@
+#include "cli/runoptions.h"
+
+namespace kelvora::cli {
+
+const std::set<std::string> &runOptionNames()
+{
+    static const std::set<std::string> names{"--max-iter", "--tol", "--restarts", "--range",
+                                             "--seed"};
+    return names;
+}
+
+RunOptions runOptionsFrom(const ParsedOptions &options)
+{
+    RunOptions run;
+    RunSettings &settings = run.settings;
+    if (const auto text = options.value("--max-iter"))
+        settings.MaxIter = intOption("--max-iter", *text);
+    if (const auto text = options.value("--tol"))
+        settings.Tol = floatOption("--tol", *text);
+    if (const auto text = options.value("--restarts"))
+        settings.NRestarts = intOption("--restarts", *text);
+    if (const auto text = options.value("--range")) {
+        run.range = floatOption("--range", *text);
+        // The limits of the window's search range box.
+        if (!(*run.range >= 1.0L && *run.range <= 1000.0L))
+            throw UsageError("--range: " + *text + " is not from 1.0 to 1000.0");
+    }
+    if (const auto text = options.value("--seed"))
+        settings.Seed = unsignedOption("--seed", *text);
+    return run;
+}
+
+} // namespace kelvora::cli

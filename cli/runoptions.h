@@ -1,0 +1,25 @@
+#pragma once
+
+#include "calibration/run.h"
+#include "cli/options.h"
+
+#include <optional>
+#include <set>
+#include <string>
+
+namespace kelvora::cli {
+
+// The options that choose the settings of a calibration run:
+// --max-iter N, --tol X, --restarts N, --range W (1.0 to 1000.0), --seed N.
+const std::set<std::string> &runOptionNames();
+
+struct RunOptions
+{
+    RunSettings settings; // SearchRange left at its default
+    std::optional<long double> range; // --range when given; else the record decides
+};
+
+// Reads the run options out of a parsed command line; a bad value raises UsageError.
+RunOptions runOptionsFrom(const ParsedOptions &options);
+
+} // namespace kelvora::cli

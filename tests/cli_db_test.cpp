@@ -1,0 +1,435 @@
+// The database commands of kelvora-cli, run as the user runs them on a database in a
+// temporary folder.
+
+#include "cli_process.h"
+#include "records/database.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+namespace {
+
+namespace fs = std::filesystem;
+using kelvora::testing::ProcessResult;
+using kelvora::testing::readWholeFile;
+
+const std::string Samples = KELVORA_SAMPLES;
+const std::string Minimal = Samples + "/minimal.txt";        // Levenberg-Marquardt fails
+const std::string Copper = Samples + "/fixed-points-in-cu.txt"; // 7 points, fits
+
+class CliDatabase : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("kelvora_cli_db_") + std::to_string(::getpid()) + "_"
+                           + info->test_suite_name() + "_" + info->name();
+        for (char &c : name) {
+            if (c == '/')
+                c = '_';
+        }
+        m_dir = fs::temp_directory_path() / name;
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        db = (m_dir / "kelvora.dbs").string();
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // A command on the test's database, in the C locale unless told otherwise.
+    ProcessResult cli(std::vector<std::string> args,
+                      const std::string &locale = "C") const
+    {
+        args.push_back("--db");
+        args.push_back(db);
+        return kelvora::testing::runProgram(KELVORA_CLI, args, m_dir, {"LC_ALL=" + locale});
+    }
+
+    // Runs a command that must succeed.
+    ProcessResult ok(const std::vector<std::string> &args) const
+    {
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result;
+    }
+
+    std::string file(const std::string &name, const std::string &text) const
+    {
+        const fs::path path = m_dir / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+    std::string pathOf(const std::string &name) const { return (m_dir / name).string(); }
+
+    // The data lines of `list`: every line after the header.
+    std::vector<std::string> listed(const std::vector<std::string> &extra = {}) const
+    {
+        std::vector<std::string> args{"list"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const ProcessResult result = ok(args);
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        while (start < result.out.size()) {
+            const std::size_t end = result.out.find('\n', start);
+            lines.push_back(result.out.substr(start, end - start));
+            start = end == std::string::npos ? result.out.size() : end + 1;
+        }
+        EXPECT_FALSE(lines.empty());
+        if (!lines.empty()) {
+            EXPECT_EQ(lines.front().rfind("Name", 0), 0u) << lines.front();
+            lines.erase(lines.begin());
+        }
+        return lines;
+    }
+
+    std::string db;
+
+private:
+    fs::path m_dir;
+};
+
+// The columns of a `list` line: name, then created date and time, processed, computed,
+// points, measurements as the last three.
+struct ListedRecord
+{
+    std::string name;
+    std::string computed;
+    int points;
+    int measurements;
+};
+
+ListedRecord parseListed(const std::string &line)
+{
+    static const std::regex pattern(R"(^(\S+) .* (yes|no) +(\d+) +(\d+)$)");
+    std::smatch match;
+    if (!std::regex_match(line, match, pattern)) {
+        ADD_FAILURE() << "unexpected list line: " << line;
+        return {};
+    }
+    return {match[1], match[2], std::stoi(match[3]), std::stoi(match[4])};
+}
+
+std::vector<std::string> names(const std::vector<std::string> &lines)
+{
+    std::vector<std::string> result;
+    for (const std::string &line : lines)
+        result.push_back(parseListed(line).name);
+    return result;
+}
+
+TEST_F(CliDatabase, ImportTwiceThenListNewestFirstOrByName)
+{
+    EXPECT_EQ(ok({"import", Minimal, "--name", "beta"}).out,
+              "Record \"beta\" imported with 3 reference points\n");
+    ok({"import", Copper, "--name", "alpha"});
+    ok({"import", Minimal}); // named after the file
+
+    EXPECT_EQ(names(listed()), (std::vector<std::string>{"minimal", "alpha", "beta"}));
+    EXPECT_EQ(names(listed({"--by-name"})), (std::vector<std::string>{"alpha", "beta", "minimal"}));
+
+    const ListedRecord alpha = parseListed(listed({"--by-name"}).front());
+    EXPECT_EQ(alpha.computed, "no");
+    EXPECT_EQ(alpha.points, 7);
+    EXPECT_EQ(alpha.measurements, 0);
+}
+
+struct ImportRefusal
+{
+    const char *name;
+    const char *content; // nullptr: the file does not exist
+    std::vector<std::string> options;
+    const char *locale;
+    int status;
+    const char *message; // "%s" stands for the record file's path
+};
+
+class CliImportRefusal : public CliDatabase, public ::testing::WithParamInterface<ImportRefusal>
+{
+};
+
+TEST_P(CliImportRefusal, RefusedImportLeavesNoDatabase)
+{
+    const ImportRefusal &c = GetParam();
+    const std::string path = c.content ? file("record.txt", c.content) : pathOf("absent.txt");
+    std::vector<std::string> args{"import", path};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+
+    const ProcessResult result = cli(args, c.locale);
+
+    EXPECT_EQ(result.status, c.status);
+    if (c.message) {
+        std::string expected = c.message;
+        const auto at = expected.find("%s");
+        if (at != std::string::npos)
+            expected.replace(at, 2, path);
+        EXPECT_EQ(result.err, expected + "\n");
+    }
+    EXPECT_FALSE(fs::exists(db));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliImportRefusal,
+    ::testing::Values(
+        ImportRefusal{"MissingFile", nullptr, {}, "C", 3, nullptr},
+        ImportRefusal{"MeanWavelength", "1000.5\n0.01\n3\n", {}, "C", 1,
+                      "Mean wavelength is out of range [0.1, 1000.0] \xC2\xB5m"},
+        ImportRefusal{"MeanWavelengthCommaLocale", "1000.5\n0.01\n3\n", {}, "de_DE.UTF-8", 1,
+                      "Mean wavelength is out of range [0,1, 1000,0] \xC2\xB5m"},
+        ImportRefusal{"DecimalComma", "0,65\n0.01\n3\n", {}, "C", 1,
+                      "Error in reading file %s"},
+        ImportRefusal{"TooFewPoints", "0.65\n0.01\n2\n", {}, "C", 1,
+                      "Number of reference blackbodies is out of range [3, 20]"},
+        ImportRefusal{"EmptyName", "0.65\n0.01\n3\n2.4E-3 1235\n6.1E-3 1358\n1.85E-2 1500\n",
+                      {"--name", ""}, "C", 1, "Field 'Name' must have a value"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CliDatabase, CalibrateSavesResultsIntoTheReport)
+{
+    ok({"import", Copper, "--name", "cu"});
+    const ProcessResult run = ok({"calibrate", "cu", "--seed", "7", "--restarts", "1"});
+    EXPECT_NE(run.out.find("Particle"), std::string::npos) << run.out;
+
+    const ListedRecord record = parseListed(listed().front());
+    EXPECT_EQ(record.computed, "yes");
+
+    const std::string report = ok({"report", "cu"}).out;
+    for (const char *line : {"*** CALIBRATION ******************************\r\n",
+                             "Levenberg-Marquardt method:\r\nA = ",
+                             "Particle Swarm Optimization:\r\nA = ", "\r\nRecord processed: ",
+                             "  Signal                   T(K)       TLM(K)     TPSO (K)   "
+                             "TLM-T (mK) TPSO-T (mK) TLM-TPSO (mK)\r\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    // The seed makes the run repeatable: a second calibration stores the same parameters.
+    const auto parameters = [](const std::string &text) {
+        return text.substr(text.find("Levenberg-Marquardt method:"),
+                           text.find("  Signal") - text.find("Levenberg-Marquardt method:"));
+    };
+    ok({"calibrate", "cu", "--seed", "7", "--restarts", "1"});
+    EXPECT_EQ(parameters(ok({"report", "cu"}).out), parameters(report));
+}
+
+TEST_F(CliDatabase, FailedFitSavesNothing)
+{
+    ok({"import", Minimal, "--name", "m"});
+    const std::string before = readWholeFile(db);
+
+    const ProcessResult result = cli({"calibrate", "m", "--seed", "1"});
+
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("Levenberg-Marquardt: Convergence was not achieved\n"
+                              "Please check your data\n"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(readWholeFile(db), before);
+}
+
+struct CommandCase
+{
+    const char *name;
+    std::vector<std::string> args;
+    int status;
+    const char *message;
+};
+
+class CliRefusal : public CliDatabase, public ::testing::WithParamInterface<CommandCase>
+{
+};
+
+TEST_P(CliRefusal, RefusedCommandLeavesTheDatabase)
+{
+    ok({"import", Minimal, "--name", "m"});
+    const std::string before = readWholeFile(db);
+    const ProcessResult result = cli(GetParam().args);
+    EXPECT_EQ(result.status, GetParam().status);
+    EXPECT_NE(result.err.find(GetParam().message), std::string::npos) << result.err;
+    EXPECT_EQ(readWholeFile(db), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliRefusal,
+    ::testing::Values(
+        CommandCase{"UnknownRecord", {"delete", "nope"}, 1, "No record named \"nope\"\n"},
+        CommandCase{"UnknownRecordReport", {"report", "nope"}, 1, "No record named \"nope\""},
+        CommandCase{"NotCalibrated", {"interpolate", "m", KELVORA_SAMPLES "/Signals/furnace-run.txt"},
+                    1, "has no calibration results"},
+        CommandCase{"BadMethod", {"interpolate", "m", "x.txt", "--method", "ls"}, 64,
+                    "--method"},
+        CommandCase{"UnknownOption", {"list", "--fast"}, 64, "unknown option --fast"},
+        CommandCase{"ExtraArgument", {"delete", "m", "n"}, 64, "unexpected argument 'n'"},
+        CommandCase{"BadRange", {"calibrate", "m", "--range", "0.5"}, 64, "--range"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct InterpolationCase
+{
+    const char *name;
+    const char *signals;
+    int rows;
+    bool signalWarning;
+    bool temperatureWarning;
+};
+
+class CliInterpolate : public CliDatabase, public ::testing::WithParamInterface<InterpolationCase>
+{
+};
+
+TEST_P(CliInterpolate, WarningsGoToStandardErrorAndRowsAreKept)
+{
+    const InterpolationCase &c = GetParam();
+    ok({"import", Copper, "--name", "cu"});
+    ok({"calibrate", "cu", "--seed", "3", "--restarts", "1"});
+    const std::string list = file("signals.txt", c.signals);
+
+    const ProcessResult result = ok({"interpolate", "cu", list, "--method", "pso"});
+
+    const std::string signalText = "Signal for one or several records is out of\n"
+                                   "the signal range for the reference blackbodies.\n\n"
+                                   "Uncertainties of temperatures calculated for such\n"
+                                   "signals can be higher than the uncertainties for\n"
+                                   "temperatures that correspond to the signals lying\n"
+                                   "within this range.\n";
+    const std::string temperatureText =
+        "Temperature for one or several records is out of\n"
+        "the temperature range for the reference blackbodies.\n\n"
+        "Uncertainties of temperatures calculated for such\n"
+        "records can be higher than the uncertainties for\n"
+        "temperatures lying within this range.\n";
+    EXPECT_EQ(result.err, (c.signalWarning ? signalText : "")
+                              + (c.temperatureWarning ? temperatureText : ""));
+    EXPECT_EQ(result.out.rfind("Number of interpolated temperatures: " + std::to_string(c.rows)
+                                   + "\n  Signal                  Temperature(K)\n",
+                               0),
+              0u)
+        << result.out;
+    EXPECT_EQ(parseListed(listed().front()).measurements, c.rows);
+
+    const std::string saved = pathOf("results.txt");
+    ok({"results", "cu", "-o", saved});
+    std::string expected = result.out;
+    expected = std::regex_replace(expected, std::regex("\n"), "\r\n");
+    EXPECT_EQ(readWholeFile(saved), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliInterpolate,
+    ::testing::Values(
+        InterpolationCase{"Inside", "2\n1.0E-3\n1.0\n", 2, false, false},
+        InterpolationCase{"Outside", "3\n1.0E-3\n50.0\n1.0\n", 3, true, true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CliDatabase, ReportAndResultsToStandardOutputOrFile)
+{
+    ok({"import", Minimal, "--name", "m"});
+    const std::string report = ok({"report", "m"}).out;
+    EXPECT_EQ(report.rfind("0.65  // Mean wavelength (um)\r\n0.01  // Bandwidth (um)\r\n"
+                           "3  // Number of reference temperatures\r\nRecord created: ",
+                           0),
+              0u)
+        << report;
+    EXPECT_NE(report.find("  Signal                  T(K)\r\n"
+                          " 2.40000000000000E-0003  1.23500000000000E+0003 \r\n"),
+              std::string::npos);
+
+    const std::string saved = pathOf("report.txt");
+    ok({"report", "m", "-o", saved});
+    EXPECT_EQ(readWholeFile(saved), report);
+
+    EXPECT_EQ(ok({"results", "m"}).out,
+              "Number of interpolated temperatures: 0\r\n"
+              "  Signal                  Temperature(K)\r\n");
+
+    const std::string unwritable = pathOf("no/such/folder/report.txt");
+    const ProcessResult failed = cli({"report", "m", "-o", unwritable});
+    EXPECT_EQ(failed.status, 5);
+    EXPECT_EQ(failed.err, "Error in writing file " + unwritable + "\n");
+}
+
+TEST_F(CliDatabase, DeleteTakesTheNewestRecordOfThatName)
+{
+    ok({"import", Minimal, "--name", "dup"});
+    ok({"import", Copper, "--name", "dup"});
+    ok({"import", Minimal, "--name", "other"});
+
+    EXPECT_EQ(ok({"delete", "dup"}).out, "Record \"dup\" deleted\n");
+
+    const std::vector<std::string> lines = listed();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(parseListed(lines[0]).name, "other");
+    EXPECT_EQ(parseListed(lines[1]).name, "dup");
+    EXPECT_EQ(parseListed(lines[1]).points, 3);
+}
+
+// Every command on a database that is missing or damaged reports it and leaves it as it is;
+// only import creates a missing database.
+const std::vector<std::vector<std::string>> EveryCommandButImport{
+    {"list"},
+    {"report", "x"},
+    {"results", "x"},
+    {"delete", "x"},
+    {"calibrate", "x"},
+    {"interpolate", "x", KELVORA_SAMPLES "/Signals/furnace-run.txt"},
+};
+
+TEST_F(CliDatabase, MissingDatabaseIsReportedAndNotCreated)
+{
+    for (const auto &args : EveryCommandButImport) {
+        SCOPED_TRACE(args.front());
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.status, 3);
+        EXPECT_EQ(result.err, "File " + db + " not found\n");
+        EXPECT_FALSE(fs::exists(db));
+    }
+}
+
+TEST_F(CliDatabase, DamagedDatabaseIsLeftByteIdentical)
+{
+    const std::string garbage = "this is not a database\r\n\x01\x02\x03";
+    file("kelvora.dbs", garbage);
+    auto commands = EveryCommandButImport;
+    commands.push_back({"import", Minimal});
+    for (const auto &args : commands) {
+        SCOPED_TRACE(args.front());
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.status, 3);
+        EXPECT_EQ(result.err.rfind("File " + db + " might be corrupted", 0), 0u) << result.err;
+        EXPECT_EQ(readWholeFile(db), garbage);
+        EXPECT_FALSE(fs::exists(backupPath(db)));
+    }
+}
+
+TEST_F(CliDatabase, HeldLockRefusesChangesButNotReading)
+{
+    ok({"import", Copper, "--name", "cu"});
+    const std::string before = readWholeFile(db);
+    DatabaseLock window(db);
+    ASSERT_TRUE(window.acquire());
+
+    const std::vector<std::vector<std::string>> changes{
+        {"import", Minimal},
+        {"delete", "cu"},
+        {"calibrate", "cu"},
+        {"interpolate", "cu", KELVORA_SAMPLES "/Signals/furnace-run.txt"},
+    };
+    for (const auto &args : changes) {
+        SCOPED_TRACE(args.front());
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("in use"), std::string::npos) << result.err;
+        EXPECT_EQ(readWholeFile(db), before);
+    }
+    EXPECT_EQ(cli({"list"}).status, 0);
+    EXPECT_EQ(cli({"report", "cu"}).status, 0);
+
+    window.release();
+    EXPECT_EQ(cli({"delete", "cu"}).status, 0);
+}
+
+} // namespace
+} // namespace kelvora

@@ -1,0 +1,450 @@
+// kelvora-cli fit, run as the user runs it: exit statuses, texts, the JSON object and the
+// repeatability of a seeded run.
+
+#include "cli_process.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using kelvora::testing::ProcessResult;
+
+class CliFit : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path()
+                / ("kelvora_cli_fit_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    ProcessResult run(const std::vector<std::string> &args) const
+    {
+        return kelvora::testing::runProgram(KELVORA_CLI, args, m_dir);
+    }
+
+    std::string file(const std::string &name, const std::string &text) const
+    {
+        const fs::path path = m_dir / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+
+    static std::string sample(const std::string &name)
+    {
+        return std::string(KELVORA_SAMPLES) + "/" + name;
+    }
+
+    fs::path m_dir;
+};
+
+// A JSON reader just large enough for the fit report.
+struct JsonValue
+{
+    using Array = std::vector<JsonValue>;
+    using Object = std::map<std::string, JsonValue>;
+    std::variant<std::nullptr_t, double, bool, std::string, Array, Object> value;
+
+    bool isString() const { return std::holds_alternative<std::string>(value); }
+    bool isNumber() const { return std::holds_alternative<double>(value); }
+    const std::string &text() const { return std::get<std::string>(value); }
+    double number() const { return std::get<double>(value); }
+    const Array &array() const { return std::get<Array>(value); }
+    const Object &object() const { return std::get<Object>(value); }
+    bool has(const std::string &key) const { return object().count(key) > 0; }
+    const JsonValue &operator[](const std::string &key) const { return object().at(key); }
+};
+
+class JsonReader
+{
+public:
+    explicit JsonReader(const std::string &text) : m_text(text) {}
+
+    JsonValue document()
+    {
+        JsonValue v = value();
+        skip();
+        if (m_pos != m_text.size())
+            throw std::runtime_error("text after the value");
+        return v;
+    }
+
+private:
+    void skip()
+    {
+        while (m_pos < m_text.size() && std::isspace(static_cast<unsigned char>(m_text[m_pos])))
+            ++m_pos;
+    }
+    char next()
+    {
+        if (m_pos >= m_text.size())
+            throw std::runtime_error("unexpected end");
+        return m_text[m_pos++];
+    }
+    void expect(char c)
+    {
+        skip();
+        if (next() != c)
+            throw std::runtime_error(std::string("expected ") + c);
+    }
+    std::string string()
+    {
+        expect('"');
+        std::string s;
+        for (char c = next(); c != '"'; c = next()) {
+            if (c != '\\') {
+                s += c;
+                continue;
+            }
+            const char e = next();
+            const std::map<char, char> escapes{{'"', '"'}, {'\\', '\\'}, {'/', '/'},
+                                               {'n', '\n'}, {'r', '\r'}, {'t', '\t'},
+                                               {'b', '\b'}, {'f', '\f'}};
+            if (e == 'u') {
+                s += static_cast<char>(std::stoi(m_text.substr(m_pos, 4), nullptr, 16));
+                m_pos += 4;
+            } else {
+                s += escapes.at(e);
+            }
+        }
+        return s;
+    }
+    JsonValue value()
+    {
+        skip();
+        const char c = m_pos < m_text.size() ? m_text[m_pos] : '\0';
+        if (c == '"')
+            return {string()};
+        if (c == '{') {
+            ++m_pos;
+            JsonValue::Object object;
+            skip();
+            if (m_text[m_pos] == '}')
+                return ++m_pos, JsonValue{object};
+            do {
+                std::string key = string();
+                expect(':');
+                object.emplace(key, value());
+                skip();
+            } while (next() == ',' || (--m_pos, false));
+            expect('}');
+            return {object};
+        }
+        if (c == '[') {
+            ++m_pos;
+            JsonValue::Array array;
+            skip();
+            if (m_text[m_pos] == ']')
+                return ++m_pos, JsonValue{array};
+            do {
+                array.push_back(value());
+                skip();
+            } while (next() == ',' || (--m_pos, false));
+            expect(']');
+            return {array};
+        }
+        for (const auto &[word, v] : {std::pair<std::string, JsonValue>{"true", {true}},
+                                      {"false", {false}}, {"null", {nullptr}}}) {
+            if (m_text.compare(m_pos, word.size(), word) == 0) {
+                m_pos += word.size();
+                return v;
+            }
+        }
+        std::size_t used = 0;
+        const double number = std::stod(m_text.substr(m_pos), &used);
+        m_pos += used;
+        return {number};
+    }
+
+    const std::string &m_text;
+    std::size_t m_pos = 0;
+};
+
+JsonValue parseJson(const std::string &text)
+{
+    return JsonReader(text).document();
+}
+
+// An extended value written with 21 significant digits.
+void expectExtended(const JsonValue &v, const std::string &what)
+{
+    static const std::regex form(R"(-?[0-9]\.[0-9]{20}e[+-][0-9]{2,4})");
+    ASSERT_TRUE(v.isString()) << what << " is not a string";
+    EXPECT_TRUE(std::regex_match(v.text(), form)) << what << " = " << v.text();
+}
+
+void expectFit(const JsonValue &fit, std::size_t points, const std::string &what)
+{
+    for (const char *key : {"A", "B", "C", "mean_rms_mK"})
+        expectExtended(fit[key], what + "." + key);
+    ASSERT_EQ(fit["T_fit"].array().size(), points) << what;
+    for (const JsonValue &t : fit["T_fit"].array())
+        expectExtended(t, what + ".T_fit");
+}
+
+const std::string LMNotConverged =
+    "Levenberg-Marquardt: Convergence was not achieved\nPlease check your data\n";
+
+TEST_F(CliFit, RealisticRecordCalibrates)
+{
+    const ProcessResult r = run({"fit", sample("fixed-points-in-cu.txt"), "--restarts", "1",
+                                 "--seed", "5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    for (const char *part : {"Saunders-White guess", "Levenberg-Marquardt",
+                             "Status = 0 (converged)", "Particle Swarm Optimization",
+                             "Passes = 2", "Mean RMS (mK) = ", "  7: T = 1357.7"}) {
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    }
+    EXPECT_EQ(r.out.find("  8: T = "), std::string::npos);
+}
+
+TEST_F(CliFit, JsonReportHoldsEveryValueAsExtendedText)
+{
+    const ProcessResult r = run({"fit", sample("fixed-points-in-cu.txt"), "--restarts", "0",
+                                 "--seed", "9", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const JsonValue report = parseJson(r.out);
+    expectExtended(report["mean_wavelength"], "mean_wavelength");
+    EXPECT_EQ(report["mean_wavelength"].text(), "1.60000000000000008882e+00");
+    expectExtended(report["bandwidth"], "bandwidth");
+    ASSERT_EQ(report["points"].array().size(), 7u);
+    for (const JsonValue &point : report["points"].array()) {
+        expectExtended(point["S"], "S");
+        expectExtended(point["T"], "T");
+    }
+    EXPECT_EQ(report["points"].array()[6]["T"].text(), "1.35776999999999998181e+03");
+    for (const char *key : {"A", "B", "C"})
+        expectExtended(report["initial"][key], std::string("initial.") + key);
+    // The guess 1.596875 as the record's double holds it, not as computed.
+    EXPECT_EQ(report["initial"]["A"].text(), "1.59687500000000004441e+00");
+
+    const JsonValue &lm = report["lm"];
+    EXPECT_TRUE(lm["status"].isNumber());
+    EXPECT_EQ(lm["status"].number(), 0.0);
+    EXPECT_TRUE(lm["iterations"].isNumber());
+    EXPECT_GT(lm["iterations"].number(), 0.0);
+    EXPECT_EQ(lm["message"].text(), "");
+    expectFit(lm, 7, "lm");
+
+    ASSERT_EQ(report["search_box"]["lo"].array().size(), 3u);
+    ASSERT_EQ(report["search_box"]["hi"].array().size(), 3u);
+    for (int j = 0; j < 3; ++j) {
+        expectExtended(report["search_box"]["lo"].array()[j], "lo");
+        expectExtended(report["search_box"]["hi"].array()[j], "hi");
+    }
+    const JsonValue &pso = report["pso"];
+    EXPECT_EQ(pso["passes_run"].number(), 1.0);
+    EXPECT_TRUE(pso["improvements"].isNumber());
+    expectFit(pso, 7, "pso");
+}
+
+TEST_F(CliFit, SeededRunsRepeat)
+{
+    const std::vector<std::string> args{"fit", sample("fixed-points-in-cu.txt"),
+                                        "--restarts", "1", "--seed", "123", "--json"};
+    const ProcessResult first = run(args);
+    const ProcessResult second = run(args);
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, second.out);
+}
+
+TEST_F(CliFit, LevenbergMarquardtOnlyHasNoSwarmKeys)
+{
+    const ProcessResult r = run({"fit", sample("fixed-points-in-cu.txt"), "--lm-only", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const JsonValue report = parseJson(r.out);
+    EXPECT_TRUE(report.has("lm"));
+    EXPECT_FALSE(report.has("pso"));
+    EXPECT_FALSE(report.has("search_box"));
+}
+
+TEST_F(CliFit, FailedLevenbergMarquardtReportsItsMessage)
+{
+    // The three-point sample reaches the iteration limit of 50.
+    for (const bool json : {false, true}) {
+        std::vector<std::string> args{"fit", sample("minimal.txt")};
+        if (json)
+            args.push_back("--json");
+        const ProcessResult r = run(args);
+        EXPECT_EQ(r.status, 2) << "json " << json;
+        EXPECT_EQ(r.err, LMNotConverged) << "json " << json;
+        if (!json) {
+            EXPECT_NE(r.out.find("Status = 3"), std::string::npos) << r.out;
+            EXPECT_EQ(r.out.find("Particle Swarm"), std::string::npos) << r.out;
+            continue;
+        }
+        const JsonValue report = parseJson(r.out);
+        EXPECT_EQ(report["lm"]["status"].number(), 3.0);
+        EXPECT_EQ(report["lm"]["iterations"].number(), 50.0);
+        EXPECT_EQ(report["lm"]["message"].text(),
+                  "Levenberg-Marquardt: Convergence was not achieved\rPlease check your data");
+        EXPECT_FALSE(report.has("pso"));
+    }
+}
+
+TEST_F(CliFit, FloatingPointFaultEndsTheRun)
+{
+    // Signals that do not rise with the temperature lead the fit to a logarithm of a
+    // negative number.
+    const ProcessResult r =
+        run({"fit", file("falling.txt", "0.65\n0.01\n3\n1e-9 1900\n500 2300\n13 450\n")});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.err, "Invalid floating point operation\n");
+    EXPECT_EQ(r.out, "");
+}
+
+long double extendedOf(const JsonValue &v)
+{
+    return std::strtold(v.text().c_str(), nullptr);
+}
+
+struct RangeCase
+{
+    bool threePoints;
+    const char *range; // nullptr: the default
+    long double factor;
+};
+
+TEST_F(CliFit, SearchRangeWidensTheBox)
+{
+    const std::string three = file("three.txt", "1.6\n0.1\n3\n5.192162E+00  1234.93\n"
+                                                "9.072690E+00  1337.33\n"
+                                                "1.004142E+01  1357.77\n");
+    const RangeCase cases[] = {
+        {false, nullptr, 2.0L}, {true, nullptr, 1.5L}, {false, "1.5", 1.5L}, {true, "3", 3.0L},
+    };
+    for (const RangeCase &c : cases) {
+        const std::string record = c.threePoints ? three : sample("fixed-points-in-cu.txt");
+        std::vector<std::string> args{"fit", record, "--restarts", "0", "--seed", "1", "--json"};
+        if (c.range) {
+            args.push_back("--range");
+            args.push_back(c.range);
+        }
+        const ProcessResult r = run(args);
+        const std::string what = std::string(c.threePoints ? "3" : "7") + " points, range "
+                                 + (c.range ? c.range : "default");
+        ASSERT_EQ(r.status, 0) << what << ": " << r.err;
+        const JsonValue report = parseJson(r.out);
+        const long double A = extendedOf(report["lm"]["A"]);
+        const long double lo = extendedOf(report["search_box"]["lo"].array()[0]);
+        const long double hi = extendedOf(report["search_box"]["hi"].array()[0]);
+        EXPECT_NEAR(static_cast<double>(hi / A / c.factor), 1.0, 1e-15) << what;
+        EXPECT_NEAR(static_cast<double>(lo * c.factor / A), 1.0, 1e-15) << what;
+    }
+}
+
+TEST_F(CliFit, IterationLimitAndToleranceReachTheFit)
+{
+    const std::string record = sample("fixed-points-in-cu.txt");
+    const ProcessResult limited = run({"fit", record, "--max-iter", "1", "--json"});
+    EXPECT_EQ(limited.status, 2);
+    EXPECT_EQ(parseJson(limited.out)["lm"]["iterations"].number(), 1.0);
+
+    const ProcessResult strict = run({"fit", record, "--lm-only", "--json"});
+    const ProcessResult loose = run({"fit", record, "--lm-only", "--tol", "1e-3", "--json"});
+    ASSERT_EQ(strict.status, 0) << strict.err;
+    ASSERT_EQ(loose.status, 0) << loose.err;
+    EXPECT_LT(parseJson(loose.out)["lm"]["iterations"].number(),
+              parseJson(strict.out)["lm"]["iterations"].number());
+}
+
+TEST_F(CliFit, TerminalShowsTheSwarmProgress)
+{
+    // `script` gives the program a terminal; its output is what the terminal received.
+    std::string command = kelvora::testing::shellQuoted(KELVORA_CLI);
+    for (const char *arg : {"fit", "--restarts", "1", "--seed", "1"})
+        command += std::string(" ") + arg;
+    command += " " + kelvora::testing::shellQuoted(sample("fixed-points-in-cu.txt"));
+    const ProcessResult r =
+        kelvora::testing::runProgram("script", {"-qec", command, "/dev/null"}, m_dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\rPSO pass 1 of 2, "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("best so far "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Particle Swarm Optimization"), std::string::npos) << r.out;
+}
+
+struct RefusedCase
+{
+    const char *name;
+    const char *text;
+    const char *message; // the start of stderr
+};
+
+TEST_F(CliFit, RefusedRecordFiles)
+{
+    const std::vector<RefusedCase> cases{
+        {"wavelength.txt", "1000.5\n0.01\n3\n1 1000\n2 1100\n3 1200\n",
+         "Mean wavelength is out of range [0.1, 1000.0] "},
+        {"count.txt", "0.65\n0.01\n21\n", "Number of reference blackbodies is out of range"},
+        {"short.txt", "0.65\n0.01\n3\n", "Signals must be positive"},
+        {"comma.txt", "0,65\n0.01\n3\n1 1000\n2 1100\n3 1200\n", "Error in reading file "},
+        // A signal a double field cannot hold.
+        {"huge.txt", "0.65\n0.01\n3\n1e400 1000\n2 1100\n3 1200\n",
+         "Error writing data to database"},
+    };
+    for (const RefusedCase &c : cases) {
+        const ProcessResult r = run({"fit", file(c.name, c.text)});
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+    }
+}
+
+TEST_F(CliFit, MissingFileCannotBeOpened)
+{
+    const ProcessResult r = run({"fit", file("x.txt", "") + ".missing"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err, "");
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliFit, BadCommandLines)
+{
+    const std::string record = sample("minimal.txt");
+    const std::vector<std::vector<std::string>> cases{
+        {},
+        {"frobnicate", record},
+        {"fit"},
+        {"fit", record, record},
+        {"fit", record, "--frobnicate"},
+        {"fit", record, "--max-iter"},
+        {"fit", record, "--max-iter", "many"},
+        {"fit", record, "--tol", "1e-9x"},
+        {"fit", record, "--restarts", "2.5"},
+        {"fit", record, "--range", "0.5"},
+        {"fit", record, "--range", "1000.1"},
+        {"fit", record, "--seed", "-1"},
+        {"fit", record, "--seed", "4294967296"},
+        {"fit", record, "--json=yes"},
+    };
+    for (const auto &args : cases) {
+        const ProcessResult r = run(args);
+        std::string line;
+        for (const auto &arg : args)
+            line += " " + arg;
+        EXPECT_EQ(r.status, 64) << line;
+        EXPECT_NE(r.err.find("usage: kelvora-cli"), std::string::npos) << line << ": " << r.err;
+        EXPECT_EQ(r.out, "") << line;
+    }
+}
+
+} // namespace
