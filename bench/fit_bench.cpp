@@ -3,6 +3,7 @@
 
 #include "calibration/run.h"
 #include "core/pso.h"
+#include "tests/run_records.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,32 +13,10 @@ namespace {
 
 using namespace kelvora;
 
-// A 20-point record of an instrument at 0.65 um (A = 0.65, B = 0.15, C = 3e6), 600 K to
-// 2500 K, with reference temperatures off by -20, 0 or +20 mK, and its Saunders-White start.
+// The record of every benchmark: 20 points, 600 K to 2500 K.
 RunInput benchRecord()
 {
-    TParamVector truth;
-    truth[1] = 0.65L;
-    truth[2] = 0.15L;
-    truth[3] = 3e6L;
-    RunInput input;
-    NPoints = MaxPoints;
-    for (int i = 1; i <= MaxPoints; ++i) {
-        const long double t = 500.0L + 100.0L * i;
-        const long double error = static_cast<long double>(i % 3 - 1) * 0.02L;
-        input.Points.emplace_back(static_cast<double>(SHSignal(truth, t + error)),
-                                  static_cast<double>(t));
-        RefS[i] = input.Points.back().first;
-        RefT[i] = input.Points.back().second;
-    }
-    long double A = 0.0L;
-    long double B = 0.0L;
-    long double C = 0.0L;
-    SaundersWhiteGuess(0.65L, 0.01L, A, B, C);
-    input.AS = static_cast<double>(A);
-    input.BS = static_cast<double>(B);
-    input.CS = static_cast<double>(C);
-    return input;
+    return test::noisyRecord(MaxPoints);
 }
 
 // Fills the reference set with the bench record and returns its Levenberg-Marquardt

@@ -5,15 +5,13 @@
 #include "cli/fitcommand.h"
 #include "cli/fitreport.h"
 #include "cli/options.h"
-#include "cli/progressline.h"
+#include "cli/runoptions.h"
 #include "cli/systemlocale.h"
 #include "records/operations.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
 #include "textio/signals.h"
 #include "textio/textfile.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -44,20 +42,13 @@ const char *const DatabaseUsage =
 
 namespace {
 
-// The user's text with each carriage return as a line break of the terminal.
-std::string asLines(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\r', '\n');
-    return text;
-}
-
 void printError(const std::string &text)
 {
     std::fprintf(stderr, "%s\n", asLines(text).c_str());
 }
 
 // The command line of one command: its positional arguments and options, --db included.
-ParsedOptions parseCommandLine(const std::vector<std::string> &args, OptionSpec known,
+ParsedOptions parseCommandLine(const std::vector<std::string> &args, OptionTable known,
                                std::size_t positionals, const char *missing)
 {
     known.valued.insert("--db");
@@ -186,23 +177,9 @@ int importRecordFile(const std::vector<std::string> &args)
 
 int calibrateRecord(const std::vector<std::string> &args)
 {
-    const OptionSpec known{{"--max-iter", "--tol", "--restarts", "--range", "--seed"}, {}};
-    const ParsedOptions options = parseCommandLine(args, known, 1, "missing record name");
-    RunSettings settings;
-    if (const auto text = options.value("--max-iter"))
-        settings.MaxIter = intOption("--max-iter", *text);
-    if (const auto text = options.value("--tol"))
-        settings.Tol = floatOption("--tol", *text);
-    if (const auto text = options.value("--restarts"))
-        settings.NRestarts = intOption("--restarts", *text);
-    std::optional<long double> range;
-    if (const auto text = options.value("--range")) {
-        range = floatOption("--range", *text);
-        if (!(*range >= 1.0L && *range <= 1000.0L))
-            throw UsageError("--range: " + *text + " is not from 1.0 to 1000.0");
-    }
-    if (const auto text = options.value("--seed"))
-        settings.Seed = unsignedOption("--seed", *text);
+    const ParsedOptions options =
+        parseCommandLine(args, {runOptionNames(), {}}, 1, "missing record name");
+    const RunOptions run = runOptionsFrom(options);
 
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
     db.selectRecord(options.positional.front());
@@ -226,13 +203,8 @@ int calibrateRecord(const std::vector<std::string> &args)
         record.Input.Points.emplace_back(bb.asFloat("S"), bb.asFloat("T"));
     }
     bb.first();
-    settings.SearchRange = range.value_or(DefaultSearchRange(n));
 
-    RunOutcome outcome;
-    {
-        ProgressLine progress(stderr, isatty(STDERR_FILENO) == 1, settings.NRestarts);
-        outcome = RunCalibration(record.Input, settings, progress);
-    }
+    const RunOutcome outcome = runWithProgress(record.Input, run);
     std::fputs(plainFitReport(record, outcome).c_str(), stdout);
     if (!outcome.LM.Message.empty())
         throw CommandError(outcome.LM.Message, ExitFitFailed);

@@ -3,13 +3,11 @@
 #include "calibration/run.h"
 #include "cli/fitreport.h"
 #include "cli/options.h"
-#include "cli/progressline.h"
 #include "cli/runoptions.h"
+#include "core/fpe.h"
+#include "records/operations.h"
 #include "textio/recordfile.h"
 
-#include <unistd.h>
-
-#include <cmath>
 #include <cstdio>
 
 namespace kelvora::cli {
@@ -39,7 +37,7 @@ struct FitCommandLine
 
 FitCommandLine parseFitCommandLine(const std::vector<std::string> &args)
 {
-    const OptionSpec known{runOptionNames(), {"--lm-only", "--json"}};
+    const OptionTable known{runOptionNames(), {"--lm-only", "--json"}};
     const ParsedOptions options = parseOptions(args, known);
     if (options.positional.size() != 1)
         throw UsageError(options.positional.empty() ? "missing record file"
@@ -52,47 +50,32 @@ FitCommandLine parseFitCommandLine(const std::vector<std::string> &args)
     return line;
 }
 
-// A value going into a double field of the store; one too large for it is refused as the
-// store refuses it on import.
-double storedDouble(long double value)
-{
-    const double stored = static_cast<double>(value);
-    if (std::isinf(stored) && std::isfinite(value))
-        throw StoreError("Error writing data to database");
-    return stored;
-}
-
 // The record an import of the file creates: the Saunders-White guess is computed over the
-// reference set filled with the values read, then everything is stored as doubles.
+// reference set filled with the values read, then everything is stored as doubles. A value
+// a double field cannot hold is refused as the import into the store refuses it.
 FitRecord importedRecord(const RecordFileData &file)
 {
+    const auto stored = [](long double value) {
+        try {
+            return StoredDouble(value);
+        } catch (const FloatError &) {
+            throw StoreError(WriteFailedText);
+        }
+    };
     FitRecord record;
-    record.MeanWL = storedDouble(file.MeanWL);
-    record.Bandwidth = storedDouble(file.Bandwidth);
-    NPoints = file.N;
-    for (int i = 1; i <= file.N; ++i) {
-        RefS[i] = file.S[static_cast<std::size_t>(i - 1)];
-        RefT[i] = file.T[static_cast<std::size_t>(i - 1)];
-        record.Input.Points.emplace_back(storedDouble(RefS[i]), storedDouble(RefT[i]));
-    }
+    record.MeanWL = stored(file.MeanWL);
+    record.Bandwidth = stored(file.Bandwidth);
+    LoadReferenceSet(file);
+    for (int i = 1; i <= file.N; ++i)
+        record.Input.Points.emplace_back(stored(RefS[i]), stored(RefT[i]));
     long double A = 0.0L;
     long double B = 0.0L;
     long double C = 0.0L;
     SaundersWhiteGuess(file.MeanWL, file.Bandwidth, A, B, C);
-    record.Input.AS = storedDouble(A);
-    record.Input.BS = storedDouble(B);
-    record.Input.CS = storedDouble(C);
+    record.Input.AS = stored(A);
+    record.Input.BS = stored(B);
+    record.Input.CS = stored(C);
     return record;
-}
-
-// The user's text with each carriage return as a line break of the terminal.
-std::string asLines(std::string text)
-{
-    for (char &c : text) {
-        if (c == '\r')
-            c = '\n';
-    }
-    return text;
 }
 
 int fitRecord(const FitCommandLine &line)
@@ -113,14 +96,7 @@ int fitRecord(const FitCommandLine &line)
         return ExitRecordRefused;
     }
 
-    RunSettings settings = line.run.settings;
-    settings.SearchRange = line.run.range.value_or(DefaultSearchRange(file.N));
-    RunOutcome outcome;
-    {
-        ProgressLine progress(stderr, isatty(STDERR_FILENO) == 1, settings.NRestarts);
-        outcome = RunCalibration(record.Input, settings, progress);
-    }
-
+    const RunOutcome outcome = runWithProgress(record.Input, line.run);
     if (line.json)
         std::fputs(jsonFitReport(record, outcome).dump().c_str(), stdout);
     else

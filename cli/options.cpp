@@ -2,6 +2,7 @@
 
 #include "core/numfmt.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -20,7 +21,7 @@ std::optional<std::string> ParsedOptions::value(const std::string &name) const
     return it->second;
 }
 
-ParsedOptions parseOptions(const std::vector<std::string> &args, const OptionSpec &known)
+ParsedOptions parseOptions(const std::vector<std::string> &args, const OptionTable &known)
 {
     ParsedOptions parsed;
     bool optionsEnded = false;
@@ -53,6 +54,12 @@ ParsedOptions parseOptions(const std::vector<std::string> &args, const OptionSpe
         }
     }
     return parsed;
+}
+
+std::string asLines(std::string text)
+{
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    return text;
 }
 
 int intOption(const std::string &name, const std::string &text)

@@ -23,7 +23,7 @@ public:
 
 // The options a command knows: those followed by a value ("--tol 1e-9" or "--tol=1e-9")
 // and plain switches ("--json"). Names include the leading dashes.
-struct OptionSpec
+struct OptionTable
 {
     std::set<std::string> valued;
     std::set<std::string> switches;
@@ -41,7 +41,10 @@ struct ParsedOptions
 
 // Splits the arguments after the command name. Unknown options, a missing value and a
 // value given to a switch raise UsageError. "--" ends the options.
-ParsedOptions parseOptions(const std::vector<std::string> &args, const OptionSpec &known);
+ParsedOptions parseOptions(const std::vector<std::string> &args, const OptionTable &known);
+
+// The user's text with each carriage return as a line break of the terminal.
+std::string asLines(std::string text);
 
 // The value of an option read as a number; a text that is not one raises UsageError naming
 // the option.

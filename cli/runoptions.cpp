@@ -1,5 +1,11 @@
 #include "cli/runoptions.h"
 
+#include "cli/progressline.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
 namespace kelvora::cli {
 
 const std::set<std::string> &runOptionNames()
@@ -28,6 +34,15 @@ RunOptions runOptionsFrom(const ParsedOptions &options)
     if (const auto text = options.value("--seed"))
         settings.Seed = unsignedOption("--seed", *text);
     return run;
+}
+
+RunOutcome runWithProgress(const RunInput &input, const RunOptions &options)
+{
+    RunSettings settings = options.settings;
+    settings.SearchRange =
+        options.range.value_or(DefaultSearchRange(static_cast<int>(input.Points.size())));
+    ProgressLine progress(stderr, isatty(STDERR_FILENO) == 1, settings.NRestarts);
+    return RunCalibration(input, settings, progress);
 }
 
 } // namespace kelvora::cli

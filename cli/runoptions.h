@@ -22,4 +22,9 @@ struct RunOptions
 // Reads the run options out of a parsed command line; a bad value raises UsageError.
 RunOptions runOptionsFrom(const ParsedOptions &options);
 
+// A calibration run on the input with the options, the search range defaulting to the one
+// its number of points gives; the swarm's progress shows on standard error when that is a
+// terminal.
+RunOutcome runWithProgress(const RunInput &input, const RunOptions &options);
+
 } // namespace kelvora::cli

@@ -12,6 +12,7 @@
 #include "core/errors.h"
 
 #include <cmath>
+#include <limits>
 
 namespace kelvora {
 
@@ -131,6 +132,20 @@ private:
         return r;
     }
 };
+
+// The least magnitude that rounds to infinity as a double: half a unit in the last place above
+// the largest double (that tie rounds to the even neighbour, infinity).
+inline constexpr long double DoubleOverflowBound =
+    static_cast<long double>(std::numeric_limits<double>::max()) + 0x1p970L;
+
+// A value as a double field stores it, rounded to the nearest double. A finite value that
+// rounds beyond the range of a double raises FloatError overflow, the flags left untouched.
+inline double StoredDouble(long double value)
+{
+    if (std::isfinite(value) && std::fabs(value) >= DoubleOverflowBound)
+        throw FloatError(FloatError::Kind::Overflow);
+    return static_cast<double>(value);
+}
 
 // Runs `fast` (built on FastFp) with the flags cleared and reads them once at its end; when a
 // fault shows, runs `stepped` (the same computation on SteppedFp), which throws at the

@@ -1,5 +1,6 @@
 #include "records/operations.h"
 
+#include "core/fpe.h"
 #include "core/numfmt.h"
 
 #include <exception>
@@ -16,13 +17,8 @@ void scanMeasurements(Table &interp, const char *field,
     if (n < 1 || n > MaxSignals)
         throw RangeError();
     NSignals = n;
-    const int current = interp.recNo();
-    const SuspendedDisplays suspended(interp);
-    for (int i = 1; i <= n; ++i) {
-        interp.setRecNo(i);
-        values[i] = interp.asFloat(field);
-    }
-    interp.setRecNo(current);
+    int i = 0;
+    ForEachRow(interp, [&] { values[++i] = interp.asFloat(field); });
 }
 
 // True if one of the first NSignals values lies outside the record's low..high fields.

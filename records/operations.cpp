@@ -1,24 +1,19 @@
 #include "records/operations.h"
 
 #include "calibration/run.h"
+#include "core/fpe.h"
 
-#include <cmath>
 #include <exception>
-#include <limits>
 
 namespace kelvora {
 
-namespace {
-
-const char *const WriteFailedText = "Error writing data to database";
-
-} // namespace
-
-double StoredDouble(long double value)
+void LoadReferenceSet(const RecordFileData &file)
 {
-    if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<double>::max())
-        throw FloatError(FloatError::Kind::Overflow);
-    return static_cast<double>(value);
+    NPoints = file.N;
+    for (int i = 1; i <= file.N; ++i) {
+        RefS[i] = file.S.at(static_cast<std::size_t>(i - 1));
+        RefT[i] = file.T.at(static_cast<std::size_t>(i - 1));
+    }
 }
 
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name)
@@ -26,12 +21,7 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     Table &main = records.cdsMain;
     Table &bb = records.cdsBB;
 
-    // The reference set is what the initial guess averages over.
-    NPoints = file.N;
-    for (int i = 1; i <= file.N; ++i) {
-        RefS[i] = file.S.at(static_cast<std::size_t>(i - 1));
-        RefT[i] = file.T.at(static_cast<std::size_t>(i - 1));
-    }
+    LoadReferenceSet(file);
 
     main.insert();
     main.setString("Name", name);

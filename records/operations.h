@@ -17,11 +17,19 @@ namespace kelvora {
 // Record operations shared by the window and the command-line tool. Each works on the
 // current record; the caller has shown its dialogs before and shows any message after.
 
+// The message of a value the import cannot store.
+inline constexpr const char *WriteFailedText = "Error writing data to database";
+
+// Fills the reference set (NPoints, RefS, RefT) with the file's points in file order: what
+// the Saunders-White guess of an import averages over.
+void LoadReferenceSet(const RecordFileData &file);
+
 // Adds the imported record as a new current record: the record with Name, MeanWL, Bandwidth
 // (a store refusal propagates as StoreError and leaves the record in insert state), its
-// points (a failure: Error "Error writing data to database"; the points so far stay in the
-// record's pending edit, stored when it is next posted), the Saunders-White guess over the reference set filled from the file (same message), and its
-// reference range. Name is cut to 100 characters.
+// points (a failure: Error WriteFailedText; the points so far stay in the record's pending
+// edit, stored when it is next posted), the Saunders-White guess over the reference set
+// filled from the file (same message), and its reference range. Name is cut to 100
+// characters.
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name);
 
 // Writes the held results of the last calibration run (LMResult, LMMeanRMS, PSOResult,
@@ -66,10 +74,6 @@ inline constexpr int OutOfRangeTemperatures = 2;
 // The warning's text for that kind (any kind but OutOfRangeSignals gives the temperature
 // text); lines separated by "\r", an empty line by two.
 std::string OutOfRangeText(int kind);
-
-// A computed value as a float field stores it; beyond the range of a double:
-// FloatError "Floating point overflow".
-double StoredDouble(long double value);
 
 // Replaces the measurements of the current record by the signals (1..1000), with empty
 // temperatures, first row current (more than 1000 or none: "Range check error", and a signal

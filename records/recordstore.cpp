@@ -34,21 +34,14 @@ void RecordStore::UpdateReferenceRanges()
     long double tMin = NoValue;
     long double sMax = -NoValue;
     long double tMax = -NoValue;
-    {
-        const int current = cdsBB.recNo();
-        const SuspendedDisplays suspended(cdsBB);
-        const int count = cdsBB.recordCount();
-        for (int i = 1; i <= count; ++i) {
-            cdsBB.setRecNo(i);
-            const long double s = cdsBB.asFloat("S");
-            const long double t = cdsBB.asFloat("T");
-            sMin = std::min(sMin, s);
-            sMax = std::max(sMax, s);
-            tMin = std::min(tMin, t);
-            tMax = std::max(tMax, t);
-        }
-        cdsBB.setRecNo(current);
-    }
+    ForEachRow(cdsBB, [&] {
+        const long double s = cdsBB.asFloat("S");
+        const long double t = cdsBB.asFloat("T");
+        sMin = std::min(sMin, s);
+        sMax = std::max(sMax, s);
+        tMin = std::min(tMin, t);
+        tMax = std::max(tMax, t);
+    });
 
     cdsMain.edit();
     cdsMain.setFloat("SMin", static_cast<double>(sMin));

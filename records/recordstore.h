@@ -17,6 +17,21 @@ private:
     Table &m_table;
 };
 
+// Calls `visit` with every row of the table current in turn, in table order, its displays
+// suspended; the row current before is current again afterwards.
+template <typename Visit>
+void ForEachRow(Table &table, Visit visit)
+{
+    const int current = table.recNo();
+    const SuspendedDisplays suspended(table);
+    const int n = table.recordCount();
+    for (int i = 1; i <= n; ++i) {
+        table.setRecNo(i);
+        visit();
+    }
+    table.setRecNo(current);
+}
+
 // The record store with the reactions that every holder of it needs, the window and the
 // command-line tool alike: deleting a record first deletes its reference points and
 // measurements, and every post or delete of a reference point refreshes the record's

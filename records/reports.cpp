@@ -24,11 +24,7 @@ RecordReport CollectRecordReport(RecordStore &records, const TextLocale &locale)
     report.Computed = main.asBoolean("Computed");
 
     if (!bb.isEmpty()) {
-        const int current = bb.recNo();
-        const SuspendedDisplays suspended(bb);
-        const int n = bb.recordCount();
-        for (int i = 1; i <= n; ++i) {
-            bb.setRecNo(i);
+        ForEachRow(bb, [&] {
             ReportPoint point;
             point.S = bb.asFloat("S");
             point.T = bb.asFloat("T");
@@ -40,19 +36,13 @@ RecordReport CollectRecordReport(RecordStore &records, const TextLocale &locale)
                 point.Difference = bb.asFloat("Difference");
             }
             report.points.push_back(point);
-        }
-        bb.setRecNo(current);
+        });
     }
 
     if (!interp.isEmpty()) {
-        const int current = interp.recNo();
-        const SuspendedDisplays suspended(interp);
-        const int m = interp.recordCount();
-        for (int i = 1; i <= m; ++i) {
-            interp.setRecNo(i);
+        ForEachRow(interp, [&] {
             report.measurements.push_back({interp.asString("S", locale), interp.asFloat("T")});
-        }
-        interp.setRecNo(current);
+        });
     }
     return report;
 }
@@ -63,14 +53,7 @@ std::vector<std::pair<double, double>> CollectMeasurements(RecordStore &records)
     std::vector<std::pair<double, double>> rows;
     if (interp.isEmpty())
         return rows;
-    const int current = interp.recNo();
-    const SuspendedDisplays suspended(interp);
-    const int m = interp.recordCount();
-    for (int i = 1; i <= m; ++i) {
-        interp.setRecNo(i);
-        rows.emplace_back(interp.asFloat("S"), interp.asFloat("T"));
-    }
-    interp.setRecNo(current);
+    ForEachRow(interp, [&] { rows.emplace_back(interp.asFloat("S"), interp.asFloat("T")); });
     return rows;
 }
 

@@ -216,14 +216,19 @@ void Table::Impl::scrolled(int before)
     self.afterScroll();
 }
 
-void Table::Impl::followMaster()
+void Table::Impl::resetToFirst()
 {
-    dropPending();
     const int n = count();
     cur = n > 0 ? 0 : -1;
     atBof = true;
     atEof = n == 0;
     notify(DataChange::Kind::Reset);
+}
+
+void Table::Impl::followMaster()
+{
+    dropPending();
+    resetToFirst();
     self.afterScroll();
 }
 
@@ -409,11 +414,7 @@ void Table::Impl::open()
         return;
     state = TableState::Browse;
     rebuildOrder();
-    const int n = count();
-    cur = n > 0 ? 0 : -1;
-    atBof = true;
-    atEof = n == 0;
-    notify(DataChange::Kind::Reset);
+    resetToFirst();
     for (Table *t : details) {
         t->d->state = TableState::Browse;
         t->d->followMaster();

@@ -75,6 +75,8 @@ struct Table::Impl
     int leaveEditing();
     void go(int pos, bool bof, bool eof, int before);
     void scrolled(int before);
+    // The first row current (none in an empty table) and the displays reset.
+    void resetToFirst();
     void followMaster();
     void detailsFollow();
     void beginInsert(int pos, int before);

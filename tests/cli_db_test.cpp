@@ -6,10 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -18,31 +15,21 @@ namespace kelvora {
 namespace {
 
 namespace fs = std::filesystem;
-using kelvora::testing::ProcessResult;
-using kelvora::testing::readWholeFile;
+using test::ProcessResult;
+using test::readWholeFile;
 
 const std::string Samples = KELVORA_SAMPLES;
 const std::string Minimal = Samples + "/minimal.txt";        // Levenberg-Marquardt fails
 const std::string Copper = Samples + "/fixed-points-in-cu.txt"; // 7 points, fits
 
-class CliDatabase : public ::testing::Test
+class CliDatabase : public test::TempDirTest
 {
 protected:
     void SetUp() override
     {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("kelvora_cli_db_") + std::to_string(::getpid()) + "_"
-                           + info->test_suite_name() + "_" + info->name();
-        for (char &c : name) {
-            if (c == '/')
-                c = '_';
-        }
-        m_dir = fs::temp_directory_path() / name;
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        db = (m_dir / "kelvora.dbs").string();
+        TempDirTest::SetUp();
+        db = pathOf("kelvora.dbs");
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     // A command on the test's database, in the C locale unless told otherwise.
     ProcessResult cli(std::vector<std::string> args,
@@ -50,7 +37,7 @@ protected:
     {
         args.push_back("--db");
         args.push_back(db);
-        return kelvora::testing::runProgram(KELVORA_CLI, args, m_dir, {"LC_ALL=" + locale});
+        return test::runProgram(KELVORA_CLI, args, dir(), {"LC_ALL=" + locale});
     }
 
     // Runs a command that must succeed.
@@ -60,14 +47,6 @@ protected:
         EXPECT_EQ(result.status, 0) << result.err;
         return result;
     }
-
-    std::string file(const std::string &name, const std::string &text) const
-    {
-        const fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
-    std::string pathOf(const std::string &name) const { return (m_dir / name).string(); }
 
     // The data lines of `list`: every line after the header.
     std::vector<std::string> listed(const std::vector<std::string> &extra = {}) const
@@ -91,9 +70,6 @@ protected:
     }
 
     std::string db;
-
-private:
-    fs::path m_dir;
 };
 
 // The columns of a `list` line: name, then created date and time, processed, computed,
@@ -133,7 +109,8 @@ TEST_F(CliDatabase, ImportTwiceThenListNewestFirstOrByName)
     ok({"import", Minimal}); // named after the file
 
     EXPECT_EQ(names(listed()), (std::vector<std::string>{"minimal", "alpha", "beta"}));
-    EXPECT_EQ(names(listed({"--by-name"})), (std::vector<std::string>{"alpha", "beta", "minimal"}));
+    EXPECT_EQ(names(listed({"--by-name"})),
+              (std::vector<std::string>{"alpha", "beta", "minimal"}));
 
     const ListedRecord alpha = parseListed(listed({"--by-name"}).front());
     EXPECT_EQ(alpha.computed, "no");
@@ -158,7 +135,7 @@ class CliImportRefusal : public CliDatabase, public ::testing::WithParamInterfac
 TEST_P(CliImportRefusal, RefusedImportLeavesNoDatabase)
 {
     const ImportRefusal &c = GetParam();
-    const std::string path = c.content ? file("record.txt", c.content) : pathOf("absent.txt");
+    const std::string path = c.content ? writeFile("record.txt", c.content) : pathOf("absent.txt");
     std::vector<std::string> args{"import", path};
     args.insert(args.end(), c.options.begin(), c.options.end());
 
@@ -258,7 +235,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CommandCase{"UnknownRecord", {"delete", "nope"}, 1, "No record named \"nope\"\n"},
         CommandCase{"UnknownRecordReport", {"report", "nope"}, 1, "No record named \"nope\""},
-        CommandCase{"NotCalibrated", {"interpolate", "m", KELVORA_SAMPLES "/Signals/furnace-run.txt"},
+        CommandCase{"NotCalibrated",
+                    {"interpolate", "m", KELVORA_SAMPLES "/Signals/furnace-run.txt"},
                     1, "has no calibration results"},
         CommandCase{"BadMethod", {"interpolate", "m", "x.txt", "--method", "ls"}, 64,
                     "--method"},
@@ -285,7 +263,7 @@ TEST_P(CliInterpolate, WarningsGoToStandardErrorAndRowsAreKept)
     const InterpolationCase &c = GetParam();
     ok({"import", Copper, "--name", "cu"});
     ok({"calibrate", "cu", "--seed", "3", "--restarts", "1"});
-    const std::string list = file("signals.txt", c.signals);
+    const std::string list = writeFile("signals.txt", c.signals);
 
     const ProcessResult result = ok({"interpolate", "cu", list, "--method", "pso"});
 
@@ -391,7 +369,7 @@ TEST_F(CliDatabase, MissingDatabaseIsReportedAndNotCreated)
 TEST_F(CliDatabase, DamagedDatabaseIsLeftByteIdentical)
 {
     const std::string garbage = "this is not a database\r\n\x01\x02\x03";
-    file("kelvora.dbs", garbage);
+    writeFile("kelvora.dbs", garbage);
     auto commands = EveryCommandButImport;
     commands.push_back({"import", Minimal});
     for (const auto &args : commands) {

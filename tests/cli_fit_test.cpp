@@ -5,12 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <stdexcept>
@@ -20,40 +16,20 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using kelvora::testing::ProcessResult;
+using kelvora::test::ProcessResult;
 
-class CliFit : public ::testing::Test
+class CliFit : public kelvora::test::TempDirTest
 {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path()
-                / ("kelvora_cli_fit_" + std::to_string(::getpid()) + "_" + info->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     ProcessResult run(const std::vector<std::string> &args) const
     {
-        return kelvora::testing::runProgram(KELVORA_CLI, args, m_dir);
-    }
-
-    std::string file(const std::string &name, const std::string &text) const
-    {
-        const fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
+        return kelvora::test::runProgram(KELVORA_CLI, args, dir());
     }
 
     static std::string sample(const std::string &name)
     {
         return std::string(KELVORA_SAMPLES) + "/" + name;
     }
-
-    fs::path m_dir;
 };
 
 // A JSON reader just large enough for the fit report.
@@ -306,7 +282,7 @@ TEST_F(CliFit, FloatingPointFaultEndsTheRun)
     // Signals that do not rise with the temperature lead the fit to a logarithm of a
     // negative number.
     const ProcessResult r =
-        run({"fit", file("falling.txt", "0.65\n0.01\n3\n1e-9 1900\n500 2300\n13 450\n")});
+        run({"fit", writeFile("falling.txt", "0.65\n0.01\n3\n1e-9 1900\n500 2300\n13 450\n")});
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.err, "Invalid floating point operation\n");
     EXPECT_EQ(r.out, "");
@@ -326,7 +302,7 @@ struct RangeCase
 
 TEST_F(CliFit, SearchRangeWidensTheBox)
 {
-    const std::string three = file("three.txt", "1.6\n0.1\n3\n5.192162E+00  1234.93\n"
+    const std::string three = writeFile("three.txt", "1.6\n0.1\n3\n5.192162E+00  1234.93\n"
                                                 "9.072690E+00  1337.33\n"
                                                 "1.004142E+01  1357.77\n");
     const RangeCase cases[] = {
@@ -370,12 +346,10 @@ TEST_F(CliFit, IterationLimitAndToleranceReachTheFit)
 TEST_F(CliFit, TerminalShowsTheSwarmProgress)
 {
     // `script` gives the program a terminal; its output is what the terminal received.
-    std::string command = kelvora::testing::shellQuoted(KELVORA_CLI);
-    for (const char *arg : {"fit", "--restarts", "1", "--seed", "1"})
-        command += std::string(" ") + arg;
-    command += " " + kelvora::testing::shellQuoted(sample("fixed-points-in-cu.txt"));
+    const std::string command = kelvora::test::shellWords(
+        {KELVORA_CLI, "fit", "--restarts", "1", "--seed", "1", sample("fixed-points-in-cu.txt")});
     const ProcessResult r =
-        kelvora::testing::runProgram("script", {"-qec", command, "/dev/null"}, m_dir);
+        kelvora::test::runProgram("script", {"-qec", command, "/dev/null"}, dir());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\rPSO pass 1 of 2, "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("best so far "), std::string::npos) << r.out;
@@ -402,7 +376,7 @@ TEST_F(CliFit, RefusedRecordFiles)
          "Error writing data to database"},
     };
     for (const RefusedCase &c : cases) {
-        const ProcessResult r = run({"fit", file(c.name, c.text)});
+        const ProcessResult r = run({"fit", writeFile(c.name, c.text)});
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << c.name << ": " << r.err;
         EXPECT_EQ(r.out, "") << c.name;
@@ -411,7 +385,7 @@ TEST_F(CliFit, RefusedRecordFiles)
 
 TEST_F(CliFit, MissingFileCannotBeOpened)
 {
-    const ProcessResult r = run({"fit", file("x.txt", "") + ".missing"});
+    const ProcessResult r = run({"fit", writeFile("x.txt", "") + ".missing"});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err, "");
     EXPECT_EQ(r.out, "");

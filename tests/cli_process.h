@@ -1,15 +1,15 @@
 #pragma once
 
+#include "tempdir.h"
+
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-namespace kelvora::testing {
+namespace kelvora::test {
 
 // What one run of the command-line program gave.
 struct ProcessResult
@@ -27,10 +27,16 @@ inline std::string shellQuoted(const std::string &arg)
     return quoted + "'";
 }
 
-inline std::string readWholeFile(const std::filesystem::path &path)
+// The words as one shell command line, each quoted.
+inline std::string shellWords(const std::vector<std::string> &words)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::string line;
+    for (const std::string &word : words) {
+        if (!line.empty())
+            line += ' ';
+        line += shellQuoted(word);
+    }
+    return line;
 }
 
 // Runs `program` with the arguments and the environment settings ("NAME=value") through the
@@ -39,22 +45,14 @@ inline ProcessResult runProgram(const std::string &program, const std::vector<st
                                 const std::filesystem::path &scratch,
                                 const std::vector<std::string> &environment = {})
 {
-    std::string command = "env";
-    const auto add = [&command](const std::string &word) {
-        command += ' ';
-        command += shellQuoted(word);
-    };
-    for (const std::string &setting : environment)
-        add(setting);
-    add(program);
-    for (const std::string &arg : args)
-        add(arg);
+    std::vector<std::string> words{"env"};
+    words.insert(words.end(), environment.begin(), environment.end());
+    words.push_back(program);
+    words.insert(words.end(), args.begin(), args.end());
     const std::filesystem::path out = scratch / "stdout.txt";
     const std::filesystem::path err = scratch / "stderr.txt";
-    command += " >";
-    command += shellQuoted(out.string());
-    command += " 2>";
-    command += shellQuoted(err.string());
+    const std::string command =
+        shellWords(words) + " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string());
     const int raw = std::system(command.c_str());
     ProcessResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -65,4 +63,4 @@ inline ProcessResult runProgram(const std::string &program, const std::vector<st
     return result;
 }
 
-} // namespace kelvora::testing
+} // namespace kelvora::test

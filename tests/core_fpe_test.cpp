@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cfenv>
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 
 namespace {
@@ -103,6 +105,48 @@ INSTANTIATE_TEST_SUITE_P(
                     StepCase{"sqrt_negative", Sqrt, -1.0L, 0.0L, Invalid},
                     StepCase{"double_too_large", ToDouble, 1e400L, 0.0L, Overflow},
                     StepCase{"double_too_small", ToDouble, 1e-400L, 0.0L, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A value as a double field stores it: refused exactly where the conversion to double
+// overflows, without leaving a fault flag behind.
+struct StoredCase
+{
+    const char *name;
+    long double value;
+    const char *text;
+    double stored; // when accepted
+};
+
+class StoredDoubleCheck : public testing::TestWithParam<StoredCase>
+{
+};
+
+TEST_P(StoredDoubleCheck, RefusesWhatRoundsBeyondADouble)
+{
+    const StoredCase &c = GetParam();
+    ClearFpFaults();
+    double stored = 0.0;
+    EXPECT_EQ(ErrorText([&] { stored = StoredDouble(c.value); }), c.text);
+    EXPECT_FALSE(FpFaultRaised());
+    if (std::string(c.text).empty()) {
+        EXPECT_EQ(stored, c.stored);
+    }
+    EXPECT_EQ(ErrorText([&] { SteppedFp::toDouble(c.value); }), c.text);
+}
+
+constexpr double LargestDouble = std::numeric_limits<double>::max();
+constexpr double Infinity = std::numeric_limits<double>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, StoredDoubleCheck,
+    testing::Values(StoredCase{"largest_double", LargestDouble, "", LargestDouble},
+                    StoredCase{"just_below_the_bound",
+                               std::nextafter(DoubleOverflowBound, 0.0L), "", LargestDouble},
+                    StoredCase{"on_the_bound", DoubleOverflowBound, Overflow, 0.0},
+                    StoredCase{"negative_on_the_bound", -DoubleOverflowBound, Overflow, 0.0},
+                    StoredCase{"far_beyond", 1e400L, Overflow, 0.0},
+                    StoredCase{"infinity", Infinity, "", Infinity},
+                    StoredCase{"below_the_smallest", 1e-400L, "", 0.0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // A fault whose infinity later vanishes from the result: C / (exp(C2 / 0) − 1) is 0.

@@ -43,8 +43,8 @@ std::function<void(const fs::path &)> tampered(const std::string &sql)
 }
 
 const DamagedCase DamagedCases[] = {
-    {"ZeroLength", [](const fs::path &p) { writeBytes(p, ""); }},
-    {"Garbage", [](const fs::path &p) { writeBytes(p, std::string(5000, 'x') + "garbage"); }},
+    {"ZeroLength", [](const fs::path &p) { writeWholeFile(p, ""); }},
+    {"Garbage", [](const fs::path &p) { writeWholeFile(p, std::string(5000, 'x') + "garbage"); }},
     {"ForeignSqlite",
      [](const fs::path &p) { execSql(p, "CREATE TABLE cdsMain (Name TEXT);"); }},
     {"OtherApplicationId", tampered("PRAGMA application_id = 1;")},
@@ -64,19 +64,19 @@ const DamagedCase DamagedCases[] = {
     {"DamagedPages",
      [](const fs::path &p) {
          saveDatabase(p.string(), oneRecordStore());
-         std::string bytes = readBytes(p);
+         std::string bytes = readWholeFile(p);
          ASSERT_GT(bytes.size(), 8192u);
          for (std::size_t i = 4096; i < bytes.size(); i += 7)
              bytes[i] = static_cast<char>(0xA5);
-         writeBytes(p, bytes);
+         writeWholeFile(p, bytes);
      }},
     {"Truncated",
      [](const fs::path &p) {
          StoreData big = oneRecordStore();
          set(big.records[0], mainSchema(), "Rem", longMemo());
          saveDatabase(p.string(), big);
-         const std::string bytes = readBytes(p);
-         writeBytes(p, bytes.substr(0, bytes.size() / 2));
+         const std::string bytes = readWholeFile(p);
+         writeWholeFile(p, bytes.substr(0, bytes.size() / 2));
      }},
 };
 
@@ -87,7 +87,7 @@ protected:
     {
         DatabaseFolder::SetUp();
         GetParam().make(dbPath);
-        damagedBytes = readBytes(dbPath);
+        damagedBytes = readWholeFile(dbPath);
     }
     std::string damagedBytes;
 };
@@ -99,7 +99,7 @@ TEST_P(DatabaseDamaged, LoadRefusesIt)
 
 TEST_P(DatabaseDamaged, StartUpMovesItToTheBackupReplacingAnOlderOne)
 {
-    writeBytes(bakPath, "an older backup");
+    writeWholeFile(bakPath, "an older backup");
     StoreData data = oneRecordStore();
 
     const OpenOutcome outcome = openDatabaseAtStartup(dbPath, data);
@@ -110,7 +110,7 @@ TEST_P(DatabaseDamaged, StartUpMovesItToTheBackupReplacingAnOlderOne)
     EXPECT_FALSE(outcome.reason.empty());
     EXPECT_TRUE(data.records.empty());
     EXPECT_FALSE(fs::exists(dbPath));
-    EXPECT_EQ(readBytes(bakPath), damagedBytes);
+    EXPECT_EQ(readWholeFile(bakPath), damagedBytes);
 }
 
 TEST_P(DatabaseDamaged, CheckLeavesItAlone)
@@ -120,7 +120,7 @@ TEST_P(DatabaseDamaged, CheckLeavesItAlone)
     EXPECT_EQ(outcome.kind, OpenOutcome::Corrupted);
     EXPECT_EQ(outcome.message, "File " + dbPath + " might be corrupted");
     EXPECT_TRUE(data.records.empty());
-    EXPECT_EQ(readBytes(dbPath), damagedBytes);
+    EXPECT_EQ(readWholeFile(dbPath), damagedBytes);
     EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
 }
 
@@ -193,7 +193,7 @@ const BackupBlockedCase BackupBlockedCases[] = {
     {"FolderWithFiles",
      [](const fs::path &b) {
          fs::create_directory(b);
-         writeBytes(b / "inside.txt", "keep me");
+         writeWholeFile(b / "inside.txt", "keep me");
      }},
 };
 
@@ -204,7 +204,7 @@ class DatabaseBackupBlocked : public DatabaseFolder,
 
 TEST_P(DatabaseBackupBlocked, StartUpReportsItAndLeavesTheDamagedFileInPlace)
 {
-    writeBytes(dbPath, "garbage");
+    writeWholeFile(dbPath, "garbage");
     GetParam().block(bakPath);
     StoreData data;
 
@@ -214,7 +214,7 @@ TEST_P(DatabaseBackupBlocked, StartUpReportsItAndLeavesTheDamagedFileInPlace)
     EXPECT_EQ(outcome.message, "File " + dbPath + " might be corrupted\r"
                                "It will be backed up and the empty database will be created");
     EXPECT_STREQ(CannotCreateBackupText, "Cannot create backup file");
-    EXPECT_EQ(readBytes(dbPath), "garbage");
+    EXPECT_EQ(readWholeFile(dbPath), "garbage");
     EXPECT_TRUE(fs::is_directory(bakPath));
     EXPECT_TRUE(data.records.empty());
 }
@@ -227,11 +227,11 @@ TEST_F(DatabaseFolder, ProgramFolderNamedDbsStillGetsItsBackup)
     const fs::path db = folder / "DBS" / "DB";
     fs::create_directories(db);
     const std::string path = (db / "kelvora.dbs").string();
-    writeBytes(path, "garbage");
+    writeWholeFile(path, "garbage");
     StoreData data;
 
     EXPECT_EQ(openDatabaseAtStartup(path, data).kind, OpenOutcome::Corrupted);
-    EXPECT_EQ(readBytes(db / "kelvora.bak"), "garbage");
+    EXPECT_EQ(readWholeFile(db / "kelvora.bak"), "garbage");
     EXPECT_FALSE(fs::exists(path));
 }
 
@@ -343,14 +343,14 @@ TEST_P(DatabaseLockFile, IsTakenOverOnlyWhenItsProcessIsGone)
 {
     const std::string lockPath = dbPath + ".lock";
     const std::string contents = GetParam().contents();
-    writeBytes(lockPath, contents);
+    writeWholeFile(lockPath, contents);
 
     DatabaseLock lock(dbPath);
     EXPECT_EQ(lock.heldByOther(), !GetParam().acquired);
     EXPECT_EQ(lock.acquire(), GetParam().acquired);
     EXPECT_EQ(lock.held(), GetParam().acquired);
     EXPECT_EQ(lock.heldByOther(), !GetParam().acquired);
-    EXPECT_EQ(readBytes(lockPath),
+    EXPECT_EQ(readWholeFile(lockPath),
               GetParam().acquired ? std::to_string(::getpid()) + "\n" : contents);
     lock.release();
     EXPECT_EQ(fs::exists(lockPath), !GetParam().acquired);

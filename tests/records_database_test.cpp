@@ -143,10 +143,10 @@ TEST_P(DatabaseRoundTrip, LoadsWhatWasSavedOverAnOlderFile)
     const StoreData data = GetParam().build();
     saveDatabase(dbPath, oneRecordStore("Older contents"));
     saveDatabase(dbPath, data);
-    const std::string bytes = readBytes(dbPath);
+    const std::string bytes = readWholeFile(dbPath);
 
     expectSameStore(data, loadDatabase(dbPath));
-    EXPECT_EQ(readBytes(dbPath), bytes) << "loading changed the file";
+    EXPECT_EQ(readWholeFile(dbPath), bytes) << "loading changed the file";
     EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
 }
 
@@ -288,7 +288,7 @@ TEST_P(DatabaseSaveFailure, ReportsTheFullPathAndKeepsTheOldFile)
 {
     const StoreData old = oneRecordStore("Old");
     saveDatabase(dbPath, old);
-    const std::string oldBytes = readBytes(dbPath);
+    const std::string oldBytes = readWholeFile(dbPath);
     const std::string path = GetParam().path(folder);
     const auto before = folderEntries(folder);
 
@@ -300,7 +300,7 @@ TEST_P(DatabaseSaveFailure, ReportsTheFullPathAndKeepsTheOldFile)
                   "Cannot create file \"" + path + "\". " + GetParam().reason);
     }
     EXPECT_EQ(folderEntries(folder), before);
-    EXPECT_EQ(readBytes(dbPath), oldBytes);
+    EXPECT_EQ(readWholeFile(dbPath), oldBytes);
     expectSameStore(old, loadDatabase(dbPath));
 }
 
@@ -328,7 +328,7 @@ TEST_F(DatabaseFolder, DiskFullHalfwayKeepsTheOldFile)
 {
     const StoreData old = oneRecordStore("Old");
     saveDatabase(dbPath, old);
-    const std::string oldBytes = readBytes(dbPath);
+    const std::string oldBytes = readWholeFile(dbPath);
     StoreData big = oneRecordStore("Big");
     set(big.records[0], mainSchema(), "Rem", std::string(2000000, 'm'));
 
@@ -362,7 +362,7 @@ TEST_F(DatabaseFolder, DiskFullHalfwayKeepsTheOldFile)
 
     EXPECT_EQ(message.rfind("Cannot create file \"" + dbPath + "\". ", 0), 0u) << message;
     EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
-    EXPECT_EQ(readBytes(dbPath), oldBytes);
+    EXPECT_EQ(readWholeFile(dbPath), oldBytes);
 }
 
 } // namespace

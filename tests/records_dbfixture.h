@@ -1,14 +1,12 @@
 #pragma once
 
 #include "records/database.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -112,16 +110,8 @@ inline void expectSameStore(const StoreData &expected, const StoreData &actual)
 
 // ---- files ----
 
-inline std::string readBytes(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeBytes(const fs::path &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::readWholeFile;
+using test::writeWholeFile;
 
 
 inline std::vector<std::string> folderEntries(const fs::path &folder)
@@ -133,23 +123,16 @@ inline std::vector<std::string> folderEntries(const fs::path &folder)
     return names;
 }
 
-// A fresh folder per test, removed afterwards.
-class DatabaseFolder : public ::testing::Test
+// A fresh folder per test with the paths of the database and its backup in it.
+class DatabaseFolder : public test::TempDirTest
 {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "kelvora-db-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-        dbPath = (folder / "kelvora.dbs").string();
-        bakPath = (folder / "kelvora.bak").string();
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(folder, ec);
+        TempDirTest::SetUp();
+        folder = dir();
+        dbPath = pathOf("kelvora.dbs");
+        bakPath = pathOf("kelvora.bak");
     }
 
     fs::path folder;

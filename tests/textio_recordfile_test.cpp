@@ -1,6 +1,6 @@
 #include "textio/recordfile.h"
 
-#include "textio_tempdir.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 
 namespace kelvora {
 namespace {
+
+using test::TempDirTest;
 
 enum class Outcome { Accepted, Check, Read };
 

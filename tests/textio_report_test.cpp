@@ -2,7 +2,7 @@
 #include "textio/textfile.h"
 
 #include "core/errors.h"
-#include "textio_tempdir.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,9 @@
 
 namespace kelvora {
 namespace {
+
+using test::TempDirTest;
+using test::readWholeFile;
 
 struct ReportCase
 {
@@ -178,7 +181,7 @@ TEST_F(WriteTextFileTest, ReplacesFileWithExactBytes)
 {
     const std::string path = writeFile("out.txt", "a much longer earlier content\r\n");
     writeTextFile(path, "1\r\n2 \xB5m\r\n");
-    EXPECT_EQ(readFile(path), "1\r\n2 \xB5m\r\n");
+    EXPECT_EQ(readWholeFile(path), "1\r\n2 \xB5m\r\n");
 }
 
 TEST_F(WriteTextFileTest, FailureNamesThePath)

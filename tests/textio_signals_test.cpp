@@ -1,6 +1,6 @@
 #include "textio/signals.h"
 
-#include "textio_tempdir.h"
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 
 namespace kelvora {
 namespace {
+
+using test::TempDirTest;
 
 enum class Outcome { Accepted, CountRefused, ReadError };
 
