@@ -1,6 +1,5 @@
 #pragma once
 
-#include <compare>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,7 +12,12 @@ struct DateTime
 {
     std::int64_t msecs = 0;
 
-    auto operator<=>(const DateTime &) const = default;
+    friend bool operator==(DateTime a, DateTime b) { return a.msecs == b.msecs; }
+    friend bool operator!=(DateTime a, DateTime b) { return a.msecs != b.msecs; }
+    friend bool operator<(DateTime a, DateTime b) { return a.msecs < b.msecs; }
+    friend bool operator>(DateTime a, DateTime b) { return a.msecs > b.msecs; }
+    friend bool operator<=(DateTime a, DateTime b) { return a.msecs <= b.msecs; }
+    friend bool operator>=(DateTime a, DateTime b) { return a.msecs >= b.msecs; }
 };
 
 struct CivilTime

@@ -101,18 +101,18 @@ bool TemperaturesOutOfRange(RecordStore &records)
     return outsideRange(records.cdsMain, SigT, "TMin", "TMax");
 }
 
-void LoadSignals(RecordStore &records, const std::vector<long double> &signals,
+void LoadSignals(RecordStore &records, const std::vector<long double> &signalValues,
                  const std::function<void()> &signalWarning)
 {
     Table &interp = records.cdsInterp;
-    if (signals.empty() || signals.size() > static_cast<std::size_t>(MaxSignals))
+    if (signalValues.empty() || signalValues.size() > static_cast<std::size_t>(MaxSignals))
         throw RangeError();
 
     // Converted before anything is deleted, so that a signal beyond a double's range leaves
     // the measurements as they were.
     std::vector<double> stored;
-    stored.reserve(signals.size());
-    for (const long double signal : signals)
+    stored.reserve(signalValues.size());
+    for (const long double signal : signalValues)
         stored.push_back(StoredDouble(signal));
 
     DeleteAllRows(interp);

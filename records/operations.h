@@ -80,7 +80,7 @@ std::string OutOfRangeText(int kind);
 // beyond a double's range: "Floating point overflow", both before anything changed);
 // `signalWarning` runs when a signal lies outside the reference range, before the record is
 // posted.
-void LoadSignals(RecordStore &records, const std::vector<long double> &signals,
+void LoadSignals(RecordStore &records, const std::vector<long double> &signalValues,
                  const std::function<void()> &signalWarning = {});
 
 // The report of the current record, for recordReportText.

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace kelvora::test {
+
+// Plays the user in the next modal window of type W that a real dialog call shows: `act`
+// runs once the window is up. A window that never shows fails the test.
+template <typename W>
+void whenModalShown(std::function<void(W *)> act)
+{
+    auto *timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, act] {
+        if (auto *window = qobject_cast<W *>(QApplication::activeModalWidget())) {
+            timer->deleteLater();
+            act(window);
+        } else if (++*tries > 300) {
+            timer->deleteLater();
+            ADD_FAILURE() << "no modal window of the expected kind was shown";
+            if (QWidget *other = QApplication::activeModalWidget())
+                other->close();
+        }
+    });
+    timer->start(10);
+}
+
+} // namespace kelvora::test

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "calibration/run.h"
+#include "core/global.h"
+#include "records/database.h"
+#include "records/operations.h"
+
+#include "scripteddialogs.h"
+#include "ui/main.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kelvora::test {
+
+// The record file that every test imports unless it needs another.
+inline const char *const MinimalRecord = "0.65   // Mean wavelength (um)\n"
+                                         "0.01   // Bandwidth (um)\n"
+                                         "3      // Number of reference temperatures\n"
+                                         "2.4E-3   1235.0\n"
+                                         "6.1E-3   1358.0\n"
+                                         "1.85E-2  1500.0\n";
+
+// Every test runs the real window in a program folder of its own (a temporary folder with
+// DB, Data/Input/Signals and Data/Output/Interpolation), answering its dialogs from a script.
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TFMain> window;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        for (const char *folder : {"DB", "Data/Input/Signals", "Data/Output/Interpolation"})
+            ASSERT_TRUE(QDir(dir.path()).mkpath(QLatin1String(folder)));
+    }
+
+    QString programFile() const { return dir.filePath(QStringLiteral("kelvora")); }
+    QString dbPath() const { return dir.filePath(QStringLiteral("DB/kelvora.dbs")); }
+    std::string dbFile() const { return dbPath().toStdString(); }
+
+    // Creates the main window as the program does at start.
+    TFMain &start()
+    {
+        window = std::make_unique<TFMain>(dialogs, programFile());
+        return *window;
+    }
+
+    // Starts with an empty database file, so that no "not found" message is shown.
+    TFMain &startEmpty()
+    {
+        saveDatabase(dbFile(), StoreData{});
+        return start();
+    }
+
+    RecordStore &records() { return window->records(); }
+    Table &cdsMain() { return window->records().cdsMain; }
+    Table &cdsBB() { return window->records().cdsBB; }
+    Table &cdsInterp() { return window->records().cdsInterp; }
+
+    QString writeFile(const QString &relativePath, const QByteArray &content)
+    {
+        const QString path = dir.filePath(relativePath);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+        file.write(content);
+        return path;
+    }
+
+    QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
+    }
+
+    // Imports a record file through the Load button, naming the record `name`.
+    void importRecord(const QString &name, const QByteArray &content = MinimalRecord)
+    {
+        const QString path = writeFile(QStringLiteral("Data/Input/") + name
+                                           + QStringLiteral(".txt"), content);
+        dialogs.openAnswers.push_back(path);
+        dialogs.queryAnswers.push_back(name);
+        window->btnLoadMain->click();
+    }
+
+    // Saves made-up calibration results into the current record, as Save in Database does:
+    // the Saunders-White guess as the Levenberg-Marquardt triple and a slightly different
+    // particle swarm triple.
+    void makeComputed()
+    {
+        Table &bb = cdsBB();
+        NPoints = bb.recordCount();
+        for (int i = 1; i <= NPoints; ++i) {
+            bb.setRecNo(i);
+            RefS[i] = bb.asFloat("S");
+            RefT[i] = bb.asFloat("T");
+        }
+        LMResult.fill(0.0L);
+        LMResult[1] = cdsMain().asFloat("AS");
+        LMResult[2] = cdsMain().asFloat("BS");
+        LMResult[3] = cdsMain().asFloat("CS");
+        PSOResult = LMResult;
+        PSOResult[1] *= 1.00001L;
+        LMMeanRMS = 12.5L;
+        PSOMeanRMS = 13.25L;
+        SaveResults(records(), currentDateTime());
+        window->rgABCClick();
+    }
+
+    // Loads a signal list with these lines through the Load button of the measurements.
+    void loadSignals(const QByteArray &content)
+    {
+        dialogs.openAnswers.push_back(
+            writeFile(QStringLiteral("Data/Input/Signals/list.txt"), content));
+        window->btnLoadInterp->click();
+    }
+
+    // Returns to the event loop once, as the program does after every user action.
+    static void returnToEventLoop() { QCoreApplication::processEvents(); }
+
+    StoreData savedData() { return loadDatabase(dbFile()); }
+
+    // The messages shown so far, for the output of a failed check.
+    std::string messagesShown() const
+    {
+        return dialogs.messages.join(QLatin1Char('|')).toStdString();
+    }
+};
+
+} // namespace kelvora::test

@@ -1,0 +1,365 @@
+#include "ui_main_fixture.h"
+
+#include "core/numfmt.h"
+#include "ui/chart.h"
+#include "ui/grid.h"
+#include "ui/radiogroup.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QRadioButton>
+#include <QScatterSeries>
+#include <QTabWidget>
+
+#include <algorithm>
+
+namespace kelvora {
+namespace {
+
+using test::MainWindowTest;
+
+// The warning as its label shows it.
+QString warningText(int kind)
+{
+    return shownText(QString::fromStdString(OutOfRangeText(kind)));
+}
+
+// A computed record (reference points 1235..1500 K) whose measurements come from a list.
+class Interpolation : public MainWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        startEmpty();
+        importRecord(QStringLiteral("Lamp"));
+        makeComputed();
+        window->pc->setCurrentWidget(window->tsMeasurements);
+    }
+
+    // What the warning dialogs showed: their label texts, in order.
+    QStringList warnings;
+
+    void expectWarnings(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            dialogs.dialogScripts.push_back([this](QDialog &dialog) {
+                auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblAlert"));
+                auto *ok = dialog.findChild<QPushButton *>(QStringLiteral("btnOK"));
+                ASSERT_NE(label, nullptr);
+                ASSERT_NE(ok, nullptr);
+                EXPECT_EQ(dialog.windowTitle(), QStringLiteral("WARNING"));
+                warnings << label->text();
+                ok->click();
+            });
+        }
+    }
+
+    TParamVector shownTriple()
+    {
+        TParamVector P;
+        const char sep = window->textLocale().decimalSeparator;
+        P[1] = parseFloat(window->edA->text().toStdString(), sep);
+        P[2] = parseFloat(window->edB->text().toStdString(), sep);
+        P[3] = parseFloat(window->edC->text().toStdString(), sep);
+        return P;
+    }
+
+    std::vector<std::pair<double, double>> measurements()
+    {
+        return CollectMeasurements(records());
+    }
+};
+
+struct SignalList
+{
+    const char *what;
+    QByteArray content;
+    int rows;
+    bool warning;
+};
+
+// Names the case in test output.
+void PrintTo(const SignalList &c, std::ostream *out)
+{
+    *out << c.what;
+}
+
+class SignalListLoad : public Interpolation, public ::testing::WithParamInterface<SignalList>
+{
+};
+
+TEST_P(SignalListLoad, ReplacesTheMeasurementsAndWarnsOutsideTheRange)
+{
+    loadSignals("2\n5E-3\n6E-3\n");
+    const SignalList &c = GetParam();
+    dialogs.clearRecords();
+    if (c.warning)
+        expectWarnings(1);
+    loadSignals(c.content);
+
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(dialogs.openRequests[0].title, QStringLiteral("Load Signals from Text File"));
+    EXPECT_EQ(dialogs.openRequests[0].folder, dir.filePath(QStringLiteral("Data/Input/Signals")));
+    EXPECT_EQ(cdsInterp().recordCount(), c.rows);
+    EXPECT_EQ(window->dbgInterp->model()->rowCount(), c.rows);
+    EXPECT_EQ(warnings, c.warning ? QStringList{warningText(OutOfRangeSignals)} : QStringList{});
+    EXPECT_TRUE(dialogs.allAnswersUsed());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    for (const auto &[s, t] : measurements())
+        EXPECT_EQ(t, 0.0) << "no temperature before Compute";
+    EXPECT_FALSE(cdsMain().isEditing());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, SignalListLoad,
+    ::testing::Values(SignalList{"inside", "3\n2.4E-3\n1.0E-2\n1.85E-2\n", 3, false},
+                      SignalList{"above", "2\n1.0E-2\n1.86E-2\n", 2, true},
+                      SignalList{"below", "1\n2.3E-3\n", 1, true},
+                      SignalList{"short", "5  // five promised\n1.0E-2\n1.1E-2\n1.2E-2\n", 5,
+                                 true}),
+    [](const auto &info) { return std::string(info.param.what); });
+
+struct RefusedList
+{
+    const char *what;
+    QByteArray content;
+    bool countMessage;
+};
+
+// Names the case in test output.
+void PrintTo(const RefusedList &c, std::ostream *out)
+{
+    *out << c.what;
+}
+
+class SignalListRefused : public Interpolation, public ::testing::WithParamInterface<RefusedList>
+{
+};
+
+TEST_P(SignalListRefused, KeepsTheMeasurements)
+{
+    loadSignals("2\n5E-3\n6E-3\n");
+    dialogs.clearRecords();
+    loadSignals(GetParam().content);
+    const QString path = dir.filePath(QStringLiteral("Data/Input/Signals/list.txt"));
+    const QString expected = GetParam().countMessage
+        ? QStringLiteral("Number of signals must be from 1 to 1000") + QChar(13)
+              + QStringLiteral("Check the first line in the file ") + path
+        : QStringLiteral("Error in reading file ") + path;
+    EXPECT_EQ(dialogs.messages, QStringList{expected});
+    EXPECT_EQ(cdsInterp().recordCount(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, SignalListRefused,
+                         ::testing::Values(RefusedList{"zero", "0\n", true},
+                                           RefusedList{"many", "1001\n1E-3\n", true},
+                                           RefusedList{"realcount", "2.0\n1E-3\n2E-3\n", false},
+                                           RefusedList{"badsignal", "2\n1E-3\n2,0E-3\n", false}),
+                         [](const auto &info) { return std::string(info.param.what); });
+
+TEST_F(Interpolation, ComputeFillsEveryTemperatureAndDrawsTheChart)
+{
+    loadSignals("3\n3.1E-3\n7.9E-3\n1.2E-2\n");
+    EXPECT_TRUE(window->btnComputeInterp->isEnabled());
+    window->btnComputeInterp->click();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
+    EXPECT_TRUE(dialogs.dialogTitles.isEmpty()) << "all inside the range: no warning";
+
+    // The chart first: collecting the rows below moves the cursor, which empties it.
+    const MainChart &chart = *window->chAll;
+    ASSERT_EQ(chart.seSH->count(), 201);
+    EXPECT_EQ(chart.seRef->count(), 3);
+    EXPECT_EQ(chart.seMeas->count(), 3);
+    const double firstX = chart.seSH->at(0).x();
+    const double lastX = chart.seSH->at(200).x();
+    EXPECT_EQ(cdsInterp().recNo(), 3) << "the last row stays current";
+    EXPECT_FALSE(cdsMain().isEditing());
+
+    const TParamVector P = shownTriple();
+    const auto rows = measurements();
+    ASSERT_EQ(rows.size(), 3u);
+    double low = 1235.0;
+    double high = 1500.0;
+    for (const auto &[s, t] : rows) {
+        EXPECT_EQ(t, static_cast<double>(SHTemperature(P, s)));
+        low = std::min(low, t);
+        high = std::max(high, t);
+    }
+    EXPECT_DOUBLE_EQ(firstX, low);
+    EXPECT_DOUBLE_EQ(lastX, high);
+
+    window->btnComputeInterp->click();
+    ASSERT_EQ(chart.seSH->count(), 201);
+    // Moving in the measurement grid empties the chart; Compute draws it again.
+    cdsInterp().first();
+    EXPECT_EQ(chart.seSH->count(), 0);
+    EXPECT_EQ(chart.seMeas->count(), 0);
+    window->btnComputeInterp->click();
+    EXPECT_EQ(chart.seSH->count(), 201);
+}
+
+TEST_F(Interpolation, ATemperatureOutsideTheRangeWarnsOnce)
+{
+    loadSignals("2\n1.0E-3\n1.0E-2\n"); // the low signal's warning is closed at once
+    // 1.0E-3 lies below 1235 K with the made-up triple.
+    warnings.clear();
+    expectWarnings(1);
+    window->btnComputeInterp->click();
+    const TParamVector P = shownTriple();
+    const auto rows = measurements();
+    const bool outside = std::any_of(rows.begin(), rows.end(), [&](const auto &row) {
+        const double t = static_cast<double>(SHTemperature(P, row.first));
+        return t < 1235.0 || t > 1500.0;
+    });
+    ASSERT_TRUE(outside) << "the case needs a temperature outside the range";
+    EXPECT_EQ(warnings, QStringList{warningText(OutOfRangeTemperatures)});
+    EXPECT_TRUE(dialogs.allAnswersUsed());
+}
+
+TEST_F(Interpolation, TheParameterGroupChoosesTheTriple)
+{
+    loadSignals("2\n3.1E-3\n7.9E-3\n");
+    const QString lmA = window->edA->text();
+    EXPECT_EQ(lmA.toStdString(), cdsMain().asString("ALM", window->textLocale()));
+    window->rgABC->item(1)->click();
+    EXPECT_EQ(window->edA->text().toStdString(),
+              cdsMain().asString("APSO", window->textLocale()));
+    EXPECT_NE(window->edA->text(), lmA);
+    expectWarnings(1);
+    dialogs.dialogScripts.clear(); // whether a warning comes does not matter here
+    window->btnComputeInterp->click();
+    const TParamVector P = shownTriple();
+    for (const auto &[s, t] : measurements())
+        EXPECT_EQ(t, static_cast<double>(SHTemperature(P, s)));
+    window->rgABC->item(0)->click();
+    EXPECT_EQ(window->edA->text(), lmA);
+}
+
+TEST_F(Interpolation, AParameterTextThatIsNoNumberChangesNothing)
+{
+    loadSignals("2\n3.1E-3\n7.9E-3\n");
+    window->edB->setText(QStringLiteral("x1"));
+    window->btnComputeInterp->click();
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("'x1' is not a valid floating point value")});
+    for (const auto &[s, t] : measurements())
+        EXPECT_EQ(t, 0.0);
+    EXPECT_EQ(window->chAll->seSH->count(), 0);
+}
+
+TEST_F(Interpolation, MovingToAComputedRecordWithMeasurementsDrawsItsChart)
+{
+    loadSignals("2\n3.1E-3\n7.9E-3\n");
+    dialogs.dialogScripts.clear();
+    window->btnComputeInterp->click();
+    importRecord(QStringLiteral("Other")); // not computed: no chart, no Interpolation tab
+    EXPECT_EQ(window->chAll->seSH->count(), 0);
+    EXPECT_FALSE(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)));
+    EXPECT_TRUE(window->edA->text().isEmpty());
+    cdsMain().next();
+    EXPECT_EQ(cdsMain().asString("Name"), "Lamp");
+    EXPECT_EQ(window->chAll->seSH->count(), 201);
+    EXPECT_EQ(window->chAll->seMeas->count(), 2);
+    EXPECT_FALSE(window->edA->text().isEmpty());
+    EXPECT_TRUE(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)));
+}
+
+// Moving to a computed record whose measurements cannot be drawn reports why, and the move
+// itself stands.
+struct UndrawableCase
+{
+    const char *what;
+    int rows;         // measurements added without temperatures
+    const char *text; // the message
+};
+
+void PrintTo(const UndrawableCase &c, std::ostream *out)
+{
+    *out << c.what;
+}
+
+class UndrawableMeasurements : public Interpolation,
+                               public ::testing::WithParamInterface<UndrawableCase>
+{
+};
+
+TEST_P(UndrawableMeasurements, AreReportedWhenTheRecordBecomesCurrent)
+{
+    const UndrawableCase &c = GetParam();
+    {
+        SuspendedDisplays quiet(cdsInterp());
+        for (int i = 0; i < c.rows; ++i) {
+            cdsInterp().append();
+            cdsInterp().setFloat("S", 5e-3);
+            cdsInterp().post();
+        }
+    }
+    PostIfEditing(cdsMain());
+    importRecord(QStringLiteral("Other"));
+    dialogs.clearRecords();
+    cdsMain().next();
+    EXPECT_EQ(cdsMain().asString("Name"), "Lamp");
+    EXPECT_EQ(dialogs.messages, QStringList{QLatin1String(c.text)});
+    EXPECT_EQ(window->chAll->seMeas->count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UndrawableMeasurements,
+    ::testing::Values(UndrawableCase{"no_temperature_yet", 2, "Floating point overflow"},
+                      UndrawableCase{"too_many", 1001, "Range check error"}),
+    [](const auto &info) { return std::string(info.param.what); });
+
+TEST_F(Interpolation, ResultsAreSavedWithTheirProposedName)
+{
+    loadSignals("4\n3.1E-3\n7.9E-3\n1.2E-2\n1.5E-2\n");
+    const QString path = dir.filePath(QStringLiteral("Data/Output/Interpolation/results.txt"));
+    dialogs.saveAnswers.push_back(path);
+    window->btnSaveInterp->click();
+    ASSERT_EQ(dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests[0].title, QStringLiteral("Save Results in Text File"));
+    EXPECT_EQ(dialogs.saveRequests[0].folder,
+              dir.filePath(QStringLiteral("Data/Output/Interpolation")));
+    EXPECT_EQ(dialogs.saveRequests[0].proposedName,
+              QString::fromStdString(ProposedResultsName(records(), window->textLocale())));
+    const QList<QByteArray> lines = readFile(path).split('\n');
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_EQ(lines[0], QByteArray("Number of interpolated temperatures: 4\r"));
+    EXPECT_EQ(lines.size(), 7) << "count, header, four rows and the end of the last line";
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(Interpolation, TheMeasurementButtonsFollowTheRows)
+{
+    for (QPushButton *button : {window->btnComputeInterp, window->btnSaveInterp,
+                                window->btnEraseInterp})
+        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+    loadSignals("1\n3.1E-3\n");
+    for (QPushButton *button : {window->btnComputeInterp, window->btnSaveInterp,
+                                window->btnEraseInterp})
+        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+}
+
+TEST_F(Interpolation, OnlyTheFirstReferenceColumnTakesTheWidthOfTheWindow)
+{
+    window->pc->setCurrentWidget(window->tsCalibration);
+    window->show();
+    returnToEventLoop();
+    const int scrollBar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const auto expectedFirst = [&] {
+        return window->dbgBB->width() - 6 * 104 - 7 - 4 - scrollBar - 11;
+    };
+    EXPECT_EQ(window->dbgBB->columnWidth(0), expectedFirst());
+    const int before = window->dbgBB->columnWidth(0);
+    window->resize(window->width() + 200, window->height());
+    returnToEventLoop();
+    EXPECT_EQ(window->dbgBB->columnWidth(0), before + 200);
+    EXPECT_EQ(window->dbgBB->columnWidth(0), expectedFirst());
+    for (int c = 1; c <= 6; ++c)
+        EXPECT_EQ(window->dbgBB->columnWidth(c), 104) << "column " << c;
+    window->close();
+}
+
+} // namespace
+} // namespace kelvora

@@ -1,0 +1,416 @@
+#include "core/errors.h"
+#include "core/global.h"
+#include "ui/chart.h"
+#include "ui/charteditor.h"
+#include "ui/textlocale.h"
+
+#include "scripteddialogs.h"
+
+#include <QCategoryAxis>
+#include <QChart>
+#include <QCheckBox>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+namespace {
+
+using test::ScriptedDialogs;
+
+TParamVector triple(long double A, long double B, long double C)
+{
+    TParamVector P;
+    P[1] = A;
+    P[2] = B;
+    P[3] = C;
+    return P;
+}
+
+const TParamVector Ordinary = triple(0.65L, 0.05L, 1.0e6L);
+
+std::vector<ChartPoint> points(std::initializer_list<double> temperatures)
+{
+    std::vector<ChartPoint> result;
+    for (const double T : temperatures)
+        result.push_back({T, static_cast<double>(SHSignal(Ordinary, T))});
+    return result;
+}
+
+// Axis labels as written with the system's decimal separator.
+QStringList localised(QStringList labels)
+{
+    const QChar separator = QChar::fromLatin1(decimalSeparatorOf(QLocale::system()));
+    for (QString &label : labels)
+        label.replace(QLatin1Char('.'), separator);
+    return labels;
+}
+
+// ---- the drawing -------------------------------------------------------------------------
+
+struct DrawCase
+{
+    const char *name;
+    std::vector<ChartPoint> reference;
+    std::vector<ChartPoint> measured;
+    double low;  // the curve's first temperature
+    double high; // and its last
+};
+
+class ChartDrawing : public ::testing::TestWithParam<DrawCase>
+{
+};
+
+TEST_P(ChartDrawing, CurveSpansAllPointsIn200Steps)
+{
+    const DrawCase &c = GetParam();
+    MainChart chart;
+    chart.draw(Ordinary, c.reference, c.measured);
+
+    const QList<QPointF> curve = chart.seSH->points();
+    ASSERT_EQ(curve.size(), 201);
+    EXPECT_DOUBLE_EQ(curve.first().x(), c.low);
+    EXPECT_NEAR(curve.last().x(), c.high, 1e-9 * c.high);
+    const double step = (c.high - c.low) / 200;
+    for (int k = 0; k < curve.size(); ++k) {
+        EXPECT_NEAR(curve[k].x(), c.low + k * step, 1e-9 * c.high) << "point " << k;
+        const double expected = static_cast<double>(SHSignal(Ordinary, curve[k].x()));
+        EXPECT_NEAR(curve[k].y(), expected, 1e-9 * std::abs(expected)) << "point " << k;
+    }
+    ASSERT_EQ(chart.seRef->count(), static_cast<int>(c.reference.size()));
+    for (int i = 0; i < chart.seRef->count(); ++i)
+        EXPECT_EQ(chart.seRef->at(i), QPointF(c.reference[i].T, c.reference[i].S));
+    ASSERT_EQ(chart.seMeas->count(), static_cast<int>(c.measured.size()));
+    for (int i = 0; i < chart.seMeas->count(); ++i)
+        EXPECT_EQ(chart.seMeas->at(i), QPointF(c.measured[i].T, c.measured[i].S));
+    // Every point is within the axes.
+    EXPECT_LE(chart.axisT()->min(), c.low);
+    EXPECT_GE(chart.axisT()->max(), c.high);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spans, ChartDrawing,
+    ::testing::Values(
+        DrawCase{"ReferenceOnly", points({1000, 1500, 800}), {}, 800, 1500},
+        DrawCase{"MeasurementsOutside", points({1000, 1500, 800}), points({1700, 700}), 700,
+                 1700},
+        DrawCase{"MeasurementsInside", points({1000, 1500, 800}), points({900, 1100}), 800,
+                 1500},
+        DrawCase{"MeasurementsOnly", {}, points({950, 1250}), 950, 1250},
+        DrawCase{"OnePoint", points({1000}), {}, 1000, 1000}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ChartDrawing, RedrawReplacesThePreviousDrawing)
+{
+    MainChart chart;
+    chart.draw(Ordinary, points({800, 900, 1000}), points({850, 950}));
+    chart.draw(Ordinary, points({1200}), points({1100}));
+    EXPECT_EQ(chart.seSH->count(), 201);
+    EXPECT_EQ(chart.seRef->count(), 1);
+    EXPECT_EQ(chart.seMeas->count(), 1);
+    EXPECT_DOUBLE_EQ(chart.seSH->at(0).x(), 1100);
+}
+
+TEST(ChartDrawing, ClearEmptiesEverySeries)
+{
+    MainChart chart;
+    auto *extra = new QLineSeries;
+    extra->append(1, 1);
+    chart.chart()->addSeries(extra);
+    chart.draw(Ordinary, points({800, 1500}), points({1000}));
+    chart.clear();
+    for (QAbstractSeries *series : chart.chart()->series())
+        EXPECT_EQ(static_cast<QXYSeries *>(series)->count(), 0) << series->name().toStdString();
+}
+
+struct TooManyCase
+{
+    const char *name;
+    int reference;
+    int measured;
+};
+
+class ChartTooManyPoints : public ::testing::TestWithParam<TooManyCase>
+{
+};
+
+TEST_P(ChartTooManyPoints, RangeErrorKeepsWhatTheChartHad)
+{
+    const TooManyCase &c = GetParam();
+    MainChart chart;
+    chart.draw(Ordinary, points({800, 1500}), points({1000}));
+    const std::vector<ChartPoint> reference(static_cast<std::size_t>(c.reference), {1000, 0.1});
+    const std::vector<ChartPoint> measured(static_cast<std::size_t>(c.measured), {1000, 0.1});
+    EXPECT_THROW(chart.draw(Ordinary, reference, measured), RangeError);
+    EXPECT_EQ(chart.seSH->count(), 201);
+    EXPECT_EQ(chart.seRef->count(), 2);
+    EXPECT_EQ(chart.seMeas->count(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, ChartTooManyPoints,
+                         ::testing::Values(TooManyCase{"Reference21", 21, 1},
+                                           TooManyCase{"Measured1001", 2, 1001}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ChartDrawing, TheMostPointsAreDrawn)
+{
+    MainChart chart;
+    const std::vector<ChartPoint> reference(20, {1000, 0.1});
+    const std::vector<ChartPoint> measured(1000, {1100, 0.2});
+    chart.draw(Ordinary, reference, measured);
+    EXPECT_EQ(chart.seRef->count(), 20);
+    EXPECT_EQ(chart.seMeas->count(), 1000);
+}
+
+struct FaultCase
+{
+    const char *name;
+    TParamVector P;
+    std::vector<ChartPoint> reference;
+    std::vector<ChartPoint> measured;
+    FloatError::Kind kind;
+    int kept; // curve points drawn before the fault
+};
+
+class ChartFloatFault : public ::testing::TestWithParam<FaultCase>
+{
+};
+
+TEST_P(ChartFloatFault, StopsWithTheErrorAndKeepsTheCurveSoFar)
+{
+    const FaultCase &c = GetParam();
+    MainChart chart;
+    chart.draw(Ordinary, points({800, 1500}), points({1000}));
+    try {
+        chart.draw(c.P, c.reference, c.measured);
+        ADD_FAILURE() << "no error";
+    } catch (const FloatError &error) {
+        EXPECT_EQ(error.kind(), c.kind);
+    }
+    EXPECT_EQ(chart.seSH->count(), c.kept);
+    EXPECT_EQ(chart.seRef->count(), 0);
+    EXPECT_EQ(chart.seMeas->count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ChartFloatFault,
+    ::testing::Values(
+        // Measurements without a temperature yet count as 0 K: the curve overflows at once.
+        FaultCase{"MeasurementAtZeroKelvin", Ordinary, points({800, 1500}), {{0, 0.5}},
+                  FloatError::Kind::Overflow, 0},
+        // A·T + B turns barely positive at the 35th point (502 K): exp overflows.
+        FaultCase{"OverflowMidway", triple(1, -501.5L, 1e6L), {{400, 1}}, {{1000, 1}},
+                  FloatError::Kind::Overflow, 34},
+        // A signal too large for the chart's doubles.
+        FaultCase{"BeyondDouble", triple(1, 0, 1e306L), {{1e7, 1}}, {}, FloatError::Kind::Overflow,
+                  0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// ---- axes and legend ---------------------------------------------------------------------
+
+struct AxisCase
+{
+    const char *name;
+    bool temperature;
+    double min;
+    double max;
+    QStringList labels;
+};
+
+class ChartAxisLabels : public ::testing::TestWithParam<AxisCase>
+{
+};
+
+TEST_P(ChartAxisLabels, RoundTicksWrittenInThePattern)
+{
+    const AxisCase &c = GetParam();
+    MainChart chart;
+    QCategoryAxis *axis = c.temperature ? chart.axisT() : chart.axisS();
+    axis->setRange(c.min, c.max);
+    EXPECT_EQ(axis->categoriesLabels(), localised(c.labels));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, ChartAxisLabels,
+    ::testing::Values(
+        AxisCase{"Kelvin", true, 800, 1500,
+                 {"800", "900", "1000", "1100", "1200", "1300", "1400", "1500"}},
+        AxisCase{"KelvinZoomed", true, 1000, 1001,
+                 {"1000", "1000.2", "1000.4", "1000.6", "1000.8", "1001"}},
+        AxisCase{"KelvinOddEnds", true, 713, 1688,
+                 {"800", "1000", "1200", "1400", "1600"}},
+        AxisCase{"Signal", false, 0, 2, {"0.0 e00", "5.0 e-01", "1.0 e00", "1.5 e00", "2.0 e00"}},
+        AxisCase{"SignalSmall", false, 1e-6, 5e-6,
+                 {"1.0 e-06", "2.0 e-06", "3.0 e-06", "4.0 e-06", "5.0 e-06"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ChartLegend, AMarkerClickHidesAndShowsItsSeries)
+{
+    MainChart chart;
+    const QList<QLegendMarker *> markers = chart.chart()->legend()->markers();
+    ASSERT_EQ(markers.size(), 3);
+    QLegendMarker *reference = markers[1];
+    ASSERT_EQ(reference->series(), chart.seRef.data());
+    Q_EMIT reference->clicked();
+    EXPECT_FALSE(chart.seRef->isVisible());
+    EXPECT_TRUE(reference->isVisible());
+    EXPECT_TRUE(chart.seSH->isVisible());
+    Q_EMIT reference->clicked();
+    EXPECT_TRUE(chart.seRef->isVisible());
+}
+
+TEST(ChartLooks, SeriesTitlesAndColours)
+{
+    MainChart chart;
+    EXPECT_EQ(chart.seSH->name(), QStringLiteral("SH"));
+    EXPECT_EQ(chart.seRef->name(), QStringLiteral("Ref."));
+    EXPECT_EQ(chart.seMeas->name(), QStringLiteral("Meas."));
+    EXPECT_EQ(chart.seSH->pen().color(), QColor(0, 0, 160));
+    EXPECT_EQ(chart.seSH->pen().width(), 2);
+    EXPECT_EQ(chart.seRef->brush().color(), QColor(0, 255, 0));
+    EXPECT_EQ(chart.axisT()->titleText(), QStringLiteral("Temperature (K)"));
+    EXPECT_EQ(chart.axisS()->titleText(), QStringLiteral("Signal"));
+    EXPECT_TRUE(chart.axisT()->titleFont().bold());
+    EXPECT_GT(chart.axisS()->titleFont().pointSizeF(), chart.axisS()->labelsFont().pointSizeF());
+    EXPECT_EQ(chart.chart()->legend()->alignment(), Qt::AlignTop);
+}
+
+// ---- the chart editor --------------------------------------------------------------------
+
+class ChartEditorTest : public ::testing::Test
+{
+protected:
+    QStringList names() const
+    {
+        QStringList result;
+        for (QAbstractSeries *series : chart.chart()->series())
+            result << series->name();
+        return result;
+    }
+    QStringList listed() const
+    {
+        QStringList result;
+        for (int i = 0; i < editor.lstSeries->count(); ++i)
+            result << editor.lstSeries->item(i)->text();
+        return result;
+    }
+
+    MainChart chart;
+    ScriptedDialogs dialogs;
+    ChartEditor editor{chart.chart(), dialogs};
+};
+
+TEST_F(ChartEditorTest, ListsTheSeriesWithTheFirstChosen)
+{
+    EXPECT_EQ(editor.windowTitle(), QStringLiteral("Graph Editor"));
+    EXPECT_EQ(listed(), QStringList({"SH", "Ref.", "Meas."}));
+    EXPECT_EQ(editor.currentSeries(), chart.seSH.data());
+    EXPECT_EQ(editor.edTitle->text(), QStringLiteral("SH"));
+    EXPECT_FALSE(editor.btnUp->isEnabled());
+    EXPECT_TRUE(editor.btnDown->isEnabled());
+    editor.lstSeries->setCurrentRow(2);
+    EXPECT_TRUE(editor.btnUp->isEnabled());
+    EXPECT_FALSE(editor.btnDown->isEnabled());
+}
+
+TEST_F(ChartEditorTest, TitleColourAndVisibilityApplyAtOnce)
+{
+    editor.lstSeries->setCurrentRow(1);
+    editor.edTitle->selectAll();
+    QTest::keyClicks(editor.edTitle, QStringLiteral("Points"));
+    EXPECT_EQ(chart.seRef->name(), QStringLiteral("Points"));
+    EXPECT_EQ(editor.lstSeries->item(1)->text(), QStringLiteral("Points"));
+    EXPECT_EQ(chart.chart()->legend()->markers()[1]->label(), QStringLiteral("Points"));
+
+    editor.setCurrentColour(QColor(0, 0, 255));
+    EXPECT_EQ(chart.seRef->color(), QColor(0, 0, 255));
+
+    editor.cbVisible->click();
+    EXPECT_FALSE(chart.seRef->isVisible());
+    EXPECT_TRUE(chart.chart()->legend()->markers()[1]->isVisible());
+}
+
+TEST_F(ChartEditorTest, MovingKeepsTheLooksAndTheAxes)
+{
+    editor.moveCurrent(+1); // SH after Ref.
+    EXPECT_EQ(names(), QStringList({"Ref.", "SH", "Meas."}));
+    EXPECT_EQ(listed(), names());
+    EXPECT_EQ(editor.currentSeries(), chart.seSH.data());
+    editor.lstSeries->setCurrentRow(2);
+    editor.moveCurrent(-1);
+    EXPECT_EQ(names(), QStringList({"Ref.", "Meas.", "SH"}));
+    editor.moveCurrent(-1);
+    editor.moveCurrent(-1); // already first: nothing changes
+    EXPECT_EQ(names(), QStringList({"Meas.", "Ref.", "SH"}));
+
+    EXPECT_EQ(chart.seSH->pen().color(), QColor(0, 0, 160));
+    EXPECT_EQ(chart.seRef->brush().color(), QColor(0, 255, 0));
+    for (QAbstractSeries *series : chart.chart()->series())
+        EXPECT_EQ(series->attachedAxes().size(), 2) << series->name().toStdString();
+    // The legend follows, and its markers still toggle.
+    QLegendMarker *first = chart.chart()->legend()->markers().first();
+    EXPECT_EQ(first->label(), QStringLiteral("Meas."));
+    Q_EMIT first->clicked();
+    EXPECT_FALSE(chart.seMeas->isVisible());
+
+    chart.draw(Ordinary, points({800, 1500}), points({1000}));
+    EXPECT_EQ(chart.seSH->count(), 201);
+}
+
+TEST_F(ChartEditorTest, AddedSeriesSitsOnTheChartAxes)
+{
+    editor.addSeries();
+    ASSERT_EQ(chart.chart()->series().size(), 4);
+    QAbstractSeries *added = chart.chart()->series().last();
+    EXPECT_EQ(editor.currentSeries(), added);
+    EXPECT_TRUE(added->attachedAxes().contains(chart.axisT()));
+    EXPECT_TRUE(added->attachedAxes().contains(chart.axisS()));
+    EXPECT_EQ(chart.chart()->legend()->markers().size(), 4);
+}
+
+struct DeleteCase
+{
+    const char *name;
+    bool answer;
+    QStringList remaining;
+};
+
+class ChartEditorDelete : public ChartEditorTest, public ::testing::WithParamInterface<DeleteCase>
+{
+};
+
+TEST_P(ChartEditorDelete, AsksFirst)
+{
+    const DeleteCase &c = GetParam();
+    editor.lstSeries->setCurrentRow(1);
+    dialogs.confirmAnswers.push_back(c.answer);
+    editor.btnDelete->click();
+    ASSERT_EQ(dialogs.confirmations.size(), 1u);
+    EXPECT_EQ(dialogs.confirmations[0].text, QStringLiteral("Delete Ref.?"));
+    EXPECT_EQ(names(), c.remaining);
+    EXPECT_EQ(listed(), c.remaining);
+    EXPECT_EQ(chart.seRef.isNull(), c.answer);
+    // Drawing goes on with the series that are left.
+    chart.draw(Ordinary, points({800, 1500}), points({1000}));
+    EXPECT_EQ(chart.seMeas->count(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ChartEditorDelete,
+    ::testing::Values(DeleteCase{"Yes", true, {"SH", "Meas."}},
+                      DeleteCase{"No", false, {"SH", "Ref.", "Meas."}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace kelvora

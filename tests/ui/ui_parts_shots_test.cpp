@@ -1,0 +1,146 @@
+#include "core/global.h"
+#include "records/recordstore.h"
+#include "ui/about.h"
+#include "ui/chart.h"
+#include "ui/charteditor.h"
+#include "ui/erase.h"
+#include "ui/outofrange.h"
+
+#include "scripteddialogs.h"
+
+#include <QDir>
+#include <QImage>
+#include <QSet>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace kelvora {
+namespace {
+
+// Each window drawn on its own, saved beside the build for a look, and checked not to be
+// blank: a drawn window has text, frames and fills in many colours.
+struct ShotCase
+{
+    const char *name;
+    std::function<std::unique_ptr<QWidget>()> make;
+};
+
+class WindowShots : public ::testing::TestWithParam<ShotCase>
+{
+};
+
+TEST_P(WindowShots, DrawnAndSaved)
+{
+    const ShotCase &c = GetParam();
+    std::unique_ptr<QWidget> window = c.make();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QImage image = window->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2)
+            colours.insert(image.pixel(x, y));
+    }
+    EXPECT_GT(colours.size(), 20) << "looks blank";
+    QDir().mkpath(QStringLiteral(KELVORA_UI_SHOTS));
+    EXPECT_TRUE(image.save(QStringLiteral(KELVORA_UI_SHOTS "/%1.png").arg(c.name)));
+}
+
+TParamVector ordinary()
+{
+    TParamVector P;
+    P[1] = 0.65L;
+    P[2] = 0.05L;
+    P[3] = 1.0e6L;
+    return P;
+}
+
+std::unique_ptr<QWidget> drawnChart()
+{
+    auto chart = std::make_unique<MainChart>();
+    chart->resize(800, 420);
+    const TParamVector P = ordinary();
+    std::vector<ChartPoint> reference;
+    for (const double T : {800.0, 950.0, 1100.0, 1250.0, 1400.0, 1500.0})
+        reference.push_back({T, static_cast<double>(SHSignal(P, T))});
+    std::vector<ChartPoint> measured;
+    for (const double T : {760.0, 1020.0, 1330.0, 1620.0})
+        measured.push_back({T, static_cast<double>(SHSignal(P, T))});
+    chart->draw(P, reference, measured);
+    return chart;
+}
+
+// The editor keeps its chart alive while it is shown.
+class EditorWithChart : public ChartEditor
+{
+public:
+    EditorWithChart(std::unique_ptr<MainChart> chart, Dialogs &dialogs)
+        : ChartEditor(chart->chart(), dialogs), m_chart(std::move(chart))
+    {
+    }
+
+private:
+    std::unique_ptr<MainChart> m_chart;
+};
+
+class EraseWithStore : public TFErase
+{
+public:
+    EraseWithStore(std::unique_ptr<RecordStore> records, Dialogs &dialogs)
+        : TFErase(records->store, dialogs), m_records(std::move(records))
+    {
+    }
+
+private:
+    std::unique_ptr<RecordStore> m_records;
+};
+
+test::ScriptedDialogs g_dialogs;
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, WindowShots,
+    ::testing::Values(
+        ShotCase{"chart", drawnChart},
+        ShotCase{"charteditor",
+                 [] {
+                     auto chart = std::make_unique<MainChart>();
+                     return std::make_unique<EditorWithChart>(std::move(chart), g_dialogs);
+                 }},
+        ShotCase{"erase",
+                 [] {
+                     auto records = std::make_unique<RecordStore>();
+                     records->store.open();
+                     for (int i = 1; i <= 7; ++i) {
+                         records->cdsMain.append();
+                         records->cdsMain.setString("Name", QStringLiteral("Lamp %1")
+                                                                .arg(i)
+                                                                .toStdString());
+                         records->cdsMain.post();
+                     }
+                     EraseTarget = 0;
+                     return std::make_unique<EraseWithStore>(std::move(records), g_dialogs);
+                 }},
+        ShotCase{"outofrange-signals",
+                 [] {
+                     OutOfRangeKind = 1;
+                     return std::make_unique<TFOutOfRange>();
+                 }},
+        ShotCase{"outofrange-temperatures",
+                 [] {
+                     OutOfRangeKind = 2;
+                     return std::make_unique<TFOutOfRange>();
+                 }},
+        ShotCase{"about", [] { return std::make_unique<TFAbout>(); }}),
+    [](const auto &info) {
+        std::string name = info.param.name;
+        std::erase(name, '-');
+        return name;
+    });
+
+} // namespace
+} // namespace kelvora

@@ -1,0 +1,415 @@
+#include "core/errors.h"
+#include "ui/about.h"
+#include "ui/dialogs.h"
+#include "ui/errorsink.h"
+#include "ui/outofrange.h"
+
+#include "modalwatch.h"
+#include "scripteddialogs.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+
+namespace kelvora {
+namespace {
+
+using test::ScriptedDialogs;
+using test::whenModalShown;
+
+// ---- the text-file dialogs ------------------------------------------------------------
+
+struct FileDialogCase
+{
+    bool save;
+    QString what;
+    QString title;
+};
+
+class TextFileDialogTitles : public ::testing::TestWithParam<FileDialogCase>
+{
+};
+
+TEST_P(TextFileDialogTitles, TitleFolderAndAnswerPassThrough)
+{
+    const FileDialogCase &c = GetParam();
+    ScriptedDialogs dialogs;
+    const QString folder = QStringLiteral("/tmp/Data/Input");
+    const QString answer = folder + QStringLiteral("/Lamp 3.txt");
+    QString path;
+    if (c.save) {
+        dialogs.saveAnswers.push_back(answer);
+        path = SaveTextFileDialog(dialogs, c.what, folder, QStringLiteral("Lamp 3_2024"));
+        ASSERT_EQ(dialogs.saveRequests.size(), 1u);
+        EXPECT_EQ(dialogs.saveRequests[0].title, c.title);
+        EXPECT_EQ(dialogs.saveRequests[0].folder, folder);
+        EXPECT_EQ(dialogs.saveRequests[0].proposedName, QStringLiteral("Lamp 3_2024"));
+    } else {
+        dialogs.openAnswers.push_back(answer);
+        path = OpenTextFileDialog(dialogs, c.what, folder);
+        ASSERT_EQ(dialogs.openRequests.size(), 1u);
+        EXPECT_EQ(dialogs.openRequests[0].title, c.title);
+        EXPECT_EQ(dialogs.openRequests[0].folder, folder);
+    }
+    EXPECT_EQ(path, answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Titles, TextFileDialogTitles,
+    ::testing::Values(
+        FileDialogCase{false, QStringLiteral("Record"),
+                       QStringLiteral("Load Record from Text File")},
+        FileDialogCase{false, QStringLiteral("Signals"),
+                       QStringLiteral("Load Signals from Text File")},
+        FileDialogCase{true, QStringLiteral("Record"), QStringLiteral("Save Record in Text File")},
+        FileDialogCase{true, QStringLiteral("Results"),
+                       QStringLiteral("Save Results in Text File")}));
+
+TEST(ShownText, CarriageReturnsBecomeLineBreaks)
+{
+    const QChar cr(13);
+    EXPECT_EQ(shownText(QStringLiteral("a") + cr + QStringLiteral("b") + cr + cr + "c"),
+              QStringLiteral("a\nb\n\nc"));
+    EXPECT_EQ(shownText(QStringLiteral("one line")), QStringLiteral("one line"));
+}
+
+// ---- the real dialogs, answered by a timer ----------------------------------------------
+
+TEST(QtDialogsMessage, CaptionedKelvoraWithLineBreaksAndOk)
+{
+    QtDialogs dialogs;
+    QString title;
+    QString text;
+    bool onlyOk = false;
+    whenModalShown<QMessageBox>([&](QMessageBox *box) {
+        title = box->windowTitle();
+        text = box->text();
+        onlyOk = box->standardButtons() == QMessageBox::Ok;
+        box->button(QMessageBox::Ok)->click();
+    });
+    dialogs.message(QStringLiteral("Error in reading file x") + QChar(13) + "second");
+    EXPECT_EQ(title, QStringLiteral("Kelvora"));
+    EXPECT_EQ(text, QStringLiteral("Error in reading file x\nsecond"));
+    EXPECT_TRUE(onlyOk);
+}
+
+struct ConfirmCase
+{
+    Dialogs::Buttons buttons;
+    QMessageBox::StandardButton press;
+    bool expected;
+};
+
+class QtDialogsConfirm : public ::testing::TestWithParam<ConfirmCase>
+{
+};
+
+TEST_P(QtDialogsConfirm, QuestionBoxWithItsTwoButtons)
+{
+    const ConfirmCase &c = GetParam();
+    QtDialogs dialogs;
+    QMessageBox::StandardButtons shown;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    whenModalShown<QMessageBox>([&](QMessageBox *box) {
+        shown = box->standardButtons();
+        icon = box->icon();
+        box->button(c.press)->click();
+    });
+    EXPECT_EQ(dialogs.confirm(QStringLiteral("Delete selected record?"), c.buttons), c.expected);
+    const QMessageBox::StandardButtons expectedButtons =
+        c.buttons == Dialogs::Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                             : QMessageBox::Ok | QMessageBox::Cancel;
+    EXPECT_EQ(shown, expectedButtons);
+    EXPECT_EQ(icon, QMessageBox::Question);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, QtDialogsConfirm,
+    ::testing::Values(ConfirmCase{Dialogs::Buttons::YesNo, QMessageBox::Yes, true},
+                      ConfirmCase{Dialogs::Buttons::YesNo, QMessageBox::No, false},
+                      ConfirmCase{Dialogs::Buttons::OkCancel, QMessageBox::Ok, true},
+                      ConfirmCase{Dialogs::Buttons::OkCancel, QMessageBox::Cancel, false}));
+
+TEST(QtDialogsQuery, ReturnsTheEditedValueOrNothing)
+{
+    QtDialogs dialogs;
+    QString caption;
+    QString prompt;
+    QString value;
+    whenModalShown<QInputDialog>([&](QInputDialog *input) {
+        caption = input->windowTitle();
+        prompt = input->labelText();
+        value = input->textValue();
+        input->setTextValue(QStringLiteral("Lamp 4"));
+        input->accept();
+    });
+    EXPECT_EQ(dialogs.query(QStringLiteral("New Record"), QStringLiteral("Record Name "),
+                            QStringLiteral("Lamp 3")),
+              std::optional<QString>(QStringLiteral("Lamp 4")));
+    EXPECT_EQ(caption, QStringLiteral("New Record"));
+    EXPECT_EQ(prompt, QStringLiteral("Record Name "));
+    EXPECT_EQ(value, QStringLiteral("Lamp 3"));
+
+    whenModalShown<QInputDialog>([](QInputDialog *input) { input->reject(); });
+    EXPECT_EQ(dialogs.query(QStringLiteral("New Record"), QStringLiteral("Record Name "),
+                            QStringLiteral("Lamp 3")),
+              std::nullopt);
+}
+
+struct RealFileCase
+{
+    bool save;
+    QString typed;    // the name the user types; empty: the proposed name is kept
+    QString expected; // the file name returned
+};
+
+class QtDialogsFile : public ::testing::TestWithParam<RealFileCase>
+{
+};
+
+TEST_P(QtDialogsFile, TextFilterDefaultSuffixAndFolder)
+{
+    const RealFileCase &c = GetParam();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QtDialogs dialogs;
+    QStringList filters;
+    QString suffix;
+    QString directory;
+    QString proposed;
+    bool confirmsOverwrite = false;
+    whenModalShown<QFileDialog>([&](QFileDialog *dialog) {
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        directory = dialog->directory().absolutePath();
+        proposed = dialog->selectedFiles().value(0);
+        confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        if (!c.typed.isEmpty())
+            dialog->selectFile(c.typed);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const QString path =
+        c.save ? dialogs.saveFile(QStringLiteral("Save Record in Text File"), folder.path(),
+                                  QStringLiteral("Lamp 3_2024"))
+               : dialogs.openFile(QStringLiteral("Load Record from Text File"), folder.path());
+    EXPECT_EQ(filters, QStringList({QStringLiteral("Text Files (*.txt)"),
+                                    QStringLiteral("All Files (*)")}));
+    EXPECT_EQ(suffix, QStringLiteral("txt"));
+    EXPECT_EQ(directory, QDir(folder.path()).absolutePath());
+    if (c.save) {
+        EXPECT_TRUE(proposed.endsWith(QStringLiteral("/Lamp 3_2024.txt")))
+            << proposed.toStdString();
+        EXPECT_TRUE(confirmsOverwrite);
+    }
+    EXPECT_EQ(QFileInfo(path).fileName(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, QtDialogsFile,
+    ::testing::Values(
+        // A missing file may be chosen: opening it reports the fault later.
+        RealFileCase{false, QStringLiteral("missing.txt"), QStringLiteral("missing.txt")},
+        RealFileCase{true, QString(), QStringLiteral("Lamp 3_2024.txt")}));
+
+// ---- the error sink ---------------------------------------------------------------------
+
+class Thrower : public QObject
+{
+public:
+    std::function<bool()> action;
+
+    bool event(QEvent *) override { return action(); }
+};
+
+struct SinkCase
+{
+    const char *name;
+    std::function<bool()> action;
+    QStringList messages; // what the user sees
+    bool handled;         // what the event delivery reports
+};
+
+class ErrorSinkEvents : public ::testing::TestWithParam<SinkCase>
+{
+protected:
+    void SetUp() override { ErrorSink::setDialogs(&dialogs); }
+    void TearDown() override { ErrorSink::setDialogs(nullptr); }
+
+    ScriptedDialogs dialogs;
+};
+
+TEST_P(ErrorSinkEvents, ShowsTheErrorTextAndGoesOn)
+{
+    const SinkCase &c = GetParam();
+    Thrower thrower;
+    thrower.action = c.action;
+    QEvent event(QEvent::User);
+    EXPECT_EQ(QCoreApplication::sendEvent(&thrower, &event), c.handled);
+    EXPECT_EQ(dialogs.messages, c.messages);
+    // The program goes on: the next event is delivered as usual.
+    thrower.action = [] { return false; };
+    EXPECT_FALSE(QCoreApplication::sendEvent(&thrower, &event));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, ErrorSinkEvents,
+    ::testing::Values(
+        SinkCase{"Store", [] () -> bool { throw StoreError("Key violation."); },
+                 {QStringLiteral("Key violation.")}, true},
+        SinkCase{"Range", [] () -> bool { throw RangeError(); },
+                 {QStringLiteral("Range check error")}, true},
+        SinkCase{"Float",
+                 [] () -> bool { throw FloatError(FloatError::Kind::Overflow); },
+                 {QStringLiteral("Floating point overflow")}, true},
+        SinkCase{"Standard", [] () -> bool { throw std::runtime_error("No such file"); },
+                 {QStringLiteral("No such file")}, true},
+        SinkCase{"NoError", [] { return true; }, {}, true},
+        SinkCase{"Unhandled", [] { return false; }, {}, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ErrorSinkGuard, ReportsTheErrorThatEndsTheAction)
+{
+    ScriptedDialogs dialogs;
+    ErrorSink::setDialogs(&dialogs);
+    int steps = 0;
+    EXPECT_FALSE(ErrorSink::guard([&] {
+        ++steps;
+        throw Error("Error in writing file a.txt");
+    }));
+    EXPECT_TRUE(ErrorSink::guard([&] { ++steps; }));
+    ErrorSink::setDialogs(nullptr);
+    EXPECT_EQ(steps, 2);
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Error in writing file a.txt")});
+}
+
+// ---- the out-of-range warning ------------------------------------------------------------
+
+const QString SignalWarning = QStringList{
+    "Signal for one or several records is out of",
+    "the signal range for the reference blackbodies.",
+    "",
+    "Uncertainties of temperatures calculated for such",
+    "signals can be higher than the uncertainties for",
+    "temperatures that correspond to the signals lying",
+    "within this range."}.join(QChar(13));
+
+const QString TemperatureWarning = QStringList{
+    "Temperature for one or several records is out of",
+    "the temperature range for the reference blackbodies.",
+    "",
+    "Uncertainties of temperatures calculated for such",
+    "records can be higher than the uncertainties for",
+    "temperatures lying within this range."}.join(QChar(13));
+
+struct WarningCase
+{
+    int kind;
+    QString text;
+};
+
+class OutOfRangeWarning : public ::testing::TestWithParam<WarningCase>
+{
+};
+
+TEST_P(OutOfRangeWarning, ShowsTheTextOfTheKindInRed)
+{
+    const WarningCase &c = GetParam();
+    EXPECT_EQ(OutOfRangeText(c.kind), c.text);
+    OutOfRangeKind = c.kind;
+    TFOutOfRange dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("WARNING"));
+    EXPECT_GE(dialog.width(), 280);
+    EXPECT_GE(dialog.height(), 150);
+    EXPECT_EQ(dialog.lblAlert->pos(), QPoint(14, 11));
+    EXPECT_EQ(dialog.lblAlert->text(), shownText(c.text));
+    EXPECT_EQ(dialog.lblAlert->palette().color(QPalette::WindowText), QColor(Qt::red));
+    // Nothing of the text is cut off.
+    const QSize needed = dialog.lblAlert->sizeHint();
+    EXPECT_LE(needed.width(), dialog.lblAlert->width());
+    EXPECT_LE(needed.height(), dialog.lblAlert->height());
+    EXPECT_TRUE(dialog.rect().contains(dialog.lblAlert->geometry()));
+    EXPECT_TRUE(dialog.rect().contains(dialog.btnOK->geometry()));
+    EXPECT_FALSE(dialog.btnOK->geometry().intersects(dialog.lblAlert->geometry()));
+
+    dialog.show();
+    dialog.btnOK->click();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, OutOfRangeWarning,
+                         ::testing::Values(WarningCase{1, SignalWarning},
+                                           WarningCase{2, TemperatureWarning},
+                                           WarningCase{0, TemperatureWarning},
+                                           WarningCase{7, TemperatureWarning}));
+
+// ---- the About box -----------------------------------------------------------------------
+
+TEST(AboutBox, TextsInsideThePicture)
+{
+    TFAbout about;
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Kelvora"));
+    EXPECT_GE(about.width(), 517);
+    EXPECT_GE(about.height(), 344);
+    EXPECT_TRUE(about.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(about.Label2->text(), QStringLiteral("Version 1.1"));
+    const QString description = QStringList{
+        "Calculation of parameters for the Sakuma-Hattori equation using two ",
+        "independent approach: the Levenberg-Marquardt algorithm and the ",
+        "Particle Swarm Optimization method.",
+        "",
+        "Kelvora is applicable to temperature calibration of blackbody ",
+        "radiation sources and radiation thermometers using multiple-point ",
+        "method based on the Sakuma-Hattori interpolation equation."}.join(QChar(13));
+    EXPECT_EQ(AboutText(), description);
+    EXPECT_EQ(about.Label1->text(), shownText(description));
+    EXPECT_EQ(about.Label2->pos(), QPoint(200, 117));
+    EXPECT_EQ(about.Label1->pos(), QPoint(32, 147));
+    for (const QLabel *label : {about.Label1, about.Label2}) {
+        EXPECT_TRUE(about.rect().contains(label->geometry())) << label->objectName().toStdString();
+        EXPECT_TRUE(label->font().bold());
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
+    }
+    EXPECT_EQ(about.Label2->font().pointSize(), 16);
+    EXPECT_EQ(about.Label1->font().pointSize(), 10);
+}
+
+class AboutBoxClick : public ::testing::TestWithParam<int>
+{
+};
+
+// 0: the picture, 1: the description, 2: the version.
+TEST_P(AboutBoxClick, AClickAnywhereClosesIt)
+{
+    TFAbout about;
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    const QPoint points[] = {QPoint(10, 10), about.Label1->geometry().center(),
+                             about.Label2->geometry().center()};
+    QTest::mouseClick(&about, Qt::LeftButton, {}, points[GetParam()]);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, AboutBoxClick, ::testing::Values(0, 1, 2));
+
+TEST(AboutBox, IconIsDrawn)
+{
+    const QIcon icon = KelvoraIcon();
+    ASSERT_FALSE(icon.isNull());
+    const QImage image = icon.pixmap(32, 32).toImage();
+    EXPECT_NE(image.pixelColor(16, 16), image.pixelColor(0, 0));
+}
+
+} // namespace
+} // namespace kelvora

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+
+class QLabel;
+
+namespace kelvora {
+
+// The program's icon: a small drawn calibration curve.
+QIcon KelvoraIcon();
+
+// The About box: a borderless picture with the version and a description; a click anywhere
+// closes it.
+class TFAbout : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TFAbout(QWidget *parent = nullptr);
+
+    QLabel *Label1; // description
+    QLabel *Label2; // version
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+};
+
+// The description lines of the About box, separated by "\r".
+QString AboutText();
+
+} // namespace kelvora

@@ -1,0 +1,129 @@
+#include "ui/boundedit.h"
+
+#include "core/errors.h"
+#include "records/store.h"
+#include "ui/dialogs.h"
+#include "ui/tablemodel.h"
+
+#include <QFocusEvent>
+#include <QSignalBlocker>
+
+namespace kelvora {
+
+namespace {
+
+bool hasCurrentRow(const Table &table)
+{
+    return table.active() && table.displayCurrentRow() >= 0;
+}
+
+} // namespace
+
+BoundEdit::BoundEdit(Table &table, const std::string &field, const TextLocale &locale,
+                     QWidget *parent)
+    : QLineEdit(parent), m_table(table), m_field(table.schema().fieldIndex(field)),
+      m_locale(locale)
+{
+    if (m_field < 0)
+        throw StoreError("Field '" + field + "' not found");
+    setReadOnly(true);
+    QPalette shades = palette();
+    shades.setColor(QPalette::Base, CreamColor);
+    setPalette(shades);
+    m_connection = m_table.dataChanged.connect([this](const DataChange &) { refresh(); });
+    refresh();
+}
+
+BoundEdit::~BoundEdit()
+{
+    m_table.dataChanged.disconnect(m_connection);
+}
+
+void BoundEdit::refresh()
+{
+    QString text;
+    if (hasCurrentRow(m_table))
+        text = QString::fromStdString(
+            m_table.displayText(m_table.displayCurrentRow(), m_field, m_locale));
+    if (text != QLineEdit::text()) {
+        setText(text);
+        setCursorPosition(0);
+    }
+}
+
+BoundPane::BoundPane(Table &table, const std::string &field, const QString &caption,
+                     QWidget *parent)
+    : QLabel(parent), m_table(table), m_field(field), m_caption(caption)
+{
+    m_connection = m_table.dataChanged.connect([this](const DataChange &) { refresh(); });
+    refresh();
+}
+
+BoundPane::~BoundPane()
+{
+    m_table.dataChanged.disconnect(m_connection);
+}
+
+void BoundPane::refresh()
+{
+    QString value;
+    if (m_table.active() && !m_table.isEmpty())
+        value = QString::fromStdString(m_table.asString(m_field));
+    setText(m_caption + value);
+}
+
+BoundMemo::BoundMemo(Table &table, const std::string &field, Dialogs &dialogs,
+                     QWidget *parent)
+    : QPlainTextEdit(parent), m_table(table), m_field(field), m_dialogs(dialogs)
+{
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, &BoundMemo::write);
+    m_connection = m_table.dataChanged.connect([this](const DataChange &) { refresh(); });
+    refresh();
+}
+
+BoundMemo::~BoundMemo()
+{
+    m_table.dataChanged.disconnect(m_connection);
+}
+
+void BoundMemo::refresh()
+{
+    if (m_writing)
+        return;
+    const bool row = hasCurrentRow(m_table);
+    setReadOnly(!row);
+    const QString text = row ? QString::fromStdString(m_table.asString(m_field)) : QString();
+    if (text != toPlainText()) {
+        const QSignalBlocker blocker(this);
+        setPlainText(text);
+    }
+}
+
+void BoundMemo::write()
+{
+    if (!hasCurrentRow(m_table))
+        return;
+    m_writing = true;
+    const bool written = guarded(m_dialogs, [this] {
+        if (!m_table.isEditing())
+            m_table.edit();
+        m_table.setString(m_field, toPlainText().toStdString());
+    });
+    m_writing = false;
+    if (!written)
+        refresh();
+}
+
+void BoundMemo::focusOutEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    // Another window taking the focus (a message box) does not leave the memo.
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    guarded(m_dialogs, [this] { PostIfEditing(m_table); });
+    emit exited();
+}
+
+} // namespace kelvora

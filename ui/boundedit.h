@@ -1,0 +1,88 @@
+#pragma once
+
+// moc cannot parse the C++20 library headers that this one pulls in.
+#ifndef Q_MOC_RUN
+#include "core/datetime.h"
+#endif
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include <string>
+
+namespace kelvora {
+
+class Dialogs;
+class Table;
+struct DataChange;
+
+// A read-only edit on cream that shows one field of a table's current row as text.
+class BoundEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    BoundEdit(Table &table, const std::string &field, const TextLocale &locale,
+              QWidget *parent = nullptr);
+    ~BoundEdit() override;
+
+    void refresh();
+
+private:
+    Table &m_table;
+    int m_field;
+    TextLocale m_locale;
+    int m_connection = 0;
+};
+
+// A status pane: a caption followed by a field of the current row ("Record #: 3").
+class BoundPane : public QLabel
+{
+    Q_OBJECT
+
+public:
+    BoundPane(Table &table, const std::string &field, const QString &caption,
+              QWidget *parent = nullptr);
+    ~BoundPane() override;
+
+    void refresh();
+
+private:
+    Table &m_table;
+    std::string m_field;
+    QString m_caption;
+    int m_connection = 0;
+};
+
+// A memo that edits a text field of the current row: typing puts the table in edit state
+// and writes the field; leaving the memo posts the row.
+class BoundMemo : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    BoundMemo(Table &table, const std::string &field, Dialogs &dialogs,
+              QWidget *parent = nullptr);
+    ~BoundMemo() override;
+
+    void refresh();
+
+signals:
+    // After the memo has lost the focus and posted (whatever the outcome).
+    void exited();
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void write();
+
+    Table &m_table;
+    std::string m_field;
+    Dialogs &m_dialogs;
+    bool m_writing = false;
+    int m_connection = 0;
+};
+
+} // namespace kelvora

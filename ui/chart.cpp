@@ -1,0 +1,294 @@
+// Before any Qt header: it names a parameter "signals", which Qt defines as a keyword.
+#include "records/operations.h"
+
+#include "ui/chart.h"
+
+#include "core/numfmt.h"
+#include "ui/textlocale.h"
+
+#include <QCategoryAxis>
+#include <QChart>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QScatterSeries>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace kelvora {
+
+namespace {
+
+constexpr int CurvePoints = 201;
+
+// A round step that cuts `span` into about five parts.
+double niceStep(double span)
+{
+    const double raw = span / 5;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double fraction = raw / magnitude;
+    const double nice = fraction < 1.5 ? 1 : fraction < 3 ? 2 : fraction < 7 ? 5 : 10;
+    return nice * magnitude;
+}
+
+bool usableSpan(double low, double high)
+{
+    return std::isfinite(low) && std::isfinite(high) && high > low;
+}
+
+void placeTicks(QCategoryAxis *axis, const std::string &pattern)
+{
+    for (const QString &label : axis->categoriesLabels())
+        axis->remove(label);
+    const double low = axis->min();
+    const double high = axis->max();
+    if (!usableSpan(low, high))
+        return;
+    const double step = niceStep(high - low);
+    const char separator = decimalSeparatorOf(QLocale::system());
+    axis->setStartValue(low);
+    const double first = std::ceil(low / step - 1e-9) * step;
+    for (int i = 0;; ++i) {
+        double value = first + i * step;
+        if (value > high + step * 1e-9)
+            break;
+        if (std::abs(value) < step * 1e-9)
+            value = 0;
+        const QString label = QString::fromStdString(formatPattern(value, pattern, separator));
+        if (!axis->categoriesLabels().contains(label))
+            axis->append(label, value);
+    }
+}
+
+void dimMarker(QLegendMarker *marker)
+{
+    const bool shown = marker->series()->isVisible();
+    marker->setVisible(true);
+    QColor text = marker->labelBrush().color();
+    text.setAlphaF(shown ? 1.0 : 0.4);
+    marker->setLabelBrush(text);
+    QBrush symbol = marker->brush();
+    QColor colour = symbol.color();
+    colour.setAlphaF(shown ? 1.0 : 0.3);
+    symbol.setColor(colour);
+    marker->setBrush(symbol);
+}
+
+// Widens low..high to the X (or Y) values of the points.
+void extendRange(const QList<QPointF> &points, double &low, double &high, bool useX)
+{
+    for (const QPointF &point : points) {
+        const double v = useX ? point.x() : point.y();
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+}
+
+} // namespace
+
+void connectLegendMarkers(QChart *chart)
+{
+    // Markers are made anew whenever their series is added; each is connected once.
+    static const char *const Connected = "kelvoraToggles";
+    for (QLegendMarker *marker : chart->legend()->markers()) {
+        if (!marker->property(Connected).toBool()) {
+            QObject::connect(marker, &QLegendMarker::clicked, marker, [marker] {
+                marker->series()->setVisible(!marker->series()->isVisible());
+                dimMarker(marker);
+            });
+            marker->setProperty(Connected, true);
+        }
+        dimMarker(marker);
+    }
+}
+
+QCategoryAxis *makePatternAxis(const QString &title, const std::string &pattern,
+                               QObject *parent)
+{
+    auto *axis = new QCategoryAxis(parent);
+    axis->setTitleText(title);
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    QObject::connect(axis, &QValueAxis::rangeChanged, axis,
+                     [axis, pattern] { placeTicks(axis, pattern); });
+    return axis;
+}
+
+MainChart::MainChart(QWidget *parent) : QChartView(parent)
+{
+    setObjectName(QStringLiteral("chAll"));
+    auto *chart = new QChart;
+    chart->setBackgroundBrush(Qt::white);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(4, 4, 8, 4));
+
+    QFont labelFont = font();
+    QFont titleT = labelFont;
+    titleT.setBold(true);
+    QFont titleS = titleT;
+    titleS.setPointSizeF(labelFont.pointSizeF() * 1.2);
+
+    m_axisT = makePatternAxis(QStringLiteral("Temperature (K)"), "###0.####", chart);
+    m_axisT->setTitleFont(titleT);
+    m_axisT->setLabelsFont(labelFont);
+    m_axisS = makePatternAxis(QStringLiteral("Signal"), "0.0##### e-00", chart);
+    m_axisS->setTitleFont(titleS);
+    m_axisS->setLabelsFont(labelFont);
+    chart->addAxis(m_axisT, Qt::AlignBottom);
+    chart->addAxis(m_axisS, Qt::AlignLeft);
+
+    auto *line = new QLineSeries;
+    line->setName(QStringLiteral("SH"));
+    line->setObjectName(QStringLiteral("seSH"));
+    line->setPen(QPen(QColor(0, 0, 160), 2));
+    seSH = line;
+
+    auto *reference = new QScatterSeries;
+    reference->setName(QStringLiteral("Ref."));
+    reference->setObjectName(QStringLiteral("seRef"));
+    reference->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    reference->setMarkerSize(7);
+    reference->setBrush(QColor(0, 255, 0));
+    reference->setPen(QPen(QColor(0, 128, 0), 1));
+    seRef = reference;
+
+    auto *measured = new QScatterSeries;
+    measured->setName(QStringLiteral("Meas."));
+    measured->setObjectName(QStringLiteral("seMeas"));
+    measured->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    measured->setMarkerSize(7);
+    QLinearGradient shade(0, 0, 1, 0);
+    shade.setCoordinateMode(QGradient::ObjectBoundingMode);
+    shade.setColorAt(0, QColor(255, 128, 128));
+    shade.setColorAt(1, QColor(255, 0, 0));
+    measured->setBrush(shade);
+    measured->setPen(QPen(QColor(255, 128, 128), 1));
+    seMeas = measured;
+
+    for (QXYSeries *series : std::initializer_list<QXYSeries *>{line, reference, measured}) {
+        chart->addSeries(series);
+        series->attachAxis(m_axisT);
+        series->attachAxis(m_axisS);
+    }
+
+    chart->legend()->setAlignment(Qt::AlignTop);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeRectangle);
+    setChart(chart);
+    connectLegendMarkers(chart);
+
+    m_axisT->setRange(0, 1);
+    m_axisS->setRange(0, 1);
+    setRenderHint(QPainter::Antialiasing);
+    setBackgroundBrush(Qt::white);
+    setRubberBand(QChartView::RectangleRubberBand);
+    QPalette silver = palette();
+    silver.setColor(QPalette::Highlight, QColor(192, 192, 192));
+    setPalette(silver);
+}
+
+void MainChart::clear()
+{
+    for (QAbstractSeries *series : chart()->series()) {
+        if (auto *xy = qobject_cast<QXYSeries *>(series))
+            xy->clear();
+    }
+}
+
+void MainChart::draw(const TParamVector &P, const std::vector<ChartPoint> &reference,
+                     const std::vector<ChartPoint> &measured)
+{
+    if (reference.size() > static_cast<std::size_t>(MaxPoints)
+        || measured.size() > static_cast<std::size_t>(MaxSignals))
+        throw RangeError();
+
+    long double TLow = NoValue;
+    long double THigh = -NoValue;
+    for (const auto *points : {&reference, &measured}) {
+        for (const ChartPoint &point : *points) {
+            TLow = std::min<long double>(TLow, point.T);
+            THigh = std::max<long double>(THigh, point.T);
+        }
+    }
+    chart()->zoomReset();
+    clear();
+    if (reference.empty() && measured.empty())
+        return;
+
+    const long double Step = (THigh - TLow) / 200;
+    QList<QPointF> curve;
+    curve.reserve(CurvePoints);
+    try {
+        for (int k = 1; k <= CurvePoints; ++k) {
+            const long double X = (k - 1) * Step + TLow;
+            const long double Y = SHSignal(P, X);
+            // The chart holds doubles: a signal beyond them overflows.
+            if (!std::isfinite(static_cast<double>(Y)))
+                throw FloatError(FloatError::Kind::Overflow);
+            curve.append(QPointF(static_cast<double>(X), static_cast<double>(Y)));
+        }
+    } catch (...) {
+        if (seSH)
+            seSH->replace(curve);
+        fitAxes();
+        throw;
+    }
+    if (seSH)
+        seSH->replace(curve);
+
+    const auto toPoints = [](const std::vector<ChartPoint> &points) {
+        QList<QPointF> list;
+        list.reserve(static_cast<qsizetype>(points.size()));
+        for (const ChartPoint &point : points)
+            list.append(QPointF(point.T, point.S));
+        return list;
+    };
+    if (seRef)
+        seRef->replace(toPoints(reference));
+    if (seMeas)
+        seMeas->replace(toPoints(measured));
+    fitAxes();
+}
+
+// Sets both axes to the round values around every point of the chart.
+void MainChart::fitAxes()
+{
+    double lowT = std::numeric_limits<double>::infinity();
+    double highT = -lowT;
+    double lowS = lowT;
+    double highS = -lowT;
+    for (QAbstractSeries *series : chart()->series()) {
+        if (auto *xy = qobject_cast<QXYSeries *>(series)) {
+            const QList<QPointF> points = xy->points();
+            extendRange(points, lowT, highT, true);
+            extendRange(points, lowS, highS, false);
+        }
+    }
+    const auto roundOut = [](QCategoryAxis *axis, double low, double high) {
+        if (!std::isfinite(low) || !std::isfinite(high))
+            return;
+        if (!(high > low)) {
+            const double pad = low == 0 ? 1 : std::abs(low) * 0.1;
+            low -= pad;
+            high += pad;
+        }
+        const double step = niceStep(high - low);
+        axis->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+    };
+    roundOut(m_axisT, lowT, highT);
+    roundOut(m_axisS, lowS, highS);
+}
+
+void MainChart::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton) {
+        chart()->zoomReset();
+        event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
+}
+
+} // namespace kelvora

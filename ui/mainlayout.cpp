@@ -1,0 +1,538 @@
+// The controls of the main window and where they sit.
+#include "ui/main.h"
+
+#include "ui/about.h"
+#include "ui/boundedit.h"
+#include "ui/chart.h"
+#include "ui/dialogs.h"
+#include "ui/grid.h"
+#include "ui/navigator.h"
+#include "ui/radiogroup.h"
+#include "ui/tablemodel.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace kelvora {
+
+namespace {
+
+using Nav = Navigator::Button;
+
+const QColor Navy(0, 0, 128);
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                        const QString &hint, QStyle::StandardPixmap picture)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(hint);
+    button->setIcon(parent->style()->standardIcon(picture));
+    button->setFixedSize(100, 25);
+    return button;
+}
+
+// A bar of buttons, left-aligned unless `right`.
+QWidget *buttonBar(QWidget *parent, int height, const std::vector<QPushButton *> &buttons,
+                   bool right = false)
+{
+    auto *bar = new QWidget(parent);
+    bar->setFixedHeight(height);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(6, 0, 6, 0);
+    layout->setSpacing(8);
+    if (right)
+        layout->addStretch(1);
+    for (QPushButton *button : buttons) {
+        button->setParent(bar);
+        layout->addWidget(button);
+    }
+    if (!right)
+        layout->addStretch(1);
+    return bar;
+}
+
+// A white status bar of panes with fixed widths; a width of 0 takes the rest.
+QWidget *whiteBar(QWidget *parent, const std::vector<std::pair<QLabel *, int>> &panes)
+{
+    auto *bar = new QFrame(parent);
+    bar->setFrameShape(QFrame::StyledPanel);
+    bar->setAutoFillBackground(true);
+    QPalette white = bar->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    bar->setPalette(white);
+    bar->setFixedHeight(20);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(4, 0, 4, 0);
+    layout->setSpacing(0);
+    for (const auto &[pane, width] : panes) {
+        pane->setParent(bar);
+        pane->setFrameShape(QFrame::NoFrame);
+        if (width > 0) {
+            pane->setFixedWidth(width);
+            layout->addWidget(pane);
+        } else {
+            layout->addWidget(pane, 1);
+        }
+    }
+    if (panes.empty() || panes.back().second > 0)
+        layout->addStretch(1);
+    return bar;
+}
+
+// A group whose caption is a bold banner strip above its content.
+QWidget *bannerGroup(QWidget *parent, const QString &caption, QWidget *content)
+{
+    auto *group = new QFrame(parent);
+    group->setFrameShape(QFrame::StyledPanel);
+    auto *layout = new QVBoxLayout(group);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(0);
+    auto *banner = new QLabel(caption, group);
+    QFont bold = banner->font();
+    bold.setBold(true);
+    banner->setFont(bold);
+    banner->setAutoFillBackground(true);
+    QPalette shade = banner->palette();
+    shade.setColor(QPalette::Window, QColor(214, 223, 238));
+    banner->setPalette(shade);
+    banner->setContentsMargins(4, 2, 4, 2);
+    layout->addWidget(banner);
+    content->setParent(group);
+    layout->addWidget(content);
+    return group;
+}
+
+// A group box with rows of a right-aligned label and an edit.
+QGroupBox *editGroup(QWidget *parent, const QString &caption,
+                     const std::vector<std::pair<QString, QLineEdit *>> &rows,
+                     const QColor &captionColour = QColor())
+{
+    auto *group = new QGroupBox(caption, parent);
+    if (captionColour.isValid()) {
+        QPalette colours = group->palette();
+        colours.setColor(QPalette::WindowText, captionColour);
+        colours.setColor(QPalette::Text, captionColour);
+        group->setPalette(colours);
+    }
+    auto *layout = new QGridLayout(group);
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setHorizontalSpacing(2);
+    layout->setVerticalSpacing(3);
+    // Only the caption takes the colour; labels and values keep the usual text colour.
+    const QPalette usual = QApplication::palette();
+    int row = 0;
+    for (const auto &[label, edit] : rows) {
+        auto *text = new QLabel(label, group);
+        QPalette labelColours = text->palette();
+        labelColours.setColor(QPalette::WindowText, usual.color(QPalette::WindowText));
+        text->setPalette(labelColours);
+        text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        edit->setParent(group);
+        QPalette editColours = edit->palette();
+        editColours.setColor(QPalette::Text, usual.color(QPalette::Text));
+        edit->setPalette(editColours);
+        layout->addWidget(text, row, 0);
+        layout->addWidget(edit, row, 1);
+        ++row;
+    }
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(row, 1);
+    return group;
+}
+
+QLineEdit *creamEdit(QWidget *parent, const char *name)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->setReadOnly(true);
+    QPalette shades = QApplication::palette();
+    shades.setColor(QPalette::Base, CreamColor);
+    edit->setPalette(shades);
+    return edit;
+}
+
+void layoutWithoutMargins(QBoxLayout *layout)
+{
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+}
+
+} // namespace
+
+QFont KelvoraFont()
+{
+    QFont font(QStringLiteral("Tahoma"), 8);
+    font.setStyleHint(QFont::SansSerif);
+    // Where Tahoma is missing, a face of similar width keeps the designed column widths
+    // readable; the system's sans-serif comes last.
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica"), QStringLiteral("Sans Serif")});
+    return font;
+}
+
+void TFMain::buildLayout()
+{
+    setWindowTitle(QStringLiteral("Kelvora"));
+    setWindowIcon(KelvoraIcon());
+    resize(1290, 763);
+    setMinimumSize(1290, 750);
+
+    spNotice = new QLabel(
+        QStringLiteral("Sakuma-Hattori calibration"), this);
+    spNotice->setObjectName(QStringLiteral("spNotice"));
+    spNotice->setFixedWidth(250);
+    statusBar()->setObjectName(QStringLiteral("RzStatusBar1"));
+    statusBar()->setFixedHeight(19);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(spNotice);
+
+    auto *central = new QWidget(this);
+    auto *outer = new QVBoxLayout(central);
+    layoutWithoutMargins(outer);
+    auto *body = new QHBoxLayout();
+    body->setContentsMargins(4, 4, 4, 0);
+    body->setSpacing(5); // the vertical separator
+    body->addWidget(buildLeftPanel());
+
+    p = new QWidget(central);
+    p->setObjectName(QStringLiteral("p"));
+    auto *right = new QVBoxLayout(p);
+    layoutWithoutMargins(right);
+    right->addWidget(buildHeader());
+    right->addSpacing(10); // the horizontal separator
+    pc = new QTabWidget(p);
+    pc->setObjectName(QStringLiteral("pc"));
+    pc->addTab(buildCalibrationPage(), style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+               QStringLiteral("   Calibration   "));
+    pc->addTab(buildMeasurementsPage(), style()->standardIcon(QStyle::SP_FileDialogContentsView),
+               QStringLiteral("   Interpolation   "));
+    // As designed, the Interpolation page is active until the start-up chooses otherwise.
+    pc->setCurrentWidget(tsMeasurements);
+    right->addWidget(pc, 1);
+    body->addWidget(p, 1);
+    outer->addLayout(body, 1);
+
+    btnAbout = makeButton(central, "btnAbout", QStringLiteral("About"),
+                          QStringLiteral("About Kelvora"), QStyle::SP_MessageBoxInformation);
+    btnExit = makeButton(central, "btnExit", QStringLiteral("Exit"),
+                         QStringLiteral("Exit Kelvora"), QStyle::SP_DialogCloseButton);
+    QWidget *bottomBar = buttonBar(central, 41, {btnAbout, btnExit}, true);
+    bottomBar->setObjectName(QStringLiteral("RzPanel1"));
+    outer->addWidget(bottomBar);
+    setCentralWidget(central);
+}
+
+QWidget *TFMain::buildLeftPanel()
+{
+    Table &cdsMain = m_records.cdsMain;
+    pLeft = new QWidget(this);
+    pLeft->setObjectName(QStringLiteral("pLeft"));
+    pLeft->setFixedWidth(468);
+    auto *layout = new QVBoxLayout(pLeft);
+    layoutWithoutMargins(layout);
+
+    auto *band = new QWidget(pLeft);
+    band->setFixedHeight(74);
+    auto *bandLayout = new QHBoxLayout(band);
+    bandLayout->setContentsMargins(4, 2, 4, 4);
+    auto *findLabel = new QLabel(QStringLiteral("Find Record Name "), band);
+    edFind = new QLineEdit(band);
+    edFind->setObjectName(QStringLiteral("edFind"));
+    edFind->setFixedWidth(100);
+    rgSort = new RadioGroup(
+        QStringLiteral("Sort by"),
+        {QStringLiteral("Record Name"), QStringLiteral("Record Creation Time")}, 1, band);
+    rgSort->setObjectName(QStringLiteral("rgSort"));
+    rgSort->setFixedWidth(180);
+    bandLayout->addWidget(findLabel);
+    bandLayout->addWidget(edFind);
+    bandLayout->addStretch(1);
+    bandLayout->addWidget(rgSort);
+    layout->addWidget(band);
+
+    m_mainModel = std::make_unique<TableModel>(
+        cdsMain,
+        std::vector<GridColumn>{{"Name", QStringLiteral("Record Name"), 180, true},
+                                {"Created", QStringLiteral("Created"), 120, false},
+                                {"Processed", QStringLiteral("Processed"), 120, false}},
+        m_dialogs);
+    m_mainModel->setTextLocale(m_locale);
+    dbgMain = new Grid(*m_mainModel, m_dialogs, pLeft);
+    dbgMain->setObjectName(QStringLiteral("dbgMain"));
+    layout->addWidget(dbgMain, 1);
+
+    m = new BoundMemo(cdsMain, "Rem", m_dialogs);
+    m->setObjectName(QStringLiteral("m"));
+    m->setFixedHeight(84);
+    layout->addWidget(bannerGroup(pLeft, QStringLiteral("Comments"), m));
+
+    dbnMain = new Navigator(cdsMain,
+                            {Nav::First, Nav::Prior, Nav::Next, Nav::Last, Nav::Delete,
+                             Nav::Edit, Nav::Post, Nav::Cancel},
+                            m_dialogs, pLeft);
+    dbnMain->setObjectName(QStringLiteral("dbnMain"));
+    dbnMain->setGrid(dbgMain);
+    layout->addWidget(dbnMain);
+
+    dbspRecNoMain = new BoundPane(cdsMain, "RecNo", QStringLiteral("Record #: "));
+    dbspRecNoMain->setObjectName(QStringLiteral("dbspRecNoMain"));
+    dbspRecordCountMain = new BoundPane(cdsMain, "RecordCount", QStringLiteral("Record Count: "));
+    dbspRecordCountMain->setObjectName(QStringLiteral("dbspRecordCountMain"));
+    layout->addWidget(whiteBar(pLeft, {{dbspRecNoMain, 120}, {dbspRecordCountMain, 120},
+                                       {new QLabel(), 0}}));
+
+    btnLoadMain = makeButton(pLeft, "btnLoadMain", QStringLiteral("Load"),
+                             QStringLiteral("Load record from text file"),
+                             QStyle::SP_DialogOpenButton);
+    btnSaveMain = makeButton(pLeft, "btnSaveMain", QStringLiteral("Save"),
+                             QStringLiteral("Save record in text file"),
+                             QStyle::SP_DialogSaveButton);
+    btnEraseMain = makeButton(pLeft, "btnEraseMain", QStringLiteral("Erase"),
+                              QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
+    layout->addWidget(buttonBar(pLeft, 41, {btnLoadMain, btnSaveMain, btnEraseMain}));
+    return pLeft;
+}
+
+QWidget *TFMain::buildHeader()
+{
+    Table &cdsMain = m_records.cdsMain;
+    auto *header = new QWidget(p);
+    header->setFixedHeight(145);
+    auto *layout = new QHBoxLayout(header);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    const auto bound = [&](const char *field) {
+        auto *edit = new BoundEdit(cdsMain, field, m_locale);
+        edit->setObjectName(QStringLiteral("dbe") + QLatin1String(field));
+        return edit;
+    };
+    QGroupBox *spectral = editGroup(header, QStringLiteral("Spectral Responsivity"),
+                                    {{QStringLiteral("Mean Wavelength (µm) "), bound("MeanWL")},
+                                     {QStringLiteral("Bandwidth (µm) "), bound("Bandwidth")}});
+    spectral->setFixedWidth(196);
+    QGroupBox *guess = editGroup(header, QStringLiteral("Saunders-White Initial Guess"),
+                                 {{QStringLiteral("A "), bound("AS")},
+                                  {QStringLiteral("B "), bound("BS")},
+                                  {QStringLiteral("C "), bound("CS")}});
+    guess->setFixedWidth(172);
+    QGroupBox *lm = editGroup(header, QStringLiteral("Levenberg-Marquardt Solution"),
+                              {{QStringLiteral("A "), bound("ALM")},
+                               {QStringLiteral("B "), bound("BLM")},
+                               {QStringLiteral("C "), bound("CLM")},
+                               {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSLM")}},
+                              Navy);
+    lm->setFixedWidth(214);
+    QGroupBox *pso = editGroup(header, QStringLiteral("Particle Swarm Optimization"),
+                               {{QStringLiteral("A "), bound("APSO")},
+                                {QStringLiteral("B "), bound("BPSO")},
+                                {QStringLiteral("C "), bound("CPSO")},
+                                {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSPSO")}},
+                               Qt::red);
+    pso->setFixedWidth(214);
+    layout->addWidget(spectral);
+    layout->addWidget(guess);
+    layout->addStretch(1);
+    layout->addWidget(lm);
+    layout->addWidget(pso);
+    return header;
+}
+
+QWidget *TFMain::buildCalibrationPage()
+{
+    Table &cdsBB = m_records.cdsBB;
+    tsCalibration = new QWidget();
+    tsCalibration->setObjectName(QStringLiteral("tsCalibration"));
+    auto *layout = new QVBoxLayout(tsCalibration);
+    layoutWithoutMargins(layout);
+
+    m_bbModel = std::make_unique<TableModel>(
+        cdsBB,
+        std::vector<GridColumn>{{"S", QStringLiteral("Signal"), 100, false},
+                                {"T", QStringLiteral("T (K)"), 104, false},
+                                {"TLM", QStringLiteral("TLM (K)"), 104, false},
+                                {"TPSO", QStringLiteral("TPSO (K)"), 104, false},
+                                {"dTLM", QStringLiteral("TLM-T (mK)"), 104, false},
+                                {"dTPSO", QStringLiteral("TPSO-T (mK)"), 104, false},
+                                {"Difference", QStringLiteral("TLM-TPSO (mK)"), 104, false}},
+        m_dialogs);
+    m_bbModel->setTextLocale(m_locale);
+    dbgBB = new Grid(*m_bbModel, m_dialogs, tsCalibration);
+    dbgBB->setObjectName(QStringLiteral("dbgBB"));
+    dbgBB->installEventFilter(this);
+    layout->addWidget(dbgBB, 1);
+
+    dbnBB = new Navigator(cdsBB,
+                          {Nav::First, Nav::Prior, Nav::Next, Nav::Last, Nav::Delete,
+                           Nav::Cancel},
+                          m_dialogs, tsCalibration);
+    dbnBB->setObjectName(QStringLiteral("dbnBB"));
+    dbnBB->setGrid(dbgBB);
+    layout->addWidget(dbnBB);
+
+    dbspRecNoBB = new BoundPane(cdsBB, "RecNo", QStringLiteral("Record #: "));
+    dbspRecNoBB->setObjectName(QStringLiteral("dbspRecNoBB"));
+    dbspRecordCountBB = new BoundPane(cdsBB, "RecordCount", QStringLiteral("Record Count: "));
+    dbspRecordCountBB->setObjectName(QStringLiteral("dbspRecordCountBB"));
+    spFileName = new QLabel();
+    spFileName->setObjectName(QStringLiteral("spFileName"));
+    layout->addWidget(whiteBar(tsCalibration, {{dbspRecNoBB, 120}, {dbspRecordCountBB, 120},
+                                               {spFileName, 0}}));
+
+    btnCompute = makeButton(tsCalibration, "btnCompute", QStringLiteral("Compute"),
+                            QStringLiteral("Compute Sakuma-Hattori parameters"),
+                            QStyle::SP_MediaPlay);
+    btnEraseBB = makeButton(tsCalibration, "btnEraseBB", QStringLiteral("Erase"),
+                            QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
+    layout->addWidget(buttonBar(tsCalibration, 41, {btnCompute, btnEraseBB}));
+    return tsCalibration;
+}
+
+QWidget *TFMain::buildMeasurementsPage()
+{
+    Table &cdsInterp = m_records.cdsInterp;
+    tsMeasurements = new QWidget();
+    tsMeasurements->setObjectName(QStringLiteral("tsMeasurements"));
+    auto *layout = new QHBoxLayout(tsMeasurements);
+    layoutWithoutMargins(layout);
+    layout->setSpacing(5); // the separator between the grid and the chart
+
+    auto *left = new QWidget(tsMeasurements);
+    left->setFixedWidth(295);
+    auto *leftLayout = new QVBoxLayout(left);
+    layoutWithoutMargins(leftLayout);
+    m_interpModel = std::make_unique<TableModel>(
+        cdsInterp,
+        std::vector<GridColumn>{{"S", QStringLiteral("Signal"), 140, true},
+                                {"T", QStringLiteral("Temperature (K)"), 110, false}},
+        m_dialogs);
+    m_interpModel->setTextLocale(m_locale);
+    dbgInterp = new Grid(*m_interpModel, m_dialogs, left);
+    dbgInterp->setObjectName(QStringLiteral("dbgInterp"));
+    dbgInterp->setAppendOnDown(true);
+    leftLayout->addWidget(dbgInterp, 1);
+
+    dbnIterp = new Navigator(cdsInterp,
+                             {Nav::First, Nav::Prior, Nav::Next, Nav::Last, Nav::Insert,
+                              Nav::Delete, Nav::Edit, Nav::Post, Nav::Cancel},
+                             m_dialogs, left);
+    dbnIterp->setObjectName(QStringLiteral("dbnIterp"));
+    dbnIterp->setGrid(dbgInterp);
+    leftLayout->addWidget(dbnIterp);
+
+    dbspRecNoInterp = new BoundPane(cdsInterp, "RecNo", QStringLiteral("Record #: "));
+    dbspRecNoInterp->setObjectName(QStringLiteral("dbspRecNoInterp"));
+    dbspRecordCountInterp =
+        new BoundPane(cdsInterp, "RecordCount", QStringLiteral("Record Count: "));
+    dbspRecordCountInterp->setObjectName(QStringLiteral("dbspRecordCountInterp"));
+    leftLayout->addWidget(whiteBar(left, {{dbspRecNoInterp, 100}, {dbspRecordCountInterp, 110},
+                                          {new QLabel(), 0}}));
+
+    btnLoadInterp = makeButton(left, "btnLoadInterp", QStringLiteral("Load"),
+                               QStringLiteral("Load signals from text file"),
+                               QStyle::SP_DialogOpenButton);
+    btnSaveInterp = makeButton(left, "btnSaveInterp", QStringLiteral("Save"),
+                               QStringLiteral("Save data in text file"),
+                               QStyle::SP_DialogSaveButton);
+    btnComputeInterp = makeButton(left, "btnComputeInterp", QStringLiteral("Compute"),
+                                  QStringLiteral("Compute temperature(s)"),
+                                  QStyle::SP_MediaPlay);
+    btnEraseInterp = makeButton(left, "btnEraseInterp", QStringLiteral("Erase"),
+                                QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
+    auto *buttons = new QWidget(left);
+    buttons->setFixedHeight(71);
+    auto *grid = new QGridLayout(buttons);
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setSpacing(8);
+    grid->addWidget(btnLoadInterp, 0, 0);
+    grid->addWidget(btnSaveInterp, 0, 1);
+    grid->addWidget(btnComputeInterp, 1, 0);
+    grid->addWidget(btnEraseInterp, 1, 1);
+    grid->setColumnStretch(2, 1);
+    leftLayout->addWidget(buttons);
+    layout->addWidget(left);
+
+    auto *right = new QWidget(tsMeasurements);
+    auto *rightLayout = new QVBoxLayout(right);
+    layoutWithoutMargins(rightLayout);
+    chAll = new MainChart(right);
+    chAll->setObjectName(QStringLiteral("chAll"));
+    rightLayout->addWidget(chAll, 1);
+    btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit Graph"),
+                            QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
+    rightLayout->addWidget(buttonBar(right, 33, {btnEditUnc}, true));
+    rightLayout->addWidget(buildInterpolationControls());
+    layout->addWidget(right, 1);
+    return tsMeasurements;
+}
+
+QWidget *TFMain::buildInterpolationControls()
+{
+    Table &cdsMain = m_records.cdsMain;
+    auto *bottom = new QWidget();
+    bottom->setFixedHeight(191);
+    auto *layout = new QHBoxLayout(bottom);
+    layout->setContentsMargins(0, 0, 0, 4);
+    layout->setSpacing(4);
+
+    auto *parameters = new QGroupBox(QStringLiteral("Sakuma-Hattori Parameters"), bottom);
+    auto *parametersLayout = new QGridLayout(parameters);
+    parametersLayout->setContentsMargins(6, 4, 6, 4);
+    parametersLayout->setHorizontalSpacing(2);
+    rgABC = new RadioGroup(QStringLiteral("Apply Parameters Obtained Using"),
+                           {QStringLiteral("Levenberg-Marquardt Method"),
+                            QStringLiteral("Particle Swarm Optimization")},
+                           0, parameters);
+    rgABC->setObjectName(QStringLiteral("rgABC"));
+    parametersLayout->addWidget(rgABC, 0, 0, 1, 2);
+    edA = creamEdit(parameters, "edA");
+    edB = creamEdit(parameters, "edB");
+    edC = creamEdit(parameters, "edC");
+    int row = 1;
+    const std::vector<std::pair<QString, QLineEdit *>> rows{
+        {QStringLiteral("A "), edA}, {QStringLiteral("B "), edB}, {QStringLiteral("C "), edC}};
+    for (const auto &[label, edit] : rows) {
+        auto *text = new QLabel(label, parameters);
+        text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        parametersLayout->addWidget(text, row, 0);
+        parametersLayout->addWidget(edit, row, 1);
+        ++row;
+    }
+    parametersLayout->setColumnStretch(1, 1);
+    layout->addWidget(parameters, 3);
+
+    const auto bound = [&](const char *name, const char *field) {
+        auto *edit = new BoundEdit(cdsMain, field, m_locale);
+        edit->setObjectName(QLatin1String(name));
+        return edit;
+    };
+    RzDBEdit7 = bound("RzDBEdit7", "SMin");
+    RzDBEdit8 = bound("RzDBEdit8", "SMax");
+    RzDBEdit9 = bound("RzDBEdit9", "TMin");
+    RzDBEdit13 = bound("RzDBEdit13", "TMax");
+    auto *ranges = new QWidget(bottom);
+    auto *rangesLayout = new QVBoxLayout(ranges);
+    layoutWithoutMargins(rangesLayout);
+    rangesLayout->setSpacing(4);
+    rangesLayout->addWidget(editGroup(ranges, QStringLiteral("Reference Signal Range"),
+                                      {{QStringLiteral("Min. "), RzDBEdit7},
+                                       {QStringLiteral("Max. "), RzDBEdit8}}));
+    rangesLayout->addWidget(editGroup(ranges, QStringLiteral("Reference Temperature Range (K)"),
+                                      {{QStringLiteral("Min. "), RzDBEdit9},
+                                       {QStringLiteral("Max. "), RzDBEdit13}}));
+    layout->addWidget(ranges, 2);
+    return bottom;
+}
+
+} // namespace kelvora

@@ -1,0 +1,62 @@
+#include "ui/outofrange.h"
+
+#include "ui/dialogs.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QStyle>
+
+namespace kelvora {
+
+QString OutOfRangeText(int kind)
+{
+    const QStringList lines = kind == 1
+        ? QStringList{
+              QStringLiteral("Signal for one or several records is out of"),
+              QStringLiteral("the signal range for the reference blackbodies."),
+              QString(),
+              QStringLiteral("Uncertainties of temperatures calculated for such"),
+              QStringLiteral("signals can be higher than the uncertainties for"),
+              QStringLiteral("temperatures that correspond to the signals lying"),
+              QStringLiteral("within this range."),
+          }
+        : QStringList{
+              QStringLiteral("Temperature for one or several records is out of"),
+              QStringLiteral("the temperature range for the reference blackbodies."),
+              QString(),
+              QStringLiteral("Uncertainties of temperatures calculated for such"),
+              QStringLiteral("records can be higher than the uncertainties for"),
+              QStringLiteral("temperatures lying within this range."),
+          };
+    return lines.join(QChar(13));
+}
+
+TFOutOfRange::TFOutOfRange(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("FOutOfRange"));
+    setWindowTitle(QStringLiteral("WARNING"));
+    setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+
+    lblAlert = new QLabel(shownText(OutOfRangeText(OutOfRangeKind)), this);
+    lblAlert->setObjectName(QStringLiteral("lblAlert"));
+    lblAlert->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QPalette palette = lblAlert->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    lblAlert->setPalette(palette);
+    // 245 × 91 holds the text in Tahoma 8; a wider substitute font widens the window instead
+    // of cutting the text off.
+    const QSize text = lblAlert->sizeHint().expandedTo(QSize(245, 91));
+    lblAlert->setGeometry(14, 11, text.width(), text.height());
+    setFixedSize(text.width() + 35, text.height() + 59);
+
+    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setGeometry((width() - 100) / 2, height() - 37, 100, 25);
+    btnOK->setDefault(true);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+} // namespace kelvora

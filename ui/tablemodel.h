@@ -1,0 +1,91 @@
+#pragma once
+
+// moc cannot parse the C++20 library headers that this one pulls in.
+#ifndef Q_MOC_RUN
+#include "core/datetime.h"
+#endif
+
+#include <QAbstractTableModel>
+#include <QColor>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kelvora {
+
+class Dialogs;
+class Table;
+struct DataChange;
+
+// The background of read-only edits and grid columns.
+inline const QColor CreamColor(255, 251, 240);
+
+// One column of a grid bound to a table field. Read-only columns are drawn on cream.
+struct GridColumn
+{
+    std::string field;
+    QString title;
+    int width = 64;
+    bool editable = false;
+};
+
+// The rows of a table as a grid shows them, a pending insert included, with the table's
+// data-change notifications turned into the model's signals.
+class TableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    TableModel(Table &table, std::vector<GridColumn> columns, Dialogs &dialogs,
+               QObject *parent = nullptr);
+    ~TableModel() override;
+
+    Table &table() const { return m_table; }
+    const GridColumn &column(int column) const;
+    int fieldIndex(int column) const;
+    void setTextLocale(const TextLocale &locale);
+    // True while rows are being inserted, removed or reset: the views' own reactions to
+    // that (a new current row) must not move the table, whose cursor has moved already.
+    bool changingRows() const { return m_changingRows; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Makes the row current, puts the table in edit state and writes the field from the
+    // text; a text that is not a number is reported and changes nothing. The row is posted
+    // when the user leaves it or the grid.
+    bool setData(const QModelIndex &index, const QVariant &value,
+                 int role = Qt::EditRole) override;
+
+signals:
+    // After every data change: the table's current row as the grid shows it (-1: none).
+    void cursorChanged(int row);
+
+private:
+    void onDataChanged(const DataChange &change);
+    void applyChange(const DataChange &change);
+    void resetRows();
+    bool validIndex(const QModelIndex &index) const;
+
+    Table &m_table;
+    std::vector<GridColumn> m_columns;
+    std::vector<int> m_fieldIndexes;
+    Dialogs &m_dialogs;
+    TextLocale m_locale;
+    int m_rowCount = 0; // the count the views know, until the model tells them otherwise
+    bool m_changingRows = false;
+    int m_connection = 0;
+};
+
+// Runs `action`; an error that ends it is shown through `dialogs`. True when it ran to the end.
+bool guarded(Dialogs &dialogs, const std::function<void()> &action);
+
+// Makes the row that a grid shows at `row` (0-based, a pending insert counted) the table's
+// current row.
+void moveToDisplayRow(Table &table, int row);
+
+} // namespace kelvora
