@@ -1,9 +1,6 @@
 #pragma once
 
-// moc cannot parse the C++20 library headers that this one pulls in.
-#ifndef Q_MOC_RUN
 #include "core/datetime.h"
-#endif
 
 #include <QLabel>
 #include <QLineEdit>

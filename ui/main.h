@@ -4,12 +4,9 @@
 #include <QMainWindow>
 #include <QTimer>
 
-// moc cannot parse the C++20 library headers that these pull in.
-#ifndef Q_MOC_RUN
 #include "core/datetime.h"
 #include "records/databaselock.h"
 #include "records/recordstore.h"
-#endif
 
 #include <functional>
 #include <memory>
