@@ -73,9 +73,9 @@ protected:
         records.cdsMain.post();
     }
 
-    void addMeasurements(const std::vector<double> &signals)
+    void addMeasurements(const std::vector<double> &values)
     {
-        for (const double s : signals) {
+        for (const double s : values) {
             records.cdsInterp.append();
             records.cdsInterp.setFloat("S", s);
             records.cdsInterp.post();

@@ -14,16 +14,16 @@ struct RecordPlan
 {
     RecordPlan(std::string name, std::int64_t created,
                std::vector<std::pair<double, double>> points = {},
-               std::vector<double> signals = {})
+               std::vector<double> measurements = {})
         : name(std::move(name)), created(created), points(std::move(points)),
-          signals(std::move(signals))
+          measurements(std::move(measurements))
     {
     }
 
     std::string name;
     std::int64_t created = 0; // milliseconds
     std::vector<std::pair<double, double>> points; // reference points (S, T)
-    std::vector<double> signals;                   // measurements
+    std::vector<double> measurements;
 };
 
 inline Value &fieldOf(RowData &row, const TableSchema &schema, std::string_view field)
@@ -47,7 +47,7 @@ inline RowData makeRecord(const RecordPlan &plan)
         fieldOf(row, bbSchema(), "T") = t;
         record.nested[0].rows.push_back(row);
     }
-    for (const double s : plan.signals) {
+    for (const double s : plan.measurements) {
         RowData row;
         row.values.resize(interpSchema().fields.size());
         fieldOf(row, interpSchema(), "inc") = record.nested[1].nextInc++;

@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QVBoxLayout>
 
 namespace kelvora {
@@ -31,6 +32,12 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 
 QColor colourOf(QAbstractSeries *series)
 {
+    // A series filled with a gradient shows the gradient's first colour.
+    if (auto *scatter = qobject_cast<QScatterSeries *>(series)) {
+        const QGradient *gradient = scatter->brush().gradient();
+        if (gradient && !gradient->stops().isEmpty())
+            return gradient->stops().constFirst().second;
+    }
     if (auto *xy = qobject_cast<QXYSeries *>(series))
         return xy->color();
     return {};

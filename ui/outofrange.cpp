@@ -1,36 +1,13 @@
 #include "ui/outofrange.h"
 
+#include "records/operations.h"
 #include "ui/dialogs.h"
 
 #include <QLabel>
 #include <QPushButton>
-#include <QStringList>
 #include <QStyle>
 
 namespace kelvora {
-
-QString OutOfRangeText(int kind)
-{
-    const QStringList lines = kind == 1
-        ? QStringList{
-              QStringLiteral("Signal for one or several records is out of"),
-              QStringLiteral("the signal range for the reference blackbodies."),
-              QString(),
-              QStringLiteral("Uncertainties of temperatures calculated for such"),
-              QStringLiteral("signals can be higher than the uncertainties for"),
-              QStringLiteral("temperatures that correspond to the signals lying"),
-              QStringLiteral("within this range."),
-          }
-        : QStringList{
-              QStringLiteral("Temperature for one or several records is out of"),
-              QStringLiteral("the temperature range for the reference blackbodies."),
-              QString(),
-              QStringLiteral("Uncertainties of temperatures calculated for such"),
-              QStringLiteral("records can be higher than the uncertainties for"),
-              QStringLiteral("temperatures lying within this range."),
-          };
-    return lines.join(QChar(13));
-}
 
 TFOutOfRange::TFOutOfRange(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -40,7 +17,7 @@ TFOutOfRange::TFOutOfRange(QWidget *parent)
     setWindowTitle(QStringLiteral("WARNING"));
     setWindowIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
 
-    lblAlert = new QLabel(shownText(OutOfRangeText(OutOfRangeKind)), this);
+    lblAlert = new QLabel(shownText(QString::fromStdString(OutOfRangeText(OutOfRangeKind))), this);
     lblAlert->setObjectName(QStringLiteral("lblAlert"));
     lblAlert->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette palette = lblAlert->palette();

@@ -8,11 +8,8 @@ class QPushButton;
 namespace kelvora {
 
 // Which warning the next TFOutOfRange shows: 1 = signals, any other value = temperatures.
-// The caller sets it just before it creates the dialog.
+// The caller sets it just before it creates the dialog; the texts are OutOfRangeText's.
 inline int OutOfRangeKind = 0;
-
-// The warning text for a kind, lines separated by "\r".
-QString OutOfRangeText(int kind);
 
 // The warning shown when measured signals or interpolated temperatures leave the reference
 // range. It only informs.

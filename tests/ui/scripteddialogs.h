@@ -106,9 +106,11 @@ public:
             ADD_FAILURE() << "unexpected query: " << caption.toStdString();
             return std::nullopt;
         }
-        auto answer = queryAnswers.front();
+        const std::optional<QString> answer = std::move(queryAnswers.front());
         queryAnswers.pop_front();
-        return answer;
+        if (!answer)
+            return std::nullopt;
+        return *answer;
     }
 
     int exec(QDialog &dialog) override
