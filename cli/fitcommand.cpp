@@ -4,6 +4,7 @@
 #include "cli/fitreport.h"
 #include "cli/options.h"
 #include "cli/runoptions.h"
+#include "cli/systemlocale.h"
 #include "core/fpe.h"
 #include "records/operations.h"
 #include "textio/recordfile.h"
@@ -82,7 +83,8 @@ int fitRecord(const FitCommandLine &line)
 {
     RecordFileData file;
     try {
-        file = readRecordFile(line.path, '.');
+        // The refusals name their bounds with the user's decimal separator, as an import does.
+        file = readRecordFile(line.path, systemTextLocale().decimalSeparator);
     } catch (const RecordFileError &e) {
         std::fprintf(stderr, "%s\n", e.what());
         return e.kind() == RecordFileError::Kind::Open ? ExitCannotOpen : ExitRecordRefused;

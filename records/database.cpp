@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -505,6 +506,12 @@ void saveDatabase(const std::string &path, const StoreData &data)
 {
     std::string temporary;
     try {
+        // The save replaces the file by renaming, which would go past a file that the user has
+        // made read-only to protect it.
+        struct stat status{};
+        if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)
+            && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            throw DatabaseError(systemReason(EACCES));
         temporary = createTemporaryFile(path);
         writeFile(temporary, data);
         if (const int error = syncPath(temporary, O_RDONLY))

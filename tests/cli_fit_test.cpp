@@ -361,6 +361,7 @@ struct RefusedCase
     const char *name;
     const char *text;
     const char *message; // the start of stderr
+    const char *locale = "C";
 };
 
 TEST_F(CliFit, RefusedRecordFiles)
@@ -368,6 +369,11 @@ TEST_F(CliFit, RefusedRecordFiles)
     const std::vector<RefusedCase> cases{
         {"wavelength.txt", "1000.5\n0.01\n3\n1 1000\n2 1100\n3 1200\n",
          "Mean wavelength is out of range [0.1, 1000.0] "},
+        // The bounds are written as an import into the database writes them.
+        {"wavelength-comma.txt", "1000.5\n0.01\n3\n1 1000\n2 1100\n3 1200\n",
+         "Mean wavelength is out of range [0,1, 1000,0] ", "de_DE.UTF-8"},
+        {"bandwidth-comma.txt", "0.65\n0.56\n3\n1 1000\n2 1100\n3 1200\n",
+         "Bandwidth is out of range [0, 0,5500] ", "de_DE.UTF-8"},
         {"count.txt", "0.65\n0.01\n21\n", "Number of reference blackbodies is out of range"},
         {"short.txt", "0.65\n0.01\n3\n", "Signals must be positive"},
         {"comma.txt", "0,65\n0.01\n3\n1 1000\n2 1100\n3 1200\n", "Error in reading file "},
@@ -376,7 +382,9 @@ TEST_F(CliFit, RefusedRecordFiles)
          "Error writing data to database"},
     };
     for (const RefusedCase &c : cases) {
-        const ProcessResult r = run({"fit", writeFile(c.name, c.text)});
+        const ProcessResult r = kelvora::test::runProgram(
+            KELVORA_CLI, {"fit", writeFile(c.name, c.text)}, dir(),
+            {std::string("LC_ALL=") + c.locale});
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << c.name << ": " << r.err;
         EXPECT_EQ(r.out, "") << c.name;

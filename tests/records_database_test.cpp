@@ -254,6 +254,13 @@ const SaveFailureCase SaveFailureCases[] = {
          return (f / "other.dbs").string();
      },
      [] { return oneRecordStore(); }, "Is a directory"},
+    {"ReadOnlyFile",
+     [](const fs::path &f) {
+         fs::permissions(f / "kelvora.dbs", fs::perms::owner_read | fs::perms::group_read
+                                                | fs::perms::others_read);
+         return overTheOldFile(f);
+     },
+     [] { return oneRecordStore(); }, "Permission denied"},
     {"WrongKindOfValue", overTheOldFile, wrongKindInSecondRecord,
      "Field 'MeanWL' of table cdsMain holds a value of the wrong kind"},
     {"WrongKindInNestedRow", overTheOldFile,
