@@ -24,6 +24,8 @@ namespace kelvora {
 namespace {
 
 constexpr int CurvePoints = 201;
+// The part of the data's span left free on each side of the plot.
+constexpr double AxisMargin = 0.04;
 
 // A round step that cuts `span` into about five parts.
 double niceStep(double span)
@@ -252,7 +254,7 @@ void MainChart::draw(const TParamVector &P, const std::vector<ChartPoint> &refer
     fitAxes();
 }
 
-// Sets both axes to the round values around every point of the chart.
+// Sets both axes to round values a little beyond every point of the chart.
 void MainChart::fitAxes()
 {
     double lowT = std::numeric_limits<double>::infinity();
@@ -274,8 +276,20 @@ void MainChart::fitAxes()
             low -= pad;
             high += pad;
         }
-        const double step = niceStep(high - low);
-        axis->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+        // A margin beyond the outermost points keeps their marks whole inside the plot.
+        const double margin = (high - low) * AxisMargin;
+        const double paddedLow = low - margin;
+        const double paddedHigh = high + margin;
+        const double step = niceStep(paddedHigh - paddedLow);
+        double axisLow = std::floor(paddedLow / step) * step;
+        double axisHigh = std::ceil(paddedHigh / step) * step;
+        // Values of one sign do not get a whole round step of the other sign: the axis
+        // then ends at the margin.
+        if (low >= 0 && axisLow < 0)
+            axisLow = paddedLow;
+        if (high <= 0 && axisHigh > 0)
+            axisHigh = paddedHigh;
+        axis->setRange(axisLow, axisHigh);
     };
     roundOut(m_axisT, lowT, highT);
     roundOut(m_axisS, lowS, highS);

@@ -204,7 +204,8 @@ void TFMain::buildLayout()
     auto *body = new QHBoxLayout();
     body->setContentsMargins(4, 4, 4, 0);
     body->setSpacing(5); // the vertical separator
-    body->addWidget(buildLeftPanel());
+    // Left-aligned, so that the list stays at the edge while the right-hand panel is hidden.
+    body->addWidget(buildLeftPanel(), 0, Qt::AlignLeft);
 
     p = new QWidget(central);
     p->setObjectName(QStringLiteral("p"));

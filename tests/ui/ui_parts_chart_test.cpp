@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -94,9 +95,25 @@ TEST_P(ChartDrawing, CurveSpansAllPointsIn200Steps)
     ASSERT_EQ(chart.seMeas->count(), static_cast<int>(c.measured.size()));
     for (int i = 0; i < chart.seMeas->count(); ++i)
         EXPECT_EQ(chart.seMeas->at(i), QPointF(c.measured[i].T, c.measured[i].S));
-    // Every point is within the axes.
-    EXPECT_LE(chart.axisT()->min(), c.low);
-    EXPECT_GE(chart.axisT()->max(), c.high);
+    // Every point lies inside both axes with room to spare, so that no mark at the edge of
+    // the plot is cut in half.
+    double lowS = curve.first().y();
+    double highS = lowS;
+    for (const QXYSeries *series : {static_cast<QXYSeries *>(chart.seSH.data()),
+                                    static_cast<QXYSeries *>(chart.seRef.data()),
+                                    static_cast<QXYSeries *>(chart.seMeas.data())}) {
+        for (const QPointF &point : series->points()) {
+            lowS = std::min(lowS, point.y());
+            highS = std::max(highS, point.y());
+        }
+    }
+    const auto expectInside = [](const QCategoryAxis *axis, double low, double high) {
+        const double room = 0.01 * (axis->max() - axis->min());
+        EXPECT_LT(axis->min(), low - room) << axis->titleText().toStdString();
+        EXPECT_GT(axis->max(), high + room) << axis->titleText().toStdString();
+    };
+    expectInside(chart.axisT(), c.low, c.high);
+    expectInside(chart.axisS(), lowS, highS);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -110,6 +127,19 @@ INSTANTIATE_TEST_SUITE_P(
         DrawCase{"MeasurementsOnly", {}, points({950, 1250}), 950, 1250},
         DrawCase{"OnePoint", points({1000}), {}, 1000, 1000}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ChartDrawing, SignalsNearZeroKeepTheSignalAxisCloseToZero)
+{
+    MainChart chart;
+    // The signal at 300 K is almost 0; the axis goes below it by its margin only.
+    chart.draw(Ordinary, points({300, 900, 1500}), {});
+    QCategoryAxis *axis = chart.axisS();
+    const double span = axis->max() - axis->min();
+    EXPECT_LT(axis->min(), -0.01 * span);
+    EXPECT_GT(axis->min(), -0.05 * span);
+    EXPECT_TRUE(axis->categoriesLabels().contains(localised({"0.0 e00"}).first()))
+        << axis->categoriesLabels().join(QLatin1Char(' ')).toStdString();
+}
 
 TEST(ChartDrawing, RedrawReplacesThePreviousDrawing)
 {
