@@ -106,8 +106,9 @@ TEST_P(GridColumns, HaveTheirTitleWidthAndShade)
     const QAbstractItemModel *model = grid->model();
     EXPECT_EQ(model->headerData(c.column, Qt::Horizontal).toString(),
               QString::fromUtf8(c.title));
-    if (c.width > 0)
+    if (c.width > 0) {
         EXPECT_EQ(grid->columnWidth(c.column), c.width);
+    }
     const QModelIndex cell = model->index(0, c.column);
     ASSERT_TRUE(cell.isValid());
     EXPECT_EQ(model->flags(cell).testFlag(Qt::ItemIsEditable), c.editable);
@@ -184,8 +185,9 @@ TEST_P(HeaderGroups, ShowTheirFieldsInCreamReadOnlyEdits)
         EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 4)
             << edit->objectName().toStdString() << " " << edit->text().toStdString();
     }
-    if (c.caption.isValid())
+    if (c.caption.isValid()) {
         EXPECT_EQ(group->palette().color(QPalette::WindowText), c.caption);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

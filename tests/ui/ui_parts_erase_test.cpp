@@ -41,7 +41,7 @@ std::vector<Seed> numbered(int n)
 {
     std::vector<Seed> seeds;
     for (int i = 1; i <= n; ++i)
-        seeds.push_back({"R" + std::to_string(i), {}, {}});
+        seeds.push_back({std::string("R").append(std::to_string(i)), {}, {}});
     return seeds;
 }
 
