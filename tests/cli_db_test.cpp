@@ -3,6 +3,7 @@
 
 #include "cli_process.h"
 #include "records/database.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::ProcessResult;
 using test::readWholeFile;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 const std::string Samples = KELVORA_SAMPLES;
 const std::string Minimal = Samples + "/minimal.txt";        // Levenberg-Marquardt fails
@@ -166,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "Number of reference blackbodies is out of range [3, 20]"},
         ImportRefusal{"EmptyName", "0.65\n0.01\n3\n2.4E-3 1235\n6.1E-3 1358\n1.85E-2 1500\n",
                       {"--name", ""}, "C", 1, "Field 'Name' must have a value"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(CliDatabase, CalibrateSavesResultsIntoTheReport)
 {
@@ -243,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"UnknownOption", {"list", "--fast"}, 64, "unknown option --fast"},
         CommandCase{"ExtraArgument", {"delete", "m", "n"}, 64, "unexpected argument 'n'"},
         CommandCase{"BadRange", {"calibrate", "m", "--range", "0.5"}, 64, "--range"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 struct InterpolationCase
 {
@@ -300,7 +303,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         InterpolationCase{"Inside", "2\n1.0E-3\n1.0\n", 2, false, false},
         InterpolationCase{"Outside", "3\n1.0E-3\n50.0\n1.0\n", 3, true, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(CliDatabase, ReportAndResultsToStandardOutputOrFile)
 {

@@ -5,6 +5,7 @@
 #include "core/global.h"
 
 #include "core_support.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@ namespace {
 
 using namespace kelvora;
 using namespace kelvora::test;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 struct RaisedFlags
 {
@@ -49,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RaisedFlags{"overflow_invalid", FE_OVERFLOW | FE_INVALID, Overflow},
                     RaisedFlags{"all", FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW,
                                 DivisionByZero}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(FpFlagClear, ClearsEveryFault)
 {
@@ -105,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StepCase{"sqrt_negative", Sqrt, -1.0L, 0.0L, Invalid},
                     StepCase{"double_too_large", ToDouble, 1e400L, 0.0L, Overflow},
                     StepCase{"double_too_small", ToDouble, 1e-400L, 0.0L, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 // A value as a double field stores it: refused exactly where the conversion to double
 // overflows, without leaving a fault flag behind.
@@ -147,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredCase{"far_beyond", 1e400L, Overflow, 0.0},
                     StoredCase{"infinity", Infinity, "", Infinity},
                     StoredCase{"below_the_smallest", 1e-400L, "", 0.0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 // A fault whose infinity later vanishes from the result: C / (exp(C2 / 0) − 1) is 0.
 TEST(FpOptimisedCode, DivisionByZeroWithAFiniteResultIsReported)

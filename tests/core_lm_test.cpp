@@ -3,6 +3,7 @@
 #include "core/lm.h"
 
 #include "core_support.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@ namespace {
 
 using namespace kelvora;
 using namespace kelvora::test;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // Five points that the instrument's triple fits exactly.
 void ExactFivePoints()
@@ -66,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ExactStart{"no_limit", 0, 1e-9L, lmConverged, 1},
                     ExactStart{"tolerance_zero", 4, 0.0L, lmIterationLimit, 4},
                     ExactStart{"tolerance_negative", 7, -1.0L, lmIterationLimit, 7}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(LMFit, ConvergesFromANearbyStart)
 {
@@ -183,6 +186,11 @@ struct Counts
     int nPoints;
 };
 
+void PrintTo(const Counts &c, std::ostream *os)
+{
+    *os << "params" << c.nParams << "_points" << c.nPoints;
+}
+
 class LMCounts : public testing::TestWithParam<Counts>
 {
 };
@@ -249,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
         CholeskyCase{"negative_first_pivot", {{-1}}, {1}, false, {}, ""},
         CholeskyCase{"zero_pivot", {{1, 1}, {1, 1}}, {1, 2}, false, {}, DivisionByZero},
         CholeskyCase{"zero_pivot_zero_rest", {{1, 1}, {1, 1}}, {1, 1}, false, {}, Invalid}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(CholeskyBounds, SizeOutsideTheMatrixIsARangeError)
 {

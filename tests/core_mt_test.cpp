@@ -99,6 +99,11 @@ struct ExtremeWord
     long double real;
 };
 
+void PrintTo(const ExtremeWord &c, std::ostream *os)
+{
+    *os << "word_" << std::hex << c.word << std::dec;
+}
+
 class MTExtremes : public testing::TestWithParam<ExtremeWord>
 {
 };

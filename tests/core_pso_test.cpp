@@ -5,6 +5,7 @@
 #include "core/pso.h"
 
 #include "core_support.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,8 @@ namespace {
 
 using namespace kelvora;
 using namespace kelvora::test;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // Records what the fitter asks of its host; stops after `stopAfter` sweeps (0: never).
 class RecordingHost : public PSOHost
@@ -348,7 +351,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Positions beyond the range of double: the clamp's rounding overflows.
         PSOFault{"clamp_rounding_overflow", Box(0.6L, 1e400L, 2.5e6L),
                  Box(0.7L, 2e400L, 3.5e6L), Overflow}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 struct DiversityCase
 {
@@ -389,6 +392,6 @@ INSTANTIATE_TEST_SUITE_P(
         DiversityCase{"four_corners", 4, 2, {{0, 0, 0}, {6, 0, 0}, {0, 8, 0}, {6, 8, 0}},
                       2.5L},
         DiversityCase{"all_together", 3, 3, {{1, 2, 3}, {1, 2, 3}, {1, 2, 3}}, 0.0L}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 } // namespace

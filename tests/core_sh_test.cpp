@@ -3,6 +3,7 @@
 #include "core/global.h"
 
 #include "core_support.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@ namespace {
 
 using namespace kelvora;
 using namespace kelvora::test;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 constexpr long double Ulp = std::numeric_limits<long double>::epsilon();
 
@@ -38,6 +41,11 @@ struct RoundTrip
 {
     long double A, B, C, T;
 };
+
+void PrintTo(const RoundTrip &c, std::ostream *os)
+{
+    *os << "A" << c.A << "_T" << c.T;
+}
 
 class SHRoundTrip : public testing::TestWithParam<RoundTrip>
 {
@@ -107,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                DivisionByZero},
         SHCase{"temperature_log_of_negative", Fn::Temperature, 0.65L, 0.1L, -10.0L, 5.0L,
                Invalid}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(SaundersWhite, ZeroBandwidthGivesTheWavelengthAndZero)
 {
@@ -166,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(SWFault{"wavelength_zero", 0.0L, 0.01L, 1000.0L, 1, DivisionByZero},
                     SWFault{"no_points", 0.65L, 0.01L, 1000.0L, 0, Invalid},
                     SWFault{"denominator_zero", 0.65L, 0.0L, 0.0L, 1, DivisionByZero}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(MeanRMS, ExactFitIsZero)
 {
@@ -215,6 +223,6 @@ INSTANTIATE_TEST_SUITE_P(
                     RMSFault{"no_value", {1.0L, 1.0L, 1e30L}, 3, Overflow},
                     RMSFault{"division_first", {0.0L, 1e30L, 1.0L}, 3, DivisionByZero},
                     RMSFault{"overflow_first", {1e30L, 0.0L, 1.0L}, 3, Overflow}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 } // namespace

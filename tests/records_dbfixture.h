@@ -1,5 +1,6 @@
 #pragma once
 
+#include "casename.h"
 #include "records/database.h"
 #include "tempdir.h"
 
@@ -17,16 +18,8 @@ namespace kelvora::dbtest {
 
 namespace fs = std::filesystem;
 
-// Failure reports name the case instead of dumping its bytes.
-template <typename Case>
-    requires requires(const Case &c) { c.name; }
-inline void PrintTo(const Case &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-// Names the instances of a parameterised test after their cases.
-inline constexpr auto CaseName = [](const auto &info) { return std::string(info.param.name); };
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // ---- building stores by hand ----
 

@@ -4,10 +4,12 @@
 #include "core/errors.h"
 #include "core/global.h"
 #include "records/operations.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -17,6 +19,8 @@ namespace kelvora {
 namespace {
 
 using namespace kelvora::test;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // --- Interpolation ---------------------------------------------------------------------
 
@@ -104,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WarningCase{"JustBelow", {0.0999L}, 1},
                       WarningCase{"SeveralOutside", {5.0L, 0.01L, 7.0L}, 1},
                       WarningCase{"ZeroAndNegative", {0.0L, -1.0L}, 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 struct TemperatureCase
 {
@@ -134,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TemperatureCase{"Inside", {810.0L, 1000.0L, 1490.0L}, 0},
                       TemperatureCase{"Above", {1000.0L, 1510.0L, 1600.0L}, 1},
                       TemperatureCase{"Below", {790.0L}, 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(InterpolationTest, RangeTestsKeepTheMeasurementCursor)
 {
@@ -154,6 +158,11 @@ struct BadTextCase
     ParameterTexts texts;
     const char *message;
 };
+
+void PrintTo(const BadTextCase &c, std::ostream *os)
+{
+    *os << c.texts.A << "_" << c.texts.B << "_" << c.texts.C;
+}
 
 class BadParameterTextTest : public InterpolationTest,
                              public ::testing::WithParamInterface<BadTextCase>
@@ -356,6 +365,13 @@ struct NameCase
     const char *report;
     const char *results;
 };
+
+// The record names hold the characters the proposal replaces; the case is named without them.
+void PrintTo(const NameCase &c, std::ostream *os)
+{
+    for (const char *ch = c.name; *ch != '\0'; ++ch)
+        *os << (std::isalnum(static_cast<unsigned char>(*ch)) ? *ch : '_');
+}
 
 class ProposedNameTest : public RecordsTest, public ::testing::WithParamInterface<NameCase>
 {

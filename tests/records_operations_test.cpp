@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/global.h"
 #include "records/operations.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@ namespace kelvora {
 namespace {
 
 using namespace kelvora::test;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // --- Import ----------------------------------------------------------------------------
 
@@ -132,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A signal beyond the range of a double cannot be stored.
                       FailingPointCase{"SignalOverflows",
                                        {{0.5L, 1000}, {1.0L, 1100}, {1e400L, 1200}}, 0, 2}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 // --- Reference ranges ------------------------------------------------------------------
 
@@ -160,13 +163,18 @@ INSTANTIATE_TEST_SUITE_P(
         // Signal and temperature extremes need not sit on the same point.
         RangeCase{"Crossed", {{3.0L, 700}, {1.0L, 900}, {2.0L, 1100}}, {1.0, 3.0, 700, 1100}},
         RangeCase{"Equal", {{1.5L, 1000}, {1.5L, 1000}, {1.5L, 1000}}, {1.5, 1.5, 1000, 1000}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 struct DeleteCase
 {
     int row; // 1-based, in entry order of ThreePoints
     Ranges expected;
 };
+
+void PrintTo(const DeleteCase &c, std::ostream *os)
+{
+    *os << "row" << c.row;
+}
 
 class DeletePointTest : public RecordsTest, public ::testing::WithParamInterface<DeleteCase>
 {
@@ -254,6 +262,11 @@ struct SaveCase
     long double psoShift; // K
     double dTLM, dTPSO, Difference; // mK
 };
+
+void PrintTo(const SaveCase &c, std::ostream *os)
+{
+    *os << "dTLM" << c.dTLM << "_dTPSO" << c.dTPSO;
+}
 
 class SaveResultsTest : public RecordsTest, public ::testing::WithParamInterface<SaveCase>
 {

@@ -1,6 +1,7 @@
 #include "records_store_fixture.h"
 
 #include "core/errors.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,9 @@ using namespace kelvora;
 using namespace kelvora::storetest;
 
 namespace {
+
+using testcase::CaseName;
+using testcase::PrintTo;
 
 std::string errorOf(const std::function<void()> &action)
 {
@@ -156,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "S", ""},
         RefusalCase{"InterpEmpty", 2, [](Table &t) { t.setFloat("T", 1.0); }, "T", ""}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(StoreEditTest, KeyViolationOnEditAndItsRepair)
 {
@@ -208,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LeaveCase{"NewUntouched", true, false, 3, "Alpha"},
                       LeaveCase{"EditChanged", false, true, 3, "Aardvark"},
                       LeaveCase{"EditUntouched", false, false, 3, "Alpha"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(StoreEditTest, ValuesSetByTheNewRecordReactionAreNoChange)
 {
@@ -523,6 +527,11 @@ struct DeleteCase
     const char *remaining;     // T of the rows left, joined
     int currentAfter;
 };
+
+void PrintTo(const DeleteCase &c, std::ostream *os)
+{
+    *os << "current" << c.current;
+}
 
 class StoreDeleteTest : public StoreEditTest, public ::testing::WithParamInterface<DeleteCase>
 {

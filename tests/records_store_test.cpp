@@ -1,6 +1,7 @@
 #include "records_store_fixture.h"
 
 #include "core/errors.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,9 @@ using namespace kelvora;
 using namespace kelvora::storetest;
 
 namespace {
+
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // ---- schema ---------------------------------------------------------------------------------
 
@@ -24,6 +28,11 @@ struct FieldCase
     const char *displayFormat;
     int displayDigits;
 };
+
+void PrintTo(const FieldCase &c, std::ostream *os)
+{
+    *os << c.schema().name << "_" << c.field;
+}
 
 class StoreSchemaFieldTest : public ::testing::TestWithParam<FieldCase>
 {
@@ -150,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         MoveCase{"PriorFromLast", [](Table &t) { t.last(); t.prior(); }, 2, false, false},
         MoveCase{"First", [](Table &t) { t.last(); t.first(); }, 1, true, false},
         MoveCase{"SetRecNo", [](Table &t) { t.setRecNo(2); }, 2, false, false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(StoreEngineTest, EmptyTableHasNoCurrentRowAndBothEnds)
 {
@@ -261,6 +270,11 @@ struct FindCase
     const char *found;
 };
 
+void PrintTo(const FindCase &c, std::ostream *os)
+{
+    *os << "key_" << c.key;
+}
+
 class StoreFindNearestTest : public StoreEngineTest, public ::testing::WithParamInterface<FindCase>
 {
 };
@@ -339,6 +353,11 @@ struct TextCase
     const char *asString;
     const char *display;
 };
+
+void PrintTo(const TextCase &c, std::ostream *os)
+{
+    *os << c.table << "_" << c.field;
+}
 
 class StoreFloatTextTest : public StoreEngineTest, public ::testing::WithParamInterface<TextCase>
 {
@@ -472,7 +491,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](StoreData &d) {
                         fieldOf(d.records[0], mainSchema(), "RecNo") = std::int64_t{1};
                     }}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(StoreEngineTest, ClearAllEmptiesAnOpenStore)
 {

@@ -6,6 +6,7 @@
 #include "core/lm.h"
 #include "core/pso.h"
 #include "run_records.h"
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@ namespace kelvora {
 namespace {
 
 using test::noisyRecord;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // Records what the run shows, and asks to stop after a given number of sweeps.
 class RecordingHost : public RunHost
@@ -158,7 +161,7 @@ TEST_P(RunFailedFit, KeepsTheHeldResults)
 }
 
 INSTANTIATE_TEST_SUITE_P(Status, RunFailedFit, ::testing::ValuesIn(FailureCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName);
 
 TEST(RunDriver, RecordOutsideOneToTwentyPointsIsARangeError)
 {

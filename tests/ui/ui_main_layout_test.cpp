@@ -4,6 +4,7 @@
 #include "ui/grid.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
+#include "../casename.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -21,6 +22,8 @@ namespace kelvora {
 namespace {
 
 using test::MainWindowTest;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // A shown window with one computed record; the checks only read its controls.
 class MainLayout : public MainWindowTest
@@ -83,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ButtonCase{"btnComputeInterp", "Compute", "Compute temperature(s)"},
                       ButtonCase{"btnEraseInterp", "Erase", "Erase multiple records"},
                       ButtonCase{"btnEditUnc", "Edit Graph", "Open Graph Editor"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 struct ColumnCase
 {
@@ -93,6 +96,11 @@ struct ColumnCase
     int width; // 0: the column takes the width the others leave
     bool editable;
 };
+
+void PrintTo(const ColumnCase &c, std::ostream *os)
+{
+    *os << c.grid << "_" << c.column;
+}
 
 class GridColumns : public MainLayout, public ::testing::WithParamInterface<ColumnCase>
 {
@@ -155,6 +163,19 @@ struct GroupCase
     QColor caption;                   // invalid: the usual text colour
 };
 
+// The title without its spaces and punctuation.
+std::string groupName(const GroupCase &c)
+{
+    std::string name = c.title;
+    std::erase_if(name, [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); });
+    return name;
+}
+
+void PrintTo(const GroupCase &c, std::ostream *os)
+{
+    *os << groupName(c);
+}
+
 class HeaderGroups : public MainLayout, public ::testing::WithParamInterface<GroupCase>
 {
 };
@@ -204,11 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
         GroupCase{"Sakuma-Hattori Parameters", {"A ", "B ", "C "}, {}},
         GroupCase{"Reference Signal Range", {"Min. ", "Max. "}, {}},
         GroupCase{"Reference Temperature Range (K)", {"Min. ", "Max. "}, {}}),
-    [](const auto &info) {
-        std::string name = info.param.title;
-        std::erase_if(name, [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); });
-        return name;
-    });
+    [](const auto &info) { return groupName(info.param); });
 
 struct RadioCase
 {
@@ -240,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Apply Parameters Obtained Using",
                                 {"Levenberg-Marquardt Method", "Particle Swarm Optimization"},
                                 0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(MainLayout, WindowPanelsAndPagesHaveTheirSizesAndCaptions)
 {

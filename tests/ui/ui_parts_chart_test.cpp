@@ -5,6 +5,7 @@
 #include "ui/textlocale.h"
 
 #include "scripteddialogs.h"
+#include "../casename.h"
 
 #include <QCategoryAxis>
 #include <QChart>
@@ -29,6 +30,8 @@ namespace kelvora {
 namespace {
 
 using test::ScriptedDialogs;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 TParamVector triple(long double A, long double B, long double C)
 {
@@ -126,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                  1500},
         DrawCase{"MeasurementsOnly", {}, points({950, 1250}), 950, 1250},
         DrawCase{"OnePoint", points({1000}), {}, 1000, 1000}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(ChartDrawing, SignalsNearZeroKeepTheSignalAxisCloseToZero)
 {
@@ -191,7 +194,7 @@ TEST_P(ChartTooManyPoints, RangeErrorKeepsWhatTheChartHad)
 INSTANTIATE_TEST_SUITE_P(Limits, ChartTooManyPoints,
                          ::testing::Values(TooManyCase{"Reference21", 21, 1},
                                            TooManyCase{"Measured1001", 2, 1001}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         CaseName);
 
 TEST(ChartDrawing, TheMostPointsAreDrawn)
 {
@@ -245,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A signal too large for the chart's doubles.
         FaultCase{"BeyondDouble", triple(1, 0, 1e306L), {{1e7, 1}}, {}, FloatError::Kind::Overflow,
                   0}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 // ---- axes and legend ---------------------------------------------------------------------
 
@@ -283,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
         AxisCase{"Signal", false, 0, 2, {"0.0 e00", "5.0 e-01", "1.0 e00", "1.5 e00", "2.0 e00"}},
         AxisCase{"SignalSmall", false, 1e-6, 5e-6,
                  {"1.0 e-06", "2.0 e-06", "3.0 e-06", "4.0 e-06", "5.0 e-06"}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(ChartLegend, AMarkerClickHidesAndShowsItsSeries)
 {
@@ -440,7 +443,7 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, ChartEditorDelete,
     ::testing::Values(DeleteCase{"Yes", true, {"SH", "Meas."}},
                       DeleteCase{"No", false, {"SH", "Ref.", "Meas."}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 } // namespace
 } // namespace kelvora

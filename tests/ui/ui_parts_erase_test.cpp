@@ -2,6 +2,7 @@
 #include "ui/erase.h"
 
 #include "scripteddialogs.h"
+#include "../casename.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -19,6 +20,8 @@ namespace kelvora {
 namespace {
 
 using test::ScriptedDialogs;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // A record to put into the store: its name, reference points (S, T) and measured signals.
 struct Seed
@@ -172,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"R4", "R3", "R2", "R1"}},
         RunCase{"NewestFirstToLast", ByCreation, 6, TFErase::CurrentToLast, 0, 0, 6, 7,
                 {"R7", "R6", "R5", "R4", "R3"}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST_F(EraseTest, ConfirmationForAllOfTwelve)
 {
@@ -266,6 +269,11 @@ struct TotalCase
     QString text;
 };
 
+void PrintTo(const TotalCase &c, std::ostream *os)
+{
+    *os << "records" << c.records;
+}
+
 class EraseTotal : public EraseTest, public ::testing::WithParamInterface<TotalCase>
 {
 };
@@ -297,6 +305,11 @@ struct ItemCase
     int to;
     bool editable;
 };
+
+void PrintTo(const ItemCase &c, std::ostream *os)
+{
+    *os << "item" << c.item;
+}
 
 class EraseItems : public EraseTest, public ::testing::WithParamInterface<ItemCase>
 {

@@ -7,6 +7,7 @@
 #include "ui/outofrange.h"
 
 #include "scripteddialogs.h"
+#include "../casename.h"
 
 #include <QDir>
 #include <QImage>
@@ -20,6 +21,9 @@
 
 namespace kelvora {
 namespace {
+
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // Each window drawn on its own, saved beside the build for a look, and checked not to be
 // blank: a drawn window has text, frames and fills in many colours.

@@ -7,6 +7,7 @@
 
 #include "modalwatch.h"
 #include "scripteddialogs.h"
+#include "../casename.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -28,6 +29,8 @@ namespace {
 
 using test::ScriptedDialogs;
 using test::whenModalShown;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // ---- the text-file dialogs ------------------------------------------------------------
 
@@ -37,6 +40,11 @@ struct FileDialogCase
     QString what;
     QString title;
 };
+
+void PrintTo(const FileDialogCase &c, std::ostream *os)
+{
+    *os << (c.save ? "Save" : "Load") << c.what.toStdString();
+}
 
 class TextFileDialogTitles : public ::testing::TestWithParam<FileDialogCase>
 {
@@ -111,6 +119,17 @@ struct ConfirmCase
     QMessageBox::StandardButton press;
     bool expected;
 };
+
+void PrintTo(const ConfirmCase &c, std::ostream *os)
+{
+    *os << (c.buttons == Dialogs::Buttons::YesNo ? "YesNo_" : "OkCancel_");
+    switch (c.press) {
+    case QMessageBox::Yes: *os << "Yes"; break;
+    case QMessageBox::No: *os << "No"; break;
+    case QMessageBox::Ok: *os << "Ok"; break;
+    default: *os << "Cancel"; break;
+    }
+}
 
 class QtDialogsConfirm : public ::testing::TestWithParam<ConfirmCase>
 {
@@ -274,7 +293,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {QStringLiteral("No such file")}, true},
         SinkCase{"NoError", [] { return true; }, {}, true},
         SinkCase{"Unhandled", [] { return false; }, {}, false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    CaseName);
 
 TEST(ErrorSinkGuard, ReportsTheErrorThatEndsTheAction)
 {
@@ -315,6 +334,11 @@ struct WarningCase
     int kind;
     QString text;
 };
+
+void PrintTo(const WarningCase &c, std::ostream *os)
+{
+    *os << "kind" << c.kind;
+}
 
 class OutOfRangeWarning : public ::testing::TestWithParam<WarningCase>
 {
