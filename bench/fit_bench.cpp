@@ -56,7 +56,7 @@ class SweepCounter : public PSOHost
 {
 public:
     explicit SweepCounter(int limit) : m_limit(limit) {}
-    void ShowSweep(int, std::uint32_t) override { ++sweeps; }
+    void ShowSweep(int, int, std::uint32_t) override { ++sweeps; }
     bool StopRequested() override { return sweeps >= m_limit; }
     int sweeps = 0;
 

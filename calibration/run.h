@@ -3,6 +3,7 @@
 #include "core/global.h"
 #include "core/pso.h"
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,8 +18,9 @@ inline TParamVector LMResult;
 inline TParamVector PSOResult;
 inline long double LMMeanRMS = 0.0L;  // mK
 inline long double PSOMeanRMS = 0.0L; // mK
-// Set by Stop, cleared at the start of every run.
-inline bool StopRequested = false;
+// Set by Stop, cleared at the start of every run. Atomic: Stop is pressed on the window's
+// thread while the fit runs on another.
+inline std::atomic<bool> StopRequested = false;
 // Cleared at the start of every run, set by Save in Database.
 inline bool ResultsSaved = false;
 // The search box of the particle swarm, built around the Levenberg-Marquardt result.

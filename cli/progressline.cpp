@@ -25,7 +25,7 @@ void ProgressLine::ShowPSOProgress()
     m_best = OverallBest;
 }
 
-void ProgressLine::ShowSweep(int restartNo, std::uint32_t improvements)
+void ProgressLine::ShowSweep(int restartNo, int /*sweep*/, std::uint32_t improvements)
 {
     if (!m_live)
         return;

@@ -21,7 +21,7 @@ public:
     ProgressLine &operator=(const ProgressLine &) = delete;
 
     void ShowPSOProgress() override;
-    void ShowSweep(int restartNo, std::uint32_t improvements) override;
+    void ShowSweep(int restartNo, int sweep, std::uint32_t improvements) override;
     void PSOFinished(const PSOStage &stage) override;
 
 private:

@@ -184,7 +184,7 @@ PassEnd RunPass(int k, const TParamVector &Lo, const TParamVector &Hi, PSOHost &
             if (Evaluate(i, f, host))
                 return PassEnd::TargetReached;
         }
-        host.ShowSweep(k, Improvements);
+        host.ShowSweep(k, sweep, Improvements);
         host.ProcessEvents();
         // A box of zero width has no spread to compare with: its pass ends after one sweep.
         const long double ratio = D0 == 0.0L ? 0.0L : F::div(SwarmDiversity(Swarm), D0);

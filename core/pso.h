@@ -41,8 +41,9 @@ public:
     virtual ~PSOHost() = default;
     // After each new overall best.
     virtual void ShowPSOProgress() {}
-    // After each sweep: the pass number and the improvements so far.
-    virtual void ShowSweep(int /*restartNo*/, std::uint32_t /*improvements*/) {}
+    // After each sweep: the pass number, the sweep within the pass (from 1) and the
+    // improvements so far.
+    virtual void ShowSweep(int /*restartNo*/, int /*sweep*/, std::uint32_t /*improvements*/) {}
     // Lets pending user-interface events run; twice per sweep.
     virtual void ProcessEvents() {}
     // Read once per sweep: true ends the fit.

@@ -36,9 +36,13 @@ public:
         ++progressCalls;
         onProgress();
     }
-    void ShowSweep(int restartNo, std::uint32_t improvements) override
+    void ShowSweep(int restartNo, int sweep, std::uint32_t improvements) override
     {
         calls.push_back("sweep");
+        // Sweeps count from 1 within each pass.
+        const bool samePass = !sweepPasses.empty() && sweepPasses.back() == restartNo;
+        EXPECT_EQ(sweep, samePass ? lastSweep + 1 : 1);
+        lastSweep = sweep;
         sweepPasses.push_back(restartNo);
         EXPECT_EQ(improvements, Improvements);
         onSweep();
@@ -57,6 +61,7 @@ public:
     std::vector<std::string> calls;
     std::vector<int> sweepPasses;
     int progressCalls = 0;
+    int lastSweep = 0;
     std::function<void()> onProgress = [] {};
     std::function<void()> onSweep = [] {};
     std::function<void()> onEvents = [] {};

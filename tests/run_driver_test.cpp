@@ -46,7 +46,7 @@ public:
         ++progressCalls;
         lastProgress = CurrentPSOProgress();
     }
-    void ShowSweep(int, std::uint32_t) override
+    void ShowSweep(int, int, std::uint32_t) override
     {
         if (++sweeps == stopAfterSweeps)
             kelvora::StopRequested = true;
