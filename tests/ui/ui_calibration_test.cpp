@@ -549,12 +549,28 @@ TEST_F(CalibrationWindow, ThreePointsStartWithTheNarrowerSearchRange)
     });
 }
 
-TEST_F(CalibrationWindow, CloseDuringARunWaitsForItsEnd)
+struct CloseRequestCase
+{
+    const char *name;
+    void (*request)(TFCalibration &);
+};
+
+void PrintTo(const CloseRequestCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class CalibrationWindowCloseDuringRun : public CalibrationWindow,
+                                        public ::testing::WithParamInterface<CloseRequestCase>
+{
+};
+
+TEST_P(CalibrationWindowCloseDuringRun, TakesEffectWhenTheRunHasEnded)
 {
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
         setSetting(calibration, "comboNRestarts", QStringLiteral("1000"));
         click(calibration, "btnRun");
-        calibration.close();
+        GetParam().request(calibration);
         QCoreApplication::processEvents();
         EXPECT_TRUE(calibration.isVisible()) << "the run goes on";
         EXPECT_TRUE(calibration.running());
@@ -564,6 +580,15 @@ TEST_F(CalibrationWindow, CloseDuringARunWaitsForItsEnd)
     });
     ASSERT_EQ(dialogs.confirmations.size(), 1u) << "then the window closes as usual";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, CalibrationWindowCloseDuringRun,
+    ::testing::Values(CloseRequestCase{"TitleBar", [](TFCalibration &w) { w.close(); }},
+                      CloseRequestCase{"Escape",
+                                       [](TFCalibration &w) {
+                                           QTest::keyClick(&w, Qt::Key_Escape);
+                                       }}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CalibrationWindow, EventsAreHandledPromptlyDuringARun)
 {
