@@ -124,6 +124,7 @@ ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, QWidget *parent)
     fillTree();
     fillList(0);
     tvParts->setCurrentItem(m_seriesItem);
+    fitWidthToTitle(*this);
     resize(sizeHint().expandedTo(QSize(560, 360)));
 }
 

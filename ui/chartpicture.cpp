@@ -203,6 +203,7 @@ ChartPictureDialog::ChartPictureDialog(QChart *chart, QWidget *parent) : QDialog
     // The longest printed size keeps the label from changing the dialog's width.
     fitLabelWidth(*lblPrintedSize, 0,
                   {QStringLiteral("8888.8 × 8888.8 mm"), QStringLiteral("0000.0 × 0000.0 mm")});
+    fitWidthToTitle(*this);
     showPrintedSize();
 }
 

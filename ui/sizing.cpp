@@ -229,4 +229,10 @@ int titleBarWidthFor(const QString &title, const QFont &font)
     return metrics.horizontalAdvance(title) + 5 * bar;
 }
 
+void fitWidthToTitle(QWidget &window)
+{
+    window.setMinimumWidth(
+        std::max(window.minimumWidth(), titleBarWidthFor(window.windowTitle(), window.font())));
+}
+
 } // namespace kelvora

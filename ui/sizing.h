@@ -78,5 +78,7 @@ QSize fittedMinimumSize(const QWidget &window, QSize design);
 // The least width of a window whose title bar shows `title` whole beside a window manager's
 // usual buttons, for a title bar font like `font`.
 int titleBarWidthFor(const QString &title, const QFont &font);
+// Makes the window at least that wide for its own title (its minimum width).
+void fitWidthToTitle(QWidget &window);
 
 } // namespace kelvora
