@@ -28,8 +28,8 @@ namespace kelvora {
 namespace {
 
 // What a node of the tree stands for.
-enum class Part { Chart, Axes, Axis, SeriesGroup, Series };
-constexpr int PartRole = Qt::UserRole;
+enum class NodeKind { Chart, Axes, Axis, SeriesGroup, Series };
+constexpr int KindRole = Qt::UserRole;
 constexpr int ObjectRole = Qt::UserRole + 1;
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
@@ -47,18 +47,18 @@ QIcon swatch(const QColor &colour)
     return QIcon(pixmap);
 }
 
-QTreeWidgetItem *makeNode(QTreeWidgetItem *parent, const QString &text, Part part,
+QTreeWidgetItem *makeNode(QTreeWidgetItem *parent, const QString &text, NodeKind kind,
                           QObject *object = nullptr)
 {
     auto *item = new QTreeWidgetItem(parent, {text});
-    item->setData(0, PartRole, static_cast<int>(part));
+    item->setData(0, KindRole, static_cast<int>(kind));
     item->setData(0, ObjectRole, QVariant::fromValue(object));
     return item;
 }
 
-Part partOf(const QTreeWidgetItem *item)
+NodeKind kindOf(const QTreeWidgetItem *item)
 {
-    return static_cast<Part>(item->data(0, PartRole).toInt());
+    return static_cast<NodeKind>(item->data(0, KindRole).toInt());
 }
 
 QObject *objectOf(const QTreeWidgetItem *item)
@@ -117,7 +117,7 @@ ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, QWidget *parent)
     layout->addLayout(bottom);
 
     connect(tvParts, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem *item) { showPart(item); });
+            [this](QTreeWidgetItem *item) { showNode(item); });
     connect(btnPicture, &QPushButton::clicked, this, [this] { savePicture(); });
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -237,41 +237,41 @@ void ChartEditor::fillTree()
     m_filling = true;
     tvParts->clear();
     auto *root = new QTreeWidgetItem(tvParts, {QStringLiteral("Chart")});
-    root->setData(0, PartRole, static_cast<int>(Part::Chart));
-    QTreeWidgetItem *axes = makeNode(root, QStringLiteral("Axes"), Part::Axes);
+    root->setData(0, KindRole, static_cast<int>(NodeKind::Chart));
+    QTreeWidgetItem *axes = makeNode(root, QStringLiteral("Axes"), NodeKind::Axes);
     for (QAbstractAxis *axis : m_chart->axes())
-        makeNode(axes, axisCaption(axis), Part::Axis, axis);
-    m_seriesItem = makeNode(root, QStringLiteral("Series"), Part::SeriesGroup);
+        makeNode(axes, axisCaption(axis), NodeKind::Axis, axis);
+    m_seriesItem = makeNode(root, QStringLiteral("Series"), NodeKind::SeriesGroup);
     for (QAbstractSeries *series : listedSeries(m_chart))
-        makeNode(m_seriesItem, series->name(), Part::Series, series)
+        makeNode(m_seriesItem, series->name(), NodeKind::Series, series)
             ->setIcon(0, swatch(seriesColour(series)));
     tvParts->expandAll();
     m_filling = false;
 }
 
-void ChartEditor::showPart(QTreeWidgetItem *item)
+void ChartEditor::showNode(QTreeWidgetItem *item)
 {
     if (item == nullptr || m_filling)
         return;
-    switch (partOf(item)) {
-    case Part::Chart:
+    switch (kindOf(item)) {
+    case NodeKind::Chart:
         edChartTitle->setText(m_chart->title());
         pages->setCurrentWidget(tsChart);
         break;
-    case Part::Axes:
+    case NodeKind::Axes:
         // The group shows its first axis.
         if (item->childCount() > 0)
             tvParts->setCurrentItem(item->child(0));
         break;
-    case Part::Axis:
+    case NodeKind::Axis:
         m_axis = qobject_cast<QAbstractAxis *>(objectOf(item));
         edAxisTitle->setText(m_axis != nullptr ? m_axis->titleText() : QString());
         pages->setCurrentWidget(tsAxis);
         break;
-    case Part::SeriesGroup:
+    case NodeKind::SeriesGroup:
         pages->setCurrentWidget(tsSeries);
         break;
-    case Part::Series:
+    case NodeKind::Series:
         pages->setCurrentWidget(tsSeries);
         lstSeries->setCurrentRow(
             static_cast<int>(listedSeries(m_chart).indexOf(objectOf(item))));

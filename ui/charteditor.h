@@ -68,7 +68,7 @@ private:
     void fillTree();
     void fillList(int current);
     void showCurrent();
-    void showPart(QTreeWidgetItem *item);
+    void showNode(QTreeWidgetItem *item);
     void chooseColour();
     void seriesChanged();
 

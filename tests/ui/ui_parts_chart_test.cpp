@@ -648,7 +648,7 @@ TEST_F(ChartEditorTest, TheTreeShowsTheChartItsAxesAndItsSeries)
 struct TitleCase
 {
     const char *name;
-    const char *part;        // the node chosen in the tree
+    const char *chosen;      // the node chosen in the tree
     QString (*title)(MainChart &);
     const char *before;      // the title the page shows
     const char *node;        // the node's text after the new title was typed
@@ -661,16 +661,16 @@ class ChartEditorTitles : public ChartEditorTest, public ::testing::WithParamInt
 TEST_P(ChartEditorTitles, ApplyAtOnce)
 {
     const TitleCase &c = GetParam();
-    QTreeWidgetItem *part = node(editor.tvParts, c.part);
-    ASSERT_NE(part, nullptr) << c.part;
-    editor.tvParts->setCurrentItem(part);
+    QTreeWidgetItem *chosen = node(editor.tvParts, c.chosen);
+    ASSERT_NE(chosen, nullptr) << c.chosen;
+    editor.tvParts->setCurrentItem(chosen);
     QLineEdit *edit = editor.pages->currentWidget()->findChild<QLineEdit *>();
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(), QString::fromUtf8(c.before));
     edit->selectAll();
     QTest::keyClicks(edit, QStringLiteral("Copper point"));
     EXPECT_EQ(c.title(chart), QStringLiteral("Copper point"));
-    EXPECT_EQ(part->text(0), QString::fromUtf8(c.node));
+    EXPECT_EQ(chosen->text(0), QString::fromUtf8(c.node));
 }
 
 INSTANTIATE_TEST_SUITE_P(
