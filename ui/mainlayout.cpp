@@ -225,10 +225,9 @@ QFont KelvoraFont()
 {
     QFont font(QStringLiteral("Tahoma"), 8);
     font.setStyleHint(QFont::SansSerif);
-    // Where Tahoma is missing, a face of similar width keeps the designed column widths
-    // readable; the system's sans-serif comes last.
-    // DejaVu Sans, the face of a fresh system, before the system's sans-serif, which a
-    // system without rules for it may take from any face at all.
+    // Where Tahoma is missing, a face of similar width keeps the layout close to its design.
+    // DejaVu Sans, the face of a fresh system, comes before the system's sans-serif, which
+    // a system without rules for it may take from any face at all.
     font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"),
                       QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans"),
@@ -431,8 +430,13 @@ QWidget *TFMain::buildCalibrationPage()
     dbgBB = new Grid(*m_bbModel, m_dialogs, tsCalibration);
     dbgBB->setObjectName(QStringLiteral("dbgBB"));
     fitColumns(*dbgBB, m_locale);
-    // The first column takes what the others leave (FormResize); the grid keeps room for it.
-    dbgBB->setMinimumWidth(gridWidthFor(*dbgBB) - dbgBB->verticalHeader()->width() + 7 + 4 + 11);
+    // The first column takes what the others leave (FormResize): the grid keeps room for
+    // all of them at their fitted widths.
+    int columns = 0;
+    for (int c = 0; c < m_bbModel->columnCount(); ++c)
+        columns += dbgBB->columnWidth(c);
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    dbgBB->setMinimumWidth(columns + 7 + 4 + 11 + scrollBar);
     dbgBB->installEventFilter(this);
     layout->addWidget(dbgBB, 1);
 

@@ -132,14 +132,14 @@ int editWidthFor(const QLineEdit &edit, const QStringList &texts)
     QStyleOptionFrame option;
     option.initFrom(&edit);
     option.rect = edit.rect();
-    option.lineWidth = edit.hasFrame()
-                           ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit)
-                           : 0;
+    const QStyle *style = edit.style();
+    option.lineWidth =
+        edit.hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit) : 0;
     option.midLineWidth = 0;
     option.state |= QStyle::State_Sunken;
     if (edit.isReadOnly())
         option.state |= QStyle::State_ReadOnly;
-    const QSize size = edit.style()->sizeFromContents(
+    const QSize size = style->sizeFromContents(
         QStyle::CT_LineEdit, &option, QSize(inner, edit.fontMetrics().height()), &edit);
     return size.width();
 }

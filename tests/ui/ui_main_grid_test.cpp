@@ -237,10 +237,10 @@ TEST_P(CellEdit, WritesTheFieldButPostsOnlyLater)
     const QString text = number(c.text);
     EXPECT_EQ(model->setData(model->index(2, 0), text), c.accepted);
     if (!c.accepted) {
+        const QString notANumber =
+            QStringLiteral("'") + text + QStringLiteral("' is not a valid floating point value");
         const QString expected =
-            c.refusal != nullptr
-                ? QString::fromLatin1(c.refusal)
-                : QStringLiteral("'") + text + QStringLiteral("' is not a valid floating point value");
+            c.refusal != nullptr ? QString::fromLatin1(c.refusal) : notANumber;
         EXPECT_EQ(dialogs.messages, QStringList{expected});
         EXPECT_FALSE(cdsInterp.isEditing());
         EXPECT_EQ(cdsInterp.asFloat("S"), 3e-3);

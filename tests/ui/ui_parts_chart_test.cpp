@@ -350,8 +350,8 @@ TEST_P(LegendClicks, HideAndShowTheSeriesAndTickTheBox)
 {
     const QRectF box = legend->checkBoxRect(1);
     const QRectF entry = legend->entryRect(1);
-    const QPoint target =
-        inView(GetParam().onCheckBox ? box.center() : QPointF(entry.right() - 3, box.center().y()));
+    const QPointF title(entry.right() - 3, box.center().y());
+    const QPoint target = inView(GetParam().onCheckBox ? box.center() : title);
     const QImage ticked = picture(box);
 
     QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, target);

@@ -134,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PictureCase{"SvgUpperCase", "CHART.SVG", QSize(800, 600), 100}),
     CaseName);
 
-class ChartPictureRefused : public ChartOnScreen, public ::testing::WithParamInterface<const char *>
+class ChartPictureRefused : public ChartOnScreen,
+                            public ::testing::WithParamInterface<const char *>
 {
 };
 

@@ -64,7 +64,8 @@ TEST_P(WidestTexts, AreTheFormatsOwnAndAtLeastAsWideAsAnyExample)
             QStringList examples = c.examples;
             for (QString &example : examples)
                 example.replace(QLatin1Char('.'), QChar::fromLatin1(locale.decimalSeparator));
-            EXPECT_GE(widestTextWidth(face(family), texts), widestTextWidth(face(family), examples))
+            const QFont font = face(family);
+            EXPECT_GE(widestTextWidth(font, texts), widestTextWidth(font, examples))
                 << family << " " << texts.join(QLatin1Char(' ')).toStdString();
         }
     }
