@@ -36,8 +36,8 @@ public:
     virtual std::optional<QString> query(const QString &caption, const QString &prompt,
                                          const QString &value) = 0;
 
-    // Shows a modal window (erase dialog, warning, About box, chart editor) until it closes
-    // and returns its result code (QDialog::Accepted or QDialog::Rejected).
+    // Shows a modal window (erase dialog, warning, About box, chart editor, picture settings)
+    // until it closes and returns its result code (QDialog::Accepted or QDialog::Rejected).
     virtual int exec(QDialog &dialog) = 0;
 
     // The application-wide busy cursor.
