@@ -43,6 +43,7 @@ public:
               QWidget *parent = nullptr);
     ~BoundPane() override;
 
+    const QString &caption() const { return m_caption; }
     void refresh();
 
 private:
