@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Kelvora.
+# Installs what is missing, builds, and starts Kelvora. Without a display it calibrates the
+# sample record with the command-line tool instead and says how to start the window.
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 
 program="$KELVORA_BUILD/program"
-if [ -x "$program/kelvora" ]; then
-    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        echo "No display found: starting Kelvora under a virtual X server (xvfb-run)."
-        exec xvfb-run -a -s "-screen 0 1400x900x24" "$program/kelvora" "$@"
-    fi
+if [ -x "$program/kelvora" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
     exec "$program/kelvora" "$@"
 fi
-exec "$program/kelvora-cli" fit "$program/Data/Input/fixed-points-in-cu.txt" "$@"
+
+sample="$program/Data/Input/fixed-points-in-cu.txt"
+echo "No display: calibrating the sample record $sample"
+echo "with the command-line tool (Levenberg-Marquardt, then particle swarm)."
+echo
+status=0
+"$program/kelvora-cli" fit "$sample" "$@" || status=$?
+echo
+echo "To work in the window, start ./run.sh from a terminal of your desktop session"
+echo "(or the program itself: $program/kelvora)."
+echo "What the command-line tool does: $program/kelvora-cli --help"
+exit "$status"

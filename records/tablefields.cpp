@@ -1,10 +1,12 @@
 #include "records/tableimpl.h"
 
 #include "core/errors.h"
+#include "core/fpe.h"
 #include "core/numfmt.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 namespace kelvora {
@@ -225,6 +227,11 @@ void Table::setValue(std::string_view field, Value value)
             value = static_cast<double>(*n);
         else if (!empty && !std::holds_alternative<double>(value))
             throw invalid();
+        // No infinity or NaN is ever stored: it would reach the database file and the
+        // reports, and fail every computation that reads it.
+        if (const auto *v = std::get_if<double>(&value); v != nullptr && !std::isfinite(*v))
+            throw FloatError(std::isnan(*v) ? FloatError::Kind::Invalid
+                                            : FloatError::Kind::Overflow);
         break;
     case FieldKind::Boolean:
         if (!empty && !std::holds_alternative<bool>(value))
@@ -249,7 +256,7 @@ void Table::setString(std::string_view field, std::string value, const TextLocal
     }
     switch (f.kind) {
     case FieldKind::Float:
-        setValue(field, static_cast<double>(parseFloat(value, locale.decimalSeparator)));
+        setValue(field, StoredDouble(parseFloat(value, locale.decimalSeparator)));
         return;
     case FieldKind::Boolean:
         if (equalsIgnoringCase(value, "True"))

@@ -8,9 +8,11 @@ KELVORA_BUILD="${KELVORA_BUILD:-$KELVORA_ROOT/build}"
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
+    qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
     libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
+    # The face of a fresh system and two common desktop faces, for the layout tests.
+    fonts-dejavu-core fonts-liberation2 fonts-noto-core
 )
 
 missing=()

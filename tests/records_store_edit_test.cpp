@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 
 using namespace kelvora;
 using namespace kelvora::storetest;
@@ -353,6 +354,70 @@ TEST_F(StoreEditTest, FieldWritesAreCheckedAndConverted)
     EXPECT_EQ(errorOf([&] { bb.setValue("inc", std::int64_t{9}); }),
               "Field 'inc' cannot be modified");
 }
+
+// ---- no infinity in a double field ----------------------------------------------------------
+
+struct DoubleWrite
+{
+    const char *name;
+    std::function<void(Table &, const std::string &)> write;
+    const char *error; // empty: accepted
+    double stored;
+};
+
+class StoreDoubleFields : public StoreEditTest, public ::testing::WithParamInterface<DoubleWrite>
+{
+};
+
+// Every double field of the three tables, whether a window edits it or not.
+TEST_P(StoreDoubleFields, KeepOnlyFiniteValues)
+{
+    const DoubleWrite &c = GetParam();
+    openWith(greekRecords());
+    while (main.asString("Name") != "Gamma")
+        main.next(); // the record with reference points and measurements
+    for (Table *table : {&main, &bb, &interp}) {
+        int fields = 0;
+        for (const FieldDef &field : table->schema().fields) {
+            if (field.kind != FieldKind::Float)
+                continue;
+            ++fields;
+            table->edit();
+            const Value before = table->value(field.name);
+            EXPECT_EQ(errorOf([&] { c.write(*table, field.name); }), c.error) << field.name;
+            if (*c.error != 0)
+                EXPECT_EQ(table->value(field.name), before) << field.name;
+            else
+                EXPECT_EQ(table->asFloat(field.name), c.stored) << field.name;
+            table->cancel();
+        }
+        EXPECT_GT(fields, 0) << table->schema().name;
+    }
+}
+
+const auto typed = [](const char *text) {
+    return [text](Table &table, const std::string &field) { table.setString(field, text); };
+};
+const auto assigned = [](double value) {
+    return [value](Table &table, const std::string &field) { table.setFloat(field, value); };
+};
+constexpr double Largest = std::numeric_limits<double>::max();
+constexpr double Infinity = std::numeric_limits<double>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, StoreDoubleFields,
+    ::testing::Values(
+        DoubleWrite{"TypedBeyondTheDoubles", typed("1e400"), "Floating point overflow", 0},
+        DoubleWrite{"TypedBelowTheDoubles", typed("-1e400"), "Floating point overflow", 0},
+        DoubleWrite{"TypedLargestDouble", typed("1.7976931348623157e308"), "", Largest},
+        DoubleWrite{"TypedRoundingToTheLargest", typed("-1.7976931348623158e308"), "",
+                    -Largest},
+        DoubleWrite{"Infinity", assigned(Infinity), "Floating point overflow", 0},
+        DoubleWrite{"MinusInfinity", assigned(-Infinity), "Floating point overflow", 0},
+        DoubleWrite{"NaN", assigned(std::numeric_limits<double>::quiet_NaN()),
+                    "Invalid floating point operation", 0},
+        DoubleWrite{"LargestDouble", assigned(Largest), "", Largest}),
+    CaseName);
 
 // ---- nested tables --------------------------------------------------------------------------
 

@@ -44,6 +44,7 @@ public:
               const TextLocale &locale = {}, QWidget *parent = nullptr);
     ~BoundPane() override;
 
+    const QString &caption() const { return m_caption; }
     void refresh();
 
 private:

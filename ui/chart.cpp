@@ -4,15 +4,13 @@
 #include "ui/chart.h"
 
 #include "core/numfmt.h"
+#include "ui/checklegend.h"
 #include "ui/textlocale.h"
 
 #include <QCategoryAxis>
 #include <QChart>
-#include <QLegend>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLinearGradient>
-#include <QMouseEvent>
 #include <QScatterSeries>
 
 #include <algorithm>
@@ -66,20 +64,6 @@ void placeTicks(QCategoryAxis *axis, const std::string &pattern)
     }
 }
 
-void dimMarker(QLegendMarker *marker)
-{
-    const bool shown = marker->series()->isVisible();
-    marker->setVisible(true);
-    QColor text = marker->labelBrush().color();
-    text.setAlphaF(shown ? 1.0 : 0.4);
-    marker->setLabelBrush(text);
-    QBrush symbol = marker->brush();
-    QColor colour = symbol.color();
-    colour.setAlphaF(shown ? 1.0 : 0.3);
-    symbol.setColor(colour);
-    marker->setBrush(symbol);
-}
-
 // Widens low..high to the X (or Y) values of the points.
 void extendRange(const QList<QPointF> &points, double &low, double &high, bool useX)
 {
@@ -92,22 +76,6 @@ void extendRange(const QList<QPointF> &points, double &low, double &high, bool u
 
 } // namespace
 
-void connectLegendMarkers(QChart *chart)
-{
-    // Markers are made anew whenever their series is added; each is connected once.
-    static const char *const Connected = "kelvoraToggles";
-    for (QLegendMarker *marker : chart->legend()->markers()) {
-        if (!marker->property(Connected).toBool()) {
-            QObject::connect(marker, &QLegendMarker::clicked, marker, [marker] {
-                marker->series()->setVisible(!marker->series()->isVisible());
-                dimMarker(marker);
-            });
-            marker->setProperty(Connected, true);
-        }
-        dimMarker(marker);
-    }
-}
-
 QCategoryAxis *makePatternAxis(const QString &title, const std::string &pattern,
                                QObject *parent)
 {
@@ -119,10 +87,10 @@ QCategoryAxis *makePatternAxis(const QString &title, const std::string &pattern,
     return axis;
 }
 
-MainChart::MainChart(QWidget *parent) : QChartView(parent)
+MainChart::MainChart(QWidget *parent) : ChartView(new QChart, parent)
 {
     setObjectName(QStringLiteral("chAll"));
-    auto *chart = new QChart;
+    QChart *chart = this->chart();
     chart->setBackgroundBrush(Qt::white);
     chart->setBackgroundRoundness(0);
     chart->setMargins(QMargins(4, 4, 8, 4));
@@ -176,16 +144,11 @@ MainChart::MainChart(QWidget *parent) : QChartView(parent)
         series->attachAxis(m_axisS);
     }
 
-    chart->legend()->setAlignment(Qt::AlignTop);
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeRectangle);
-    setChart(chart);
-    connectLegendMarkers(chart);
+    equipWithCheckLegend(chart);
 
     m_axisT->setRange(0, 1);
     m_axisS->setRange(0, 1);
-    setRenderHint(QPainter::Antialiasing);
     setBackgroundBrush(Qt::white);
-    setRubberBand(QChartView::RectangleRubberBand);
     QPalette silver = palette();
     silver.setColor(QPalette::Highlight, QColor(192, 192, 192));
     setPalette(silver);
@@ -300,16 +263,6 @@ void fitAxesToSeries(QChart *chart, QValueAxis *axisX, QValueAxis *axisY,
 void MainChart::fitAxes()
 {
     fitAxesToSeries(chart(), m_axisT, m_axisS);
-}
-
-void MainChart::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::RightButton) {
-        chart()->zoomReset();
-        event->accept();
-        return;
-    }
-    QChartView::mouseReleaseEvent(event);
 }
 
 } // namespace kelvora

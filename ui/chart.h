@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/global.h"
+#include "ui/chartview.h"
 
-#include <QChartView>
 #include <QPointer>
 
 #include <vector>
@@ -23,10 +23,6 @@ struct ChartPoint
     double S = 0;
 };
 
-// A click on a legend marker hides or shows its series; the marker stays, dimmed while its
-// series is hidden. Call again after series were added.
-void connectLegendMarkers(QChart *chart);
-
 // Value axes whose labels follow a number pattern ("###0.####", "0.0##### e-00") written
 // with the system's decimal separator; the ticks follow every change of the range (zoom).
 QCategoryAxis *makePatternAxis(const QString &title, const std::string &pattern,
@@ -38,9 +34,8 @@ void fitAxesToSeries(QChart *chart, QValueAxis *axisX, QValueAxis *axisY,
                      const QList<QAbstractSeries *> &left = {});
 
 // The chart of the interpolation page: the fitted curve `seSH` with the reference points
-// `seRef` and the measured points `seMeas`. Drag a rectangle to zoom in; the right button
-// shows everything again.
-class MainChart : public QChartView
+// `seRef` and the measured points `seMeas`, and a legend of check boxes at the top.
+class MainChart : public ChartView
 {
     Q_OBJECT
 
@@ -64,9 +59,6 @@ public:
               const std::vector<ChartPoint> &measured);
     // Empties every series of the chart.
     void clear();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void fitAxes();

@@ -1,10 +1,14 @@
 #include "ui/dialogs.h"
 
+#include "ui/sizing.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace kelvora {
 
@@ -12,14 +16,24 @@ namespace {
 
 const QString Caption = QStringLiteral("Kelvora");
 const QString TextFilter = QStringLiteral("Text Files (*.txt);;All Files (*)");
+const QString PngFilter = QStringLiteral("PNG Image (*.png)");
+const QString SvgFilter = QStringLiteral("SVG Drawing (*.svg)");
 
-// The file dialogs share everything but their mode.
+// The file dialogs share everything but their mode and their file types.
 QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const QString &folder,
-                      const QString &proposedName)
+                      const QString &proposedName, const QString &filter = TextFilter,
+                      const QString &suffix = QStringLiteral("txt"))
 {
-    QFileDialog dialog(QApplication::activeWindow(), title, folder, TextFilter);
+    QFileDialog dialog(QApplication::activeWindow(), title, folder, filter);
     dialog.setAcceptMode(mode);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setDefaultSuffix(suffix);
+    // A name typed without extension gets the one of the chosen type.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString &chosen) {
+                         const qsizetype star = chosen.indexOf(QLatin1String("(*."));
+                         if (star >= 0)
+                             dialog.setDefaultSuffix(chosen.mid(star + 3).chopped(1));
+                     });
     dialog.setSizeGripEnabled(true);
     // A missing file is reported when it is opened; the save mode asks before an existing
     // file is replaced.
@@ -29,6 +43,18 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const 
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+// A window manager writes the caption "Kelvora" in the title bar beside its buttons: the box
+// is made wide enough for it, however short its text.
+void widenForCaption(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (grid == nullptr)
+        return;
+    const int width = titleBarWidthFor(box.windowTitle(), box.font());
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 } // namespace
@@ -46,6 +72,7 @@ void QtDialogs::message(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, Caption, shownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
+    widenForCaption(box);
     box.exec();
 }
 
@@ -58,6 +85,7 @@ bool QtDialogs::confirm(const QString &text, Buttons buttons)
                     QApplication::activeWindow());
     box.setDefaultButton(accept);
     box.setEscapeButton(refuse);
+    widenForCaption(box);
     return box.exec() == accept;
 }
 
@@ -70,6 +98,13 @@ QString QtDialogs::saveFile(const QString &title, const QString &folder,
                             const QString &proposedName)
 {
     return runFileDialog(QFileDialog::AcceptSave, title, folder, proposedName);
+}
+
+QString QtDialogs::savePicture(const QString &title, const QString &folder,
+                               const QString &proposedName)
+{
+    return runFileDialog(QFileDialog::AcceptSave, title, folder, proposedName,
+                         PngFilter + QStringLiteral(";;") + SvgFilter, QStringLiteral("png"));
 }
 
 std::optional<QString> QtDialogs::query(const QString &caption, const QString &prompt,

@@ -27,13 +27,17 @@ public:
     virtual QString openFile(const QString &title, const QString &folder) = 0;
     virtual QString saveFile(const QString &title, const QString &folder,
                              const QString &proposedName) = 0;
+    // The save dialog for a picture, offering "PNG Image (*.png)" and "SVG Drawing (*.svg)";
+    // the path ends in the extension of the chosen type.
+    virtual QString savePicture(const QString &title, const QString &folder,
+                                const QString &proposedName) = 0;
 
     // A one-line text query; nothing when the user cancels.
     virtual std::optional<QString> query(const QString &caption, const QString &prompt,
                                          const QString &value) = 0;
 
-    // Shows a modal window (erase dialog, warning, About box, chart editor) until it closes
-    // and returns its result code (QDialog::Accepted or QDialog::Rejected).
+    // Shows a modal window (erase dialog, warning, About box, chart editor, picture settings)
+    // until it closes and returns its result code (QDialog::Accepted or QDialog::Rejected).
     virtual int exec(QDialog &dialog) = 0;
 
     // The application-wide busy cursor.
@@ -51,6 +55,8 @@ public:
     QString openFile(const QString &title, const QString &folder) override;
     QString saveFile(const QString &title, const QString &folder,
                      const QString &proposedName) override;
+    QString savePicture(const QString &title, const QString &folder,
+                        const QString &proposedName) override;
     std::optional<QString> query(const QString &caption, const QString &prompt,
                                  const QString &value) override;
     int exec(QDialog &dialog) override;

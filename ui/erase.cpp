@@ -2,6 +2,7 @@
 
 #include "records/store.h"
 #include "ui/dialogs.h"
+#include "ui/sizing.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -40,9 +41,10 @@ QSpinBox *makeSpinEdit(QWidget *parent, const QString &name, int total)
 {
     auto *edit = new QSpinBox(parent);
     edit->setObjectName(name);
-    edit->setFixedWidth(81);
     // With no rows the minimum wins: the edit allows only 1.
     edit->setRange(1, std::max(1, total));
+    // As designed, or wide enough for the largest row number.
+    fitFixedWidth(*edit, 81);
     edit->setValue(1);
     edit->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     return edit;
@@ -120,12 +122,12 @@ TFErase::TFErase(Store &store, Dialogs &dialogs, QWidget *parent)
     btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
                             QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setFixedWidth(100);
+    btnOK->setFixedWidth(std::max(100, btnOK->sizeHint().width()));
     btnOK->setDefault(true);
     btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                                 QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setFixedWidth(100);
+    btnCancel->setFixedWidth(std::max(100, btnCancel->sizeHint().width()));
     auto *buttons = new QHBoxLayout;
     buttons->setObjectName(QStringLiteral("RzDialogButtons1"));
     buttons->setContentsMargins(8, 4, 8, 4);
@@ -151,7 +153,9 @@ TFErase::TFErase(Store &store, Dialogs &dialogs, QWidget *parent)
     layout->addLayout(buttons);
     layout->addWidget(status);
     // 336 × 169 in Tahoma 8; a wider substitute font makes the dialog larger, not clipped.
-    setFixedSize(layout->sizeHint().expandedTo(QSize(336, 169)));
+    setFixedSize(layout->sizeHint()
+                     .expandedTo(QSize(336, 169))
+                     .expandedTo(QSize(titleBarWidthFor(windowTitle(), font()), 0)));
 
     rgRecordsItems[All]->setChecked(true);
     rgRecordsClick();

@@ -69,6 +69,22 @@ void Grid::postPending()
     emit exited();
 }
 
+void Grid::focusFirstEditableCell()
+{
+    const int row = m_model.table().displayCurrentRow();
+    for (int c = 0; c < m_model.columnCount(); ++c) {
+        if (!m_model.column(c).editable)
+            continue;
+        const QModelIndex index = m_model.index(row, c);
+        if (!index.isValid())
+            return;
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        scrollTo(index);
+        setFocus(Qt::OtherFocusReason);
+        return;
+    }
+}
+
 void Grid::onFocusChanged(QWidget *old, QWidget *now)
 {
     // Only a move to another control of the same window leaves the grid; a message box or

@@ -26,6 +26,8 @@ public:
     void discardEditor();
     // Posts the table's pending row; a refusal is shown. Runs when the focus leaves the grid.
     void postPending();
+    // Puts the keyboard focus on the first editable cell of the current row.
+    void focusFirstEditableCell();
 
 signals:
     // After postPending has run (whatever its outcome).

@@ -8,6 +8,7 @@
 #include "ui/grid.h"
 #include "ui/navigator.h"
 #include "ui/radiogroup.h"
+#include "ui/sizing.h"
 #include "ui/tablemodel.h"
 
 #include <QApplication>
@@ -31,6 +32,52 @@ using Nav = Navigator::Button;
 
 const QColor Navy(0, 0, 128);
 
+// Fields shown with a display pattern write every digit before the separator; the range of
+// their values bounds the text.
+struct PatternRange
+{
+    const char *field;
+    int integerDigits;
+    bool negative;
+};
+
+constexpr PatternRange PatternRanges[] = {
+    {"MeanWL", 4, false},     {"Bandwidth", 4, false}, // µm, up to 1000
+    {"TMin", 5, false},       {"TMax", 5, false},      // K
+    {"T", 5, false},          {"TLM", 5, false},       {"TPSO", 5, false},
+    {"dTLM", 7, true},        {"dTPSO", 7, true},      {"Difference", 7, true}, // mK
+    {"MeanRMSLM", 7, false},  {"MeanRMSPSO", 7, false},
+};
+
+// The widest texts a field of the table shows.
+QStringList widestTextsOf(const Table &table, const std::string &field, const TextLocale &locale)
+{
+    const FieldDef &def = table.schema().field(field);
+    if (def.kind == FieldKind::DateTime)
+        return widestDateTimeTexts(locale);
+    if (def.kind != FieldKind::Float)
+        return {};
+    if (def.displayFormat.empty())
+        return widestGeneralTexts(def.displayDigits, locale);
+    for (const PatternRange &range : PatternRanges) {
+        if (def.name == range.field)
+            return widestPatternTexts(def.displayFormat, range.integerDigits, range.negative,
+                                      locale);
+    }
+    return widestPatternTexts(def.displayFormat, 15, true, locale);
+}
+
+// Widens every column of the grid that is too narrow for its title or its values.
+void fitColumns(Grid &grid, const TextLocale &locale)
+{
+    const TableModel &model = grid.tableModel();
+    for (int c = 0; c < model.columnCount(); ++c)
+        fitColumnWidth(grid, c, widestTextsOf(model.table(), model.column(c).field, locale));
+}
+
+// The counts of the status panes.
+constexpr int PaneDigits = 5;
+
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
                         const QString &hint, QStyle::StandardPixmap picture)
 {
@@ -38,7 +85,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
     button->setIcon(parent->style()->standardIcon(picture));
-    button->setFixedSize(100, 25);
+    fitButton(*button, QSize(100, 25));
     return button;
 }
 
@@ -47,7 +94,6 @@ QWidget *buttonBar(QWidget *parent, int height, const std::vector<QPushButton *>
                    bool right = false)
 {
     auto *bar = new QWidget(parent);
-    bar->setFixedHeight(height);
     auto *layout = new QHBoxLayout(bar);
     layout->setContentsMargins(6, 0, 6, 0);
     layout->setSpacing(8);
@@ -59,6 +105,7 @@ QWidget *buttonBar(QWidget *parent, int height, const std::vector<QPushButton *>
     }
     if (!right)
         layout->addStretch(1);
+    fitFixedHeight(*bar, height);
     return bar;
 }
 
@@ -71,7 +118,6 @@ QWidget *whiteBar(QWidget *parent, const std::vector<std::pair<QLabel *, int>> &
     QPalette white = bar->palette();
     white.setColor(QPalette::Window, Qt::white);
     bar->setPalette(white);
-    bar->setFixedHeight(20);
     auto *layout = new QHBoxLayout(bar);
     layout->setContentsMargins(4, 0, 4, 0);
     layout->setSpacing(0);
@@ -79,7 +125,11 @@ QWidget *whiteBar(QWidget *parent, const std::vector<std::pair<QLabel *, int>> &
         pane->setParent(bar);
         pane->setFrameShape(QFrame::NoFrame);
         if (width > 0) {
-            pane->setFixedWidth(width);
+            QStringList texts;
+            const auto *bound = qobject_cast<const BoundPane *>(pane);
+            for (const QString &number : widestWholeNumbers(PaneDigits))
+                texts << (bound != nullptr ? bound->caption() : pane->text()) + number;
+            fitLabelWidth(*pane, width, texts);
             layout->addWidget(pane);
         } else {
             layout->addWidget(pane, 1);
@@ -87,6 +137,7 @@ QWidget *whiteBar(QWidget *parent, const std::vector<std::pair<QLabel *, int>> &
     }
     if (panes.empty() || panes.back().second > 0)
         layout->addStretch(1);
+    fitFixedHeight(*bar, 20);
     return bar;
 }
 
@@ -174,11 +225,13 @@ QFont KelvoraFont()
 {
     QFont font(QStringLiteral("Tahoma"), 8);
     font.setStyleHint(QFont::SansSerif);
-    // Where Tahoma is missing, a face of similar width keeps the designed column widths
-    // readable; the system's sans-serif comes last.
+    // Where Tahoma is missing, a face of similar width keeps the layout close to its design.
+    // DejaVu Sans, the face of a fresh system, comes before the system's sans-serif, which
+    // a system without rules for it may take from any face at all.
     font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"),
-                      QStringLiteral("Helvetica"), QStringLiteral("Sans Serif")});
+                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Sans Serif")});
     return font;
 }
 
@@ -186,17 +239,15 @@ void TFMain::buildLayout()
 {
     setWindowTitle(QStringLiteral("Kelvora"));
     setWindowIcon(KelvoraIcon());
-    resize(1290, 763);
-    setMinimumSize(1290, 750);
 
     spNotice = new QLabel(
         QStringLiteral("Sakuma-Hattori calibration"), this);
     spNotice->setObjectName(QStringLiteral("spNotice"));
-    spNotice->setFixedWidth(250);
+    fitLabelWidth(*spNotice, 250, {spNotice->text()});
     statusBar()->setObjectName(QStringLiteral("RzStatusBar1"));
-    statusBar()->setFixedHeight(19);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(spNotice);
+    fitFixedHeight(*statusBar(), 19);
 
     auto *central = new QWidget(this);
     auto *outer = new QVBoxLayout(central);
@@ -233,6 +284,10 @@ void TFMain::buildLayout()
     bottomBar->setObjectName(QStringLiteral("RzPanel1"));
     outer->addWidget(bottomBar);
     setCentralWidget(central);
+
+    // As designed, unless the font needs more room.
+    setMinimumSize(fittedMinimumSize(*this, QSize(1290, 750)));
+    resize(QSize(1290, 763).expandedTo(minimumSize()));
 }
 
 QWidget *TFMain::buildLeftPanel()
@@ -240,12 +295,10 @@ QWidget *TFMain::buildLeftPanel()
     Table &cdsMain = m_records.cdsMain;
     pLeft = new QWidget(this);
     pLeft->setObjectName(QStringLiteral("pLeft"));
-    pLeft->setFixedWidth(468);
     auto *layout = new QVBoxLayout(pLeft);
     layoutWithoutMargins(layout);
 
     auto *band = new QWidget(pLeft);
-    band->setFixedHeight(74);
     auto *bandLayout = new QHBoxLayout(band);
     bandLayout->setContentsMargins(4, 2, 4, 4);
     auto *findLabel = new QLabel(QStringLiteral("Find Record Name "), band);
@@ -256,11 +309,12 @@ QWidget *TFMain::buildLeftPanel()
         QStringLiteral("Sort by"),
         {QStringLiteral("Record Name"), QStringLiteral("Record Creation Time")}, 1, band);
     rgSort->setObjectName(QStringLiteral("rgSort"));
-    rgSort->setFixedWidth(180);
+    fitFixedWidth(*rgSort, 180);
     bandLayout->addWidget(findLabel);
     bandLayout->addWidget(edFind);
     bandLayout->addStretch(1);
     bandLayout->addWidget(rgSort);
+    fitFixedHeight(*band, 74);
     layout->addWidget(band);
 
     m_mainModel = std::make_unique<TableModel>(
@@ -272,6 +326,8 @@ QWidget *TFMain::buildLeftPanel()
     m_mainModel->setTextLocale(m_locale);
     dbgMain = new Grid(*m_mainModel, m_dialogs, pLeft);
     dbgMain->setObjectName(QStringLiteral("dbgMain"));
+    fitColumns(*dbgMain, m_locale);
+    dbgMain->setMinimumWidth(gridWidthFor(*dbgMain));
     layout->addWidget(dbgMain, 1);
 
     m = new BoundMemo(cdsMain, "Rem", m_dialogs);
@@ -303,6 +359,7 @@ QWidget *TFMain::buildLeftPanel()
     btnEraseMain = makeButton(pLeft, "btnEraseMain", QStringLiteral("Erase"),
                               QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
     layout->addWidget(buttonBar(pLeft, 41, {btnLoadMain, btnSaveMain, btnEraseMain}));
+    fitFixedWidth(*pLeft, 468);
     return pLeft;
 }
 
@@ -310,43 +367,44 @@ QWidget *TFMain::buildHeader()
 {
     Table &cdsMain = m_records.cdsMain;
     auto *header = new QWidget(p);
-    header->setFixedHeight(145);
     auto *layout = new QHBoxLayout(header);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     const auto bound = [&](const char *field) {
         auto *edit = new BoundEdit(cdsMain, field, m_locale);
         edit->setObjectName(QStringLiteral("dbe") + QLatin1String(field));
+        fitEditWidth(*edit, widestTextsOf(cdsMain, field, m_locale));
         return edit;
     };
     QGroupBox *spectral = editGroup(header, QStringLiteral("Spectral Responsivity"),
                                     {{QStringLiteral("Mean Wavelength (µm) "), bound("MeanWL")},
                                      {QStringLiteral("Bandwidth (µm) "), bound("Bandwidth")}});
-    spectral->setFixedWidth(196);
+    fitFixedWidth(*spectral, 196);
     QGroupBox *guess = editGroup(header, QStringLiteral("Saunders-White Initial Guess"),
                                  {{QStringLiteral("A "), bound("AS")},
                                   {QStringLiteral("B "), bound("BS")},
                                   {QStringLiteral("C "), bound("CS")}});
-    guess->setFixedWidth(172);
+    fitFixedWidth(*guess, 172);
     QGroupBox *lm = editGroup(header, QStringLiteral("Levenberg-Marquardt Solution"),
                               {{QStringLiteral("A "), bound("ALM")},
                                {QStringLiteral("B "), bound("BLM")},
                                {QStringLiteral("C "), bound("CLM")},
                                {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSLM")}},
                               Navy);
-    lm->setFixedWidth(214);
+    fitFixedWidth(*lm, 214);
     QGroupBox *pso = editGroup(header, QStringLiteral("Particle Swarm Optimization"),
                                {{QStringLiteral("A "), bound("APSO")},
                                 {QStringLiteral("B "), bound("BPSO")},
                                 {QStringLiteral("C "), bound("CPSO")},
                                 {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSPSO")}},
                                Qt::red);
-    pso->setFixedWidth(214);
+    fitFixedWidth(*pso, 214);
     layout->addWidget(spectral);
     layout->addWidget(guess);
     layout->addStretch(1);
     layout->addWidget(lm);
     layout->addWidget(pso);
+    fitFixedHeight(*header, 145);
     return header;
 }
 
@@ -371,6 +429,14 @@ QWidget *TFMain::buildCalibrationPage()
     m_bbModel->setTextLocale(m_locale);
     dbgBB = new Grid(*m_bbModel, m_dialogs, tsCalibration);
     dbgBB->setObjectName(QStringLiteral("dbgBB"));
+    fitColumns(*dbgBB, m_locale);
+    // The first column takes what the others leave (FormResize): the grid keeps room for
+    // all of them at their fitted widths.
+    int columns = 0;
+    for (int c = 0; c < m_bbModel->columnCount(); ++c)
+        columns += dbgBB->columnWidth(c);
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    dbgBB->setMinimumWidth(columns + 7 + 4 + 11 + scrollBar);
     dbgBB->installEventFilter(this);
     layout->addWidget(dbgBB, 1);
 
@@ -410,7 +476,6 @@ QWidget *TFMain::buildMeasurementsPage()
     layout->setSpacing(5); // the separator between the grid and the chart
 
     auto *left = new QWidget(tsMeasurements);
-    left->setFixedWidth(295);
     auto *leftLayout = new QVBoxLayout(left);
     layoutWithoutMargins(leftLayout);
     m_interpModel = std::make_unique<TableModel>(
@@ -422,6 +487,8 @@ QWidget *TFMain::buildMeasurementsPage()
     dbgInterp = new Grid(*m_interpModel, m_dialogs, left);
     dbgInterp->setObjectName(QStringLiteral("dbgInterp"));
     dbgInterp->setAppendOnDown(true);
+    fitColumns(*dbgInterp, m_locale);
+    dbgInterp->setMinimumWidth(gridWidthFor(*dbgInterp));
     leftLayout->addWidget(dbgInterp, 1);
 
     dbnIterp = new Navigator(cdsInterp,
@@ -452,7 +519,6 @@ QWidget *TFMain::buildMeasurementsPage()
     btnEraseInterp = makeButton(left, "btnEraseInterp", QStringLiteral("Erase"),
                                 QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
     auto *buttons = new QWidget(left);
-    buttons->setFixedHeight(71);
     auto *grid = new QGridLayout(buttons);
     grid->setContentsMargins(6, 6, 6, 6);
     grid->setSpacing(8);
@@ -461,7 +527,9 @@ QWidget *TFMain::buildMeasurementsPage()
     grid->addWidget(btnComputeInterp, 1, 0);
     grid->addWidget(btnEraseInterp, 1, 1);
     grid->setColumnStretch(2, 1);
+    fitFixedHeight(*buttons, 71);
     leftLayout->addWidget(buttons);
+    fitFixedWidth(*left, 295);
     layout->addWidget(left);
 
     auto *right = new QWidget(tsMeasurements);
@@ -469,6 +537,7 @@ QWidget *TFMain::buildMeasurementsPage()
     layoutWithoutMargins(rightLayout);
     chAll = new MainChart(right);
     chAll->setObjectName(QStringLiteral("chAll"));
+    chAll->setDialogs(&m_dialogs);
     rightLayout->addWidget(chAll, 1);
     btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit Graph"),
                             QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
@@ -482,7 +551,6 @@ QWidget *TFMain::buildInterpolationControls()
 {
     Table &cdsMain = m_records.cdsMain;
     auto *bottom = new QWidget();
-    bottom->setFixedHeight(191);
     auto *layout = new QHBoxLayout(bottom);
     layout->setContentsMargins(0, 0, 0, 4);
     layout->setSpacing(4);
@@ -500,6 +568,9 @@ QWidget *TFMain::buildInterpolationControls()
     edA = creamEdit(parameters, "edA");
     edB = creamEdit(parameters, "edB");
     edC = creamEdit(parameters, "edC");
+    // The parameters as the record holds them.
+    for (QLineEdit *edit : {edA, edB, edC})
+        fitEditWidth(*edit, widestTextsOf(cdsMain, "ALM", m_locale));
     int row = 1;
     const std::vector<std::pair<QString, QLineEdit *>> rows{
         {QStringLiteral("A "), edA}, {QStringLiteral("B "), edB}, {QStringLiteral("C "), edC}};
@@ -516,6 +587,7 @@ QWidget *TFMain::buildInterpolationControls()
     const auto bound = [&](const char *name, const char *field) {
         auto *edit = new BoundEdit(cdsMain, field, m_locale);
         edit->setObjectName(QLatin1String(name));
+        fitEditWidth(*edit, widestTextsOf(cdsMain, field, m_locale));
         return edit;
     };
     RzDBEdit7 = bound("RzDBEdit7", "SMin");
@@ -533,6 +605,7 @@ QWidget *TFMain::buildInterpolationControls()
                                       {{QStringLiteral("Min. "), RzDBEdit9},
                                        {QStringLiteral("Max. "), RzDBEdit13}}));
     layout->addWidget(ranges, 2);
+    fitFixedHeight(*bottom, 191);
     return bottom;
 }
 

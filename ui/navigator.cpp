@@ -204,6 +204,9 @@ void Navigator::run(Button button)
         }
     });
     updateButtons();
+    // Typing goes into the new row.
+    if (button == Button::Insert && m_grid != nullptr && m_table.state() == TableState::Insert)
+        m_grid->focusFirstEditableCell();
     emit clicked(button);
 }
 

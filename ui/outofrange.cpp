@@ -2,10 +2,13 @@
 
 #include "records/operations.h"
 #include "ui/dialogs.h"
+#include "ui/sizing.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace kelvora {
 
@@ -25,7 +28,8 @@ TFOutOfRange::TFOutOfRange(QWidget *parent)
     lblAlert->setPalette(palette);
     // 245 × 91 holds the text in Tahoma 8; a wider substitute font widens the window instead
     // of cutting the text off.
-    const QSize text = lblAlert->sizeHint().expandedTo(QSize(245, 91));
+    const QSize text = lblAlert->sizeHint().expandedTo(
+        QSize(std::max(245, titleBarWidthFor(windowTitle(), font()) - 35), 91));
     lblAlert->setGeometry(14, 11, text.width(), text.height());
     setFixedSize(text.width() + 35, text.height() + 59);
 

@@ -1,6 +1,7 @@
 #include "ui/tablemodel.h"
 
 #include "core/errors.h"
+#include "core/fpe.h"
 #include "core/numfmt.h"
 #include "records/store.h"
 #include "ui/dialogs.h"
@@ -171,7 +172,7 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
         Value parsed;
         if (def.kind == FieldKind::Float) {
             if (!QString::fromStdString(text).trimmed().isEmpty())
-                parsed = static_cast<double>(parseFloat(text, m_locale.decimalSeparator));
+                parsed = StoredDouble(parseFloat(text, m_locale.decimalSeparator));
         } else {
             parsed = text;
         }

@@ -51,6 +51,7 @@ public:
     std::deque<bool> confirmAnswers;
     std::deque<QString> openAnswers;
     std::deque<QString> saveAnswers;
+    std::deque<QString> pictureAnswers;
     std::deque<std::optional<QString>> queryAnswers;
     // A script plays the user in a modal window: sets its controls, presses its buttons.
     // A window shown with no script queued is closed at once, as by its close box.
@@ -62,6 +63,7 @@ public:
     std::vector<Confirmation> confirmations;
     std::vector<FileRequest> openRequests;
     std::vector<FileRequest> saveRequests;
+    std::vector<FileRequest> pictureRequests;
     std::vector<QueryRequest> queries;
     QStringList dialogTitles;
 
@@ -96,6 +98,13 @@ public:
     {
         saveRequests.push_back({title, folder, proposedName});
         return next(saveAnswers, "save dialog", title);
+    }
+
+    QString savePicture(const QString &title, const QString &folder,
+                        const QString &proposedName) override
+    {
+        pictureRequests.push_back({title, folder, proposedName});
+        return next(pictureAnswers, "picture dialog", title);
     }
 
     std::optional<QString> query(const QString &caption, const QString &prompt,
@@ -150,6 +159,7 @@ public:
         confirmations.clear();
         openRequests.clear();
         saveRequests.clear();
+        pictureRequests.clear();
         queries.clear();
         dialogTitles.clear();
         busyCount = 0;
@@ -160,7 +170,7 @@ public:
     bool allAnswersUsed() const
     {
         return confirmAnswers.empty() && openAnswers.empty() && saveAnswers.empty()
-               && queryAnswers.empty() && dialogScripts.empty();
+               && pictureAnswers.empty() && queryAnswers.empty() && dialogScripts.empty();
     }
 
 private:

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <variant>
 
 namespace kelvora {
@@ -214,7 +215,8 @@ struct CellText
 {
     const char *text; // "." stands for the decimal separator
     bool accepted;
-    double value; // < 0: empty
+    double value;           // < 0: empty
+    const char *refusal = nullptr; // the message of a refused text; nullptr: not a number
 };
 
 // Names the case in test output.
@@ -222,6 +224,8 @@ void PrintTo(const CellText &c, std::ostream *out)
 {
     *out << c.text;
 }
+
+constexpr const char *Overflow = "Floating point overflow";
 
 class CellEdit : public MeasurementGrid, public ::testing::WithParamInterface<CellText>
 {
@@ -233,11 +237,16 @@ TEST_P(CellEdit, WritesTheFieldButPostsOnlyLater)
     const QString text = number(c.text);
     EXPECT_EQ(model->setData(model->index(2, 0), text), c.accepted);
     if (!c.accepted) {
-        const QString expected =
+        const QString notANumber =
             QStringLiteral("'") + text + QStringLiteral("' is not a valid floating point value");
+        const QString expected =
+            c.refusal != nullptr ? QString::fromLatin1(c.refusal) : notANumber;
         EXPECT_EQ(dialogs.messages, QStringList{expected});
         EXPECT_FALSE(cdsInterp.isEditing());
         EXPECT_EQ(cdsInterp.asFloat("S"), 3e-3);
+        EXPECT_EQ(model->index(2, 0).data().toString(), number("0.003")) << "the cell as it was";
+        PostIfEditing(cdsMain);
+        EXPECT_EQ(storedSignal(2), 3e-3);
         return;
     }
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -258,7 +267,11 @@ INSTANTIATE_TEST_SUITE_P(Texts, CellEdit,
                                            CellText{" 0.25 ", true, 0.25},
                                            CellText{"", true, -1.0},
                                            CellText{"abc", false, 0.0},
-                                           CellText{"1.5.2", false, 0.0}));
+                                           CellText{"1.5.2", false, 0.0},
+                                           CellText{"1e400", false, 0.0, Overflow},
+                                           CellText{"-1e400", false, 0.0, Overflow},
+                                           CellText{"1.7976931348623157e308", true,
+                                                    std::numeric_limits<double>::max()}));
 
 TEST_F(MeasurementGrid, AReadOnlyColumnTakesNoText)
 {

@@ -3,7 +3,11 @@
 #include "core/numfmt.h"
 #include "ui/chart.h"
 #include "ui/grid.h"
+#include "ui/navigator.h"
+#include "ui/textlocale.h"
 #include "ui/radiogroup.h"
+#include "ui/tablemodel.h"
+#include "../casename.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -11,13 +15,21 @@
 #include <QRadioButton>
 #include <QScatterSeries>
 #include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <vector>
 
 namespace kelvora {
 namespace {
 
 using test::MainWindowTest;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // The warning as its label shows it.
 QString warningText(int kind)
@@ -347,8 +359,15 @@ TEST_F(Interpolation, OnlyTheFirstReferenceColumnTakesTheWidthOfTheWindow)
     window->show();
     returnToEventLoop();
     const int scrollBar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    // 104 pixels each, or what a wide face needs for the titles.
+    std::vector<int> others;
+    for (int c = 1; c <= 6; ++c) {
+        others.push_back(window->dbgBB->columnWidth(c));
+        EXPECT_GE(others.back(), 104) << "column " << c;
+    }
+    const int othersWidth = std::accumulate(others.begin(), others.end(), 0);
     const auto expectedFirst = [&] {
-        return window->dbgBB->width() - 6 * 104 - 7 - 4 - scrollBar - 11;
+        return window->dbgBB->width() - othersWidth - 7 - 4 - scrollBar - 11;
     };
     EXPECT_EQ(window->dbgBB->columnWidth(0), expectedFirst());
     const int before = window->dbgBB->columnWidth(0);
@@ -357,9 +376,105 @@ TEST_F(Interpolation, OnlyTheFirstReferenceColumnTakesTheWidthOfTheWindow)
     EXPECT_EQ(window->dbgBB->columnWidth(0), before + 200);
     EXPECT_EQ(window->dbgBB->columnWidth(0), expectedFirst());
     for (int c = 1; c <= 6; ++c)
-        EXPECT_EQ(window->dbgBB->columnWidth(c), 104) << "column " << c;
+        EXPECT_EQ(window->dbgBB->columnWidth(c), others[static_cast<std::size_t>(c - 1)])
+            << "column " << c;
     window->close();
 }
+
+TEST_F(Interpolation, InsertPutsTheFocusIntoTheNewRowForTyping)
+{
+    loadSignals("2\n3.1E-3\n7.9E-3\n");
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    returnToEventLoop();
+    window->btnComputeInterp->setFocus();
+    window->dbnIterp->button(Navigator::Button::Insert)->click();
+    returnToEventLoop();
+    ASSERT_EQ(cdsInterp().state(), TableState::Insert);
+    EXPECT_EQ(QApplication::focusWidget(), window->dbgInterp);
+    EXPECT_EQ(window->dbgInterp->currentIndex().row(), cdsInterp().displayCurrentRow());
+    EXPECT_EQ(window->dbgInterp->currentIndex().column(), 0) << "the signal, not the temperature";
+
+    // What the user types goes into the new row's signal.
+    const QString typed = QStringLiteral("0.005").replace(
+        QLatin1Char('.'), QChar::fromLatin1(systemTextLocale().decimalSeparator));
+    for (const QChar ch : typed)
+        QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+    // Enter writes the cell once the editor has checked its text.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    returnToEventLoop();
+    EXPECT_EQ(cdsInterp().asFloat("S"), 0.005);
+    EXPECT_EQ(cdsInterp().recordCount(), 2) << "not yet posted";
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
+    window->close();
+}
+
+// Every editable number cell of the window: a value beyond the doubles is refused and the
+// cell keeps its value; the largest double is taken. No infinity reaches the database file.
+struct BeyondCase
+{
+    const char *name;
+    const char *text;
+    bool accepted;
+};
+
+class EditableNumberCells : public Interpolation, public ::testing::WithParamInterface<BeyondCase>
+{
+};
+
+bool allFinite(const std::vector<RowData> &rows)
+{
+    for (const RowData &row : rows) {
+        for (const Value &value : row.values) {
+            if (const double *v = std::get_if<double>(&value); v != nullptr && !std::isfinite(*v))
+                return false;
+        }
+        for (const NestedRows &nested : row.nested) {
+            if (!allFinite(nested.rows))
+                return false;
+        }
+    }
+    return true;
+}
+
+TEST_P(EditableNumberCells, TakeNoValueBeyondTheDoubles)
+{
+    const BeyondCase &c = GetParam();
+    loadSignals("2\n3.1E-3\n7.9E-3\n");
+    int cells = 0;
+    for (Grid *grid : window->findChildren<Grid *>()) {
+        TableModel &model = grid->tableModel();
+        for (int column = 0; column < model.columnCount(); ++column) {
+            const FieldDef &field = model.table().schema().field(model.column(column).field);
+            if (!model.column(column).editable || field.kind != FieldKind::Float)
+                continue;
+            ++cells;
+            const std::string where = grid->objectName().toStdString() + " " + field.name;
+            const QModelIndex cell = model.index(0, column);
+            const QString before = cell.data().toString();
+            dialogs.clearRecords();
+            EXPECT_EQ(model.setData(cell, QString::fromLatin1(c.text)), c.accepted) << where;
+            if (c.accepted) {
+                EXPECT_TRUE(dialogs.messages.isEmpty()) << where << messagesShown();
+                EXPECT_EQ(model.table().asFloat(field.name), std::numeric_limits<double>::max());
+            } else {
+                EXPECT_EQ(dialogs.messages, QStringList{"Floating point overflow"}) << where;
+                EXPECT_EQ(cell.data().toString(), before) << where;
+            }
+            PostIfEditing(model.table());
+        }
+    }
+    EXPECT_GT(cells, 0) << "the measurement grid takes signals";
+    ASSERT_TRUE(window->flushSave());
+    EXPECT_TRUE(allFinite(savedData().records));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, EditableNumberCells,
+    ::testing::Values(BeyondCase{"BeyondTheDoubles", "1e400", false},
+                      BeyondCase{"BelowTheDoubles", "-1e400", false},
+                      BeyondCase{"LargestDouble", "1.7976931348623157e308", true}),
+    CaseName);
 
 } // namespace
 } // namespace kelvora

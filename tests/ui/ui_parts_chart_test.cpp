@@ -2,6 +2,7 @@
 #include "core/global.h"
 #include "ui/chart.h"
 #include "ui/charteditor.h"
+#include "ui/checklegend.h"
 #include "ui/textlocale.h"
 
 #include "scripteddialogs.h"
@@ -11,18 +12,23 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QLegend>
-#include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QStackedWidget>
+#include <QStyle>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -288,20 +294,177 @@ INSTANTIATE_TEST_SUITE_P(
                  {"1.0 e-06", "2.0 e-06", "3.0 e-06", "4.0 e-06", "5.0 e-06"}}),
     CaseName);
 
-TEST(ChartLegend, AMarkerClickHidesAndShowsItsSeries)
+// A chart on the screen at a usual size, its legend laid out.
+class ShownChart : public ::testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        chart.resize(700, 400);
+        chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+        legend = checkLegendOf(chart.chart());
+        ASSERT_NE(legend, nullptr);
+    }
+
+    // Where a point of the legend lies in the view.
+    QPoint inView(const QPointF &point) const
+    {
+        return chart.mapFromScene(legend->mapToScene(point));
+    }
+
+    QImage picture(const QRectF &area)
+    {
+        return chart.grab(QRect(inView(area.topLeft()), inView(area.bottomRight())))
+            .toImage();
+    }
+
     MainChart chart;
-    const QList<QLegendMarker *> markers = chart.chart()->legend()->markers();
-    ASSERT_EQ(markers.size(), 3);
-    QLegendMarker *reference = markers[1];
-    ASSERT_EQ(reference->series(), chart.seRef.data());
-    Q_EMIT reference->clicked();
-    EXPECT_FALSE(chart.seRef->isVisible());
-    EXPECT_TRUE(reference->isVisible());
-    EXPECT_TRUE(chart.seSH->isVisible());
-    Q_EMIT reference->clicked();
-    EXPECT_TRUE(chart.seRef->isVisible());
+    CheckLegend *legend = nullptr;
+};
+
+TEST_F(ShownChart, TheLegendHasACheckBoxPerSeriesAtTheTop)
+{
+    EXPECT_EQ(legend->series(), QList<QAbstractSeries *>({chart.seSH.data(), chart.seRef.data(),
+                                                           chart.seMeas.data()}));
+    EXPECT_FALSE(chart.chart()->legend()->isVisible()) << "the chart's own legend gives way";
+    // Above the plot, each entry with a check box as large as the style draws them.
+    for (int i = 0; i < 3; ++i) {
+        const QRectF box = legend->mapRectToScene(legend->checkBoxRect(i));
+        EXPECT_LT(box.bottom(), chart.chart()->plotArea().top()) << i;
+        EXPECT_EQ(qRound(box.width()), chart.style()->pixelMetric(QStyle::PM_IndicatorWidth));
+    }
 }
+
+struct LegendClick
+{
+    const char *name;
+    bool onCheckBox; // else on the title
+};
+
+class LegendClicks : public ShownChart, public ::testing::WithParamInterface<LegendClick>
+{
+};
+
+TEST_P(LegendClicks, HideAndShowTheSeriesAndTickTheBox)
+{
+    const QRectF box = legend->checkBoxRect(1);
+    const QRectF entry = legend->entryRect(1);
+    const QPointF title(entry.right() - 3, box.center().y());
+    const QPoint target = inView(GetParam().onCheckBox ? box.center() : title);
+    const QImage ticked = picture(box);
+
+    QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, target);
+    EXPECT_FALSE(chart.seRef->isVisible());
+    EXPECT_TRUE(chart.seSH->isVisible());
+    EXPECT_EQ(legend->series().size(), 3) << "a hidden series keeps its entry";
+    EXPECT_NE(picture(box), ticked) << "the box shows the series hidden";
+
+    QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, target);
+    EXPECT_TRUE(chart.seRef->isVisible());
+    EXPECT_EQ(picture(box), ticked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, LegendClicks,
+                         ::testing::Values(LegendClick{"CheckBox", true},
+                                           LegendClick{"Title", false}),
+                         CaseName);
+
+TEST_F(ShownChart, ZoomingIsUndoneFromTheMenu)
+{
+    const double low = chart.axisT()->min();
+    const double high = chart.axisT()->max();
+    chart.chart()->zoomIn(QRectF(chart.chart()->plotArea().center(), QSizeF(40, 40)));
+    ASSERT_GT(chart.axisT()->min(), low);
+    const std::unique_ptr<QMenu> menu(chart.makeContextMenu());
+    QStringList items;
+    for (QAction *action : menu->actions())
+        items << action->text();
+    EXPECT_EQ(items, QStringList{"Show Everything"}) << "no picture without dialogs";
+    menu->actions().first()->trigger();
+    EXPECT_DOUBLE_EQ(chart.axisT()->min(), low);
+    EXPECT_DOUBLE_EQ(chart.axisT()->max(), high);
+    // The right button leaves the zoom to the menu.
+    chart.chart()->zoomIn(QRectF(chart.chart()->plotArea().center(), QSizeF(40, 40)));
+    const double zoomed = chart.axisT()->min();
+    QTest::mouseClick(chart.viewport(), Qt::RightButton, {},
+                      chart.chart()->plotArea().center().toPoint());
+    EXPECT_DOUBLE_EQ(chart.axisT()->min(), zoomed);
+}
+
+// A chart like the calibration window's: a zero line kept out of the legend and the
+// editor, and two point series.
+struct ResidualChart
+{
+    ResidualChart()
+    {
+        auto *chart = new QChart;
+        for (const char *name : {"Zero", "LM", "PSO"}) {
+            auto *series = name == std::string("Zero") ? static_cast<QXYSeries *>(new QLineSeries)
+                                                       : new QScatterSeries;
+            series->setName(QLatin1String(name));
+            chart->addSeries(series);
+        }
+        chart->createDefaultAxes();
+        seZero = chart->series()[0];
+        view = std::make_unique<ChartView>(chart);
+    }
+    QChart *chart() const { return view->chart(); }
+    QStringList names() const
+    {
+        QStringList result;
+        for (QAbstractSeries *series : chart()->series())
+            result << series->name();
+        return result;
+    }
+
+    std::unique_ptr<ChartView> view;
+    QAbstractSeries *seZero = nullptr;
+};
+
+struct HiddenCase
+{
+    const char *name;
+    bool hiddenBeforeEquipping; // else hidden afterwards and the legend refreshed
+};
+
+class SeriesOutOfTheLegend : public ::testing::TestWithParam<HiddenCase>
+{
+};
+
+TEST_P(SeriesOutOfTheLegend, IsDrawnButNeitherInTheLegendNorInTheEditor)
+{
+    ResidualChart residuals;
+    if (GetParam().hiddenBeforeEquipping)
+        hideFromLegendAndEditor(residuals.seZero);
+    CheckLegend *legend = equipWithCheckLegend(residuals.chart());
+    if (!GetParam().hiddenBeforeEquipping) {
+        hideFromLegendAndEditor(residuals.seZero);
+        refreshCheckLegend(residuals.chart());
+    }
+    EXPECT_EQ(equipWithCheckLegend(residuals.chart()), legend) << "one legend per chart";
+    QStringList inLegend;
+    for (QAbstractSeries *series : legend->series())
+        inLegend << series->name();
+    EXPECT_EQ(inLegend, QStringList({"LM", "PSO"}));
+    EXPECT_TRUE(residuals.seZero->isVisible());
+
+    ScriptedDialogs dialogs;
+    ChartEditor editor(residuals.chart(), dialogs);
+    ASSERT_EQ(editor.lstSeries->count(), 2);
+    EXPECT_EQ(editor.lstSeries->item(0)->text(), QStringLiteral("LM"));
+    EXPECT_EQ(editor.lstSeries->item(1)->text(), QStringLiteral("PSO"));
+    // Moving the listed series leaves the zero line where it is.
+    editor.lstSeries->setCurrentRow(1);
+    editor.moveCurrent(-1);
+    EXPECT_EQ(residuals.names(), QStringList({"Zero", "PSO", "LM"}));
+    EXPECT_EQ(editor.currentSeries()->name(), QStringLiteral("PSO"));
+}
+
+INSTANTIATE_TEST_SUITE_P(When, SeriesOutOfTheLegend,
+                         ::testing::Values(HiddenCase{"BeforeEquipping", true},
+                                           HiddenCase{"Afterwards", false}),
+                         CaseName);
 
 TEST(ChartLooks, SeriesTitlesAndColours)
 {
@@ -316,7 +479,6 @@ TEST(ChartLooks, SeriesTitlesAndColours)
     EXPECT_EQ(chart.axisS()->titleText(), QStringLiteral("Signal"));
     EXPECT_TRUE(chart.axisT()->titleFont().bold());
     EXPECT_GT(chart.axisS()->titleFont().pointSizeF(), chart.axisS()->labelsFont().pointSizeF());
-    EXPECT_EQ(chart.chart()->legend()->alignment(), Qt::AlignTop);
 }
 
 // ---- the chart editor --------------------------------------------------------------------
@@ -364,14 +526,17 @@ TEST_F(ChartEditorTest, TitleColourAndVisibilityApplyAtOnce)
     QTest::keyClicks(editor.edTitle, QStringLiteral("Points"));
     EXPECT_EQ(chart.seRef->name(), QStringLiteral("Points"));
     EXPECT_EQ(editor.lstSeries->item(1)->text(), QStringLiteral("Points"));
-    EXPECT_EQ(chart.chart()->legend()->markers()[1]->label(), QStringLiteral("Points"));
+    EXPECT_EQ(editor.tvParts->findItems(QStringLiteral("Points"),
+                                        Qt::MatchExactly | Qt::MatchRecursive)
+                  .size(),
+              1);
 
     editor.setCurrentColour(QColor(0, 0, 255));
     EXPECT_EQ(chart.seRef->color(), QColor(0, 0, 255));
 
     editor.cbVisible->click();
     EXPECT_FALSE(chart.seRef->isVisible());
-    EXPECT_TRUE(chart.chart()->legend()->markers()[1]->isVisible());
+    EXPECT_EQ(checkLegendOf(chart.chart())->series().size(), 3) << "hidden, still in the legend";
 }
 
 TEST_F(ChartEditorTest, MovingKeepsTheLooksAndTheAxes)
@@ -391,11 +556,10 @@ TEST_F(ChartEditorTest, MovingKeepsTheLooksAndTheAxes)
     EXPECT_EQ(chart.seRef->brush().color(), QColor(0, 255, 0));
     for (QAbstractSeries *series : chart.chart()->series())
         EXPECT_EQ(series->attachedAxes().size(), 2) << series->name().toStdString();
-    // The legend follows, and its markers still toggle.
-    QLegendMarker *first = chart.chart()->legend()->markers().first();
-    EXPECT_EQ(first->label(), QStringLiteral("Meas."));
-    Q_EMIT first->clicked();
-    EXPECT_FALSE(chart.seMeas->isVisible());
+    // The legend follows.
+    EXPECT_EQ(checkLegendOf(chart.chart())->series(),
+              QList<QAbstractSeries *>({chart.seMeas.data(), chart.seRef.data(),
+                                        chart.seSH.data()}));
 
     chart.draw(Ordinary, points({800, 1500}), points({1000}));
     EXPECT_EQ(chart.seSH->count(), 201);
@@ -409,7 +573,7 @@ TEST_F(ChartEditorTest, AddedSeriesSitsOnTheChartAxes)
     EXPECT_EQ(editor.currentSeries(), added);
     EXPECT_TRUE(added->attachedAxes().contains(chart.axisT()));
     EXPECT_TRUE(added->attachedAxes().contains(chart.axisS()));
-    EXPECT_EQ(chart.chart()->legend()->markers().size(), 4);
+    EXPECT_EQ(checkLegendOf(chart.chart())->series().size(), 4);
 }
 
 struct DeleteCase
@@ -443,6 +607,81 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, ChartEditorDelete,
     ::testing::Values(DeleteCase{"Yes", true, {"SH", "Meas."}},
                       DeleteCase{"No", false, {"SH", "Ref.", "Meas."}}),
+    CaseName);
+
+// The tree's texts, depth-first, each indented by its depth.
+QStringList treeTexts(const QTreeWidget *tree)
+{
+    QStringList texts;
+    const std::function<void(const QTreeWidgetItem *, int)> walk =
+        [&](const QTreeWidgetItem *item, int depth) {
+            texts << QString(depth, QLatin1Char(' ')) + item->text(0);
+            for (int i = 0; i < item->childCount(); ++i)
+                walk(item->child(i), depth + 1);
+        };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        walk(tree->topLevelItem(i), 0);
+    return texts;
+}
+
+QTreeWidgetItem *node(const QTreeWidget *tree, const char *text)
+{
+    const QList<QTreeWidgetItem *> found = tree->findItems(
+        QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+TEST_F(ChartEditorTest, TheTreeShowsTheChartItsAxesAndItsSeries)
+{
+    EXPECT_EQ(treeTexts(editor.tvParts),
+              QStringList({"Chart", " Axes", "  Bottom: Temperature (K)", "  Left: Signal",
+                           " Series", "  SH", "  Ref.", "  Meas."}));
+    EXPECT_EQ(editor.pages->currentWidget(), editor.tsSeries);
+    editor.tvParts->setCurrentItem(node(editor.tvParts, "Meas."));
+    EXPECT_EQ(editor.currentSeries(), chart.seMeas.data());
+    editor.lstSeries->setCurrentRow(1);
+    EXPECT_EQ(editor.tvParts->currentItem(), node(editor.tvParts, "Ref."));
+    editor.tvParts->setCurrentItem(node(editor.tvParts, "Axes"));
+    EXPECT_EQ(editor.currentAxis(), chart.axisT()) << "the group shows its first axis";
+}
+
+struct TitleCase
+{
+    const char *name;
+    const char *chosen;      // the node chosen in the tree
+    QString (*title)(MainChart &);
+    const char *before;      // the title the page shows
+    const char *node;        // the node's text after the new title was typed
+};
+
+class ChartEditorTitles : public ChartEditorTest, public ::testing::WithParamInterface<TitleCase>
+{
+};
+
+TEST_P(ChartEditorTitles, ApplyAtOnce)
+{
+    const TitleCase &c = GetParam();
+    QTreeWidgetItem *chosen = node(editor.tvParts, c.chosen);
+    ASSERT_NE(chosen, nullptr) << c.chosen;
+    editor.tvParts->setCurrentItem(chosen);
+    QLineEdit *edit = editor.pages->currentWidget()->findChild<QLineEdit *>();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), QString::fromUtf8(c.before));
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("Copper point"));
+    EXPECT_EQ(c.title(chart), QStringLiteral("Copper point"));
+    EXPECT_EQ(chosen->text(0), QString::fromUtf8(c.node));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, ChartEditorTitles,
+    ::testing::Values(
+        TitleCase{"Chart", "Chart", [](MainChart &m) { return m.chart()->title(); }, "", "Chart"},
+        TitleCase{"BottomAxis", "Bottom: Temperature (K)",
+                  [](MainChart &m) { return m.axisT()->titleText(); }, "Temperature (K)",
+                  "Bottom: Copper point"},
+        TitleCase{"LeftAxis", "Left: Signal", [](MainChart &m) { return m.axisS()->titleText(); },
+                  "Signal", "Left: Copper point"}),
     CaseName);
 
 } // namespace

@@ -3,13 +3,16 @@
 #include "ui/about.h"
 #include "ui/chart.h"
 #include "ui/charteditor.h"
+#include "ui/chartpicture.h"
 #include "ui/erase.h"
 #include "ui/outofrange.h"
 
 #include "scripteddialogs.h"
 #include "../casename.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QImage>
 #include <QSet>
 #include <QTest>
@@ -31,6 +34,7 @@ struct ShotCase
 {
     const char *name;
     std::function<std::unique_ptr<QWidget>()> make;
+    bool titleBar = true; // shown with a window manager's title bar
 };
 
 class WindowShots : public ::testing::TestWithParam<ShotCase>
@@ -53,6 +57,15 @@ TEST_P(WindowShots, DrawnAndSaved)
     EXPECT_GT(colours.size(), 20) << "looks blank";
     QDir().mkpath(QStringLiteral(KELVORA_UI_SHOTS));
     EXPECT_TRUE(image.save(QStringLiteral(KELVORA_UI_SHOTS "/%1.png").arg(c.name)));
+    if (c.titleBar) {
+        // Room for the title in a window manager's bold title bar, beside its buttons.
+        QFont title = QApplication::font();
+        title.setBold(true);
+        title.setPointSize(10);
+        EXPECT_GE(window->width(),
+                  QFontMetrics(title).horizontalAdvance(window->windowTitle()) + 4 * 24)
+            << window->windowTitle().toStdString();
+    }
 }
 
 TParamVector ordinary()
@@ -92,6 +105,19 @@ private:
     std::unique_ptr<MainChart> m_chart;
 };
 
+// The settings of a chart's picture, the chart kept alive with them.
+class PictureWithChart : public ChartPictureDialog
+{
+public:
+    explicit PictureWithChart(std::unique_ptr<MainChart> chart)
+        : ChartPictureDialog(chart->chart()), m_chart(std::move(chart))
+    {
+    }
+
+private:
+    std::unique_ptr<MainChart> m_chart;
+};
+
 class EraseWithStore : public TFErase
 {
 public:
@@ -109,7 +135,7 @@ test::ScriptedDialogs g_dialogs;
 INSTANTIATE_TEST_SUITE_P(
     Windows, WindowShots,
     ::testing::Values(
-        ShotCase{"chart", drawnChart},
+        ShotCase{"chart", drawnChart, false},
         ShotCase{"charteditor",
                  [] {
                      auto chart = std::make_unique<MainChart>();
@@ -139,7 +165,13 @@ INSTANTIATE_TEST_SUITE_P(
                      OutOfRangeKind = 2;
                      return std::make_unique<TFOutOfRange>();
                  }},
-        ShotCase{"about", [] { return std::make_unique<TFAbout>(); }}),
+        ShotCase{"picturesettings",
+                 [] {
+                     auto chart = std::make_unique<MainChart>();
+                     chart->resize(700, 400);
+                     return std::make_unique<PictureWithChart>(std::move(chart));
+                 }},
+        ShotCase{"about", [] { return std::make_unique<TFAbout>(); }, false}),
     [](const auto &info) {
         std::string name = info.param.name;
         std::erase(name, '-');

@@ -239,6 +239,73 @@ INSTANTIATE_TEST_SUITE_P(Modes, QtDialogsFile, ::testing::Values(false, true),
                              return std::string(info.param ? "Save" : "Open");
                          });
 
+// The picture dialog offers both kinds, and a name typed without extension gets the one of
+// the kind chosen.
+TEST(QtDialogsPicture, PngAndSvgWithTheSuffixOfTheChosenKind)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QtDialogs dialogs;
+    QStringList filters;
+    QStringList suffixes;
+    QString proposed;
+    whenModalShown<QFileDialog>([&](QFileDialog *dialog) {
+        filters = dialog->nameFilters();
+        proposed = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+        suffixes << dialog->defaultSuffix();
+        dialog->selectNameFilter(filters.value(1));
+        emit dialog->filterSelected(filters.value(1));
+        suffixes << dialog->defaultSuffix();
+        dialog->close();
+    });
+    EXPECT_EQ(dialogs.savePicture(QStringLiteral("Save Chart as Picture"), folder.path(),
+                                  QStringLiteral("chart.png")),
+              QString());
+    EXPECT_EQ(filters, QStringList({QStringLiteral("PNG Image (*.png)"),
+                                    QStringLiteral("SVG Drawing (*.svg)")}));
+    EXPECT_EQ(suffixes, QStringList({QStringLiteral("png"), QStringLiteral("svg")}));
+    EXPECT_EQ(proposed, QStringLiteral("chart.png"));
+}
+
+struct BoxCase
+{
+    const char *name;
+    bool question;
+    const char *text;
+};
+
+class QtDialogsBoxWidth : public ::testing::TestWithParam<BoxCase>
+{
+};
+
+// However short the text, the box leaves its title bar room for "Kelvora" in a window
+// manager's bold title beside an icon and three buttons.
+TEST_P(QtDialogsBoxWidth, ShowsTheCaptionWhole)
+{
+    const BoxCase &c = GetParam();
+    QtDialogs dialogs;
+    int width = 0;
+    whenModalShown<QMessageBox>([&](QMessageBox *box) {
+        width = box->width();
+        box->button(c.question ? QMessageBox::No : QMessageBox::Ok)->click();
+    });
+    if (c.question)
+        dialogs.confirm(QString::fromLatin1(c.text), Dialogs::Buttons::YesNo);
+    else
+        dialogs.message(QString::fromLatin1(c.text));
+    QFont title = QApplication::font();
+    title.setBold(true);
+    title.setPointSize(10);
+    EXPECT_GE(width, QFontMetrics(title).horizontalAdvance(QStringLiteral("Kelvora")) + 4 * 24);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, QtDialogsBoxWidth,
+    ::testing::Values(BoxCase{"Empty", false, ""}, BoxCase{"Short", false, "Done."},
+                      BoxCase{"Error", false, "Floating point overflow"},
+                      BoxCase{"Question", true, "Delete?"}),
+    CaseName);
+
 // ---- the error sink ---------------------------------------------------------------------
 
 class Thrower : public QObject
