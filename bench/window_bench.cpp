@@ -62,6 +62,10 @@ public:
     bool confirm(const QString &, Buttons) override { return false; }
     QString openFile(const QString &, const QString &) override { return {}; }
     QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
+    QString savePicture(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
     std::optional<QString> query(const QString &, const QString &, const QString &) override
     {
         return std::nullopt;

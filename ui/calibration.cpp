@@ -10,7 +10,9 @@
 #include "ui/boundedit.h"
 #include "ui/charteditor.h"
 #include "ui/dialogs.h"
+#include "ui/layoutparts.h"
 #include "ui/residualchart.h"
+#include "ui/sizing.h"
 #include "ui/tablemodel.h"
 
 #include <QCloseEvent>
@@ -29,7 +31,6 @@
 #include <QScatterSeries>
 #include <QScreen>
 #include <QStyle>
-#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -49,31 +50,11 @@ QString qtext(const std::string &text)
     return QString::fromStdString(text);
 }
 
-// The width an edit needs to show `text` whole, with its frame and margins.
-int widthToShow(const QLineEdit *edit, const QString &text)
+// A read-only box wide enough for each of `widest`.
+QLineEdit *readOnlyBox(QWidget *parent, const char *name, const QStringList &widest)
 {
-    const QFontMetrics metrics(edit->font());
-    QStyleOptionFrame option;
-    option.initFrom(edit);
-    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
-    const QMargins margins = edit->textMargins();
-    // 2 pixels of the edit's own on each side, and room for the cursor.
-    const int textWidth = metrics.horizontalAdvance(text) + 4 + margins.left()
-                          + margins.right() + 1;
-    return edit->style()
-        ->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(textWidth, metrics.height()), edit)
-        .width();
-}
-
-QLineEdit *readOnlyBox(QWidget *parent, const char *name, const QString &longest)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setReadOnly(true);
-    QPalette shades = edit->palette();
-    shades.setColor(QPalette::Base, CreamColor);
-    edit->setPalette(shades);
-    edit->setMinimumWidth(widthToShow(edit, longest));
+    QLineEdit *edit = creamEdit(parent, name);
+    fitEditWidth(*edit, widest);
     return edit;
 }
 
@@ -89,6 +70,7 @@ QComboBox *settingCombo(QWidget *parent, const char *name, const QStringList &it
     return combo;
 }
 
+// A memo of result lines; a line wider than the memo scrolls.
 QPlainTextEdit *resultMemo(QWidget *parent, const char *name)
 {
     auto *memo = new QPlainTextEdit(parent);
@@ -98,28 +80,6 @@ QPlainTextEdit *resultMemo(QWidget *parent, const char *name)
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     return memo;
-}
-
-// A group of rows, each a right-aligned label ("\r" a line break) and its control.
-QGroupBox *rowsGroup(QWidget *parent, const QString &caption,
-                     const std::vector<std::pair<QString, QWidget *>> &rows)
-{
-    auto *group = new QGroupBox(caption, parent);
-    auto *layout = new QGridLayout(group);
-    layout->setContentsMargins(6, 4, 6, 4);
-    layout->setHorizontalSpacing(4);
-    layout->setVerticalSpacing(3);
-    int row = 0;
-    for (const auto &[label, control] : rows) {
-        auto *text = new QLabel(shownText(label), group);
-        text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        control->setParent(group);
-        layout->addWidget(text, row, 0);
-        layout->addWidget(control, row, 1);
-        ++row;
-    }
-    layout->setColumnStretch(1, 1);
-    return group;
 }
 
 // A panel of one method: its bold coloured heading, its settings, its progress, and the
@@ -145,45 +105,18 @@ QWidget *methodPanel(QWidget *parent, const QString &heading, const QColor &colo
     layout->addWidget(settings);
     layout->addWidget(progress);
 
-    auto *banner = new QLabel(QStringLiteral("Best Fitted Temperatures"), panel);
-    banner->setFont(bold);
-    banner->setAutoFillBackground(true);
-    QPalette shade = banner->palette();
-    shade.setColor(QPalette::Window, QColor(214, 223, 238));
-    banner->setPalette(shade);
-    banner->setContentsMargins(4, 2, 4, 2);
-    layout->addWidget(banner);
-    memo->setParent(panel);
-    layout->addWidget(memo, 1);
+    layout->addWidget(bannerGroup(panel, QStringLiteral("Best Fitted Temperatures"), memo), 1);
     return panel;
 }
 
-QPushButton *barButton(QWidget *parent, const char *name, const QString &caption,
-                       const QString &hint, QStyle::StandardPixmap picture)
+// The progress bar's text: the pass counted from 1, and the sweep within it.
+QString progressText(int pass, int passes, int sweep, int sweepsPerPass)
 {
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setIcon(parent->style()->standardIcon(picture));
-    button->setMinimumWidth(std::max(100, button->sizeHint().width()));
-    return button;
-}
-
-// The longest texts each box can show: a general 15-digit value is longest negative in
-// scientific notation; a mean RMS is never negative.
-QString longestGeneral(char separator)
-{
-    return qtext(formatGeneral(-std::numeric_limits<long double>::denorm_min(), 15, separator));
-}
-
-QString longestMeanRMS(char separator)
-{
-    return qtext(formatFixed(std::numeric_limits<long double>::max(), 9, 4, separator));
-}
-
-QString longestCount()
-{
-    return QString::number(std::numeric_limits<std::uint32_t>::max());
+    return QStringLiteral("Pass %1 of %2, sweep %3 of %4")
+        .arg(pass)
+        .arg(passes)
+        .arg(sweep)
+        .arg(sweepsPerPass);
 }
 
 } // namespace
@@ -201,12 +134,12 @@ TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextL
     setObjectName(QStringLiteral("FCalibration"));
     setWindowTitle(QStringLiteral("Calculation of Sakuma-Hattori Parameters"));
     setWindowIcon(KelvoraIcon());
-    buildLayout(locale);
+    const QWidget *content = buildLayout(locale);
     edExt->setValue(static_cast<double>(DefaultSearchRange(NPoints)));
 
-    resize(995, 600);
-    setMinimumSize(minimumSizeHint().expandedTo(QSize(995, 600)));
-    resize(minimumSize());
+    const QSize needed = fittedMinimumSize(*content, QSize(995, 600))
+                             .expandedTo(QSize(titleBarWidthFor(windowTitle(), font()), 0));
+    fitWindowToScreen(*this, needed, needed);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
@@ -219,10 +152,14 @@ TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextL
 
 TFCalibration::~TFCalibration() = default;
 
-void TFCalibration::buildLayout(const TextLocale &locale)
+QWidget *TFCalibration::buildLayout(const TextLocale &locale)
 {
-    const char separator = m_decimalSeparator;
-    auto *outer = new QVBoxLayout(this);
+    const QStringList general = widestGeneralTexts(15, locale, ValueRange::Extended);
+    const QStringList meanRMS = widestFixedTexts(9, 4, locale, ValueRange::Extended);
+    // Iterations, passes and improvements: whole numbers of up to ten digits.
+    const QStringList counts = widestWholeNumbers(10);
+    auto *content = new QWidget(this);
+    auto *outer = new QVBoxLayout(content);
     outer->setContentsMargins(4, 4, 4, 0);
     outer->setSpacing(4);
     auto *body = new QHBoxLayout();
@@ -237,17 +174,17 @@ void TFCalibration::buildLayout(const TextLocale &locale)
                                   {QStringLiteral("1e-9"), QStringLiteral("1e-12"),
                                    QStringLiteral("1e-19"), QStringLiteral("1e-38")},
                                   QStringLiteral("1e-9"));
-    edNILM = readOnlyBox(this, "edNILM", longestCount());
-    edALM = readOnlyBox(this, "edALM", longestGeneral(separator));
-    edBLM = readOnlyBox(this, "edBLM", longestGeneral(separator));
-    edCLM = readOnlyBox(this, "edCLM", longestGeneral(separator));
-    edMeanRMSLM = readOnlyBox(this, "edMeanRMSLM", longestMeanRMS(separator));
+    edNILM = readOnlyBox(this, "edNILM", counts);
+    edALM = readOnlyBox(this, "edALM", general);
+    edBLM = readOnlyBox(this, "edBLM", general);
+    edCLM = readOnlyBox(this, "edCLM", general);
+    edMeanRMSLM = readOnlyBox(this, "edMeanRMSLM", meanRMS);
     mLM = resultMemo(this, "mLM");
-    QGroupBox *lmSettings = rowsGroup(
+    QGroupBox *lmSettings = editGroup(
         this, QStringLiteral("Settings"),
         {{QStringLiteral("Max. Number \rof Iterations "), comboMaxNIter},
          {QStringLiteral("Tolerance "), comboTolerance}});
-    QGroupBox *lmProgress = rowsGroup(
+    QGroupBox *lmProgress = editGroup(
         this, QStringLiteral("Progress"),
         {{QStringLiteral("Actual Number \rof Iterations "), edNILM},
          {QStringLiteral("A "), edALM},
@@ -269,17 +206,17 @@ void TFCalibration::buildLayout(const TextLocale &locale)
     edExt->setSingleStep(0.1);
     edExt->setDecimals(1);
     edExt->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
-    edRestartNo = readOnlyBox(this, "edRestartNo", longestCount());
-    edNSucc = readOnlyBox(this, "edNSucc", longestCount());
-    edAPSO = readOnlyBox(this, "edAPSO", longestGeneral(separator));
-    edBPSO = readOnlyBox(this, "edBPSO", longestGeneral(separator));
-    edCPSO = readOnlyBox(this, "edCPSO", longestGeneral(separator));
-    edMeanRMSPSO = readOnlyBox(this, "edMeanRMSPSO", longestMeanRMS(separator));
+    edRestartNo = readOnlyBox(this, "edRestartNo", counts);
+    edNSucc = readOnlyBox(this, "edNSucc", counts);
+    edAPSO = readOnlyBox(this, "edAPSO", general);
+    edBPSO = readOnlyBox(this, "edBPSO", general);
+    edCPSO = readOnlyBox(this, "edCPSO", general);
+    edMeanRMSPSO = readOnlyBox(this, "edMeanRMSPSO", meanRMS);
     mPSO = resultMemo(this, "mPSO");
-    QGroupBox *psoSettings = rowsGroup(this, QStringLiteral("Settings"),
+    QGroupBox *psoSettings = editGroup(this, QStringLiteral("Settings"),
                                        {{QStringLiteral("Number of Restarts "), comboNRestarts},
                                         {QStringLiteral("Search Range "), edExt}});
-    QGroupBox *psoProgress = rowsGroup(
+    QGroupBox *psoProgress = editGroup(
         this, QStringLiteral("Progress"),
         {{QStringLiteral("Restart # "), edRestartNo},
          {QStringLiteral("Number of Successful\r Interations"), edNSucc},
@@ -296,8 +233,8 @@ void TFCalibration::buildLayout(const TextLocale &locale)
     centreLayout->setContentsMargins(0, 0, 0, 0);
     centreLayout->setSpacing(2);
     chApprox = new ResidualChart(centre);
+    chApprox->setDialogs(&m_dialogs);
     centreLayout->addWidget(chApprox, 1);
-    auto *statusRow = new QHBoxLayout();
     sbInfo = new QLabel(centre);
     sbInfo->setObjectName(QStringLiteral("sbInfo"));
     QFont bold = sbInfo->font();
@@ -313,25 +250,28 @@ void TFCalibration::buildLayout(const TextLocale &locale)
     pbRun->setTextVisible(true);
     pbRun->setFormat(QString());
     pbRun->setToolTip(QStringLiteral("Pass and sweep of the particle swarm"));
-    statusRow->addWidget(sbInfo, 1);
-    statusRow->addWidget(pbRun, 1);
-    centreLayout->addLayout(statusRow);
+    // Wide enough for its text with the passes of the largest number of restarts offered.
+    pbRun->setMinimumWidth(
+        widestTextWidth(pbRun->font(), {progressText(1001, 1001, 30000, 30000)})
+        + 2 * pbRun->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16);
+    centreLayout->addWidget(sbInfo);
+    centreLayout->addWidget(pbRun);
 
     body->addWidget(lmPanel);
     body->addWidget(centre, 1);
     body->addWidget(psoPanel);
     outer->addLayout(body, 1);
 
-    btnRun = barButton(this, "btnRun", QStringLiteral("Run"), QStringLiteral("Start fitting"),
+    btnRun = makeButton(this, "btnRun", QStringLiteral("Run"), QStringLiteral("Start fitting"),
                        QStyle::SP_MediaPlay);
-    btnStop = barButton(this, "btnStop", QStringLiteral("Stop"),
+    btnStop = makeButton(this, "btnStop", QStringLiteral("Stop"),
                         QStringLiteral("Interrupt fitting"), QStyle::SP_MediaStop);
-    btnEditUnc = barButton(this, "btnEditUnc", QStringLiteral("Edit Graph"),
+    btnEditUnc = makeButton(this, "btnEditUnc", QStringLiteral("Edit Graph"),
                            QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
-    btnSaveInDB = barButton(this, "btnSaveInDB", QStringLiteral("Save in Database"),
+    btnSaveInDB = makeButton(this, "btnSaveInDB", QStringLiteral("Save in Database"),
                             QStringLiteral("Save fitting results in the database"),
                             QStyle::SP_DialogSaveButton);
-    btnClose = barButton(this, "btnClose", QStringLiteral("Close"),
+    btnClose = makeButton(this, "btnClose", QStringLiteral("Close"),
                          QStringLiteral("Close window"), QStyle::SP_DialogCloseButton);
     auto *buttons = new QHBoxLayout();
     buttons->setContentsMargins(2, 4, 2, 4);
@@ -363,6 +303,9 @@ void TFCalibration::buildLayout(const TextLocale &locale)
         statusLayout->addWidget(pane);
     statusLayout->addWidget(new QLabel(statusBar), 1);
     outer->addWidget(statusBar);
+    auto *frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(scrolledWhenTooSmall(content));
 
     const auto click = [this](QPushButton *button, void (TFCalibration::*handler)()) {
         connect(button, &QPushButton::clicked, this,
@@ -373,6 +316,7 @@ void TFCalibration::buildLayout(const TextLocale &locale)
     click(btnEditUnc, &TFCalibration::btnEditUncClick);
     click(btnSaveInDB, &TFCalibration::btnSaveInDBClick);
     click(btnClose, &TFCalibration::btnCloseClick);
+    return content;
 }
 
 void TFCalibration::EnableRunControls(bool enabled)
@@ -560,11 +504,7 @@ void TFCalibration::showSweep(const RunView &view)
     pbRun->setRange(0, static_cast<int>(total / scale));
     pbRun->setValue(static_cast<int>(
         (static_cast<long long>(view.restartNo) * perPass + view.sweep) / scale));
-    pbRun->setFormat(QStringLiteral("Pass %1 of %2, sweep %3 of %4")
-                         .arg(view.restartNo + 1)
-                         .arg(m_passes)
-                         .arg(view.sweep)
-                         .arg(perPass));
+    pbRun->setFormat(progressText(view.restartNo + 1, m_passes, view.sweep, perPass));
 }
 
 void TFCalibration::showLatestProgress()

@@ -78,7 +78,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildLayout(const TextLocale &locale);
+    // The window's content, which scrolls on a screen too small for it.
+    QWidget *buildLayout(const TextLocale &locale);
     // Asks about unsaved results and saves them on Yes.
     void FormClose();
     void showLatestProgress();

@@ -1,14 +1,12 @@
 #include "ui/residualchart.h"
 
 #include "ui/chart.h"
+#include "ui/checklegend.h"
 
 #include <QCategoryAxis>
 #include <QChart>
-#include <QLegend>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QImage>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScatterSeries>
 
@@ -32,10 +30,10 @@ QImage diagonalCross(const QColor &colour)
 
 } // namespace
 
-ResidualChart::ResidualChart(QWidget *parent) : QChartView(parent)
+ResidualChart::ResidualChart(QWidget *parent) : ChartView(new QChart, parent)
 {
     setObjectName(QStringLiteral("chApprox"));
-    auto *chart = new QChart;
+    QChart *chart = this->chart();
     chart->setBackgroundBrush(Qt::white);
     chart->setBackgroundRoundness(0);
     chart->setMargins(QMargins(4, 4, 8, 4));
@@ -81,18 +79,13 @@ ResidualChart::ResidualChart(QWidget *parent) : QChartView(parent)
         series->attachAxis(m_axisT);
         series->attachAxis(m_axisResidual);
     }
-    chart->legend()->setAlignment(Qt::AlignTop);
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
-    setChart(chart);
-    connectLegendMarkers(chart);
-    for (QLegendMarker *marker : chart->legend()->markers(zero))
-        marker->setVisible(false);
+    hideFromLegendAndEditor(zero);
+    equipWithCheckLegend(chart);
 
     m_axisT->setRange(0, 1);
     m_axisResidual->setRange(-1, 1);
     setRenderHint(QPainter::Antialiasing);
     setBackgroundBrush(Qt::white);
-    setRubberBand(QChartView::RectangleRubberBand);
 }
 
 void ResidualChart::clear()
@@ -122,16 +115,6 @@ void ResidualChart::fitAxes()
     fitAxesToSeries(chart(), m_axisT, m_axisResidual, {seZero.data()});
     if (seZero && seZero->count() > 0)
         drawZeroLine();
-}
-
-void ResidualChart::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::RightButton) {
-        chart()->zoomReset();
-        event->accept();
-        return;
-    }
-    QChartView::mouseReleaseEvent(event);
 }
 
 } // namespace kelvora

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QChartView>
+#include "ui/chartview.h"
+
 #include <QList>
 #include <QPointF>
 #include <QPointer>
@@ -12,9 +13,8 @@ class QScatterSeries;
 namespace kelvora {
 
 // The chart of the calibration window: the residuals of both fits, in millikelvin, against
-// the reference temperatures, with a dashed zero line across the plot. Drag a rectangle to
-// zoom in; the right button shows everything again.
-class ResidualChart : public QChartView
+// the reference temperatures, with a dashed zero line across the plot.
+class ResidualChart : public ChartView
 {
     Q_OBJECT
 
@@ -37,9 +37,6 @@ public:
     void showResiduals(QScatterSeries *series, const QList<QPointF> &points);
     // Draws the zero line from the bottom axis's minimum to its maximum.
     void drawZeroLine();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void fitAxes();
