@@ -144,6 +144,10 @@ RunOutcome RunCalibration(const RunInput &input, const RunSettings &settings, Ru
         return outcome;
 
     BuildSearchBox(LMResult, settings.SearchRange, PSOLo, PSOHi);
+    for (int j = 1; j <= NParams; ++j) {
+        if (PSOLo[j] > PSOHi[j])
+            throw Error(EmptySearchBoxText);
+    }
     outcome.Lo = PSOLo;
     outcome.Hi = PSOHi;
     host.PSOStarting(PSOLo, PSOHi);

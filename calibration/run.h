@@ -114,10 +114,17 @@ struct RunOutcome
     std::optional<PSOStage> PSO;
 };
 
+// The refusal of a search box whose lower bound lies above its upper bound in a dimension:
+// a Levenberg-Marquardt result with A or C not positive, or a search range below 1.
+inline constexpr const char *EmptySearchBoxText =
+    "Particle Swarm Optimization: the search box around the Levenberg-Marquardt result "
+    "is empty\rPlease check your data";
+
 // One calibration run on a record: fills the reference set, fits by Levenberg-Marquardt
 // from the record's start values and, when that succeeds, by particle swarm in the box
 // around its result. The held results are replaced only by the stages that succeed.
-// RangeError when the record has no points or more than MaxPoints; floating-point faults
+// RangeError when the record has no points or more than MaxPoints; an empty search box
+// raises Error EmptySearchBoxText after the Levenberg-Marquardt stage; floating-point faults
 // of the fits propagate as FloatError.
 RunOutcome RunCalibration(const RunInput &input, const RunSettings &settings, RunHost &host);
 

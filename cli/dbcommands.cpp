@@ -184,25 +184,14 @@ int calibrateRecord(const std::vector<std::string> &args)
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
     db.selectRecord(options.positional.front());
     Table &main = db.records().cdsMain;
-    Table &bb = db.records().cdsBB;
 
-    const int n = bb.recordCount();
-    if (n < 3)
-        throw CommandError("Number of reference points (" + std::to_string(n)
-                               + ") is not enough\r to find Sakuma-Hattori parameters"
-                                 " unambiuously",
-                           ExitRefused);
+    const int n = db.records().cdsBB.recordCount();
+    if (n < MinCalibrationPoints)
+        throw CommandError(NotEnoughPointsText(n), ExitRefused);
     FitRecord record;
     record.MeanWL = main.asFloat("MeanWL");
     record.Bandwidth = main.asFloat("Bandwidth");
-    record.Input.AS = main.asFloat("AS");
-    record.Input.BS = main.asFloat("BS");
-    record.Input.CS = main.asFloat("CS");
-    for (int i = 1; i <= n; ++i) {
-        bb.setRecNo(i);
-        record.Input.Points.emplace_back(bb.asFloat("S"), bb.asFloat("T"));
-    }
-    bb.first();
+    record.Input = RunInputOf(db.records());
 
     const RunOutcome outcome = runWithProgress(record.Input, run);
     std::fputs(plainFitReport(record, outcome).c_str(), stdout);

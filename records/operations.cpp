@@ -65,6 +65,23 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     records.UpdateReferenceRanges();
 }
 
+std::string NotEnoughPointsText(int n)
+{
+    return "Number of reference points (" + std::to_string(n) + ") is not enough\r"
+           + " to find Sakuma-Hattori parameters unambiuously";
+}
+
+RunInput RunInputOf(RecordStore &records)
+{
+    RunInput input;
+    input.AS = records.cdsMain.asFloat("AS");
+    input.BS = records.cdsMain.asFloat("BS");
+    input.CS = records.cdsMain.asFloat("CS");
+    Table &bb = records.cdsBB;
+    ForEachRow(bb, [&] { input.Points.emplace_back(bb.asFloat("S"), bb.asFloat("T")); });
+    return input;
+}
+
 void SaveResults(RecordStore &records, DateTime now)
 {
     Table &main = records.cdsMain;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calibration/run.h"
 #include "core/datetime.h"
 #include "core/global.h"
 #include "records/recordstore.h"
@@ -31,6 +32,16 @@ void LoadReferenceSet(const RecordFileData &file);
 // filled from the file (same message), and its reference range. Name is cut to 100
 // characters.
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name);
+
+// A calibration needs at least this many reference points: three parameters are fitted.
+inline constexpr int MinCalibrationPoints = 3;
+
+// The refusal of a calibration of a record with n < MinCalibrationPoints reference points.
+std::string NotEnoughPointsText(int n);
+
+// What a calibration run reads from the current record: AS, BS, CS (empty = 0) and its
+// reference points in table order. The reference cursor stays where it was.
+RunInput RunInputOf(RecordStore &records);
 
 // Writes the held results of the last calibration run (LMResult, LMMeanRMS, PSOResult,
 // PSOMeanRMS; NPoints, RefS, RefT) into the current record and its reference points, marks

@@ -22,6 +22,8 @@ private:
 template <typename Visit>
 void ForEachRow(Table &table, Visit visit)
 {
+    if (table.isEmpty())
+        return;
     const int current = table.recNo();
     const SuspendedDisplays suspended(table);
     const int n = table.recordCount();

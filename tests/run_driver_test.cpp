@@ -357,5 +357,54 @@ TEST(RunDriver, SwarmWithoutImprovementHoldsTheLevenbergMarquardtResult)
     EXPECT_EQ(host.progressCalls, 0);
 }
 
+// A box whose lower bound lies above its upper bound has nowhere to place a particle: the run
+// ends after the Levenberg-Marquardt stage with a message, holding only that stage's result.
+struct EmptyBoxCase
+{
+    const char *name;
+    RunInput (*record)();
+    long double range;
+};
+
+const EmptyBoxCase EmptyBoxCases[] = {
+    // An instrument whose signals fall below zero: the fitted C is negative.
+    {"NegativeC",
+     [] {
+         RunInput input = noisyRecord(5);
+         input.CS = -input.CS;
+         for (auto &point : input.Points)
+             point.first = -point.first;
+         return input;
+     },
+     2.0L},
+    {"RangeBelowOne", [] { return noisyRecord(5); }, 0.5L},
+};
+
+class RunEmptySearchBox : public ::testing::TestWithParam<EmptyBoxCase>
+{
+};
+
+TEST_P(RunEmptySearchBox, IsRefusedAfterTheLevenbergMarquardtStage)
+{
+    const EmptyBoxCase &c = GetParam();
+    RunSettings settings = seeded(1, 0);
+    settings.SearchRange = c.range;
+    markHeldResults();
+    RecordingHost host;
+    try {
+        RunCalibration(c.record(), settings, host);
+        ADD_FAILURE() << "the run went on into an empty box";
+    } catch (const Error &error) {
+        EXPECT_STREQ(error.what(), EmptySearchBoxText);
+    }
+    EXPECT_EQ(host.calls, std::vector<std::string>{"LMFinished"});
+    EXPECT_EQ(host.sweeps, 0);
+    EXPECT_EQ(LMResult, Params);
+    EXPECT_EQ(PSOResult, filled(-8.0L));
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, RunEmptySearchBox, ::testing::ValuesIn(EmptyBoxCases),
+                         CaseName);
+
 } // namespace
 } // namespace kelvora

@@ -52,8 +52,10 @@ void BoundEdit::refresh()
 }
 
 BoundPane::BoundPane(Table &table, const std::string &field, const QString &caption,
-                     QWidget *parent)
-    : QLabel(parent), m_table(table), m_field(field), m_caption(caption)
+                     const TextLocale &locale, QWidget *parent)
+    : QLabel(parent), m_table(table), m_field(field),
+      m_caption(caption.endsWith(QLatin1Char(' ')) ? caption : caption + QLatin1Char(' ')),
+      m_locale(locale)
 {
     m_connection = m_table.dataChanged.connect([this](const DataChange &) { refresh(); });
     refresh();
@@ -68,7 +70,7 @@ void BoundPane::refresh()
 {
     QString value;
     if (m_table.active() && !m_table.isEmpty())
-        value = QString::fromStdString(m_table.asString(m_field));
+        value = QString::fromStdString(m_table.asString(m_field, m_locale));
     setText(m_caption + value);
 }
 

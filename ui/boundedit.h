@@ -33,14 +33,15 @@ private:
     int m_connection = 0;
 };
 
-// A status pane: a caption followed by a field of the current row ("Record #: 3").
+// A status pane: a caption followed by a field of the current row ("Record #: 3"), a date as
+// the locale writes it; a blank goes between them when the caption does not end in one.
 class BoundPane : public QLabel
 {
     Q_OBJECT
 
 public:
     BoundPane(Table &table, const std::string &field, const QString &caption,
-              QWidget *parent = nullptr);
+              const TextLocale &locale = {}, QWidget *parent = nullptr);
     ~BoundPane() override;
 
     const QString &caption() const { return m_caption; }
@@ -50,6 +51,7 @@ private:
     Table &m_table;
     std::string m_field;
     QString m_caption;
+    TextLocale m_locale;
     int m_connection = 0;
 };
 

@@ -217,21 +217,22 @@ void MainChart::draw(const TParamVector &P, const std::vector<ChartPoint> &refer
     fitAxes();
 }
 
-// Sets both axes to round values a little beyond every point of the chart.
-void MainChart::fitAxes()
+void fitAxesToSeries(QChart *chart, QValueAxis *axisX, QValueAxis *axisY,
+                     const QList<QAbstractSeries *> &left)
 {
-    double lowT = std::numeric_limits<double>::infinity();
-    double highT = -lowT;
-    double lowS = lowT;
-    double highS = -lowT;
-    for (QAbstractSeries *series : chart()->series()) {
-        if (auto *xy = qobject_cast<QXYSeries *>(series)) {
-            const QList<QPointF> points = xy->points();
-            extendRange(points, lowT, highT, true);
-            extendRange(points, lowS, highS, false);
-        }
+    double lowX = std::numeric_limits<double>::infinity();
+    double highX = -lowX;
+    double lowY = lowX;
+    double highY = -lowX;
+    for (QAbstractSeries *series : chart->series()) {
+        auto *xy = qobject_cast<QXYSeries *>(series);
+        if (xy == nullptr || left.contains(series))
+            continue;
+        const QList<QPointF> points = xy->points();
+        extendRange(points, lowX, highX, true);
+        extendRange(points, lowY, highY, false);
     }
-    const auto roundOut = [](QCategoryAxis *axis, double low, double high) {
+    const auto roundOut = [](QValueAxis *axis, double low, double high) {
         if (!std::isfinite(low) || !std::isfinite(high))
             return;
         if (!(high > low)) {
@@ -254,8 +255,14 @@ void MainChart::fitAxes()
             axisHigh = paddedHigh;
         axis->setRange(axisLow, axisHigh);
     };
-    roundOut(m_axisT, lowT, highT);
-    roundOut(m_axisS, lowS, highS);
+    roundOut(axisX, lowX, highX);
+    roundOut(axisY, lowY, highY);
+}
+
+// Sets both axes to round values a little beyond every point of the chart.
+void MainChart::fitAxes()
+{
+    fitAxesToSeries(chart(), m_axisT, m_axisS);
 }
 
 } // namespace kelvora

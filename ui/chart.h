@@ -7,10 +7,12 @@
 
 #include <vector>
 
+class QAbstractSeries;
 class QCategoryAxis;
 class QChart;
 class QLineSeries;
 class QScatterSeries;
+class QValueAxis;
 
 namespace kelvora {
 
@@ -25,6 +27,11 @@ struct ChartPoint
 // with the system's decimal separator; the ticks follow every change of the range (zoom).
 QCategoryAxis *makePatternAxis(const QString &title, const std::string &pattern,
                                QObject *parent = nullptr);
+
+// Sets both axes to round values a little beyond the points of every XY series of the chart
+// but those `left` out; an axis without points keeps its range.
+void fitAxesToSeries(QChart *chart, QValueAxis *axisX, QValueAxis *axisY,
+                     const QList<QAbstractSeries *> &left = {});
 
 // The chart of the interpolation page: the fitted curve `seSH` with the reference points
 // `seRef` and the measured points `seMeas`, and a legend of check boxes at the top.

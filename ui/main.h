@@ -53,8 +53,6 @@ public:
     // True when the start-up refused to go on (the database is used by another copy, or a
     // damaged file could not be backed up): the program ends without saving.
     bool endRequested() const { return m_endRequested; }
-    // Set by the calibration window: opens it for the current record.
-    std::function<void()> openCalibration;
 
     // Writes the store to the database file now, if a change is waiting. False when the
     // save failed (the failure has been shown).

@@ -11,6 +11,7 @@
 #include "textio/report.h"
 #include "textio/signals.h"
 #include "ui/about.h"
+#include "ui/calibration.h"
 #include "ui/chart.h"
 #include "ui/charteditor.h"
 #include "ui/dialogs.h"
@@ -148,14 +149,12 @@ void TFMain::btnEraseInterpClick()
 void TFMain::btnComputeClick()
 {
     const int n = m_records.cdsBB.recordCount();
-    if (n < 3) {
-        m_dialogs.message(QStringLiteral("Number of reference points (") + QString::number(n)
-                          + QStringLiteral(") is not enough") + QChar(13)
-                          + QStringLiteral(" to find Sakuma-Hattori parameters unambiuously"));
+    if (n < MinCalibrationPoints) {
+        m_dialogs.message(qtext(NotEnoughPointsText(n)));
         return;
     }
-    if (openCalibration)
-        openCalibration();
+    TFCalibration calibration(m_records, m_dialogs, m_locale, [this] { rgABCClick(); }, this);
+    m_dialogs.exec(calibration);
 }
 
 void TFMain::btnLoadInterpClick()

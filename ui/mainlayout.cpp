@@ -6,6 +6,7 @@
 #include "ui/chart.h"
 #include "ui/dialogs.h"
 #include "ui/grid.h"
+#include "ui/layoutparts.h"
 #include "ui/navigator.h"
 #include "ui/radiogroup.h"
 #include "ui/sizing.h"
@@ -78,17 +79,6 @@ void fitColumns(Grid &grid, const TextLocale &locale)
 // The counts of the status panes.
 constexpr int PaneDigits = 5;
 
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
-                        const QString &hint, QStyle::StandardPixmap picture)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setIcon(parent->style()->standardIcon(picture));
-    fitButton(*button, QSize(100, 25));
-    return button;
-}
-
 // A bar of buttons, left-aligned unless `right`.
 QWidget *buttonBar(QWidget *parent, int height, const std::vector<QPushButton *> &buttons,
                    bool right = false)
@@ -139,78 +129,6 @@ QWidget *whiteBar(QWidget *parent, const std::vector<std::pair<QLabel *, int>> &
         layout->addStretch(1);
     fitFixedHeight(*bar, 20);
     return bar;
-}
-
-// A group whose caption is a bold banner strip above its content.
-QWidget *bannerGroup(QWidget *parent, const QString &caption, QWidget *content)
-{
-    auto *group = new QFrame(parent);
-    group->setFrameShape(QFrame::StyledPanel);
-    auto *layout = new QVBoxLayout(group);
-    layout->setContentsMargins(1, 1, 1, 1);
-    layout->setSpacing(0);
-    auto *banner = new QLabel(caption, group);
-    QFont bold = banner->font();
-    bold.setBold(true);
-    banner->setFont(bold);
-    banner->setAutoFillBackground(true);
-    QPalette shade = banner->palette();
-    shade.setColor(QPalette::Window, QColor(214, 223, 238));
-    banner->setPalette(shade);
-    banner->setContentsMargins(4, 2, 4, 2);
-    layout->addWidget(banner);
-    content->setParent(group);
-    layout->addWidget(content);
-    return group;
-}
-
-// A group box with rows of a right-aligned label and an edit.
-QGroupBox *editGroup(QWidget *parent, const QString &caption,
-                     const std::vector<std::pair<QString, QLineEdit *>> &rows,
-                     const QColor &captionColour = QColor())
-{
-    auto *group = new QGroupBox(caption, parent);
-    if (captionColour.isValid()) {
-        QPalette colours = group->palette();
-        colours.setColor(QPalette::WindowText, captionColour);
-        colours.setColor(QPalette::Text, captionColour);
-        group->setPalette(colours);
-    }
-    auto *layout = new QGridLayout(group);
-    layout->setContentsMargins(6, 4, 6, 4);
-    layout->setHorizontalSpacing(2);
-    layout->setVerticalSpacing(3);
-    // Only the caption takes the colour; labels and values keep the usual text colour.
-    const QPalette usual = QApplication::palette();
-    int row = 0;
-    for (const auto &[label, edit] : rows) {
-        auto *text = new QLabel(label, group);
-        QPalette labelColours = text->palette();
-        labelColours.setColor(QPalette::WindowText, usual.color(QPalette::WindowText));
-        text->setPalette(labelColours);
-        text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        edit->setParent(group);
-        QPalette editColours = edit->palette();
-        editColours.setColor(QPalette::Text, usual.color(QPalette::Text));
-        edit->setPalette(editColours);
-        layout->addWidget(text, row, 0);
-        layout->addWidget(edit, row, 1);
-        ++row;
-    }
-    layout->setColumnStretch(1, 1);
-    layout->setRowStretch(row, 1);
-    return group;
-}
-
-QLineEdit *creamEdit(QWidget *parent, const char *name)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setReadOnly(true);
-    QPalette shades = QApplication::palette();
-    shades.setColor(QPalette::Base, CreamColor);
-    edit->setPalette(shades);
-    return edit;
 }
 
 void layoutWithoutMargins(QBoxLayout *layout)
@@ -285,9 +203,11 @@ void TFMain::buildLayout()
     outer->addWidget(bottomBar);
     setCentralWidget(central);
 
-    // As designed, unless the font needs more room.
-    setMinimumSize(fittedMinimumSize(*this, QSize(1290, 750)));
-    resize(QSize(1290, 763).expandedTo(minimumSize()));
+    // As designed, unless the font needs more room; a screen too small for that scrolls the
+    // window's content.
+    const QSize needed = fittedMinimumSize(*this, QSize(1290, 750));
+    setCentralWidget(scrolledWhenTooSmall(takeCentralWidget()));
+    fitWindowToScreen(*this, needed, QSize(1290, 763));
 }
 
 QWidget *TFMain::buildLeftPanel()

@@ -3,6 +3,9 @@
 #include "core/numfmt.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,26 +56,29 @@ constexpr int LineEditTextMargin = 2;
 
 } // namespace
 
-QStringList widestGeneralTexts(int digits, const TextLocale &locale)
+QStringList widestGeneralTexts(int digits, const TextLocale &locale, ValueRange range)
 {
+    const int longestExponent = range == ValueRange::Double ? -308 : -4931;
     std::vector<std::string> texts;
     for (const char d : std::string_view(Digits)) {
-        // Scientific notation with the longest exponent of a double, plain notation just
+        // Scientific notation with the longest exponent of the range, plain notation just
         // above its lower limit (0.000ddd…) and a whole number of all the digits.
-        for (const int exponent : {-308, -4, digits - 1})
+        for (const int exponent : {longestExponent, -4, digits - 1})
             texts.push_back(formatGeneral(valueOf(true, d, digits, exponent), digits,
                                           locale.decimalSeparator));
     }
     return unique(texts);
 }
 
-QStringList widestFixedTexts(int precision, int decimals, const TextLocale &locale)
+QStringList widestFixedTexts(int precision, int decimals, const TextLocale &locale,
+                             ValueRange range)
 {
+    const int longestExponent = range == ValueRange::Double ? 307 : 4931;
     std::vector<std::string> texts;
     for (const char d : std::string_view(Digits)) {
         // The most digits before the separator in plain notation, and the scientific
         // notation of values beyond it.
-        for (const int exponent : {precision - 1, 307})
+        for (const int exponent : {precision - 1, longestExponent})
             texts.push_back(formatFixed(valueOf(true, d, precision, exponent), precision,
                                         decimals, locale.decimalSeparator));
     }
@@ -215,6 +221,28 @@ void fitFixedHeight(QWidget &widget, int design)
 QSize fittedMinimumSize(const QWidget &window, QSize design)
 {
     return design.expandedTo(window.minimumSizeHint());
+}
+
+void fitWindowToScreen(QWidget &window, QSize needed, QSize start)
+{
+    const QScreen *screen = window.screen() != nullptr ? window.screen()
+                                                       : QGuiApplication::primaryScreen();
+    // The window manager's frame comes on top of the window: a title bar and borders.
+    const QSize frame(16, std::max(32, QFontMetrics(window.font()).height() + 16));
+    const QSize room = screen != nullptr
+                           ? screen->availableGeometry().size() - frame
+                           : needed;
+    window.setMinimumSize(needed.boundedTo(room));
+    window.resize(start.expandedTo(needed).boundedTo(room.expandedTo(window.minimumSize())));
+}
+
+QWidget *scrolledWhenTooSmall(QWidget *content)
+{
+    auto *area = new QScrollArea;
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(content);
+    return area;
 }
 
 int titleBarWidthFor(const QString &title, const QFont &font)

@@ -25,13 +25,19 @@ namespace kelvora {
 // write them (the decimal separator of `locale`); a control wide enough for all of them shows
 // every value of the format whole.
 
+// The range of the values: a double field's, or an extended computation's (four-digit
+// exponents).
+enum class ValueRange { Double, Extended };
+
 // General format with `digits` significant digits. A negative value in scientific notation
 // is the longest ("-1.23456789012345E-308" for 15 digits).
-QStringList widestGeneralTexts(int digits, const TextLocale &locale);
+QStringList widestGeneralTexts(int digits, const TextLocale &locale,
+                               ValueRange range = ValueRange::Double);
 
 // Fixed format with `precision` significant digits and `decimals` decimals: negative values
 // at the limit of the plain form and in the scientific form that follows it.
-QStringList widestFixedTexts(int precision, int decimals, const TextLocale &locale);
+QStringList widestFixedTexts(int precision, int decimals, const TextLocale &locale,
+                             ValueRange range = ValueRange::Double);
 
 // A display pattern without exponent ("0.0####", "0.0000") writes every digit before the
 // separator, so it has no longest text of its own: these are its texts for values of up to
@@ -74,6 +80,17 @@ void fitFixedWidth(QWidget &widget, int design);
 void fitFixedHeight(QWidget &widget, int design);
 // A minimum size of at least `design` and of what the window's layout needs.
 QSize fittedMinimumSize(const QWidget &window, QSize design);
+
+// A window whose content needs `needed` (its minimum size hint with the content laid out
+// directly) and that shows the content in a scroll area: its minimum size is `needed` as far
+// as the available area of its screen allows, and it starts at `start` within that area. On
+// a smaller screen the scroll area scrolls the content instead of the window overflowing the
+// screen; no control gets smaller than its content needs.
+void fitWindowToScreen(QWidget &window, QSize needed, QSize start);
+
+// Puts `content` into a frameless scroll area that widens it to its own size and scrolls it
+// when the area is smaller than the content's minimum size.
+QWidget *scrolledWhenTooSmall(QWidget *content);
 
 // The least width of a window whose title bar shows `title` whole beside a window manager's
 // usual buttons, for a title bar font like `font`.

@@ -5,9 +5,11 @@
 
 int main(int argc, char **argv)
 {
-    // The tests never need a screen; listing them (at build time) runs without one too.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The tests never need a screen; listing them (at build time) runs without one too. The
+    // offscreen screen is a desktop's, unless a test run asks for another.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == "offscreen")
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" KELVORA_TEST_SCREENS "/desktop.json");
     kelvora::Application app(argc, argv);
     kelvora::Application::setApplicationName(QStringLiteral("Kelvora"));
     // The program's face, so that the windows are measured as the program shows them.

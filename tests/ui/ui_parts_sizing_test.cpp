@@ -79,6 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {"-1.23456789012345E-308", "-0.000123456789012345", "-123456789012345",
                     "0.649923076923077", "88752.4358959576", "-4.94065645841247E-324"},
                    [](long double v, char s) { return formatGeneral(v, 15, s); }},
+        WidestCase{"General15Extended",
+                   [](const TextLocale &l) {
+                       return widestGeneralTexts(15, l, ValueRange::Extended);
+                   },
+                   {"-1.23456789012345E-4931", "-0.000123456789012345", "0.649923076923077"},
+                   [](long double v, char s) { return formatGeneral(v, 15, s); }},
         WidestCase{"General12",
                    [](const TextLocale &l) { return widestGeneralTexts(12, l); },
                    {"-1.23456789012E-308", "0.00123456789012"},
@@ -86,6 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
         WidestCase{"Fixed9With4",
                    [](const TextLocale &l) { return widestFixedTexts(9, 4, l); },
                    {"-123456789.0000", "-1.23456789E307", "12.5000"},
+                   [](long double v, char s) { return formatFixed(v, 9, 4, s); }},
+        WidestCase{"Fixed9With4Extended",
+                   [](const TextLocale &l) {
+                       return widestFixedTexts(9, 4, l, ValueRange::Extended);
+                   },
+                   {"-123456789.0000", "1.23456789E4931", "12.5000"},
                    [](long double v, char s) { return formatFixed(v, 9, 4, s); }},
         WidestCase{"Fixed9With3",
                    [](const TextLocale &l) { return widestFixedTexts(9, 3, l); },

@@ -1,0 +1,135 @@
+// The calibration window against the run without a window: the same record, settings and
+// seed, so that both make the same numbers, and the window's cost is what it adds to the
+// fit by running it on a worker thread and showing its progress.
+
+#include "calibration/run.h"
+#include "core/global.h"
+#include "records/operations.h"
+#include "records/recordstore.h"
+#include "ui/calibration.h"
+#include "ui/dialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using namespace kelvora;
+
+constexpr std::uint32_t Seed = 2024u;
+
+// A record of n points (at most MaxPoints), 600 K upwards in steps of 100 K, of an instrument
+// with A = 0.65, B = 0.15, C = 3e6 whose reference temperatures carry -20, 0 or +20 mK of
+// error, so that every swarm pass runs its full length.
+RecordFileData noisyRecordFile(int n)
+{
+    TParamVector truth;
+    truth[1] = 0.65L;
+    truth[2] = 0.15L;
+    truth[3] = 3e6L;
+    RecordFileData file;
+    file.MeanWL = 0.65L;
+    file.Bandwidth = 0.01L;
+    file.N = n;
+    for (int i = 1; i <= n; ++i) {
+        const long double t = 500.0L + 100.0L * i;
+        const long double error = static_cast<long double>(i % 3 - 1) * 0.02L;
+        file.S.push_back(static_cast<double>(SHSignal(truth, t + error)));
+        file.T.push_back(t);
+    }
+    return file;
+}
+
+// A store holding that record as its current one.
+struct BenchStore
+{
+    explicit BenchStore(int points)
+    {
+        records.store.open();
+        ImportRecord(records, noisyRecordFile(points), "Bench");
+    }
+    RecordStore records;
+};
+
+// Dialogs that never show anything: the benchmark's window asks no questions.
+class SilentDialogs : public Dialogs
+{
+public:
+    void message(const QString &) override {}
+    bool confirm(const QString &, Buttons) override { return false; }
+    QString openFile(const QString &, const QString &) override { return {}; }
+    QString saveFile(const QString &, const QString &, const QString &) override { return {}; }
+    QString savePicture(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
+    std::optional<QString> query(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+    int exec(QDialog &) override { return 0; }
+    void setBusy(bool) override {}
+    void processEvents() override {}
+};
+
+RunSettings defaultSettings(int points)
+{
+    RunSettings settings;
+    settings.Seed = Seed;
+    settings.SearchRange = DefaultSearchRange(points);
+    return settings;
+}
+
+void BM_FitWithoutWindow(benchmark::State &state)
+{
+    const int points = static_cast<int>(state.range(0));
+    BenchStore store(points);
+    const RunInput input = RunInputOf(store.records);
+    for (auto _ : state) {
+        RunHost host;
+        benchmark::DoNotOptimize(RunCalibration(input, defaultSettings(points), host));
+    }
+}
+
+void BM_FitInWindow(benchmark::State &state)
+{
+    const int points = static_cast<int>(state.range(0));
+    BenchStore store(points);
+    RunHost host;
+    RunCalibration(RunInputOf(store.records), defaultSettings(points), host);
+    const TParamVector expectedLM = LMResult;
+    const TParamVector expectedPSO = PSOResult;
+
+    SilentDialogs dialogs;
+    TFCalibration window(store.records, dialogs, TextLocale{}, {});
+    window.setSeedForTesting(Seed);
+    window.show();
+    for (auto _ : state) {
+        window.btnRunClick();
+        while (window.running())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    if (LMResult != expectedLM || PSOResult != expectedPSO)
+        state.SkipWithError("the window's fit differs from the fit without a window");
+}
+
+BENCHMARK(BM_FitWithoutWindow)->Arg(5)->Arg(7)->Arg(20)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(3);
+BENCHMARK(BM_FitInWindow)->Arg(5)->Arg(7)->Arg(20)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,615 @@
+// The calibration window opened by Compute: runs with their progress, Stop, failures and
+// errors, saving the results and the question on closing. Every run uses a fixed seed.
+
+#include "ui_main_fixture.h"
+
+#include "calibration/run.h"
+#include "core/lm.h"
+#include "core/numfmt.h"
+#include "ui/calibration.h"
+#include "ui/residualchart.h"
+
+#include <QCategoryAxis>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QLineSeries>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace kelvora::test {
+namespace {
+
+// Three points of an instrument with A = 0.65, B = 0.15, C = 3e6, exact: the swarm reaches
+// its target in its first pass.
+const char *const ExactThreePoints = "0.65\n0.01\n3\n"
+                                     "6.289647957098E-05  900.0\n"
+                                     "5.492418703621E-03  1100.0\n"
+                                     "1.212645735649E-01  1300.0\n";
+
+// Five points of the same instrument, with -20, 0 or +20 mK of error: every pass of the swarm
+// runs its full 30000 sweeps.
+const char *const NoisyFivePoints = "0.65\n0.01\n5\n"
+                                    "5.605744279596E-08  700.0\n"
+                                    "6.293084622009E-05  900.0\n"
+                                    "5.490410377996E-03  1100.0\n"
+                                    "1.212645735649E-01  1300.0\n"
+                                    "1.173418307831E+00  1500.0\n";
+
+const char *const NoisyFourPoints = "0.65\n0.01\n4\n"
+                                    "5.605744279596E-08  700.0\n"
+                                    "6.293084622009E-05  900.0\n"
+                                    "5.490410377996E-03  1100.0\n"
+                                    "1.212645735649E-01  1300.0\n";
+
+const char *const Caption = "Calculation of Sakuma-Hattori Parameters";
+const char *const UnsavedQuestion = "Results were not saved in the database and will be lost.\r"
+                                    "Do you wish to save results before you close the window?";
+
+class CalibrationWindow : public MainWindowTest
+{
+protected:
+    using Script = std::function<void(TFCalibration &)>;
+
+    // Imports the record and opens the calibration window on it with Compute; `script`
+    // plays the user in the window, which is shown and has a fixed seed.
+    void calibrate(const QByteArray &record, const Script &script)
+    {
+        if (!window)
+            startEmpty();
+        importRecord(QStringLiteral("Lamp"), record);
+        openCalibration(script);
+    }
+
+    void openCalibration(const Script &script)
+    {
+        dialogs.dialogScripts.push_back([script](QDialog &dialog) {
+            auto &calibration = dynamic_cast<TFCalibration &>(dialog);
+            calibration.setSeedForTesting(7);
+            calibration.show();
+            script(calibration);
+            // A window the script left open closes as by its title bar.
+            if (calibration.isVisible()) {
+                calibration.close();
+                EXPECT_TRUE(
+                    QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
+            }
+        });
+        window->btnCompute->click();
+        EXPECT_TRUE(dialogs.allAnswersUsed()) << messagesShown();
+    }
+
+    template <typename Control>
+    static Control *control(TFCalibration &calibration, const char *name)
+    {
+        auto *found = calibration.findChild<Control *>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    static QString text(TFCalibration &calibration, const char *name)
+    {
+        return control<QLineEdit>(calibration, name)->text();
+    }
+
+    static QStringList memoLines(TFCalibration &calibration, const char *name)
+    {
+        const QString memo = control<QPlainTextEdit>(calibration, name)->toPlainText();
+        return memo.isEmpty() ? QStringList() : memo.split(QLatin1Char('\n'));
+    }
+
+    static QString status(TFCalibration &calibration)
+    {
+        return control<QLabel>(calibration, "sbInfo")->text();
+    }
+
+    static void setSetting(TFCalibration &calibration, const char *combo, const QString &value)
+    {
+        control<QComboBox>(calibration, combo)->setCurrentText(value);
+    }
+
+    static void click(TFCalibration &calibration, const char *button)
+    {
+        control<QPushButton>(calibration, button)->click();
+    }
+
+    // Presses Run and waits, handling events, until the run has ended.
+    static void run(TFCalibration &calibration)
+    {
+        click(calibration, "btnRun");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
+        // The run's own end is reported through the event loop.
+        QCoreApplication::processEvents();
+    }
+
+    static void expectIdleButtons(TFCalibration &calibration, bool saveEnabled)
+    {
+        for (const char *name : {"btnRun", "btnEditUnc", "btnClose"})
+            EXPECT_TRUE(control<QPushButton>(calibration, name)->isEnabled()) << name;
+        EXPECT_FALSE(control<QPushButton>(calibration, "btnStop")->isEnabled());
+        EXPECT_EQ(control<QPushButton>(calibration, "btnSaveInDB")->isEnabled(), saveEnabled);
+    }
+
+    static QList<QPointF> points(QXYSeries *series) { return series->points(); }
+};
+
+TEST_F(CalibrationWindow, RunOnThreePointsShowsBothFitsAndOffersTheirSave)
+{
+    calibrate(ExactThreePoints, [&](TFCalibration &calibration) {
+        EXPECT_EQ(calibration.windowTitle(), QLatin1String(Caption));
+        expectIdleButtons(calibration, false);
+        setSetting(calibration, "comboNRestarts", QStringLiteral("1"));
+        run(calibration);
+
+        EXPECT_EQ(status(calibration), QStringLiteral("Fitting is completed."));
+        expectIdleButtons(calibration, true);
+        EXPECT_TRUE(calibration.holdsResults());
+        EXPECT_FALSE(ResultsSaved);
+        const char separator = window->textLocale().decimalSeparator;
+
+        // The boxes show the held results in their formats.
+        EXPECT_EQ(text(calibration, "edALM"),
+                  QString::fromStdString(formatGeneral(LMResult[1], 15, separator)));
+        EXPECT_EQ(text(calibration, "edCLM"),
+                  QString::fromStdString(formatGeneral(LMResult[3], 15, separator)));
+        EXPECT_EQ(text(calibration, "edMeanRMSLM"),
+                  QString::fromStdString(formatFixed(LMMeanRMS, 9, 4, separator)));
+        EXPECT_EQ(text(calibration, "edBPSO"),
+                  QString::fromStdString(formatGeneral(PSOResult[2], 15, separator)));
+        EXPECT_EQ(text(calibration, "edMeanRMSPSO"),
+                  QString::fromStdString(formatFixed(PSOMeanRMS, 9, 4, separator)));
+        EXPECT_FALSE(text(calibration, "edNILM").isEmpty());
+        // The exact points reach the swarm's target in its first pass.
+        EXPECT_EQ(text(calibration, "edRestartNo"), QStringLiteral("0"));
+        EXPECT_LT(PSOMeanRMS, 0.005L);
+
+        // One memo line and one residual per point.
+        const QStringList lm = memoLines(calibration, "mLM");
+        const QStringList pso = memoLines(calibration, "mPSO");
+        ASSERT_EQ(lm.size(), 3);
+        ASSERT_EQ(pso.size(), 3);
+        for (int i = 1; i <= 3; ++i) {
+            const long double t = SHTemperature(LMResult, RefS[i]);
+            EXPECT_EQ(lm[i - 1], QString::fromStdString(FitLineText(
+                                     i, t, (t - RefT[i]) * 1000.0L, separator)));
+            EXPECT_TRUE(pso[i - 1].startsWith(QString::number(i) + QStringLiteral(": T = ")));
+        }
+        auto *chart = control<ResidualChart>(calibration, "chApprox");
+        ASSERT_EQ(points(chart->seLM).size(), 3);
+        ASSERT_EQ(points(chart->sePSO).size(), 3);
+        EXPECT_EQ(points(chart->seLM)[0].x(), 900.0);
+        EXPECT_DOUBLE_EQ(points(chart->seLM)[2].y(),
+                         static_cast<double>((SHTemperature(LMResult, RefS[3]) - 1300) * 1000));
+        // The dashed zero line spans the bottom axis.
+        const QList<QPointF> zero = points(chart->seZero);
+        ASSERT_EQ(zero.size(), 2);
+        EXPECT_EQ(zero[0], QPointF(chart->axisT()->min(), 0));
+        EXPECT_EQ(zero[1], QPointF(chart->axisT()->max(), 0));
+        EXPECT_LT(zero[0].x(), 900.0);
+        EXPECT_GT(zero[1].x(), 1300.0);
+
+        dialogs.confirmAnswers.push_back(false);
+    });
+    ASSERT_EQ(dialogs.confirmations.size(), 1u);
+    EXPECT_EQ(dialogs.confirmations[0].text, QLatin1String(UnsavedQuestion));
+    EXPECT_FALSE(cdsMain().asBoolean("Computed")) << "No keeps the record as it was";
+}
+
+TEST_F(CalibrationWindow, StopDuringTheSwarmKeepsItsBestSoFar)
+{
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("1000"));
+        click(calibration, "btnRun");
+        EXPECT_FALSE(control<QPushButton>(calibration, "btnRun")->isEnabled());
+        EXPECT_TRUE(control<QPushButton>(calibration, "btnStop")->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !text(calibration, "edRestartNo").isEmpty(); }, 60000));
+        EXPECT_EQ(status(calibration),
+                  QStringLiteral("Particle Swarm Optimization is in progress..."));
+        click(calibration, "btnStop");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
+        QCoreApplication::processEvents();
+
+        EXPECT_EQ(status(calibration), QStringLiteral("Fitting is interrupted."));
+        EXPECT_TRUE(StopRequested);
+        expectIdleButtons(calibration, true);
+        EXPECT_LT(text(calibration, "edRestartNo").toInt(), 1000);
+        EXPECT_EQ(memoLines(calibration, "mPSO").size(), 5);
+        // The boxes show the particle the run holds.
+        EXPECT_EQ(text(calibration, "edAPSO"),
+                  QString::fromStdString(formatGeneral(
+                      PSOResult[1], 15, window->textLocale().decimalSeparator)));
+        click(calibration, "btnSaveInDB");
+    });
+    EXPECT_TRUE(dialogs.confirmations.empty()) << "saved results ask nothing on closing";
+    EXPECT_TRUE(cdsMain().asBoolean("Computed"));
+}
+
+TEST_F(CalibrationWindow, SecondRunReplacesTheFirstAndClearsTheSavedFlag)
+{
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
+        run(calibration);
+        click(calibration, "btnSaveInDB");
+        EXPECT_TRUE(ResultsSaved);
+        const TParamVector first = PSOResult;
+
+        calibration.setSeedForTesting(8);
+        run(calibration);
+        EXPECT_FALSE(ResultsSaved);
+        EXPECT_NE(PSOResult, first);
+        EXPECT_EQ(memoLines(calibration, "mLM").size(), 5);
+        EXPECT_EQ(memoLines(calibration, "mPSO").size(), 5);
+        auto *chart = control<ResidualChart>(calibration, "chApprox");
+        EXPECT_EQ(points(chart->sePSO).size(), 5);
+        dialogs.confirmAnswers.push_back(true);
+    });
+    ASSERT_EQ(dialogs.confirmations.size(), 1u);
+    // Yes saved the second run's results.
+    EXPECT_EQ(cdsMain().asFloat("APSO"), static_cast<double>(PSOResult[1]));
+}
+
+struct LMFailureCase
+{
+    const char *name;
+    const char *maxIter;
+    int status;
+};
+
+void PrintTo(const LMFailureCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class CalibrationWindowLMFailure : public CalibrationWindow,
+                                   public ::testing::WithParamInterface<LMFailureCase>
+{
+protected:
+    // Makes the Levenberg-Marquardt fit of the current record give up without a descent:
+    // with A = 1e-296 the absolute difference step dwarfs it, and every trial overshoots.
+    void makeDescentImpossible()
+    {
+        static const double points[][2] = {{1.8064078356321747e-13, 4.8750000000000004e+298},
+                                           {0.00073365228424381588, 9.7500000000000009e+298},
+                                           {1.1723002785658114, 1.4625e+299},
+                                           {46.875174825585113, 1.9500000000000002e+299}};
+        cdsMain().edit();
+        cdsMain().setFloat("AS", 1e-296);
+        cdsMain().setFloat("BS", 0.1);
+        cdsMain().setFloat("CS", 3e6);
+        cdsMain().post();
+        Table &bb = cdsBB();
+        for (int i = 1; i <= 4; ++i) {
+            bb.setRecNo(i);
+            bb.edit();
+            bb.setFloat("S", points[i - 1][0]);
+            bb.setFloat("T", points[i - 1][1]);
+            bb.post();
+        }
+        PostIfEditing(cdsMain());
+    }
+};
+
+TEST_P(CalibrationWindowLMFailure, ShowsItsMessageAndKeepsTheEarlierDisplay)
+{
+    const LMFailureCase &c = GetParam();
+    calibrate(NoisyFourPoints, [&](TFCalibration &calibration) {
+        // A successful run first, for the boxes and the chart to keep.
+        setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
+        run(calibration);
+        const QString boxA = text(calibration, "edALM");
+        const QString boxPSO = text(calibration, "edAPSO");
+        auto *chart = control<ResidualChart>(calibration, "chApprox");
+        const QList<QPointF> lmPoints = points(chart->seLM);
+        ASSERT_EQ(lmPoints.size(), 4);
+        dialogs.clearRecords();
+
+        if (c.status == lmNoDescent)
+            makeDescentImpossible();
+        setSetting(calibration, "comboMaxNIter", QLatin1String(c.maxIter));
+        run(calibration);
+        EXPECT_EQ(dialogs.messages,
+                  QStringList{QString::fromStdString(LMFailureMessage(c.status))});
+        EXPECT_TRUE(memoLines(calibration, "mLM").isEmpty());
+        EXPECT_TRUE(memoLines(calibration, "mPSO").isEmpty());
+        EXPECT_EQ(text(calibration, "edALM"), boxA);
+        EXPECT_EQ(text(calibration, "edAPSO"), boxPSO);
+        EXPECT_EQ(points(chart->seLM), lmPoints);
+        // Nothing of a failed run can be saved, and closing asks nothing.
+        expectIdleButtons(calibration, false);
+        EXPECT_FALSE(calibration.holdsResults());
+    });
+    EXPECT_TRUE(dialogs.confirmations.empty());
+    EXPECT_FALSE(cdsMain().asBoolean("Computed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, CalibrationWindowLMFailure,
+                         ::testing::Values(LMFailureCase{"IterationLimit", "1", lmIterationLimit},
+                                           LMFailureCase{"NoDescent", "50", lmNoDescent}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+struct CloseAnswerCase
+{
+    const char *name;
+    bool yes;
+};
+
+void PrintTo(const CloseAnswerCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class CalibrationWindowClose : public CalibrationWindow,
+                               public ::testing::WithParamInterface<CloseAnswerCase>
+{
+};
+
+TEST_P(CalibrationWindowClose, AsksAboutUnsavedResults)
+{
+    const CloseAnswerCase &c = GetParam();
+    QStringList memo;
+    calibrate(ExactThreePoints, [&](TFCalibration &calibration) {
+        run(calibration);
+        memo = memoLines(calibration, "mLM");
+        dialogs.confirmAnswers.push_back(c.yes);
+        click(calibration, "btnClose");
+        EXPECT_FALSE(calibration.isVisible());
+    });
+    ASSERT_EQ(dialogs.confirmations.size(), 1u);
+    EXPECT_EQ(dialogs.confirmations[0].text, QLatin1String(UnsavedQuestion));
+    EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::YesNo);
+    EXPECT_EQ(cdsMain().asBoolean("Computed"), c.yes);
+    EXPECT_EQ(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)), c.yes);
+    EXPECT_FALSE(ResultsSaved) << "Yes saves without marking the results saved";
+    if (!c.yes)
+        return;
+    // The stored deviations are the memo's: fitted minus reference temperature.
+    Table &bb = cdsBB();
+    for (int i = 1; i <= 3; ++i) {
+        bb.setRecNo(i);
+        EXPECT_TRUE(memo[i - 1].endsWith(
+            QStringLiteral("d = ")
+            + QString::fromStdString(bb.displayText(bb.displayCurrentRow(),
+                                                    bb.schema().fieldIndex("dTLM"),
+                                                    window->textLocale()))
+            + QStringLiteral(" mK")))
+            << memo[i - 1].toStdString();
+        EXPECT_EQ(bb.asFloat("Difference"),
+                  static_cast<double>((RefTLM[i] - RefTPSO[i]) * 1000.0L));
+    }
+    // The main window shows the saved triple and the file holds it at once.
+    EXPECT_EQ(window->edA->text().toStdString(),
+              cdsMain().asString("ALM", window->textLocale()));
+    returnToEventLoop();
+    const StoreData saved = savedData();
+    ASSERT_EQ(saved.records.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CalibrationWindowClose,
+                         ::testing::Values(CloseAnswerCase{"Yes", true},
+                                           CloseAnswerCase{"No", false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CalibrationWindow, SaveThenCloseAsksNothing)
+{
+    calibrate(ExactThreePoints, [&](TFCalibration &calibration) {
+        run(calibration);
+        click(calibration, "btnSaveInDB");
+        EXPECT_TRUE(ResultsSaved);
+        click(calibration, "btnClose");
+    });
+    EXPECT_TRUE(dialogs.confirmations.empty());
+    EXPECT_TRUE(cdsMain().asBoolean("Computed"));
+    EXPECT_FALSE(cdsMain().isNull("Processed"));
+    EXPECT_EQ(cdsMain().asFloat("MeanRMSPSO"), static_cast<double>(PSOMeanRMS));
+}
+
+TEST_F(CalibrationWindow, NothingCanBeSavedBeforeARun)
+{
+    // A run of another record leaves held results behind: this window must not save them.
+    startEmpty();
+    importRecord(QStringLiteral("Other"), NoisyFivePoints);
+    openCalibration([&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
+        run(calibration);
+        dialogs.confirmAnswers.push_back(false);
+    });
+    dialogs.clearRecords();
+    dialogs.confirmAnswers.clear();
+    importRecord(QStringLiteral("Lamp"), ExactThreePoints);
+    openCalibration([&](TFCalibration &calibration) {
+        expectIdleButtons(calibration, false);
+        click(calibration, "btnSaveInDB");
+        click(calibration, "btnClose");
+    });
+    EXPECT_TRUE(dialogs.confirmations.empty());
+    EXPECT_FALSE(cdsMain().asBoolean("Computed"));
+}
+
+struct SettingErrorCase
+{
+    const char *name;
+    const char *combo;
+    const char *value;
+    const char *message;
+    bool levenbergMarquardtShown;
+};
+
+void PrintTo(const SettingErrorCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class CalibrationWindowSettingError : public CalibrationWindow,
+                                      public ::testing::WithParamInterface<SettingErrorCase>
+{
+};
+
+TEST_P(CalibrationWindowSettingError, IsShownAndTheWindowReturnsToIdle)
+{
+    const SettingErrorCase &c = GetParam();
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, c.combo, QLatin1String(c.value));
+        run(calibration);
+        EXPECT_EQ(dialogs.messages, QStringList{QLatin1String(c.message)});
+        expectIdleButtons(calibration, false);
+        EXPECT_TRUE(status(calibration).isEmpty());
+        EXPECT_EQ(memoLines(calibration, "mLM").size(), c.levenbergMarquardtShown ? 5 : 0);
+        EXPECT_TRUE(memoLines(calibration, "mPSO").isEmpty());
+        click(calibration, "btnClose");
+    });
+    EXPECT_TRUE(dialogs.confirmations.empty());
+    EXPECT_FALSE(cdsMain().asBoolean("Computed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, CalibrationWindowSettingError,
+    ::testing::Values(
+        SettingErrorCase{"MaxIter", "comboMaxNIter", "abc", "'abc' is not a valid integer value",
+                         false},
+        SettingErrorCase{"Tolerance", "comboTolerance", "x",
+                         "'x' is not a valid floating point value", false},
+        // The swarm's setting is read once the Levenberg-Marquardt results are shown.
+        SettingErrorCase{"Restarts", "comboNRestarts", "ten",
+                         "'ten' is not a valid integer value", true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CalibrationWindow, FloatingPointFaultOfARunIsShownAndNothingCanBeSaved)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Lamp"), NoisyFivePoints);
+    // With A = 0 every fitted temperature is NoValue, and its square overflows.
+    cdsMain().edit();
+    cdsMain().setFloat("AS", 0.0);
+    cdsMain().post();
+    openCalibration([&](TFCalibration &calibration) {
+        run(calibration);
+        EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Floating point overflow")});
+        expectIdleButtons(calibration, false);
+        EXPECT_TRUE(status(calibration).isEmpty());
+    });
+    EXPECT_TRUE(dialogs.confirmations.empty());
+}
+
+TEST_F(CalibrationWindow, EmptySearchBoxIsRefusedAfterTheLevenbergMarquardtFit)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Lamp"), NoisyFivePoints);
+    // Signals below zero, as no record file holds them: the fitted C is negative, and C / w
+    // lies above C * w.
+    cdsMain().edit();
+    cdsMain().setFloat("CS", -cdsMain().asFloat("CS"));
+    cdsMain().post();
+    Table &bb = cdsBB();
+    for (int i = 1; i <= bb.recordCount(); ++i) {
+        bb.setRecNo(i);
+        bb.edit();
+        bb.setFloat("S", -bb.asFloat("S"));
+        bb.post();
+    }
+    PostIfEditing(cdsMain());
+    openCalibration([&](TFCalibration &calibration) {
+        run(calibration);
+        EXPECT_EQ(dialogs.messages, QStringList{QLatin1String(EmptySearchBoxText)});
+        EXPECT_LT(LMResult[3], 0.0L);
+        EXPECT_EQ(memoLines(calibration, "mLM").size(), 5);
+        expectIdleButtons(calibration, false);
+    });
+    EXPECT_TRUE(dialogs.confirmations.empty());
+}
+
+TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
+{
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        auto *range = control<QDoubleSpinBox>(calibration, "edExt");
+        EXPECT_EQ(range->value(), 2.0) << "four points or more";
+        range->setValue(3.5);
+        setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
+        run(calibration);
+        TParamVector lo;
+        TParamVector hi;
+        BuildSearchBox(LMResult, 3.5L, lo, hi);
+        EXPECT_EQ(PSOLo, lo);
+        EXPECT_EQ(PSOHi, hi);
+        click(calibration, "btnSaveInDB");
+    });
+}
+
+TEST_F(CalibrationWindow, ThreePointsStartWithTheNarrowerSearchRange)
+{
+    calibrate(ExactThreePoints, [&](TFCalibration &calibration) {
+        EXPECT_EQ(control<QDoubleSpinBox>(calibration, "edExt")->value(), 1.5);
+    });
+}
+
+struct CloseRequestCase
+{
+    const char *name;
+    void (*request)(TFCalibration &);
+};
+
+void PrintTo(const CloseRequestCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class CalibrationWindowCloseDuringRun : public CalibrationWindow,
+                                        public ::testing::WithParamInterface<CloseRequestCase>
+{
+};
+
+TEST_P(CalibrationWindowCloseDuringRun, TakesEffectWhenTheRunHasEnded)
+{
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("1000"));
+        click(calibration, "btnRun");
+        GetParam().request(calibration);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(calibration.isVisible()) << "the run goes on";
+        EXPECT_TRUE(calibration.running());
+        dialogs.confirmAnswers.push_back(false);
+        click(calibration, "btnStop");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
+    });
+    ASSERT_EQ(dialogs.confirmations.size(), 1u) << "then the window closes as usual";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, CalibrationWindowCloseDuringRun,
+    ::testing::Values(CloseRequestCase{"TitleBar", [](TFCalibration &w) { w.close(); }},
+                      CloseRequestCase{"Escape",
+                                       [](TFCalibration &w) {
+                                           QTest::keyClick(&w, Qt::Key_Escape);
+                                       }}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CalibrationWindow, EventsAreHandledPromptlyDuringARun)
+{
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("1000"));
+        click(calibration, "btnRun");
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer clock;
+            bool handled = false;
+            clock.start();
+            QTimer::singleShot(0, &calibration, [&] { handled = true; });
+            ASSERT_TRUE(QTest::qWaitFor([&] { return handled; }, 10000));
+            EXPECT_LT(clock.elapsed(), 100) << "event " << i;
+            QTest::qWait(30);
+        }
+        EXPECT_TRUE(calibration.running());
+        click(calibration, "btnStop");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
+        click(calibration, "btnSaveInDB");
+    });
+}
+
+} // namespace
+} // namespace kelvora::test

@@ -1,0 +1,574 @@
+// Before any Qt header: it names a parameter "signals", which Qt defines as a keyword.
+#include "records/operations.h"
+
+#include "ui/calibration.h"
+
+#include "calibration/backgroundrun.h"
+#include "core/numfmt.h"
+#include "records/recordstore.h"
+#include "ui/about.h"
+#include "ui/boundedit.h"
+#include "ui/charteditor.h"
+#include "ui/dialogs.h"
+#include "ui/layoutparts.h"
+#include "ui/residualchart.h"
+#include "ui/sizing.h"
+#include "ui/tablemodel.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <limits>
+
+namespace kelvora {
+
+namespace {
+
+// The display shows the latest progress of a run 25 times a second.
+constexpr int DisplayIntervalMs = 40;
+
+const QColor Navy(0, 0, 128);
+
+QString qtext(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+// A read-only box wide enough for each of `widest`.
+QLineEdit *readOnlyBox(QWidget *parent, const char *name, const QStringList &widest)
+{
+    QLineEdit *edit = creamEdit(parent, name);
+    fitEditWidth(*edit, widest);
+    return edit;
+}
+
+QComboBox *settingCombo(QWidget *parent, const char *name, const QStringList &items,
+                        const QString &current)
+{
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(QLatin1String(name));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    combo->setCurrentText(current);
+    return combo;
+}
+
+// A memo of result lines; a line wider than the memo scrolls.
+QPlainTextEdit *resultMemo(QWidget *parent, const char *name)
+{
+    auto *memo = new QPlainTextEdit(parent);
+    memo->setObjectName(QLatin1String(name));
+    memo->setReadOnly(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return memo;
+}
+
+// A panel of one method: its bold coloured heading, its settings, its progress, and the
+// memo of the best fitted temperatures under a banner.
+QWidget *methodPanel(QWidget *parent, const QString &heading, const QColor &colour,
+                     QGroupBox *settings, QGroupBox *progress, QPlainTextEdit *memo)
+{
+    auto *panel = new QWidget(parent);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto *title = new QLabel(shownText(heading), panel);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    QPalette colours = title->palette();
+    colours.setColor(QPalette::WindowText, colour);
+    title->setPalette(colours);
+    title->setAlignment(Qt::AlignCenter);
+    layout->addWidget(title);
+    settings->setParent(panel);
+    progress->setParent(panel);
+    layout->addWidget(settings);
+    layout->addWidget(progress);
+
+    layout->addWidget(bannerGroup(panel, QStringLiteral("Best Fitted Temperatures"), memo), 1);
+    return panel;
+}
+
+// The progress bar's text: the pass counted from 1, and the sweep within it.
+QString progressText(int pass, int passes, int sweep, int sweepsPerPass)
+{
+    return QStringLiteral("Pass %1 of %2, sweep %3 of %4")
+        .arg(pass)
+        .arg(passes)
+        .arg(sweep)
+        .arg(sweepsPerPass);
+}
+
+} // namespace
+
+TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextLocale &locale,
+                             std::function<void()> afterSave, QWidget *parent)
+    : QDialog(parent), m_records(records), m_dialogs(dialogs),
+      m_decimalSeparator(locale.decimalSeparator), m_afterSave(std::move(afterSave))
+{
+    const int n = m_records.cdsBB.recordCount();
+    if (n < 1 || n > MaxPoints)
+        throw RangeError();
+    NPoints = n;
+
+    setObjectName(QStringLiteral("FCalibration"));
+    setWindowTitle(QStringLiteral("Calculation of Sakuma-Hattori Parameters"));
+    setWindowIcon(KelvoraIcon());
+    const QWidget *content = buildLayout(locale);
+    edExt->setValue(static_cast<double>(DefaultSearchRange(NPoints)));
+
+    const QSize needed = fittedMinimumSize(*content, QSize(995, 600))
+                             .expandedTo(QSize(titleBarWidthFor(windowTitle(), font()), 0));
+    fitWindowToScreen(*this, needed, needed);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_displayTimer.setInterval(DisplayIntervalMs);
+    connect(&m_displayTimer, &QTimer::timeout, this, [this] {
+        guarded(m_dialogs, [this] { showLatestProgress(); });
+    });
+    EnableRunControls(true);
+}
+
+TFCalibration::~TFCalibration() = default;
+
+QWidget *TFCalibration::buildLayout(const TextLocale &locale)
+{
+    const QStringList general = widestGeneralTexts(15, locale, ValueRange::Extended);
+    const QStringList meanRMS = widestFixedTexts(9, 4, locale, ValueRange::Extended);
+    // Iterations, passes and improvements: whole numbers of up to ten digits.
+    const QStringList counts = widestWholeNumbers(10);
+    auto *content = new QWidget(this);
+    auto *outer = new QVBoxLayout(content);
+    outer->setContentsMargins(4, 4, 4, 0);
+    outer->setSpacing(4);
+    auto *body = new QHBoxLayout();
+    body->setSpacing(6);
+
+    comboMaxNIter = settingCombo(this, "comboMaxNIter",
+                                 {QStringLiteral("20"), QStringLiteral("50"),
+                                  QStringLiteral("100"), QStringLiteral("1000"),
+                                  QStringLiteral("10000")},
+                                 QStringLiteral("50"));
+    comboTolerance = settingCombo(this, "comboTolerance",
+                                  {QStringLiteral("1e-9"), QStringLiteral("1e-12"),
+                                   QStringLiteral("1e-19"), QStringLiteral("1e-38")},
+                                  QStringLiteral("1e-9"));
+    edNILM = readOnlyBox(this, "edNILM", counts);
+    edALM = readOnlyBox(this, "edALM", general);
+    edBLM = readOnlyBox(this, "edBLM", general);
+    edCLM = readOnlyBox(this, "edCLM", general);
+    edMeanRMSLM = readOnlyBox(this, "edMeanRMSLM", meanRMS);
+    mLM = resultMemo(this, "mLM");
+    QGroupBox *lmSettings = editGroup(
+        this, QStringLiteral("Settings"),
+        {{QStringLiteral("Max. Number \rof Iterations "), comboMaxNIter},
+         {QStringLiteral("Tolerance "), comboTolerance}});
+    QGroupBox *lmProgress = editGroup(
+        this, QStringLiteral("Progress"),
+        {{QStringLiteral("Actual Number \rof Iterations "), edNILM},
+         {QStringLiteral("A "), edALM},
+         {QStringLiteral("B "), edBLM},
+         {QStringLiteral("C "), edCLM},
+         {QStringLiteral("Mean RMS (mK)  "), edMeanRMSLM}});
+    QWidget *lmPanel = methodPanel(this, QStringLiteral("Levenberg-Marquardt\r(LM) Method"),
+                                   Navy, lmSettings, lmProgress, mLM);
+
+    comboNRestarts = settingCombo(this, "comboNRestarts",
+                                  {QStringLiteral("1"), QStringLiteral("5"),
+                                   QStringLiteral("10"), QStringLiteral("20"),
+                                   QStringLiteral("50"), QStringLiteral("100"),
+                                   QStringLiteral("1000")},
+                                  QStringLiteral("10"));
+    edExt = new QDoubleSpinBox(this);
+    edExt->setObjectName(QStringLiteral("edExt"));
+    edExt->setRange(1.0, 1000.0);
+    edExt->setSingleStep(0.1);
+    edExt->setDecimals(1);
+    edExt->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    edRestartNo = readOnlyBox(this, "edRestartNo", counts);
+    edNSucc = readOnlyBox(this, "edNSucc", counts);
+    edAPSO = readOnlyBox(this, "edAPSO", general);
+    edBPSO = readOnlyBox(this, "edBPSO", general);
+    edCPSO = readOnlyBox(this, "edCPSO", general);
+    edMeanRMSPSO = readOnlyBox(this, "edMeanRMSPSO", meanRMS);
+    mPSO = resultMemo(this, "mPSO");
+    QGroupBox *psoSettings = editGroup(this, QStringLiteral("Settings"),
+                                       {{QStringLiteral("Number of Restarts "), comboNRestarts},
+                                        {QStringLiteral("Search Range "), edExt}});
+    QGroupBox *psoProgress = editGroup(
+        this, QStringLiteral("Progress"),
+        {{QStringLiteral("Restart # "), edRestartNo},
+         {QStringLiteral("Number of Successful\r Interations"), edNSucc},
+         {QStringLiteral("A "), edAPSO},
+         {QStringLiteral("B "), edBPSO},
+         {QStringLiteral("C "), edCPSO},
+         {QStringLiteral("Mean RMS (mK)  "), edMeanRMSPSO}});
+    QWidget *psoPanel =
+        methodPanel(this, QStringLiteral("Particle Swarm Optimization \r(PSO)  Method"),
+                    Qt::red, psoSettings, psoProgress, mPSO);
+
+    auto *centre = new QWidget(this);
+    auto *centreLayout = new QVBoxLayout(centre);
+    centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(2);
+    chApprox = new ResidualChart(centre);
+    chApprox->setDialogs(&m_dialogs);
+    centreLayout->addWidget(chApprox, 1);
+    sbInfo = new QLabel(centre);
+    sbInfo->setObjectName(QStringLiteral("sbInfo"));
+    QFont bold = sbInfo->font();
+    bold.setBold(true);
+    sbInfo->setFont(bold);
+    QPalette red = sbInfo->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    sbInfo->setPalette(red);
+    pbRun = new QProgressBar(centre);
+    pbRun->setObjectName(QStringLiteral("pbRun"));
+    pbRun->setRange(0, 1);
+    pbRun->setValue(0);
+    pbRun->setTextVisible(true);
+    pbRun->setFormat(QString());
+    pbRun->setToolTip(QStringLiteral("Pass and sweep of the particle swarm"));
+    // Wide enough for its text with the passes of the largest number of restarts offered.
+    pbRun->setMinimumWidth(
+        widestTextWidth(pbRun->font(), {progressText(1001, 1001, 30000, 30000)})
+        + 2 * pbRun->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16);
+    centreLayout->addWidget(sbInfo);
+    centreLayout->addWidget(pbRun);
+
+    body->addWidget(lmPanel);
+    body->addWidget(centre, 1);
+    body->addWidget(psoPanel);
+    outer->addLayout(body, 1);
+
+    btnRun = makeButton(this, "btnRun", QStringLiteral("Run"), QStringLiteral("Start fitting"),
+                       QStyle::SP_MediaPlay);
+    btnStop = makeButton(this, "btnStop", QStringLiteral("Stop"),
+                        QStringLiteral("Interrupt fitting"), QStyle::SP_MediaStop);
+    btnEditUnc = makeButton(this, "btnEditUnc", QStringLiteral("Edit Graph"),
+                           QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
+    btnSaveInDB = makeButton(this, "btnSaveInDB", QStringLiteral("Save in Database"),
+                            QStringLiteral("Save fitting results in the database"),
+                            QStyle::SP_DialogSaveButton);
+    btnClose = makeButton(this, "btnClose", QStringLiteral("Close"),
+                         QStringLiteral("Close window"), QStyle::SP_DialogCloseButton);
+    auto *buttons = new QHBoxLayout();
+    buttons->setContentsMargins(2, 4, 2, 4);
+    buttons->setSpacing(8);
+    buttons->addWidget(btnRun);
+    buttons->addWidget(btnStop);
+    buttons->addStretch(1);
+    buttons->addWidget(btnEditUnc);
+    buttons->addWidget(btnSaveInDB);
+    buttons->addWidget(btnClose);
+    outer->addLayout(buttons);
+
+    auto *statusBar = new QFrame(this);
+    statusBar->setObjectName(QStringLiteral("RzStatusBar1"));
+    statusBar->setFrameShape(QFrame::StyledPanel);
+    auto *statusLayout = new QHBoxLayout(statusBar);
+    statusLayout->setContentsMargins(4, 1, 4, 1);
+    statusLayout->setSpacing(16);
+    Table &cdsMain = m_records.cdsMain;
+    auto *name = new BoundPane(cdsMain, "Name", QStringLiteral("Record Name: "));
+    name->setObjectName(QStringLiteral("dbspName"));
+    auto *created =
+        new BoundPane(cdsMain, "Created", QStringLiteral("Created:"), locale);
+    created->setObjectName(QStringLiteral("dbspCreated"));
+    auto *points = new BoundPane(m_records.cdsBB, "RecordCount",
+                                 QStringLiteral("Number of Reference Temperatures:"));
+    points->setObjectName(QStringLiteral("dbspRecordCount"));
+    for (BoundPane *pane : {name, created, points})
+        statusLayout->addWidget(pane);
+    statusLayout->addWidget(new QLabel(statusBar), 1);
+    outer->addWidget(statusBar);
+    auto *frame = new QVBoxLayout(this);
+    frame->setContentsMargins(0, 0, 0, 0);
+    frame->addWidget(scrolledWhenTooSmall(content));
+
+    const auto click = [this](QPushButton *button, void (TFCalibration::*handler)()) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { guarded(m_dialogs, [this, handler] { (this->*handler)(); }); });
+    };
+    click(btnRun, &TFCalibration::btnRunClick);
+    click(btnStop, &TFCalibration::btnStopClick);
+    click(btnEditUnc, &TFCalibration::btnEditUncClick);
+    click(btnSaveInDB, &TFCalibration::btnSaveInDBClick);
+    click(btnClose, &TFCalibration::btnCloseClick);
+    return content;
+}
+
+void TFCalibration::EnableRunControls(bool enabled)
+{
+    btnRun->setEnabled(enabled);
+    btnEditUnc->setEnabled(enabled);
+    btnSaveInDB->setEnabled(enabled && m_holdsResults);
+    btnClose->setEnabled(enabled);
+    btnStop->setEnabled(!enabled);
+}
+
+void TFCalibration::btnRunClick()
+{
+    if (m_run)
+        return;
+    m_holdsResults = false;
+    ResultsSaved = false;
+    mLM->clear();
+    mPSO->clear();
+    sbInfo->setText(QStringLiteral("Levenberg-Marquardt fitting is in progress..."));
+    EnableRunControls(false);
+    StopRequested = false;
+
+    RunSettings settings;
+    settings.Seed = m_seed;
+    RunInput input;
+    try {
+        settings.MaxIter = parseInt(comboMaxNIter->currentText().toStdString());
+        settings.Tol = parseFloat(comboTolerance->currentText().toStdString(), m_decimalSeparator);
+        // The swarm's settings are read when the Levenberg-Marquardt results are shown: a
+        // number that is not one ends the run there.
+        m_swarmSettingError = nullptr;
+        try {
+            settings.NRestarts = parseInt(comboNRestarts->currentText().toStdString());
+            settings.SearchRange = parseFloat(edExt->cleanText().toStdString(),
+                                              m_decimalSeparator);
+        } catch (const Error &) {
+            m_swarmSettingError = std::current_exception();
+            settings.LMOnly = true;
+        }
+        input = RunInputOf(m_records);
+    } catch (...) {
+        sbInfo->clear();
+        EnableRunControls(true);
+        throw;
+    }
+
+    m_referenceT.clear();
+    for (const auto &point : input.Points)
+        m_referenceT.push_back(point.second);
+    m_passes = settings.LMOnly ? 0 : std::max(0, settings.NRestarts + 1);
+    m_lmShown = false;
+    m_bestShown = 0;
+    pbRun->setRange(0, 1);
+    pbRun->setValue(0);
+    pbRun->setFormat(QStringLiteral("Levenberg-Marquardt"));
+    m_run = std::make_unique<BackgroundRun>(std::move(input), settings, m_decimalSeparator, [this] {
+        QMetaObject::invokeMethod(this, [this] { runFinished(); }, Qt::QueuedConnection);
+    });
+    m_displayTimer.start();
+}
+
+void TFCalibration::btnStopClick()
+{
+    StopRequested = true;
+    if (m_run)
+        m_run->progress().requestStop();
+}
+
+void TFCalibration::btnEditUncClick()
+{
+    ChartEditor editor(chApprox->chart(), m_dialogs, this);
+    m_dialogs.exec(editor);
+}
+
+void TFCalibration::btnSaveInDBClick()
+{
+    if (!m_holdsResults)
+        return;
+    SaveResults();
+    ResultsSaved = true;
+}
+
+void TFCalibration::btnCloseClick()
+{
+    close();
+}
+
+void TFCalibration::SaveResults()
+{
+    kelvora::SaveResults(m_records, m_records.store.clock());
+    if (m_afterSave)
+        m_afterSave();
+}
+
+void TFCalibration::FormClose()
+{
+    if (!m_holdsResults || ResultsSaved)
+        return;
+    if (m_dialogs.confirm(QStringLiteral("Results were not saved in the database and will be "
+                                         "lost.\rDo you wish to save results before you close "
+                                         "the window?"),
+                          Dialogs::Buttons::YesNo))
+        SaveResults();
+}
+
+void TFCalibration::reject()
+{
+    if (m_run) {
+        m_closePending = true;
+        return;
+    }
+    // Closing cannot be refused: a failed save is shown, and the window closes.
+    guarded(m_dialogs, [this] { FormClose(); });
+    QDialog::reject();
+}
+
+void TFCalibration::closeEvent(QCloseEvent *event)
+{
+    if (m_run) {
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+QList<QPointF> TFCalibration::residualPoints(const std::vector<FitLine> &lines) const
+{
+    QList<QPointF> points;
+    for (const FitLine &line : lines) {
+        const auto i = static_cast<std::size_t>(line.Index - 1);
+        if (i < m_referenceT.size())
+            points.append(QPointF(m_referenceT[i], static_cast<double>(line.D)));
+    }
+    return points;
+}
+
+void TFCalibration::showFitLines(QPlainTextEdit *memo, const std::vector<FitLine> &lines)
+{
+    QStringList text;
+    for (const FitLine &line : lines)
+        text << qtext(line.Text);
+    memo->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+void TFCalibration::showLevenbergMarquardt(const LMStage &stage)
+{
+    if (stage.Status != 0)
+        return;
+    edNILM->setText(QString::number(stage.Iter));
+    edALM->setText(qtext(formatGeneral(stage.Result[1], 15, m_decimalSeparator)));
+    edBLM->setText(qtext(formatGeneral(stage.Result[2], 15, m_decimalSeparator)));
+    edCLM->setText(qtext(formatGeneral(stage.Result[3], 15, m_decimalSeparator)));
+    edMeanRMSLM->setText(qtext(formatFixed(stage.MeanRMS, 9, 4, m_decimalSeparator)));
+    chApprox->clear();
+    showFitLines(mLM, stage.Lines);
+    chApprox->showResiduals(chApprox->seLM, residualPoints(stage.Lines));
+    chApprox->drawZeroLine();
+    sbInfo->setText(QStringLiteral("Particle Swarm Optimization is in progress..."));
+}
+
+void TFCalibration::ShowPSOProgress(const PSOProgress &best)
+{
+    edAPSO->setText(qtext(formatGeneral(best.Best[1], 15, m_decimalSeparator)));
+    edBPSO->setText(qtext(formatGeneral(best.Best[2], 15, m_decimalSeparator)));
+    edCPSO->setText(qtext(formatGeneral(best.Best[3], 15, m_decimalSeparator)));
+    edMeanRMSPSO->setText(qtext(formatFixed(best.MeanRMS, 9, 4, m_decimalSeparator)));
+    showFitLines(mPSO, best.Lines);
+    chApprox->showResiduals(chApprox->sePSO, residualPoints(best.Lines));
+}
+
+void TFCalibration::showSweep(const RunView &view)
+{
+    if (view.restartNo < 0)
+        return;
+    edRestartNo->setText(QString::number(view.restartNo));
+    edNSucc->setText(QString::number(view.improvements));
+    if (m_passes <= 0 || view.sweepsPerPass <= 0)
+        return;
+    // Counted in sweeps; the bar's range is an int.
+    const int perPass = view.sweepsPerPass;
+    const long long total = static_cast<long long>(m_passes) * perPass;
+    const int scale = static_cast<int>(std::max<long long>(1, total / 1'000'000'000 + 1));
+    pbRun->setRange(0, static_cast<int>(total / scale));
+    pbRun->setValue(static_cast<int>(
+        (static_cast<long long>(view.restartNo) * perPass + view.sweep) / scale));
+    pbRun->setFormat(progressText(view.restartNo + 1, m_passes, view.sweep, perPass));
+}
+
+void TFCalibration::showLatestProgress()
+{
+    if (!m_run)
+        return;
+    const RunView view = m_run->progress().latest();
+    if (view.lm && !m_lmShown) {
+        m_lmShown = true;
+        showLevenbergMarquardt(*view.lm);
+    }
+    if (view.best && view.bestCount != m_bestShown) {
+        m_bestShown = view.bestCount;
+        ShowPSOProgress(*view.best);
+    }
+    showSweep(view);
+}
+
+void TFCalibration::runFinished()
+{
+    guarded(m_dialogs, [this] { endRun(); });
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+    }
+}
+
+void TFCalibration::endRun()
+{
+    m_displayTimer.stop();
+    showLatestProgress();
+    const std::unique_ptr<BackgroundRun> run = std::move(m_run);
+    const bool stopped = run->progress().stopWasRequested();
+    StopRequested = stopped;
+
+    RunOutcome outcome;
+    try {
+        outcome = run->result();
+        if (!outcome.LM.Message.empty()) {
+            sbInfo->clear();
+            pbRun->setFormat(QString());
+            m_dialogs.message(qtext(outcome.LM.Message));
+            EnableRunControls(true);
+            return;
+        }
+        if (m_swarmSettingError)
+            std::rethrow_exception(std::exchange(m_swarmSettingError, nullptr));
+    } catch (...) {
+        sbInfo->clear();
+        EnableRunControls(true);
+        throw;
+    }
+
+    const PSOStage &pso = *outcome.PSO;
+    // Without a single improvement the boxes show nothing of this run: they take the
+    // result the run holds.
+    if (pso.Improvements == 0)
+        ShowPSOProgress({pso.Result, pso.MeanRMS, pso.Lines});
+    showFitLines(mPSO, pso.Lines);
+    chApprox->showResiduals(chApprox->sePSO, residualPoints(pso.Lines));
+    m_holdsResults = true;
+    EnableRunControls(true);
+    sbInfo->setText(stopped ? QStringLiteral("Fitting is interrupted.")
+                            : QStringLiteral("Fitting is completed."));
+}
+
+} // namespace kelvora

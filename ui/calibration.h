@@ -1,0 +1,141 @@
+#pragma once
+
+#include "calibration/run.h"
+#include "core/datetime.h"
+
+#include <QDialog>
+#include <QList>
+#include <QPointF>
+#include <QTimer>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace kelvora {
+
+class BackgroundRun;
+class Dialogs;
+class RecordStore;
+class ResidualChart;
+struct PSOProgress;
+struct RunView;
+
+// "Calculation of Sakuma-Hattori Parameters": the settings of both fits, their progress and
+// results side by side around a chart of the residuals, and saving the results into the
+// current record.
+//
+// A run goes on a thread of its own (BackgroundRun); the window shows its latest progress
+// at display rate and never touches the fitter's state while it runs. Save in Database, and
+// the question on closing, are offered only while the window holds the results of a
+// successful run of its own: results of another record, or of none, are never written.
+class TFCalibration : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // For the current record of `records`, which needs 1 to 20 reference points (RangeError
+    // otherwise). `afterSave` runs after results were written into the record.
+    TFCalibration(RecordStore &records, Dialogs &dialogs, const TextLocale &locale,
+                  std::function<void()> afterSave, QWidget *parent = nullptr);
+    ~TFCalibration() override;
+
+    // The handlers of the buttons.
+    void btnRunClick();
+    void btnStopClick();
+    void btnEditUncClick();
+    void btnSaveInDBClick();
+    void btnCloseClick();
+
+    // Run, Edit Graph, Save in Database and Close get `enabled`, Stop the opposite; Save in
+    // Database only while the window holds results to save.
+    void EnableRunControls(bool enabled);
+    // Writes the held results into the current record.
+    void SaveResults();
+
+    bool running() const { return m_run != nullptr; }
+    // True while the window holds the results of a successful run on its record.
+    bool holdsResults() const { return m_holdsResults; }
+    // Tests fix the swarm's random sequence; the window otherwise seeds it from the clock.
+    void setSeedForTesting(std::optional<std::uint32_t> seed) { m_seed = seed; }
+
+    // Esc, Close and the title bar: ask about unsaved results, then close; during a run the
+    // window closes when the run has ended.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // The window's content, which scrolls on a screen too small for it.
+    QWidget *buildLayout(const TextLocale &locale);
+    // Asks about unsaved results and saves them on Yes.
+    void FormClose();
+    void showLatestProgress();
+    void showLevenbergMarquardt(const LMStage &stage);
+    void ShowPSOProgress(const PSOProgress &best);
+    void showSweep(const RunView &view);
+    void showFitLines(QPlainTextEdit *memo, const std::vector<FitLine> &lines);
+    QList<QPointF> residualPoints(const std::vector<FitLine> &lines) const;
+    void runFinished();
+    void endRun();
+
+    RecordStore &m_records;
+    Dialogs &m_dialogs;
+    char m_decimalSeparator;
+    std::function<void()> m_afterSave;
+    std::optional<std::uint32_t> m_seed;
+
+    std::unique_ptr<BackgroundRun> m_run;
+    QTimer m_displayTimer;
+    // The reference temperatures of the run, the X values of its residuals.
+    std::vector<double> m_referenceT;
+    int m_passes = 0;
+    // What of the run's progress the window shows already.
+    bool m_lmShown = false;
+    int m_bestShown = 0;
+    // A setting the swarm needs that was not a number: raised after the Levenberg-Marquardt
+    // stage, where the run reads it.
+    std::exception_ptr m_swarmSettingError;
+    bool m_holdsResults = false;
+    bool m_closePending = false;
+
+    QComboBox *comboMaxNIter;
+    QComboBox *comboTolerance;
+    QLineEdit *edNILM;
+    QLineEdit *edALM;
+    QLineEdit *edBLM;
+    QLineEdit *edCLM;
+    QLineEdit *edMeanRMSLM;
+    QPlainTextEdit *mLM;
+    QComboBox *comboNRestarts;
+    QDoubleSpinBox *edExt;
+    QLineEdit *edRestartNo;
+    QLineEdit *edNSucc;
+    QLineEdit *edAPSO;
+    QLineEdit *edBPSO;
+    QLineEdit *edCPSO;
+    QLineEdit *edMeanRMSPSO;
+    QPlainTextEdit *mPSO;
+    ResidualChart *chApprox;
+    QLabel *sbInfo;
+    QProgressBar *pbRun;
+    QPushButton *btnRun;
+    QPushButton *btnStop;
+    QPushButton *btnEditUnc;
+    QPushButton *btnSaveInDB;
+    QPushButton *btnClose;
+};
+
+} // namespace kelvora
