@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -765,6 +766,9 @@ void rollBackNow(const std::string &path)
 // Writes the request; returns the save id it marked the file with.
 std::int64_t writeStore(const std::string &path, const WriteRequest &request)
 {
+    // A file-size limit then fails the write with EFBIG, instead of killing the program
+    // halfway through a save.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::int64_t saveId = newSaveId();
     try {
         struct stat status{};

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <new>
 
 namespace kelvora {
 
@@ -25,6 +26,10 @@ std::string reasonOf(sqlite3 *db, int rc)
 SqlConnection::SqlConnection(const std::string &path, int flags)
 {
     const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+    if (rc == SQLITE_NOMEM) {
+        sqlite3_close_v2(m_db);
+        throw std::bad_alloc();
+    }
     if (rc != SQLITE_OK) {
         const std::string reason = reasonOf(m_db, rc);
         sqlite3_close_v2(m_db);
@@ -43,7 +48,11 @@ SqlConnection::~SqlConnection()
 
 void SqlConnection::fail() const
 {
-    throw DatabaseError(reasonOf(m_db, sqlite3_extended_errcode(m_db)));
+    const int rc = sqlite3_extended_errcode(m_db);
+    // A lack of memory says nothing about the file.
+    if (rc == SQLITE_NOMEM)
+        throw std::bad_alloc();
+    throw DatabaseError(reasonOf(m_db, rc));
 }
 
 void SqlConnection::exec(const std::string &sql)

@@ -304,7 +304,7 @@ bool TFMain::flushSave()
     } catch (const std::exception &error) {
         // Shown once until a save succeeds again, not after every change.
         if (!m_saveFailed)
-            m_dialogs.message(QString::fromStdString(error.what()));
+            m_dialogs.message(QString::fromStdString(errorText(error)));
         m_saveFailed = true;
         return false;
     }
