@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
     libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
+    clang libclang-rt-14-dev # the fuzz targets: compiler and libFuzzer runtime
 )
 
 missing=()
@@ -30,7 +31,9 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
 fi
 
+# KELVORA_CMAKE_ARGS: more options for the first configuration of the build folder.
 if [ ! -f "$KELVORA_BUILD/CMakeCache.txt" ]; then
-    cmake -S "$KELVORA_ROOT" -B "$KELVORA_BUILD" -DCMAKE_BUILD_TYPE=Release
+    # shellcheck disable=SC2086
+    cmake -S "$KELVORA_ROOT" -B "$KELVORA_BUILD" -DCMAKE_BUILD_TYPE=Release ${KELVORA_CMAKE_ARGS:-}
 fi
-cmake --build "$KELVORA_BUILD" -j"$(nproc)"
+cmake --build "$KELVORA_BUILD" -j"$(nproc)" ${KELVORA_BUILD_TARGETS:-}

@@ -59,6 +59,10 @@ const DamagedCase DamagedCases[] = {
      tampered("CREATE TABLE x AS SELECT * FROM cdsMain; DROP TABLE cdsMain;"
               " ALTER TABLE x RENAME TO cdsMain; UPDATE cdsMain SET Created = 'today';")},
     {"RowsWithoutRecord", tampered("UPDATE cdsBB SET _record = 42;")},
+    // Damage SQLite does not see: the rows' checksums find it.
+    {"ValueChangedBehindItsChecksum", tampered("UPDATE cdsMain SET MeanWL = 0.66;")},
+    {"RowsSwapped", tampered("UPDATE cdsBB SET _pos = 1 - _pos;")},
+    {"SaveMarkLost", tampered("DELETE FROM _saved;")},
     {"DamagedPages",
      [](const fs::path &p) {
          saveDatabase(p.string(), oneRecordStore());
