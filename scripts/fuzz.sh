@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (in build-fuzz/) and runs each of them for SECONDS
-# (default 60) on its seed corpus in tests/fuzz/corpus. What a run finds is left in the
-# scratch folder it names, and the script fails; the fixed input goes into the seed corpus,
-# where every later run tries it first.
+# Builds the libFuzzer targets with clang (in build-fuzz/) and runs all of them at once for
+# SECONDS (default 60), each on its seed corpus in tests/fuzz/corpus. What a run finds is left
+# in the scratch folder it names, and the script fails; the fixed input goes into the seed
+# corpus, where every later run tries it first.
 #
 #   scripts/fuzz.sh [SECONDS]
 set -euo pipefail
@@ -19,17 +19,27 @@ source "$root/scripts/setup.sh"
 
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 scratch="$(mktemp -d "${TMPDIR:-/tmp}/kelvora-fuzz-run-XXXXXX")"
+# All targets at once, each for the whole time.
+pids=()
 for target in "${targets[@]}"; do
     mkdir "$scratch/$target"
-    echo "fuzz_$target: $seconds s"
-    if ! "$KELVORA_BUILD/program/fuzz_$target" "$scratch/$target" "$root/tests/fuzz/corpus/$target" \
+    "$KELVORA_BUILD/program/fuzz_$target" "$scratch/$target" "$root/tests/fuzz/corpus/$target" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
         -artifact_prefix="$scratch/$target-" -print_final_stats=1 \
-        >"$scratch/$target.log" 2>&1; then
+        >"$scratch/$target.log" 2>&1 &
+    pids+=($!)
+done
+failed=0
+for i in "${!targets[@]}"; do
+    target="${targets[$i]}"
+    if wait "${pids[$i]}"; then
+        echo "fuzz_$target, $seconds s:" \
+            "$(grep -E '^stat::number_of_executed_units' "$scratch/$target.log" | tr -d '\n')"
+    else
         tail -60 "$scratch/$target.log"
         echo "fuzz_$target found a fault; its input and log are in $scratch" >&2
-        exit 1
+        failed=1
     fi
-    grep -E "^stat::number_of_executed_units|^stat::new_units_added" "$scratch/$target.log" || true
 done
-rm -rf "$scratch"
+[ "$failed" -eq 1 ] || rm -rf "$scratch"
+exit "$failed"

@@ -208,7 +208,8 @@ TEST_F(DatabaseFolder, OfManyAtOnceExactlyOneWins)
 
 TEST_F(DatabaseFolder, TakingTheLockRemovesWhatKilledSavesLeft)
 {
-    const std::vector<std::string> leftovers{"kelvora.dbs.tmp-a1b2c3", "kelvora.dbs.lock.tmp-4242"};
+    const std::vector<std::string> leftovers{"kelvora.dbs.tmp-a1b2c3",
+                                             "kelvora.dbs.lock.tmp-4242"};
     const std::vector<std::string> kept{"kelvora.bak", "kelvora.dbs", "kelvora.dbs.tmp-",
                                         "other.dbs.tmp-a1b2c3"};
     DatabaseLock other(dbPath);

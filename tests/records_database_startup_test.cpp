@@ -61,7 +61,7 @@ const DamagedCase DamagedCases[] = {
     {"RowsWithoutRecord", tampered("UPDATE cdsBB SET _record = 42;")},
     // Damage SQLite does not see: the rows' checksums find it.
     {"ValueChangedBehindItsChecksum", tampered("UPDATE cdsMain SET MeanWL = 0.66;")},
-    {"RowsSwapped", tampered("UPDATE cdsBB SET _pos = 1 - _pos;")},
+    {"RowsSwapped", tampered("UPDATE cdsBB SET _pos = _pos + 10; UPDATE cdsBB SET _pos = 11 - _pos;")},
     {"SaveMarkLost", tampered("DELETE FROM _saved;")},
     {"DamagedPages",
      [](const fs::path &p) {

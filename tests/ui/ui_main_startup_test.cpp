@@ -245,8 +245,9 @@ TEST_F(MainWindowTest, ALockFileThatCannotBeUsedEndsTheProgram)
     ASSERT_TRUE(QDir().mkpath(dbPath() + QStringLiteral(".lock")));
 
     start();
-    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Cannot use the lock file \"") + dbPath()
-                                            + QStringLiteral(".lock\". Is a directory")});
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("Cannot use the lock file \"") + dbPath()
+                          + QStringLiteral(".lock\". Is a directory")});
     EXPECT_TRUE(window->endRequested());
     EXPECT_TRUE(window->close());
     EXPECT_EQ(window->saveCount(), 0);
