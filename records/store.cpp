@@ -197,7 +197,10 @@ void Store::load(StoreData data)
 
 StoreData Store::data() const
 {
-    return StoreData{d->records, d->log.keys, d->log.changes.saveId};
+    // The mark says which file holds these records only while nothing waits to be saved.
+    const StoreChanges &changes = d->log.changes;
+    const bool saved = changes.changed.empty() && changes.removed.empty();
+    return StoreData{d->records, d->log.keys, saved ? changes.saveId : 0};
 }
 
 void Store::clearAll()

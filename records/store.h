@@ -197,7 +197,8 @@ public:
     // Replaces every record (the tables must be closed) and starts a new change log. StoreError
     // for data that does not fit the schema.
     void load(StoreData data);
-    // Every record as stored, pending edits not included.
+    // Every record as stored, pending edits not included; the save id only when the change
+    // log is empty.
     StoreData data() const;
     void clearAll(); // an empty store, whose next save writes everything
 
