@@ -73,12 +73,24 @@ checkFolder() {
     [ "$entries" = "kelvora.dbs" ] || fail "left in the folder: $(echo $entries)"
 }
 
+# Milliseconds that a command takes here, so that the kills fall within its run.
+duration() {
+    local start end
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000 + 1))
+}
+
 # A pool of records to work on.
 for i in $(seq 1 12); do
     "$cli" import "$record" --name "r$i" --db "$db" >/dev/null
     present[r$i]=yes
     computed[r$i]=no
 done
+importTime=$(duration "$cli" import "$record" --name r0 --db "$db")
+calibrateTime=$(duration "$cli" calibrate r0 --restarts 0 --seed 1 --db "$db")
+deleteTime=$(duration "$cli" delete r0 --db "$db")
 
 for trial in $(seq 1 "$trials"); do
     names=()
@@ -94,20 +106,20 @@ for trial in $(seq 1 "$trials"); do
     0)
         target="n$trial"
         args=(import "$record" --name "$target")
-        delay=$((RANDOM % 200))
+        delay=$((RANDOM % (importTime * 5 / 4 + 1)))
         ;;
     1)
         args=(calibrate "$target" --restarts 0 --seed "$trial")
-        delay=$((RANDOM % 1500))
+        delay=$((RANDOM % (calibrateTime * 5 / 4 + 1)))
         ;;
     2)
         args=(delete "$target")
-        delay=$((RANDOM % 200))
+        delay=$((RANDOM % (deleteTime * 5 / 4 + 1)))
         ;;
     esac
     "$cli" "${args[@]}" --db "$db" >/dev/null 2>"$work/err" &
     pid=$!
-    sleep "$(printf '0.%03d' "$delay")"
+    sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
     kill -KILL "$pid" 2>/dev/null || true
     status=0
     wait "$pid" 2>/dev/null || status=$?
