@@ -38,7 +38,7 @@ const char *const DatabaseUsage =
     "while Kelvora has it open.\n"
     "Exit status: 0 done, 1 refused, 2 Levenberg-Marquardt failed, 3 file cannot be\n"
     "opened or database missing or damaged, 4 floating-point fault, 5 file cannot be\n"
-    "written, 64 bad command line.\n";
+    "written, 6 out of memory, 64 bad command line.\n";
 
 namespace {
 

@@ -19,13 +19,26 @@ std::string programDatabasePath()
 DatabaseSession::DatabaseSession(const std::string &path, Access access)
     : m_path(path.empty() ? programDatabasePath() : path)
 {
+    // A folder that cannot hold the lock file cannot take the save either: that is reported
+    // with the save's own text, after what a reading command would report about the file.
+    bool unwritable = false;
     if (access != Access::Read) {
         m_lock = std::make_unique<DatabaseLock>(m_path);
-        if (!m_lock->acquire())
-            throw CommandError("The database " + m_path
-                                   + " is in use by a running copy of Kelvora;"
-                                   " close it and try again",
-                               ExitRefused);
+        if (!m_lock->acquire()) {
+            switch (m_lock->failure()) {
+            case DatabaseLock::Failure::CannotCreate:
+                unwritable = true;
+                break;
+            case DatabaseLock::Failure::Unusable:
+                throw CommandError(m_lock->failureText(), ExitRefused);
+            case DatabaseLock::Failure::InUse:
+            case DatabaseLock::Failure::None:
+                throw CommandError("The database " + m_path
+                                       + " is in use by a running copy of Kelvora;"
+                                       " close it and try again",
+                                   ExitRefused);
+            }
+        }
     }
 
     StoreData data;
@@ -43,6 +56,8 @@ DatabaseSession::DatabaseSession(const std::string &path, Access access)
                                                   : outcome.message + "\n" + outcome.reason,
                            ExitCannotOpen);
     }
+    if (unwritable)
+        throw CommandError(m_lock->failureText(), ExitCannotWrite);
     m_records.store.load(std::move(data));
     m_records.store.open();
 }
@@ -64,7 +79,7 @@ void DatabaseSession::save()
 {
     PostIfEditing(m_records.cdsMain);
     try {
-        saveDatabase(m_path, m_records.store.data());
+        saveDatabase(m_path, m_records.store);
     } catch (const Error &e) {
         throw CommandError(e.what(), ExitCannotWrite);
     }

@@ -32,7 +32,7 @@ class DatabaseSession
 public:
     enum class Access {
         Read,   // reading commands: no lock, the file must exist
-        Change, // the window's lock must be free, the file must exist
+        Change, // the lock must be free, the file must exist
         Create, // as Change, and a missing file starts an empty store
     };
 
@@ -46,7 +46,8 @@ public:
 
     // Makes the newest record of that name current; "No record named ..." otherwise.
     void selectRecord(const std::string &name);
-    // Posts a pending edit and writes the whole store over the file in one step.
+    // Posts a pending edit and writes the records changed since the file was read, in one
+    // step.
     void save();
 
 private:

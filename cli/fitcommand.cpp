@@ -25,7 +25,8 @@ const char *const FitUsage =
     "  --lm-only      no particle swarm fit\n"
     "  --json         the results as one JSON object\n"
     "Exit status: 0 done, 1 record file refused, 2 Levenberg-Marquardt failed,\n"
-    "3 file cannot be opened, 4 floating-point fault, 64 bad command line.\n";
+    "3 file cannot be opened, 4 floating-point fault, 6 out of memory,\n"
+    "64 bad command line.\n";
 
 namespace {
 

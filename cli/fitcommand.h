@@ -10,6 +10,8 @@ inline constexpr int ExitRecordRefused = 1;
 inline constexpr int ExitFitFailed = 2;
 inline constexpr int ExitCannotOpen = 3;
 inline constexpr int ExitFloatFault = 4;
+// Of every command: the memory ran out.
+inline constexpr int ExitOutOfMemory = 6;
 
 extern const char *const FitUsage;
 

@@ -1,8 +1,11 @@
 #include "cli/dbcommands.h"
 #include "cli/fitcommand.h"
 #include "cli/options.h"
+#include "core/errors.h"
 
+#include <csignal>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -38,9 +41,7 @@ void printUsage(std::FILE *out)
         std::fprintf(out, "  %-12s %s\n", command.name, command.summary);
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+int runCommandLine(int argc, char *argv[])
 {
     if (argc < 2) {
         printUsage(stderr);
@@ -58,4 +59,18 @@ int main(int argc, char *argv[])
     std::fprintf(stderr, "kelvora-cli: unknown command '%s'\n", name.c_str());
     printUsage(stderr);
     return kelvora::cli::ExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // A file-size limit makes a write fail with its own error instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    try {
+        return runCommandLine(argc, argv);
+    } catch (const std::bad_alloc &error) {
+        std::fprintf(stderr, "%s\n", kelvora::errorText(error).c_str());
+        return kelvora::cli::ExitOutOfMemory;
+    }
 }

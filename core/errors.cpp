@@ -1,5 +1,7 @@
 #include "core/errors.h"
 
+#include <new>
+
 namespace kelvora {
 
 namespace {
@@ -23,6 +25,13 @@ FloatError::FloatError(Kind kind)
     : Error(floatErrorText(kind))
     , m_kind(kind)
 {
+}
+
+std::string errorText(const std::exception &error)
+{
+    if (dynamic_cast<const std::bad_alloc *>(&error))
+        return OutOfMemoryText;
+    return error.what();
 }
 
 } // namespace kelvora

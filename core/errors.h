@@ -46,4 +46,9 @@ public:
     using Error::Error;
 };
 
+// What the user sees of an exception that ends an operation: its own text, and for a lack of
+// memory OutOfMemoryText.
+inline constexpr const char *OutOfMemoryText = "Out of memory";
+std::string errorText(const std::exception &error);
+
 } // namespace kelvora

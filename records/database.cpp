@@ -4,14 +4,17 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <filesystem>
-#include <map>
+#include <limits>
 #include <memory>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -21,16 +24,20 @@ namespace {
 
 // PRAGMA application_id of our files ("Klvr"); any other value is a foreign file.
 constexpr int ApplicationId = 0x4B6C7672;
-// PRAGMA user_version: the layout of the tables below.
-constexpr int LayoutVersion = 1;
+// PRAGMA user_version: the layout of the tables below. Layout 1 had no checksums and no save
+// id; it is still read.
+constexpr int LayoutVersion = 2;
+constexpr int LayoutWithoutChecksums = 1;
 
-// Own columns besides the fields: a row's storage position, a nested row's record, and
-// the next auto-increment value of each nested table of a record.
+// Own columns besides the fields: a record's storage key, a nested row's record and position,
+// the next auto-increment value of each nested table of a record, and every row's checksum.
 constexpr const char *PosColumn = "_pos";
 constexpr const char *RecordColumn = "_record";
 constexpr const char *NextIncSuffix = "_nextInc";
+constexpr const char *CheckColumn = "_check";
 constexpr const char *FieldsTable = "_fields";
 constexpr const char *IndexesTable = "_indexes";
+constexpr const char *SavedTable = "_saved"; // one row: the save id of the last save
 
 std::string quoted(const std::string &name)
 {
@@ -77,12 +84,15 @@ const TableSchema &nestedSchema(std::size_t slot)
 }
 
 // The record fields that hold the nested tables, in the order of RowData::nested.
-std::vector<std::string> nestedFieldNames()
+const std::vector<std::string> &nestedFieldNames()
 {
-    std::vector<std::string> names;
-    for (const FieldDef &f : mainSchema().fields)
-        if (f.kind == FieldKind::Nested)
-            names.push_back(f.name);
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> result;
+        for (const FieldDef &f : mainSchema().fields)
+            if (f.kind == FieldKind::Nested)
+                result.push_back(f.name);
+        return result;
+    }();
     return names;
 }
 
@@ -96,7 +106,15 @@ std::vector<std::pair<int, const FieldDef *>> storedFields(const TableSchema &sc
     return result;
 }
 
-// Column list of a table: own leading columns, then the stored fields.
+std::vector<std::string> nextIncColumns()
+{
+    std::vector<std::string> columns;
+    for (const std::string &name : nestedFieldNames())
+        columns.push_back(name + NextIncSuffix);
+    return columns;
+}
+
+// Column list of a table: own leading columns, then the stored fields, then the trailing ones.
 std::string columnList(const std::vector<std::string> &leading, const TableSchema &schema,
                        const std::vector<std::string> &trailing = {})
 {
@@ -115,15 +133,103 @@ std::string columnList(const std::vector<std::string> &leading, const TableSchem
     return list;
 }
 
-std::vector<std::string> nextIncColumns()
+std::vector<const TableSchema *> allSchemas()
 {
-    std::vector<std::string> columns;
-    for (const std::string &name : nestedFieldNames())
-        columns.push_back(name + NextIncSuffix);
-    return columns;
+    std::vector<const TableSchema *> schemas{&mainSchema()};
+    for (std::size_t slot = 0; slot < nestedFieldNames().size(); ++slot)
+        schemas.push_back(&nestedSchema(slot));
+    return schemas;
+}
+
+// ---- checksums ----
+
+// FNV-1a over the bytes, with a final mix so that every input bit reaches every output bit.
+class RowChecksum
+{
+public:
+    void bytes(const void *data, std::size_t size)
+    {
+        const auto *p = static_cast<const unsigned char *>(data);
+        for (std::size_t i = 0; i < size; ++i)
+            m_hash = (m_hash ^ p[i]) * 0x100000001b3ULL;
+    }
+    void integer(std::int64_t v) { bytes(&v, sizeof v); }
+    // A value as the file gives it back: an empty text, NaN and -0 do not survive a round
+    // trip through SQLite as they are, so they count as what comes back.
+    void value(const Value &v)
+    {
+        const auto tag = [this](unsigned char t) { bytes(&t, 1); };
+        if (const auto *s = std::get_if<std::string>(&v)) {
+            tag(4);
+            integer(static_cast<std::int64_t>(s->size()));
+            bytes(s->data(), s->size());
+        } else if (const auto *d = std::get_if<double>(&v)) {
+            if (*d != *d)
+                return tag(0);
+            tag(2);
+            integer(std::bit_cast<std::int64_t>(*d == 0.0 ? 0.0 : *d));
+        } else if (const auto *i = std::get_if<std::int64_t>(&v)) {
+            tag(1);
+            integer(*i);
+        } else if (const auto *b = std::get_if<bool>(&v)) {
+            tag(3);
+            integer(*b ? 1 : 0);
+        } else if (const auto *t = std::get_if<DateTime>(&v)) {
+            tag(5);
+            integer(t->msecs);
+        } else {
+            tag(0);
+        }
+    }
+    std::int64_t result() const
+    {
+        std::uint64_t z = m_hash;
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return static_cast<std::int64_t>(z ^ (z >> 31));
+    }
+
+private:
+    std::uint64_t m_hash = 0xcbf29ce484222325ULL;
+};
+
+void addFields(RowChecksum &sum, const TableSchema &schema, const RowData &row)
+{
+    for (const auto &[index, field] : storedFields(schema))
+        sum.value(row.values[static_cast<std::size_t>(index)]);
+}
+
+std::int64_t recordChecksum(std::int64_t key, const RowData &record)
+{
+    RowChecksum sum;
+    sum.integer(key);
+    addFields(sum, mainSchema(), record);
+    for (const NestedRows &rows : record.nested) {
+        sum.integer(rows.nextInc);
+        sum.integer(static_cast<std::int64_t>(rows.rows.size()));
+    }
+    return sum.result();
+}
+
+std::int64_t nestedChecksum(std::int64_t key, std::int64_t pos, const TableSchema &schema,
+                            const RowData &row)
+{
+    RowChecksum sum;
+    sum.integer(key);
+    sum.integer(pos);
+    addFields(sum, schema, row);
+    return sum.result();
 }
 
 // ---- writing ----
+
+std::string placeholders(std::size_t n)
+{
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i)
+        s += i ? ", ?" : "?";
+    return s;
+}
 
 void createTables(SqlConnection &db)
 {
@@ -133,7 +239,7 @@ void createTables(SqlConnection &db)
         sql += ", " + quoted(field->name) + " " + columnType(field->kind);
     for (const std::string &column : nextIncColumns())
         sql += ", " + quoted(column) + " INTEGER NOT NULL";
-    sql += ") STRICT;";
+    sql += ", " + quoted(CheckColumn) + " INTEGER NOT NULL) STRICT;";
     for (std::size_t slot = 0; slot < nestedFieldNames().size(); ++slot) {
         const TableSchema &schema = nestedSchema(slot);
         sql += "CREATE TABLE " + quoted(schema.name) + " (" + quoted(RecordColumn)
@@ -141,8 +247,8 @@ void createTables(SqlConnection &db)
                + quoted(PosColumn) + " INTEGER NOT NULL";
         for (const auto &[index, field] : storedFields(schema))
             sql += ", " + quoted(field->name) + " " + columnType(field->kind);
-        sql += ", PRIMARY KEY (" + quoted(RecordColumn) + ", " + quoted(PosColumn)
-               + ")) STRICT;";
+        sql += ", " + quoted(CheckColumn) + " INTEGER NOT NULL, PRIMARY KEY ("
+               + quoted(RecordColumn) + ", " + quoted(PosColumn) + ")) STRICT;";
     }
     sql += "CREATE TABLE " + quoted(FieldsTable) + " (tbl TEXT NOT NULL, pos INTEGER NOT NULL,"
            " name TEXT NOT NULL, kind TEXT NOT NULL, size INTEGER NOT NULL,"
@@ -151,15 +257,19 @@ void createTables(SqlConnection &db)
            " name TEXT NOT NULL, field TEXT NOT NULL, descending INTEGER NOT NULL,"
            " isUnique INTEGER NOT NULL, isPrimary INTEGER NOT NULL,"
            " PRIMARY KEY (tbl, pos)) STRICT;";
+    sql += "CREATE TABLE " + quoted(SavedTable) + " (saveId INTEGER NOT NULL) STRICT;";
+    sql += "INSERT INTO " + quoted(SavedTable) + " VALUES (0);";
     db.exec(sql);
 }
 
-std::vector<const TableSchema *> allSchemas()
+void dropTables(SqlConnection &db)
 {
-    std::vector<const TableSchema *> schemas{&mainSchema()};
-    for (std::size_t slot = 0; slot < nestedFieldNames().size(); ++slot)
-        schemas.push_back(&nestedSchema(slot));
-    return schemas;
+    std::string sql;
+    for (const TableSchema *schema : allSchemas())
+        sql += "DROP TABLE IF EXISTS " + quoted(schema->name) + ";";
+    for (const char *table : {FieldsTable, IndexesTable, SavedTable})
+        sql += "DROP TABLE IF EXISTS " + quoted(table) + ";";
+    db.exec(sql);
 }
 
 void writeDefinitions(SqlConnection &db)
@@ -252,49 +362,123 @@ int bindFields(SqlStatement &st, int first, const TableSchema &schema, const Row
     return column;
 }
 
-void writeRecords(SqlConnection &db, const StoreData &data)
+// The statements that write and delete records under their keys.
+class RecordWriter
 {
-    const std::size_t nestedCount = nestedFieldNames().size();
-    auto placeholders = [](std::size_t n) {
-        std::string s;
-        for (std::size_t i = 0; i < n; ++i)
-            s += i ? ", ?" : "?";
-        return s;
-    };
-    SqlStatement records(db, "INSERT INTO " + quoted(mainSchema().name) + " VALUES ("
-                                 + placeholders(1 + storedFields(mainSchema()).size()
-                                                + nestedCount)
-                                 + ")");
-    std::vector<std::unique_ptr<SqlStatement>> nested;
-    for (std::size_t slot = 0; slot < nestedCount; ++slot) {
-        const TableSchema &schema = nestedSchema(slot);
-        nested.push_back(std::make_unique<SqlStatement>(
-            db, "INSERT INTO " + quoted(schema.name) + " VALUES ("
-                    + placeholders(2 + storedFields(schema).size()) + ")"));
+public:
+    explicit RecordWriter(SqlConnection &db)
+        : m_insertRecord(db, "INSERT INTO " + quoted(mainSchema().name) + " VALUES ("
+                                 + placeholders(2 + storedFields(mainSchema()).size()
+                                                + nestedFieldNames().size())
+                                 + ")")
+        , m_deleteRecord(db, "DELETE FROM " + quoted(mainSchema().name) + " WHERE "
+                                 + quoted(PosColumn) + " = ?")
+    {
+        for (std::size_t slot = 0; slot < nestedFieldNames().size(); ++slot) {
+            const TableSchema &schema = nestedSchema(slot);
+            m_insertNested.push_back(std::make_unique<SqlStatement>(
+                db, "INSERT INTO " + quoted(schema.name) + " VALUES ("
+                        + placeholders(3 + storedFields(schema).size()) + ")"));
+            m_deleteNested.push_back(std::make_unique<SqlStatement>(
+                db, "DELETE FROM " + quoted(schema.name) + " WHERE " + quoted(RecordColumn)
+                        + " = ?"));
+        }
     }
 
-    for (std::size_t r = 0; r < data.records.size(); ++r) {
-        const RowData &record = data.records[r];
+    void write(std::int64_t key, const RowData &record)
+    {
+        const std::size_t nestedCount = nestedFieldNames().size();
         checkShape(mainSchema(), record, nestedCount);
-        records.bind(1, static_cast<std::int64_t>(r));
-        int column = bindFields(records, 2, mainSchema(), record);
+        m_insertRecord.bind(1, key);
+        int column = bindFields(m_insertRecord, 2, mainSchema(), record);
         for (const NestedRows &rows : record.nested)
-            records.bind(column++, rows.nextInc);
-        records.run();
+            m_insertRecord.bind(column++, rows.nextInc);
+        m_insertRecord.bind(column, recordChecksum(key, record));
+        m_insertRecord.run();
 
         for (std::size_t slot = 0; slot < nestedCount; ++slot) {
             const TableSchema &schema = nestedSchema(slot);
             const std::vector<RowData> &rows = record.nested[slot].rows;
+            SqlStatement &st = *m_insertNested[slot];
             for (std::size_t n = 0; n < rows.size(); ++n) {
                 checkShape(schema, rows[n], 0);
-                SqlStatement &st = *nested[slot];
-                st.bind(1, static_cast<std::int64_t>(r));
-                st.bind(2, static_cast<std::int64_t>(n));
-                bindFields(st, 3, schema, rows[n]);
+                const auto pos = static_cast<std::int64_t>(n);
+                st.bind(1, key);
+                st.bind(2, pos);
+                const int last = bindFields(st, 3, schema, rows[n]);
+                st.bind(last, nestedChecksum(key, pos, schema, rows[n]));
                 st.run();
             }
         }
     }
+
+    void remove(std::int64_t key)
+    {
+        for (const auto &st : m_deleteNested) {
+            st->bind(1, key);
+            st->run();
+        }
+        m_deleteRecord.bind(1, key);
+        m_deleteRecord.run();
+    }
+
+private:
+    SqlStatement m_insertRecord;
+    SqlStatement m_deleteRecord;
+    std::vector<std::unique_ptr<SqlStatement>> m_insertNested;
+    std::vector<std::unique_ptr<SqlStatement>> m_deleteNested;
+};
+
+// The records to write: all of them under their keys, or only those in a change log.
+struct WriteRequest
+{
+    const std::vector<RowData> &records;
+    const std::vector<std::int64_t> &keys; // empty: 1, 2, 3 ...
+    const StoreChanges *changes;           // nullptr: write everything
+};
+
+std::int64_t keyOf(const WriteRequest &request, std::size_t i)
+{
+    return request.keys.empty() ? static_cast<std::int64_t>(i) + 1 : request.keys[i];
+}
+
+void writeAll(SqlConnection &db, const WriteRequest &request)
+{
+    if (!request.keys.empty() && request.keys.size() != request.records.size())
+        throw DatabaseError("The records do not match their storage keys");
+    createTables(db);
+    writeDefinitions(db);
+    RecordWriter writer(db);
+    for (std::size_t i = 0; i < request.records.size(); ++i)
+        writer.write(keyOf(request, i), request.records[i]);
+}
+
+void writeChanges(SqlConnection &db, const WriteRequest &request)
+{
+    RecordWriter writer(db);
+    for (const std::int64_t key : request.changes->removed)
+        writer.remove(key);
+    for (const std::int64_t key : request.changes->changed) {
+        const auto at = std::lower_bound(request.keys.begin(), request.keys.end(), key);
+        if (at == request.keys.end() || *at != key)
+            throw DatabaseError("A changed record has no storage key");
+        writer.remove(key);
+        writer.write(key, request.records[static_cast<std::size_t>(at - request.keys.begin())]);
+    }
+}
+
+void markSaved(SqlConnection &db, std::int64_t saveId)
+{
+    db.exec("UPDATE " + quoted(SavedTable) + " SET saveId = " + std::to_string(saveId)
+            + "; PRAGMA application_id = " + std::to_string(ApplicationId)
+            + "; PRAGMA user_version = " + std::to_string(LayoutVersion) + ";");
+}
+
+std::int64_t newSaveId()
+{
+    std::random_device device;
+    std::uniform_int_distribution<std::int64_t> pick(1, std::numeric_limits<std::int64_t>::max());
+    return pick(device);
 }
 
 // ---- reading ----
@@ -343,10 +527,10 @@ int readFields(const SqlStatement &st, int first, const TableSchema &schema, Row
     return column;
 }
 
-std::int64_t readNextInc(const SqlStatement &st, int column)
+std::int64_t readInteger(const SqlStatement &st, int column, const char *what)
 {
     if (st.type(column) != SQLITE_INTEGER)
-        throw DatabaseError("The database holds a bad auto-increment value");
+        throw DatabaseError(std::string("The database holds a bad ") + what);
     return st.integer(column);
 }
 
@@ -358,18 +542,23 @@ std::int64_t pragmaValue(SqlConnection &db, const std::string &pragma)
     return st.integer(0);
 }
 
-void checkHeader(SqlConnection &db)
+// The layout of a file of ours, or DatabaseError.
+int checkHeader(SqlConnection &db)
 {
     if (pragmaValue(db, "application_id") != ApplicationId)
         throw DatabaseError("The file is not a Kelvora database");
     const std::int64_t version = pragmaValue(db, "user_version");
-    if (version != LayoutVersion)
+    if (version != LayoutVersion && version != LayoutWithoutChecksums)
         throw DatabaseError("The database layout " + std::to_string(version)
-                            + " is not the one this program reads");
+                            + " is not one this program reads");
+    return static_cast<int>(version);
+}
+
+void checkIntegrity(SqlConnection &db)
+{
     SqlStatement check(db, "PRAGMA quick_check");
-    const std::string answer = check.step() ? check.text(0) : std::string();
-    if (answer != "ok")
-        throw DatabaseError("The database is damaged: " + answer);
+    if (!check.step() || check.text(0) != "ok")
+        throw DatabaseError("The database is damaged: its integrity check fails");
 }
 
 // The field list in the file must be ours: names and kinds in layout order.
@@ -395,50 +584,85 @@ void checkDefinitions(SqlConnection &db)
     indexes.step();
 }
 
-StoreData readRecords(SqlConnection &db)
+std::int64_t readSaveId(SqlConnection &db)
 {
+    SqlStatement st(db, "SELECT saveId FROM " + quoted(SavedTable));
+    if (!st.step())
+        throw DatabaseError("The database has lost the mark of its last save");
+    const std::int64_t id = readInteger(st, 0, "save mark");
+    if (st.step())
+        throw DatabaseError("The database holds more than one mark of its last save");
+    return id;
+}
+
+[[noreturn]] void checksumFails(const TableSchema &schema)
+{
+    throw DatabaseError("The database is damaged: a row of table " + schema.name
+                        + " does not match its checksum");
+}
+
+StoreData readRecords(SqlConnection &db, int version)
+{
+    const bool checked = version == LayoutVersion;
+    const std::vector<std::string> check =
+        checked ? std::vector<std::string>{CheckColumn} : std::vector<std::string>{};
     const std::size_t nestedCount = nestedFieldNames().size();
     StoreData data;
-    std::map<std::int64_t, std::size_t> recordAt; // storage position → index in data
-    SqlStatement records(db, "SELECT "
-                                 + columnList({PosColumn}, mainSchema(), nextIncColumns())
+    std::vector<std::int64_t> recordChecks;
+    std::vector<std::string> trailing = nextIncColumns();
+    trailing.insert(trailing.end(), check.begin(), check.end());
+    SqlStatement records(db, "SELECT " + columnList({PosColumn}, mainSchema(), trailing)
                                  + " FROM " + quoted(mainSchema().name) + " ORDER BY "
                                  + quoted(PosColumn));
     while (records.step()) {
         RowData record;
+        data.keys.push_back(readInteger(records, 0, "storage key"));
         int column = readFields(records, 1, mainSchema(), record);
         record.nested.resize(nestedCount);
         for (NestedRows &rows : record.nested)
-            rows.nextInc = readNextInc(records, column++);
-        recordAt[records.integer(0)] = data.records.size();
+            rows.nextInc = readInteger(records, column++, "auto-increment value");
+        if (checked)
+            recordChecks.push_back(readInteger(records, column, "checksum"));
         data.records.push_back(std::move(record));
     }
 
+    // Both lists are in key order: one walk pairs every nested row with its record.
     for (std::size_t slot = 0; slot < nestedCount; ++slot) {
         const TableSchema &schema = nestedSchema(slot);
-        SqlStatement rows(db, "SELECT " + columnList({RecordColumn}, schema) + " FROM "
-                                  + quoted(schema.name) + " ORDER BY " + quoted(RecordColumn)
-                                  + ", " + quoted(PosColumn));
+        SqlStatement rows(db, "SELECT " + columnList({RecordColumn, PosColumn}, schema, check)
+                                  + " FROM " + quoted(schema.name) + " ORDER BY "
+                                  + quoted(RecordColumn) + ", " + quoted(PosColumn));
+        std::size_t owner = 0;
         while (rows.step()) {
-            const auto owner = recordAt.find(rows.integer(0));
-            if (owner == recordAt.end())
+            const std::int64_t key = readInteger(rows, 0, "record key");
+            while (owner < data.keys.size() && data.keys[owner] < key)
+                ++owner;
+            if (owner == data.keys.size() || data.keys[owner] != key)
                 throw DatabaseError("A row of table " + schema.name + " has no record");
+            std::vector<RowData> &list = data.records[owner].nested[slot].rows;
+            const std::int64_t pos = readInteger(rows, 1, "row position");
             RowData row;
-            readFields(rows, 1, schema, row);
-            data.records[owner->second].nested[slot].rows.push_back(std::move(row));
+            const int column = readFields(rows, 2, schema, row);
+            if (checked) {
+                if (pos != static_cast<std::int64_t>(list.size())
+                    || readInteger(rows, column, "checksum")
+                           != nestedChecksum(key, pos, schema, row))
+                    checksumFails(schema);
+            }
+            list.push_back(std::move(row));
         }
+    }
+    if (checked) {
+        for (std::size_t r = 0; r < data.records.size(); ++r) {
+            if (recordChecks[r] != recordChecksum(data.keys[r], data.records[r]))
+                checksumFails(mainSchema());
+        }
+        data.saveId = readSaveId(db);
     }
     return data;
 }
 
 // ---- the file ----
-
-std::string fullPath(const std::string &path)
-{
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.string();
-}
 
 std::string systemReason(int error)
 {
@@ -477,56 +701,138 @@ int syncPath(const std::string &path, int flags)
     return error;
 }
 
-void writeFile(const std::string &file, const StoreData &data)
+void syncFolderOf(const std::string &path)
 {
-    SqlConnection db(file, SQLITE_OPEN_READWRITE);
-    // The file is renamed into place only when complete, so SQLite need not guard it.
-    db.exec("PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF;");
-    db.exec("BEGIN");
-    db.exec("PRAGMA application_id = " + std::to_string(ApplicationId)
-            + "; PRAGMA user_version = " + std::to_string(LayoutVersion) + ";");
-    createTables(db);
-    writeDefinitions(db);
-    writeRecords(db, data);
-    db.exec("COMMIT");
-    db.close();
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    syncPath(folder.empty() ? "." : folder.string(), O_RDONLY | O_DIRECTORY);
 }
 
-} // namespace
-
-StoreData loadDatabase(const std::string &path)
+// A file that did not exist: written whole under a temporary name and renamed into place.
+void writeNewFile(const std::string &path, const WriteRequest &request, std::int64_t saveId)
 {
-    SqlConnection db(path, SQLITE_OPEN_READONLY);
-    checkHeader(db);
-    checkDefinitions(db);
-    return readRecords(db);
-}
-
-void saveDatabase(const std::string &path, const StoreData &data)
-{
-    std::string temporary;
+    const std::string temporary = createTemporaryFile(path);
     try {
-        // The save replaces the file by renaming, which would go past a file that the user has
-        // made read-only to protect it.
-        struct stat status{};
-        if (::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)
-            && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            throw DatabaseError(systemReason(EACCES));
-        temporary = createTemporaryFile(path);
-        writeFile(temporary, data);
+        SqlConnection db(temporary, SQLITE_OPEN_READWRITE);
+        // The file is renamed into place only when complete, so SQLite need not guard it.
+        db.exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN");
+        writeAll(db, request);
+        markSaved(db, saveId);
+        db.exec("COMMIT");
+        db.close();
         if (const int error = syncPath(temporary, O_RDONLY))
             throw DatabaseError(systemReason(error));
         if (::rename(temporary.c_str(), path.c_str()) != 0)
             throw DatabaseError(systemReason(errno));
-    } catch (const DatabaseError &e) {
-        if (!temporary.empty())
-            ::unlink(temporary.c_str());
-        throw Error("Cannot create file \"" + fullPath(path) + "\". " + e.what());
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
     }
     // The new file is in place; syncing the folder only makes the rename durable, so a
     // failure here is not a failed save.
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    syncPath(folder.empty() ? "." : folder.string(), O_RDONLY | O_DIRECTORY);
+    syncFolderOf(path);
+}
+
+void writeInPlace(const std::string &path, const WriteRequest &request, std::int64_t saveId)
+{
+    SqlConnection db(path, SQLITE_OPEN_READWRITE);
+    db.exec("PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; BEGIN IMMEDIATE");
+    const int version = checkHeader(db);
+    const bool whole = request.changes == nullptr || version != LayoutVersion
+                       || request.changes->saveId == 0
+                       || readSaveId(db) != request.changes->saveId;
+    if (whole) {
+        dropTables(db);
+        writeAll(db, request);
+    } else {
+        writeChanges(db, request);
+    }
+    markSaved(db, saveId);
+    db.exec("COMMIT");
+    db.close();
+}
+
+// After a failed write SQLite may leave its journal for the next reader to roll back (it
+// does so after an I/O error): that is done at once, so that the file is the old one again.
+void rollBackNow(const std::string &path)
+{
+    try {
+        SqlConnection db(path, SQLITE_OPEN_READWRITE);
+        db.exec("SELECT count(*) FROM sqlite_schema");
+    } catch (const DatabaseError &) {
+        // The next load tries again.
+    }
+}
+
+// Writes the request; returns the save id it marked the file with.
+std::int64_t writeStore(const std::string &path, const WriteRequest &request)
+{
+    // A file-size limit then fails the write with EFBIG, instead of killing the program
+    // halfway through a save.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const std::int64_t saveId = newSaveId();
+    try {
+        struct stat status{};
+        if (::stat(path.c_str(), &status) != 0) {
+            if (errno != ENOENT)
+                throw DatabaseError(systemReason(errno));
+            writeNewFile(path, request, saveId);
+            return saveId;
+        }
+        if (S_ISDIR(status.st_mode))
+            throw DatabaseError(systemReason(EISDIR));
+        // A file that the user has made read-only to protect it stays as it is.
+        if (!S_ISREG(status.st_mode) || (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            throw DatabaseError(systemReason(EACCES));
+        try {
+            writeInPlace(path, request, saveId);
+        } catch (const DatabaseError &) {
+            rollBackNow(path);
+            throw;
+        }
+    } catch (const DatabaseError &e) {
+        throw Error(cannotCreateText(path, e.what()));
+    }
+    return saveId;
+}
+
+} // namespace
+
+std::string fullPath(const std::string &path)
+{
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.string();
+}
+
+std::string cannotCreateText(const std::string &path, const std::string &reason)
+{
+    return "Cannot create file \"" + fullPath(path) + "\". " + reason;
+}
+
+StoreData loadDatabase(const std::string &path)
+{
+    // Opened for writing when the file allows it, so that SQLite can roll back the
+    // transaction of a save that was killed; reading writes nothing else.
+    SqlConnection db(path, SQLITE_OPEN_READWRITE);
+    db.exec("BEGIN");
+    const int version = checkHeader(db);
+    checkIntegrity(db);
+    checkDefinitions(db);
+    StoreData data = readRecords(db, version);
+    db.exec("COMMIT");
+    return data;
+}
+
+void saveDatabase(const std::string &path, const StoreData &data)
+{
+    writeStore(path, WriteRequest{data.records, data.keys, nullptr});
+}
+
+void saveDatabase(const std::string &path, Store &store)
+{
+    const std::int64_t saveId =
+        writeStore(path, WriteRequest{store.records(), store.keys(), &store.changes()});
+    store.changesSaved(saveId);
 }
 
 } // namespace kelvora

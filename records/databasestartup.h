@@ -31,7 +31,8 @@ inline constexpr const char *CannotCreateBackupText = "Cannot create backup file
 // file, or when the file does not load; such a file first replaces any older backup file.
 OpenOutcome openDatabaseAtStartup(const std::string &dbPath, StoreData &data);
 
-// Loads the file like the start-up but never moves, creates or deletes anything: NotFound and
+// Loads the file like the start-up but never moves, creates or deletes anything (beyond the
+// journal of a save that a killed process left, which SQLite rolls back): NotFound and
 // Corrupted carry the first line of the start-up message.
 OpenOutcome checkDatabase(const std::string &dbPath, StoreData &data);
 

@@ -2,17 +2,43 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+#include <new>
+
 namespace kelvora {
+
+namespace {
+
+// SQLite's text for a result code; for a failed system call the system's own text. SQLite's
+// message of a single failure can quote the file (a damaged schema), so it is not used.
+std::string reasonOf(sqlite3 *db, int rc)
+{
+    const int primary = rc & 0xFF;
+    const int error = db ? sqlite3_system_errno(db) : 0;
+    if (error != 0 && (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN
+                       || primary == SQLITE_FULL))
+        return std::strerror(error);
+    return sqlite3_errstr(rc);
+}
+
+} // namespace
 
 SqlConnection::SqlConnection(const std::string &path, int flags)
 {
     const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
+    if (rc == SQLITE_NOMEM) {
+        sqlite3_close_v2(m_db);
+        throw std::bad_alloc();
+    }
     if (rc != SQLITE_OK) {
-        const std::string reason = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(rc);
+        const std::string reason = reasonOf(m_db, rc);
         sqlite3_close_v2(m_db);
         m_db = nullptr;
         throw DatabaseError(reason);
     }
+    sqlite3_extended_result_codes(m_db, 1);
+    // A reader of the file waits while a save commits.
+    sqlite3_busy_timeout(m_db, 10000);
 }
 
 SqlConnection::~SqlConnection()
@@ -22,7 +48,11 @@ SqlConnection::~SqlConnection()
 
 void SqlConnection::fail() const
 {
-    throw DatabaseError(sqlite3_errmsg(m_db));
+    const int rc = sqlite3_extended_errcode(m_db);
+    // A lack of memory says nothing about the file.
+    if (rc == SQLITE_NOMEM)
+        throw std::bad_alloc();
+    throw DatabaseError(reasonOf(m_db, rc));
 }
 
 void SqlConnection::exec(const std::string &sql)

@@ -4,7 +4,10 @@
 #include "records/tableimpl.h"
 
 #include <algorithm>
-#include <set>
+#include <limits>
+#include <numeric>
+#include <unordered_set>
+#include <utility>
 
 namespace kelvora {
 
@@ -84,7 +87,8 @@ void checkRecords(std::vector<RowData> &records)
 {
     const TableSchema &schema = mainSchema();
     const auto created = static_cast<std::size_t>(schema.fieldIndex("Created"));
-    std::set<Value> taken;
+    std::unordered_set<std::int64_t> taken;
+    bool emptyTaken = false;
     for (std::size_t r = 0; r < records.size(); ++r) {
         RowData &record = records[r];
         const std::string where = "record " + std::to_string(r + 1);
@@ -93,9 +97,23 @@ void checkRecords(std::vector<RowData> &records)
             badData(where + " does not hold both nested tables");
         checkNested(record.nested[0], bbSchema(), where);
         checkNested(record.nested[1], interpSchema(), where);
-        if (!taken.insert(record.values[created]).second)
+        const auto *time = std::get_if<DateTime>(&record.values[created]);
+        if (time ? !taken.insert(time->msecs).second : std::exchange(emptyTaken, true))
             badData(where + ": Key violation.");
     }
+}
+
+void checkKeys(const std::vector<std::int64_t> &keys, std::size_t records)
+{
+    if (keys.size() != records)
+        badData(std::to_string(keys.size()) + " storage keys for " + std::to_string(records)
+                + " records");
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        if (keys[i] <= keys[i - 1])
+            badData("storage key of record " + std::to_string(i + 1));
+    }
+    if (!keys.empty() && keys.back() == std::numeric_limits<std::int64_t>::max())
+        badData("storage key of the last record");
 }
 
 // Busy cursor and suspended displays for the lifetime of a bulk deletion.
@@ -123,9 +141,24 @@ private:
 
 } // namespace
 
+void RecordLog::added()
+{
+    keys.push_back(nextKey);
+    changes.changed.insert(nextKey++);
+}
+
+void RecordLog::removed(int id)
+{
+    const auto at = keys.begin() + id;
+    changes.changed.erase(*at);
+    changes.removed.insert(*at);
+    keys.erase(at);
+}
+
 struct Store::Impl
 {
     std::vector<RowData> records; // in storage order
+    RecordLog log;
 };
 
 Store::Store()
@@ -135,6 +168,7 @@ Store::Store()
     , d(std::make_unique<Impl>())
 {
     cdsMain.d->records = &d->records;
+    cdsMain.d->log = &d->log;
 }
 
 Store::~Store()
@@ -149,12 +183,24 @@ void Store::load(StoreData data)
     if (cdsMain.active())
         throw StoreError("Cannot perform this operation on an open dataset");
     checkRecords(data.records);
+    if (data.keys.empty()) {
+        data.keys.resize(data.records.size());
+        std::iota(data.keys.begin(), data.keys.end(), std::int64_t{1});
+        data.saveId = 0;
+    }
+    checkKeys(data.keys, data.records.size());
     d->records = std::move(data.records);
+    d->log.nextKey = d->records.empty() ? 1 : data.keys.back() + 1;
+    d->log.keys = std::move(data.keys);
+    d->log.changes = StoreChanges{data.saveId, {}, {}};
 }
 
 StoreData Store::data() const
 {
-    return StoreData{d->records};
+    // The mark says which file holds these records only while nothing waits to be saved.
+    const StoreChanges &changes = d->log.changes;
+    const bool saved = changes.changed.empty() && changes.removed.empty();
+    return StoreData{d->records, d->log.keys, saved ? changes.saveId : 0};
 }
 
 void Store::clearAll()
@@ -162,8 +208,29 @@ void Store::clearAll()
     const bool wasOpen = cdsMain.active();
     close();
     d->records.clear();
+    d->log = RecordLog{};
     if (wasOpen)
         open();
+}
+
+const std::vector<RowData> &Store::records() const
+{
+    return d->records;
+}
+
+const std::vector<std::int64_t> &Store::keys() const
+{
+    return d->log.keys;
+}
+
+const StoreChanges &Store::changes() const
+{
+    return d->log.changes;
+}
+
+void Store::changesSaved(std::int64_t saveId)
+{
+    d->log.changes = StoreChanges{saveId, {}, {}};
 }
 
 void Store::open()

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -164,6 +165,19 @@ private:
 struct StoreData
 {
     std::vector<RowData> records;
+    // Where the records stand in the file they were read from: their storage keys, rising,
+    // one per record (empty: 1, 2, 3 ...), and the mark of that file's last save (0: none).
+    std::vector<std::int64_t> keys;
+    std::int64_t saveId = 0;
+};
+
+// The store's change log: what a save has to write so that the database file last read or
+// written holds the store. A save then writes only the records in it.
+struct StoreChanges
+{
+    std::int64_t saveId = 0;       // the mark of that file's last save; 0: every record is new
+    std::set<std::int64_t> changed; // keys of records added or changed since
+    std::set<std::int64_t> removed; // keys of records deleted since
 };
 
 // The three tables: cdsMain with the nested cdsBB (reference points) and cdsInterp
@@ -180,12 +194,23 @@ public:
     Table &cdsBB;
     Table &cdsInterp;
 
-    // Replaces every record (the tables must be closed). StoreError for data that does not
-    // fit the schema.
+    // Replaces every record (the tables must be closed) and starts a new change log. StoreError
+    // for data that does not fit the schema.
     void load(StoreData data);
-    // Every record as stored, pending edits not included.
+    // Every record as stored, pending edits not included; the save id only when the change
+    // log is empty.
     StoreData data() const;
-    void clearAll(); // an empty store
+    void clearAll(); // an empty store, whose next save writes everything
+
+    // The records as stored, in storage order, with their storage keys. Every record keeps
+    // its key for its life; a new record gets a key above every other, so keys rise with the
+    // storage order.
+    const std::vector<RowData> &records() const;
+    const std::vector<std::int64_t> &keys() const;
+    // Every post and delete of a record (a nested row is stored with its record) enters the
+    // log; a save that wrote it all under the mark `saveId` clears it.
+    const StoreChanges &changes() const;
+    void changesSaved(std::int64_t saveId);
 
     // Opening cdsMain opens the nested tables; the cursor goes to the first row of the
     // current order (Created, newest first).

@@ -326,6 +326,7 @@ void Table::Impl::postRecord()
     int id = 0;
     if (inserting) {
         records->push_back(std::move(buffer));
+        log->added();
         id = static_cast<int>(records->size()) - 1;
         placeInOrder(id);
     } else {
@@ -335,6 +336,7 @@ void Table::Impl::postRecord()
         RowData &stored = (*records)[static_cast<std::size_t>(id)];
         const bool keyChanged = compareValues(stored.values[key], buffer.values[key]) != 0;
         stored = std::move(buffer);
+        log->changed(id);
         if (keyChanged) {
             order.erase(order.begin() + cur);
             placeInOrder(id);
@@ -388,6 +390,7 @@ void Table::Impl::removeCurrent()
             t->d->dropPending();
         const int id = order[static_cast<std::size_t>(pos)];
         records->erase(records->begin() + id);
+        log->removed(id);
         order.erase(order.begin() + pos);
         for (int &later : order)
             later -= later > id ? 1 : 0;

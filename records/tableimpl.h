@@ -21,6 +21,18 @@ int compareValues(const Value &a, const Value &b);
 // "yyyy-mm-dd" with an optional " hh:mm:ss", as formatIsoDateTime writes it.
 bool parseIsoDateTime(const std::string &text, DateTime &result);
 
+// The storage keys and the change log of the records of cdsMain, kept by the store.
+struct RecordLog
+{
+    std::vector<std::int64_t> keys; // one per stored record, in storage order
+    std::int64_t nextKey = 1;
+    StoreChanges changes;
+
+    void added(); // a record was appended to the storage
+    void changed(int id) { changes.changed.insert(keys[static_cast<std::size_t>(id)]); }
+    void removed(int id);
+};
+
 struct Table::Impl
 {
     Impl(Table &self, Store &store, const TableSchema &schema, Table *master);
@@ -31,6 +43,7 @@ struct Table::Impl
     Table *master;                          // the table whose current record holds our rows
     std::vector<Table *> details;           // the nested tables of this one
     std::vector<RowData> *records = nullptr; // cdsMain: the store's records in storage order
+    RecordLog *log = nullptr;                 // cdsMain: their keys and changes
 
     TableState state = TableState::Inactive;
     int orderPosition = 0;  // position in schema.indexes

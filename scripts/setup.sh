@@ -13,6 +13,7 @@ packages=(
     xvfb xauth
     # The face of a fresh system and two common desktop faces, for the layout tests.
     fonts-dejavu-core fonts-liberation2 fonts-noto-core
+    clang libclang-rt-14-dev # the fuzz targets: compiler and libFuzzer runtime
 )
 
 missing=()
@@ -32,7 +33,9 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
 fi
 
+# KELVORA_CMAKE_ARGS: more options for the first configuration of the build folder.
 if [ ! -f "$KELVORA_BUILD/CMakeCache.txt" ]; then
-    cmake -S "$KELVORA_ROOT" -B "$KELVORA_BUILD" -DCMAKE_BUILD_TYPE=Release
+    # shellcheck disable=SC2086
+    cmake -S "$KELVORA_ROOT" -B "$KELVORA_BUILD" -DCMAKE_BUILD_TYPE=Release ${KELVORA_CMAKE_ARGS:-}
 fi
-cmake --build "$KELVORA_BUILD" -j"$(nproc)"
+cmake --build "$KELVORA_BUILD" -j"$(nproc)" ${KELVORA_BUILD_TARGETS:-}

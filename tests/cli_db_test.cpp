@@ -7,7 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -410,6 +417,228 @@ TEST_F(CliDatabase, HeldLockRefusesChangesButNotReading)
 
     window.release();
     EXPECT_EQ(cli({"delete", "cu"}).status, 0);
+}
+
+// ---- reliability of the database file ----
+
+std::string tamperedBy(const std::string &db, const std::string &sql)
+{
+    sqlite3 *handle = nullptr;
+    sqlite3_open(db.c_str(), &handle);
+    char *error = nullptr;
+    sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(handle);
+    return message;
+}
+
+std::vector<std::string> folderEntries(const fs::path &folder)
+{
+    std::vector<std::string> entries;
+    for (const auto &entry : fs::directory_iterator(folder))
+        entries.push_back(entry.path().filename().string());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+bool printable(const std::string &text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return c == '\n' || (c >= ' ' && c <= '~') || (static_cast<unsigned char>(c) >= 0x80);
+    });
+}
+
+struct DamageCase
+{
+    const char *name;
+    std::function<void(const std::string &db)> damage;
+    const char *reason; // the line after "File ... might be corrupted"
+};
+
+const DamageCase DamageCases[] = {
+    {"ValueChangedBehindItsChecksum",
+     [](const std::string &db) { tamperedBy(db, "UPDATE cdsMain SET MeanWL = 0.66;"); },
+     "The database is damaged: a row of table cdsMain does not match its checksum"},
+    {"LastReferencePointLost",
+     [](const std::string &db) { tamperedBy(db, "DELETE FROM cdsBB WHERE inc = 7;"); },
+     "The database is damaged: a row of table cdsMain does not match its checksum"},
+    {"ReferencePointChanged",
+     [](const std::string &db) { tamperedBy(db, "UPDATE cdsBB SET T = T + 1e-9;"); },
+     "The database is damaged: a row of table cdsBB does not match its checksum"},
+    // Names made of raw bytes in the file's own schema never reach the message.
+    {"SchemaOfRawBytes",
+     [](const std::string &db) {
+         tamperedBy(db, "DROP TABLE _fields; CREATE TABLE \"\x01\xfe\x80_fields\" (x);");
+     },
+     "SQL logic error"},
+};
+
+class CliDamagedDatabase : public CliDatabase, public ::testing::WithParamInterface<DamageCase>
+{
+};
+
+TEST_P(CliDamagedDatabase, EveryCommandRefusesItAndLeavesItUntouched)
+{
+    ok({"import", Copper, "--name", "cu"});
+    GetParam().damage(db);
+    const std::string damaged = readWholeFile(db);
+    auto commands = EveryCommandButImport;
+    commands.push_back({"import", Minimal});
+    for (auto args : commands) {
+        if (args.size() > 1 && args[1] == "x")
+            args[1] = "cu";
+        SCOPED_TRACE(args.front());
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.status, 3);
+        EXPECT_EQ(result.err, "File " + db + " might be corrupted\n" + GetParam().reason + "\n");
+        EXPECT_TRUE(printable(result.err));
+        EXPECT_EQ(readWholeFile(db), damaged);
+        EXPECT_FALSE(fs::exists(backupPath(db)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Damage, CliDamagedDatabase, ::testing::ValuesIn(DamageCases), CaseName);
+
+// Four imports at once, against a lock file left by a process that has ended: every import
+// that says it is done is in the file, and every other one is refused as it should be.
+TEST_F(CliDatabase, WritersAtOnceNeverLoseARecord)
+{
+    ok({"import", Minimal, "--name", "first"});
+    constexpr int Trials = 12;
+    constexpr int Writers = 4;
+    int done = 0;
+    for (int trial = 0; trial < Trials; ++trial) {
+        writeFile("kelvora.dbs.lock", "999999999\n");
+        std::string script;
+        for (int w = 0; w < Writers; ++w) {
+            const std::string name = "t" + std::to_string(trial) + "w" + std::to_string(w);
+            script += "(" + test::shellWords({KELVORA_CLI, "import", Minimal, "--name", name,
+                                              "--db", db})
+                      + " >" + test::shellQuoted(pathOf(name + ".out")) + " 2>"
+                      + test::shellQuoted(pathOf(name + ".err")) + "; echo $? >"
+                      + test::shellQuoted(pathOf(name + ".rc")) + ") & ";
+        }
+        ASSERT_EQ(std::system((script + "wait").c_str()), 0);
+        const std::vector<std::string> listedNames = names(listed());
+        for (int w = 0; w < Writers; ++w) {
+            const std::string name = "t" + std::to_string(trial) + "w" + std::to_string(w);
+            const int status = std::stoi(readWholeFile(pathOf(name + ".rc")));
+            const bool kept = std::count(listedNames.begin(), listedNames.end(), name) == 1;
+            if (status == 0) {
+                ++done;
+                EXPECT_TRUE(kept) << name << " was imported and is lost";
+            } else {
+                EXPECT_EQ(status, 1) << name;
+                EXPECT_EQ(readWholeFile(pathOf(name + ".err")),
+                          "The database " + db
+                              + " is in use by a running copy of Kelvora; close it and try"
+                                " again\n");
+                EXPECT_FALSE(kept) << name << " was refused and is there";
+            }
+        }
+    }
+    EXPECT_EQ(static_cast<int>(listed().size()), done + 1);
+    EXPECT_GE(done, Trials) << "every trial has a winner";
+}
+
+TEST_F(CliDatabase, LockPathThatIsAFolderIsRefusedClearly)
+{
+    ok({"import", Minimal, "--name", "m"});
+    const std::string before = readWholeFile(db);
+    fs::create_directory(db + ".lock");
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"import", Minimal}, {"delete", "m"}}) {
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "Cannot use the lock file \"" + db + ".lock\". Is a directory\n");
+    }
+    EXPECT_EQ(readWholeFile(db), before);
+    EXPECT_EQ(names(listed()), std::vector<std::string>{"m"});
+}
+
+// Run by a user whom permissions stop (as root: the user nobody), the reading commands work in
+// a folder that may not be written, and the changing ones refuse with the save's message.
+TEST_F(CliDatabase, ReadOnlyFolderReadsButRefusesChanges)
+{
+    const fs::path folder = dir() / "ro";
+    fs::create_directory(folder);
+    const std::string roDb = (folder / "kelvora.dbs").string();
+    ASSERT_EQ(test::runProgram(KELVORA_CLI, {"import", Copper, "--name", "cu", "--db", roDb},
+                               dir()).status, 0);
+    const std::string before = readWholeFile(roDb);
+    fs::permissions(dir(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
+                               | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec
+                                | fs::perms::group_read | fs::perms::group_exec
+                                | fs::perms::others_read | fs::perms::others_exec);
+    const auto asUser = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--db", roDb});
+        if (::geteuid() != 0)
+            return test::runProgram(KELVORA_CLI, args, dir());
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                   KELVORA_CLI});
+        return test::runProgram("setpriv", args, dir());
+    };
+    const ProcessResult list = asUser({"list"});
+    if (list.status == 126 || list.status == 127)
+        GTEST_SKIP() << "the program cannot be run as another user here: " << list.err;
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(asUser({"report", "cu"}).status, 0);
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"import", Minimal}, {"delete", "cu"}, {"calibrate", "cu"}}) {
+        SCOPED_TRACE(args.front());
+        const ProcessResult result = asUser(args);
+        EXPECT_EQ(result.status, 5);
+        EXPECT_EQ(result.err, "Cannot create file \"" + roDb + "\". Permission denied\n");
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_EQ(readWholeFile(roDb), before);
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
+}
+
+TEST_F(CliDatabase, FileSizeLimitFailsTheSaveAndKeepsTheFile)
+{
+    ok({"import", Copper, "--name", "cu"});
+    const std::string before = readWholeFile(db);
+    ASSERT_GT(before.size(), 8192u);
+    // 8 blocks of 512 bytes: every page past the first 4 KiB is beyond the limit.
+    const ProcessResult result =
+        test::runProgram("sh", {"-c", "ulimit -f 8; exec \"$0\" \"$@\"", KELVORA_CLI, "import",
+                                Minimal, "--name", "m", "--db", db},
+                         dir());
+    EXPECT_EQ(result.status, 5);
+    EXPECT_EQ(result.err, "Cannot create file \"" + db + "\". File too large\n");
+    EXPECT_EQ(readWholeFile(db), before);
+    EXPECT_EQ(folderEntries(dir()), (std::vector<std::string>{"kelvora.dbs"}));
+}
+
+TEST_F(CliDatabase, SaveKeepsTheFilesModeOwnerAndLink)
+{
+    const fs::path target = dir() / "store" / "kelvora.dbs";
+    fs::create_directory(target.parent_path());
+    ASSERT_EQ(test::runProgram(KELVORA_CLI,
+                               {"import", Copper, "--name", "cu", "--db", target.string()}, dir())
+                  .status, 0);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    }
+    fs::create_symlink(target, db);
+
+    ok({"import", Minimal, "--name", "m"});
+    ok({"delete", "cu"});
+
+    EXPECT_TRUE(fs::is_symlink(db));
+    struct stat status{};
+    ASSERT_EQ(::stat(target.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    if (root) {
+        EXPECT_EQ(status.st_uid, 65534u);
+    }
+    EXPECT_EQ(names(listed()), std::vector<std::string>{"m"});
+    EXPECT_EQ(folderEntries(target.parent_path()), std::vector<std::string>{"kelvora.dbs"});
 }
 
 } // namespace

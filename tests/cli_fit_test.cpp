@@ -391,6 +391,15 @@ TEST_F(CliFit, RefusedRecordFiles)
     }
 }
 
+// Reading stops at the first line longer than any valid one.
+TEST_F(CliFit, AnEndlessFileIsRefusedAtOnce)
+{
+    const ProcessResult r = run({"fit", "/dev/zero"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Error in reading file /dev/zero\n");
+    EXPECT_EQ(r.out, "");
+}
+
 TEST_F(CliFit, MissingFileCannotBeOpened)
 {
     const ProcessResult r = run({"fit", writeFile("x.txt", "") + ".missing"});

@@ -4,8 +4,6 @@
 #include <sqlite3.h>
 
 #include <functional>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace kelvora::dbtest {
 namespace {
@@ -48,7 +46,7 @@ const DamagedCase DamagedCases[] = {
     {"ForeignSqlite",
      [](const fs::path &p) { execSql(p, "CREATE TABLE cdsMain (Name TEXT);"); }},
     {"OtherApplicationId", tampered("PRAGMA application_id = 1;")},
-    {"OtherLayoutVersion", tampered("PRAGMA user_version = 2;")},
+    {"OtherLayoutVersion", tampered("PRAGMA user_version = 3;")},
     {"TableMissing", tampered("DROP TABLE cdsInterp;")},
     {"ColumnMissing", tampered("ALTER TABLE cdsBB DROP COLUMN TPSO;")},
     {"IndexListMissing", tampered("DROP TABLE _indexes;")},
@@ -61,6 +59,10 @@ const DamagedCase DamagedCases[] = {
      tampered("CREATE TABLE x AS SELECT * FROM cdsMain; DROP TABLE cdsMain;"
               " ALTER TABLE x RENAME TO cdsMain; UPDATE cdsMain SET Created = 'today';")},
     {"RowsWithoutRecord", tampered("UPDATE cdsBB SET _record = 42;")},
+    // Damage SQLite does not see: the rows' checksums find it.
+    {"ValueChangedBehindItsChecksum", tampered("UPDATE cdsMain SET MeanWL = 0.66;")},
+    {"RowsSwapped", tampered("UPDATE cdsBB SET _pos = _pos + 10; UPDATE cdsBB SET _pos = 11 - _pos;")},
+    {"SaveMarkLost", tampered("DELETE FROM _saved;")},
     {"DamagedPages",
      [](const fs::path &p) {
          saveDatabase(p.string(), oneRecordStore());
@@ -305,89 +307,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FoldersCase{"/opt/Kelvora/kelvora", "/opt/Kelvora"},
                       FoldersCase{"/home/u/My Apps/DBS/kelvora", "/home/u/My Apps/DBS"},
                       FoldersCase{"bin/kelvora", "bin"}));
-
-// ---- lock ----
-
-pid_t deadProcessId()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
-}
-
-struct LockFileCase
-{
-    const char *name;
-    std::function<std::string()> contents; // of the lock file found at start
-    bool acquired;
-};
-
-const LockFileCase LockFileCases[] = {
-    {"LeftByACrash", [] { return std::to_string(deadProcessId()) + "\n"; }, true},
-    {"Garbage", [] { return std::string("kelvora"); }, true},
-    {"Empty", [] { return std::string(); }, true},
-    {"ProcessZero", [] { return std::string("0\n"); }, true},
-    {"NegativeId", [] { return std::string("-1\n"); }, true},
-    {"IdWithJunkAfter", [] { return std::to_string(::getppid()) + "x\n"; }, true},
-    {"RunningProcess", [] { return std::to_string(::getppid()) + "\n"; }, false},
-    {"ThisProcess", [] { return std::to_string(::getpid()); }, false},
-};
-
-class DatabaseLockFile : public DatabaseFolder, public ::testing::WithParamInterface<LockFileCase>
-{
-};
-
-TEST_P(DatabaseLockFile, IsTakenOverOnlyWhenItsProcessIsGone)
-{
-    const std::string lockPath = dbPath + ".lock";
-    const std::string contents = GetParam().contents();
-    writeWholeFile(lockPath, contents);
-
-    DatabaseLock lock(dbPath);
-    EXPECT_EQ(lock.heldByOther(), !GetParam().acquired);
-    EXPECT_EQ(lock.acquire(), GetParam().acquired);
-    EXPECT_EQ(lock.held(), GetParam().acquired);
-    EXPECT_EQ(lock.heldByOther(), !GetParam().acquired);
-    EXPECT_EQ(readWholeFile(lockPath),
-              GetParam().acquired ? std::to_string(::getpid()) + "\n" : contents);
-    lock.release();
-    EXPECT_EQ(fs::exists(lockPath), !GetParam().acquired);
-    EXPECT_EQ(folderEntries(folder).size(), GetParam().acquired ? 0u : 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Contents, DatabaseLockFile, ::testing::ValuesIn(LockFileCases), CaseName);
-
-TEST_F(DatabaseFolder, SecondLockWaitsForTheFirst)
-{
-    const std::string lockPath = dbPath + ".lock";
-    {
-        DatabaseLock first(dbPath);
-        DatabaseLock second(dbPath);
-        EXPECT_FALSE(second.heldByOther());
-        ASSERT_TRUE(first.acquire());
-        EXPECT_TRUE(first.acquire());
-        EXPECT_FALSE(first.heldByOther());
-        EXPECT_TRUE(second.heldByOther());
-        EXPECT_FALSE(second.acquire());
-        second.release(); // not the holder: the lock stays
-        EXPECT_TRUE(fs::exists(lockPath));
-        first.release();
-        EXPECT_FALSE(fs::exists(lockPath));
-        EXPECT_TRUE(second.acquire());
-        EXPECT_TRUE(first.heldByOther());
-    }
-    EXPECT_FALSE(fs::exists(lockPath)) << "the holder's destructor did not release";
-}
-
-TEST_F(DatabaseFolder, LockWithoutItsFolderLetsTheProgramRunUnguarded)
-{
-    DatabaseLock lock((folder / "DB" / "kelvora.dbs").string());
-    EXPECT_TRUE(lock.acquire());
-    EXPECT_FALSE(lock.held());
-    EXPECT_TRUE(folderEntries(folder).empty());
-}
 
 } // namespace
 } // namespace kelvora::dbtest

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -133,6 +134,18 @@ const RecordCase Cases[] = {
     {"ReportLoadedAsRecord", head("0.65", "0.01", "3") + "Record created: 2009-12-31\r\n"
                                                          "  Signal                  T(K)\r\n",
      Outcome::Read},
+    // A line may be as long as 64 KiB, line end excluded; the rest of the last point's line
+    // is never read.
+    {"LongestComment", "0.65 " + std::string(MaxLineLength - 5, 'c') + "\n0.01\n3\n" + Points,
+     Outcome::Accepted},
+    {"LongerComment", "0.65 " + std::string(MaxLineLength - 4, 'c') + "\n0.01\n3\n" + Points,
+     Outcome::Read},
+    {"LongBlankRunBeforeANumber", std::string(MaxLineLength + 1, ' ') + Example, Outcome::Read},
+    {"LongNumber", head("0.65", std::string(MaxLineLength, '1'), "3") + Points, Outcome::Read},
+    {"EndlessLastLine",
+     head("0.65", "0.01", "3") + "2.4E-3 1235\r\n6.1E-3 1358\r\n1.85E-2 1500 "
+         + std::string(4 * MaxLineLength, '\0'),
+     Outcome::Accepted},
 };
 
 class RecordFileTest : public TempDirTest, public testing::WithParamInterface<RecordCase>
@@ -188,6 +201,22 @@ TEST_F(RecordFileValuesTest, ReadsNoFurtherThanTheCountSays)
     EXPECT_EQ(data.N, 3);
     EXPECT_EQ(data.S.size(), 3u);
     EXPECT_EQ(data.T.back(), 1500.0L);
+}
+
+// A file far larger than the memory it may take, and a device without end.
+TEST_F(RecordFileValuesTest, ReadsOnlyWhatTheFormatNeeds)
+{
+    const std::string huge = writeFile("huge.txt", Example);
+    std::filesystem::resize_file(huge, std::uintmax_t{64} << 30); // sparse: costs no disk
+    EXPECT_EQ(readRecordFile(huge, '.').N, 3);
+
+    try {
+        readRecordFile("/dev/zero", '.');
+        FAIL() << "an endless line read";
+    } catch (const RecordFileError &e) {
+        EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
+        EXPECT_EQ(std::string(e.what()), "Error in reading file /dev/zero");
+    }
 }
 
 TEST_F(RecordFileValuesTest, MissingFileIsAnOpenFailureNamingThePath)

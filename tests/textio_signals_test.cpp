@@ -59,6 +59,12 @@ const SignalListCase Cases[] = {
     {"ResultsFileLoadedAsList",
      "Number of interpolated temperatures: 1\r\n  Signal                  Temperature(K)\r\n",
      Outcome::ReadError},
+    {"LongestComment", "1 " + std::string(MaxLineLength - 2, 'c') + "\n0.5\n",
+     Outcome::Accepted, {0.5L}},
+    {"LongerComment", "1 " + std::string(MaxLineLength - 1, 'c') + "\n0.5\n",
+     Outcome::ReadError},
+    {"EndlessLastLine", "2\n0.5\n0.25 " + std::string(4 * MaxLineLength, 'x'),
+     Outcome::Accepted, {0.5L, 0.25L}},
 };
 
 class SignalListTest : public TempDirTest, public testing::WithParamInterface<SignalListCase>
@@ -103,6 +109,17 @@ TEST_F(SignalListFileTest, ReadsAThousandSignals)
     ASSERT_EQ(signals.size(), 1000u);
     EXPECT_EQ(signals.front(), 1e-4L);
     EXPECT_EQ(signals.back(), 1000e-4L);
+}
+
+TEST_F(SignalListFileTest, AnEndlessDeviceIsAReadingFailure)
+{
+    try {
+        readSignalList("/dev/zero");
+        FAIL() << "an endless line read";
+    } catch (const RecordFileError &e) {
+        EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
+        EXPECT_EQ(std::string(e.what()), "Error in reading file /dev/zero");
+    }
 }
 
 TEST_F(SignalListFileTest, MissingFileIsAReadingFailure)

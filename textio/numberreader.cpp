@@ -15,19 +15,19 @@ bool isBlank(char c)
 
 } // namespace
 
-std::string_view NumberReader::nextRun()
+std::string NumberReader::nextRun()
 {
-    while (m_pos < m_text.size() && isBlank(m_text[m_pos]))
-        ++m_pos;
-    const std::size_t start = m_pos;
-    while (m_pos < m_text.size() && !isBlank(m_text[m_pos]))
-        ++m_pos;
-    return m_text.substr(start, m_pos - start);
+    while (m_file.peek() >= 0 && isBlank(static_cast<char>(m_file.peek())))
+        m_file.get();
+    std::string run;
+    while (m_file.peek() >= 0 && !isBlank(static_cast<char>(m_file.peek())))
+        run += static_cast<char>(m_file.get());
+    return run;
 }
 
 std::optional<long double> NumberReader::readReal()
 {
-    const std::string_view run = nextRun();
+    const std::string run = nextRun();
     if (run.empty())
         return 0.0L;
     long double value = 0;
@@ -38,7 +38,7 @@ std::optional<long double> NumberReader::readReal()
 
 std::optional<int> NumberReader::readWholeNumber()
 {
-    const std::string_view run = nextRun();
+    const std::string run = nextRun();
     if (run.empty())
         return 0;
     std::size_t i = run[0] == '+' || run[0] == '-' ? 1 : 0;
@@ -61,10 +61,8 @@ std::optional<int> NumberReader::readWholeNumber()
 
 void NumberReader::skipLine()
 {
-    while (m_pos < m_text.size() && m_text[m_pos] != '\n')
-        ++m_pos;
-    if (m_pos < m_text.size())
-        ++m_pos;
+    for (int c = m_file.get(); c >= 0 && c != '\n'; c = m_file.get()) {
+    }
 }
 
 } // namespace kelvora

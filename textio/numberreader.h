@@ -1,18 +1,19 @@
 #pragma once
 
-#include <cstddef>
+#include "textio/textfile.h"
+
 #include <optional>
-#include <string_view>
+#include <string>
 
 namespace kelvora {
 
 // Reads the numbers of an input text file: a number is a run of characters above the blank;
 // everything up to blank and below, line breaks included, is skipped before it; the end of the
-// text before a number reads as 0. The reader does not own the text.
+// file before a number reads as 0. Reads no further than the number asked for.
 class NumberReader
 {
 public:
-    explicit NumberReader(std::string_view text) : m_text(text) {}
+    explicit NumberReader(InputTextFile &file) : m_file(file) {}
 
     // A real: optional sign, digits with an optional full stop, optional exponent (E or e,
     // optional sign, digits). Empty when the run is anything else.
@@ -25,11 +26,10 @@ public:
     void skipLine();
 
 private:
-    // The next run; empty at the end of the text.
-    std::string_view nextRun();
+    // The next run; empty at the end of the file.
+    std::string nextRun();
 
-    std::string_view m_text;
-    std::size_t m_pos = 0;
+    InputTextFile &m_file;
 };
 
 } // namespace kelvora

@@ -21,8 +21,8 @@ constexpr int MinPoints = 3;
 class RecordFileReader
 {
 public:
-    RecordFileReader(const std::string &path, std::string_view text)
-        : m_path(path), m_reader(text) {}
+    explicit RecordFileReader(const std::string &path)
+        : m_path(path), m_file(path), m_reader(m_file) {}
 
     long double real()
     {
@@ -44,6 +44,7 @@ private:
     }
 
     const std::string &m_path;
+    InputTextFile m_file;
     NumberReader m_reader;
 };
 
@@ -51,8 +52,7 @@ private:
 
 RecordFileData readRecordFile(const std::string &path, char decimalSeparator)
 {
-    const std::string text = readTextFile(path);
-    RecordFileReader reader(path, text);
+    RecordFileReader reader(path);
     const auto bound = [decimalSeparator](long double value, int decimals) {
         return formatFixed(value, 15, decimals, decimalSeparator);
     };
@@ -82,7 +82,8 @@ RecordFileData readRecordFile(const std::string &path, char decimalSeparator)
     for (int i = 0; i < data.N; ++i) {
         const long double s = reader.real();
         const long double t = reader.real();
-        reader.endOfGroup();
+        if (i + 1 < data.N) // nothing after the last point is read
+            reader.endOfGroup();
         if (!(s > 0.0L))
             refuse("Signals must be positive");
         const double temperature = static_cast<double>(t);

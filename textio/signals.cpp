@@ -8,8 +8,8 @@ namespace kelvora {
 std::vector<long double> readSignalList(const std::string &path)
 {
     const std::string failure = "Error in reading file " + path;
-    const std::string text = readTextFile(path, failure);
-    NumberReader reader(text);
+    InputTextFile file(path, failure);
+    NumberReader reader(file);
     const auto valueOf = [&failure](const auto &value) {
         if (!value)
             throw RecordFileError(RecordFileError::Kind::Read, failure);
@@ -26,7 +26,8 @@ std::vector<long double> readSignalList(const std::string &path)
     signals.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         signals.push_back(valueOf(reader.readReal()));
-        reader.skipLine();
+        if (i + 1 < count) // nothing after the last signal is read
+            reader.skipLine();
     }
     return signals;
 }

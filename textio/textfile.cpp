@@ -3,16 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace kelvora {
 
 namespace {
-
-struct FileCloser
-{
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
 
 std::string readErrorText(const std::string &path)
 {
@@ -21,24 +15,53 @@ std::string readErrorText(const std::string &path)
 
 } // namespace
 
-std::string readTextFile(const std::string &path, const std::string &openFailureText)
+InputTextFile::InputTextFile(const std::string &path, const std::string &openFailureText)
+    : m_path(path), m_file(std::fopen(path.c_str(), "rb"))
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
+    if (!m_file) {
         const int reason = errno;
         throw RecordFileError(RecordFileError::Kind::Open,
                               !openFailureText.empty()
                                   ? openFailureText
                                   : "Cannot open file " + path + ". " + std::strerror(reason));
     }
-    std::string content;
-    char buf[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, file.get())) > 0)
-        content.append(buf, n);
-    if (std::ferror(file.get()))
-        throw RecordFileError(RecordFileError::Kind::Read, readErrorText(path));
-    return content;
+    m_buffer.resize(64 * 1024);
+}
+
+InputTextFile::~InputTextFile()
+{
+    std::fclose(m_file);
+}
+
+void InputTextFile::readError() const
+{
+    throw RecordFileError(RecordFileError::Kind::Read, readErrorText(m_path));
+}
+
+int InputTextFile::peek()
+{
+    if (m_pos == m_end) {
+        m_pos = 0;
+        m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+        if (m_end == 0) {
+            if (std::ferror(m_file))
+                readError();
+            return -1;
+        }
+    }
+    return static_cast<unsigned char>(m_buffer[m_pos]);
+}
+
+int InputTextFile::get()
+{
+    const int c = peek();
+    if (c < 0)
+        return c;
+    ++m_pos;
+    m_lineLength = c == '\n' ? 0 : m_lineLength + 1;
+    if (m_lineLength > MaxLineLength)
+        readError();
+    return c;
 }
 
 void writeTextFile(const std::string &path, const std::string &text)

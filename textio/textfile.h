@@ -2,7 +2,9 @@
 
 #include "core/errors.h"
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kelvora {
 
@@ -23,10 +25,37 @@ private:
     Kind m_kind;
 };
 
-// The whole content of a file. Throws RecordFileError: kind Open with `openFailureText`, or
-// the system's reason when that is empty, when the file cannot be opened; kind Read with
-// "Error in reading file " + path when reading fails.
-std::string readTextFile(const std::string &path, const std::string &openFailureText = {});
+// The longest line an input text file may have: far more than any valid line needs.
+inline constexpr std::size_t MaxLineLength = 64 * 1024;
+
+// An input text file, read through a buffer only as far as its reader asks, so that what
+// follows the data (a huge file, an endless device) costs nothing. Throws RecordFileError: kind
+// Open with `openFailureText`, or the system's reason when that is empty, when the file cannot
+// be opened; kind Read with "Error in reading file " + path when reading fails or a line is
+// longer than MaxLineLength.
+class InputTextFile
+{
+public:
+    explicit InputTextFile(const std::string &path, const std::string &openFailureText = {});
+    ~InputTextFile();
+    InputTextFile(const InputTextFile &) = delete;
+    InputTextFile &operator=(const InputTextFile &) = delete;
+
+    // The next byte (0..255) without taking it, or -1 at the end of the file.
+    int peek();
+    // The next byte, taken; -1 at the end of the file.
+    int get();
+
+private:
+    [[noreturn]] void readError() const;
+
+    std::string m_path;
+    std::FILE *m_file = nullptr;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    std::size_t m_lineLength = 0;
+};
 
 // Creates or replaces the file and writes `text` as it is (no line-end translation). Any
 // failure throws Error "Error in writing file " + path.

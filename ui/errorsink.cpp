@@ -1,5 +1,6 @@
 #include "ui/errorsink.h"
 
+#include "core/errors.h"
 #include "ui/dialogs.h"
 
 namespace kelvora {
@@ -28,7 +29,7 @@ Dialogs &ErrorSink::dialogs()
 
 void ErrorSink::report(const std::exception &error)
 {
-    dialogs().message(QString::fromStdString(error.what()));
+    dialogs().message(QString::fromStdString(errorText(error)));
 }
 
 bool ErrorSink::guard(const std::function<void()> &action)

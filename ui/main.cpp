@@ -58,9 +58,12 @@ void TFMain::FormCreate(const QString &programFile)
     m_databasePath = databasePath();
 
     m_lock = std::make_unique<DatabaseLock>(m_databasePath);
-    if (!m_lock->acquire()) {
-        m_dialogs.message(QStringLiteral("The database ") + QString::fromStdString(m_databasePath)
-                          + QStringLiteral(" is in use by another running copy of Kelvora."));
+    // A folder that cannot hold the lock file is no reason to stop: the records can be read,
+    // and every save tries the lock again and reports what keeps it from being taken.
+    if (!m_lock->acquire() && m_lock->failure() != DatabaseLock::Failure::CannotCreate) {
+        m_dialogs.message(QString::fromStdString(m_lock->failure() == DatabaseLock::Failure::InUse
+                                                     ? databaseInUseText(m_databasePath)
+                                                     : m_lock->failureText()));
         m_endRequested = true;
         return;
     }
@@ -296,11 +299,12 @@ bool TFMain::flushSave()
         m_nestedChanged = false;
     m_saving = false;
     try {
-        saveDatabase(m_databasePath, m_records.store.data());
+        requireLock(*m_lock, m_databasePath);
+        saveDatabase(m_databasePath, m_records.store);
     } catch (const std::exception &error) {
         // Shown once until a save succeeds again, not after every change.
         if (!m_saveFailed)
-            m_dialogs.message(QString::fromStdString(error.what()));
+            m_dialogs.message(QString::fromStdString(errorText(error)));
         m_saveFailed = true;
         return false;
     }
@@ -324,8 +328,10 @@ void TFMain::closeEvent(QCloseEvent *event)
         return;
     }
     m_saveTimer.stop();
-    if (!guarded(m_dialogs,
-                 [this] { saveDatabase(m_databasePath, m_records.store.data()); })) {
+    if (!guarded(m_dialogs, [this] {
+            requireLock(*m_lock, m_databasePath);
+            saveDatabase(m_databasePath, m_records.store);
+        })) {
         event->ignore();
         return;
     }

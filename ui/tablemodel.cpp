@@ -16,7 +16,7 @@ bool guarded(Dialogs &dialogs, const std::function<void()> &action)
         action();
         return true;
     } catch (const std::exception &error) {
-        dialogs.message(QString::fromStdString(error.what()));
+        dialogs.message(QString::fromStdString(errorText(error)));
     }
     return false;
 }

@@ -234,6 +234,26 @@ TEST_F(MainWindowTest, ASecondWindowOnTheSameDatabaseRefusesToStart)
     EXPECT_EQ(later.records().cdsMain.recordCount(), 1);
 }
 
+// A lock file that can never be locked ends the program at once, as a lock in use does;
+// nothing is saved.
+TEST_F(MainWindowTest, ALockFileThatCannotBeUsedEndsTheProgram)
+{
+    startEmpty();
+    ASSERT_TRUE(window->close());
+    window.reset();
+    const QByteArray saved = readFile(dbPath());
+    ASSERT_TRUE(QDir().mkpath(dbPath() + QStringLiteral(".lock")));
+
+    start();
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("Cannot use the lock file \"") + dbPath()
+                          + QStringLiteral(".lock\". Is a directory")});
+    EXPECT_TRUE(window->endRequested());
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->saveCount(), 0);
+    EXPECT_EQ(readFile(dbPath()), saved);
+}
+
 #ifdef KELVORA_GUI
 // The real program, copied into this test's program folder and running offscreen, holds the
 // database; once it is killed its lock is taken over and nothing it had saved is lost.
