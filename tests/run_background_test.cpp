@@ -90,11 +90,11 @@ INSTANTIATE_TEST_SUITE_P(Records, BackgroundRunMatches,
                                            SameRunCase{"SixPointsOnePass", 6, 9, 0}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(BackgroundRun, StopBeforeTheSwarmEndsItAfterOneSweep)
+TEST(BackgroundRun, StopEndsTheSwarmInItsFirstPass)
 {
     BackgroundRun run(noisyRecord(5), seeded(3, 10), '.');
-    // Asked at once, while the run is still starting or fitting by Levenberg-Marquardt,
-    // which never looks at it: the swarm sees it at the end of its first sweep.
+    // Asked at once, while the run is starting or fitting by Levenberg-Marquardt, which never
+    // looks at it, or at the latest early in the first pass of the swarm.
     run.progress().requestStop();
     const RunOutcome outcome = run.result();
     ASSERT_EQ(outcome.LM.Status, lmConverged);
@@ -103,7 +103,7 @@ TEST(BackgroundRun, StopBeforeTheSwarmEndsItAfterOneSweep)
     EXPECT_EQ(outcome.PSO->PassesRun, 1);
     const RunView view = run.progress().latest();
     EXPECT_EQ(view.restartNo, 0);
-    EXPECT_EQ(view.sweep, 1);
+    EXPECT_LT(view.sweep, 30000);
     EXPECT_TRUE(run.progress().stopWasRequested());
 }
 
