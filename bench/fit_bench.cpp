@@ -75,7 +75,7 @@ void BM_PSOSweep(benchmark::State &state)
     std::int64_t sweeps = 0;
     for (auto _ : state) {
         SweepCounter host(limit);
-        PSOFit(0, lo, hi, host, 1u);
+        PSOFit(0, lo, hi, host, PSOSettings{.Seed = 1u});
         sweeps += host.sweeps;
     }
     state.counters["sweep"] = benchmark::Counter(static_cast<double>(sweeps),

@@ -36,6 +36,9 @@ struct RunSettings
     bool LMOnly = false;
     // A fixed seed of the random generator instead of the clock.
     std::optional<std::uint32_t> Seed;
+    // Threads the swarm's passes run on side by side (1: one after another on the thread
+    // that runs the calibration). The results are the same whatever the number.
+    int Threads = DefaultPSOThreads();
     char DecimalSeparator = '.';
 };
 

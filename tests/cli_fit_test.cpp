@@ -243,6 +243,23 @@ TEST_F(CliFit, SeededRunsRepeat)
     EXPECT_EQ(first.out, second.out);
 }
 
+// The swarm's passes side by side give the fit of one thread, to the last digit.
+TEST_F(CliFit, ThreadsGiveTheSameFit)
+{
+    const auto fit = [&](const char *threads) {
+        return run({"fit", sample("fixed-points-in-cu.txt"), "--restarts", "2", "--seed", "31",
+                    "--threads", threads, "--json"});
+    };
+    const ProcessResult one = fit("1");
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(parseJson(one.out)["pso"]["passes_run"].number(), 3.0);
+    for (const char *threads : {"2", "5"}) {
+        const ProcessResult several = fit(threads);
+        ASSERT_EQ(several.status, 0) << several.err;
+        EXPECT_EQ(several.out, one.out) << threads << " threads";
+    }
+}
+
 TEST_F(CliFit, LevenbergMarquardtOnlyHasNoSwarmKeys)
 {
     const ProcessResult r = run({"fit", sample("fixed-points-in-cu.txt"), "--lm-only", "--json"});
@@ -416,6 +433,9 @@ TEST_F(CliFit, BadCommandLines)
         {"fit", record, "--range", "1000.1"},
         {"fit", record, "--seed", "-1"},
         {"fit", record, "--seed", "4294967296"},
+        {"fit", record, "--threads", "0"},
+        {"fit", record, "--threads", "1025"},
+        {"fit", record, "--threads", "two"},
         {"fit", record, "--json=yes"},
     };
     for (const auto &args : cases) {
