@@ -68,8 +68,9 @@ struct PSOSettings
 {
     // Seed of the generator; without one it is seeded from the clock.
     std::optional<std::uint32_t> Seed;
-    // Threads the passes run on side by side. With 1, or a single pass, they run one after
-    // another on the calling thread. Any number gives the same fit.
+    // Worker threads the passes run on side by side while the calling thread merges them.
+    // With 1, or a single pass, they run one after another on the calling thread. Any number
+    // gives the same fit.
     int Threads = 1;
     // Sweeps per pass; 0 for SwarmSize × 1000. Only tests shorten the passes.
     int MaxSweeps = 0;
@@ -86,9 +87,9 @@ int DefaultPSOThreads();
 // a fit on one thread. On several threads later passes run ahead on the other threads and
 // are merged in order: during such a fit SwarmSnapshot, BestIndex, OverallBest and
 // Improvements hold the merged values at each call of the host (Swarm, LeaderIndex,
-// RestartBest and the generator are those of the last pass merged), Stop is read once per
-// merged sweep, and a fault of a pass run ahead is raised only when every pass before it
-// has been merged. Afterwards every process-wide variable holds what a fit on one thread
+// RestartBest and the generator hold the last pass merged), Stop is read once per merged
+// sweep and honoured at the end of that sweep of the earliest pass not yet merged, and a
+// fault of a pass run ahead is raised only when every pass before it has been merged. Afterwards every process-wide variable holds what a fit on one thread
 // leaves.
 PSOOutcome PSOFit(int NRestarts, const TParamVector &Lo, const TParamVector &Hi,
                   PSOHost &host, const PSOSettings &settings = {});

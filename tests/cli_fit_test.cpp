@@ -247,17 +247,15 @@ TEST_F(CliFit, SeededRunsRepeat)
 TEST_F(CliFit, ThreadsGiveTheSameFit)
 {
     const auto fit = [&](const char *threads) {
-        return run({"fit", sample("fixed-points-in-cu.txt"), "--restarts", "2", "--seed", "31",
+        return run({"fit", sample("fixed-points-in-cu.txt"), "--restarts", "1", "--seed", "31",
                     "--threads", threads, "--json"});
     };
     const ProcessResult one = fit("1");
     ASSERT_EQ(one.status, 0) << one.err;
-    EXPECT_EQ(parseJson(one.out)["pso"]["passes_run"].number(), 3.0);
-    for (const char *threads : {"2", "5"}) {
-        const ProcessResult several = fit(threads);
-        ASSERT_EQ(several.status, 0) << several.err;
-        EXPECT_EQ(several.out, one.out) << threads << " threads";
-    }
+    EXPECT_EQ(parseJson(one.out)["pso"]["passes_run"].number(), 2.0);
+    const ProcessResult two = fit("2");
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(two.out, one.out);
 }
 
 TEST_F(CliFit, LevenbergMarquardtOnlyHasNoSwarmKeys)
