@@ -27,7 +27,8 @@ seconds() {
 }
 
 median() {
-    sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+    sort -g | awk '{ v[NR] = $1 }
+        END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 echo "record $record, seed $seed, $runs runs each; load: $(cut -d' ' -f1-3 /proc/loadavg)"

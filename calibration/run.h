@@ -93,8 +93,9 @@ struct PSOProgress
     std::vector<FitLine> Lines;
 };
 
-// What a display of the run hooks into, besides the swarm fitter's own calls. Stop is read
-// from the process-wide StopRequested flag unless a host overrides it.
+// What a display of the run hooks into, besides the swarm fitter's own calls. Every call
+// comes from the thread that called RunCalibration, however many threads the swarm uses.
+// Stop is read from the process-wide StopRequested flag unless a host overrides it.
 class RunHost : public PSOHost
 {
 public:

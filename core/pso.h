@@ -89,8 +89,8 @@ int DefaultPSOThreads();
 // Improvements hold the merged values at each call of the host (Swarm, LeaderIndex,
 // RestartBest and the generator hold the last pass merged), Stop is read once per merged
 // sweep and honoured at the end of that sweep of the earliest pass not yet merged, and a
-// fault of a pass run ahead is raised only when every pass before it has been merged. Afterwards every process-wide variable holds what a fit on one thread
-// leaves.
+// fault of a pass run ahead is raised only when every pass before it has been merged.
+// Afterwards every process-wide variable holds what a fit on one thread leaves.
 PSOOutcome PSOFit(int NRestarts, const TParamVector &Lo, const TParamVector &Hi,
                   PSOHost &host, const PSOSettings &settings = {});
 

@@ -318,7 +318,8 @@ std::shared_ptr<Slot> SideBySide::SlotFor(long long pass)
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] { return !m_inFlight.empty() && m_inFlight.front()->StartReady; });
+        m_changed.wait(lock,
+                       [&] { return !m_inFlight.empty() && m_inFlight.front()->StartReady; });
         std::shared_ptr<Slot> slot = m_inFlight.front();
         if (slot->Start == m_trueStart)
             return slot;
