@@ -23,8 +23,9 @@ namespace {
 // Sweeps between two saved states of a pass on a worker: a Stop part-way through the pass is
 // rebuilt from the last saved state before it.
 constexpr int CheckpointEvery = 1000;
-// The calling thread merges what the workers have done at this interval.
-constexpr auto MergeInterval = std::chrono::milliseconds(1);
+// The calling thread merges what the workers have done at this interval: often enough for
+// a display and for Stop, seldom enough to cost the workers nothing.
+constexpr auto MergeInterval = std::chrono::milliseconds(5);
 // Nonzero words a worker skips between two looks at whether its pass is still wanted.
 constexpr std::uint64_t SkipChunk = std::uint64_t{1} << 18;
 
