@@ -7,7 +7,6 @@
 #include "core/pso.h"
 
 #include "core_support.h"
-#include "casename.h"
 
 #include <gtest/gtest.h>
 
