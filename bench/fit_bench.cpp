@@ -75,7 +75,7 @@ void BM_PSOSweep(benchmark::State &state)
     std::int64_t sweeps = 0;
     for (auto _ : state) {
         SweepCounter host(limit);
-        PSOFit(0, lo, hi, host, 1u);
+        PSOFit(0, lo, hi, host, PSOSettings{.Seed = 1u});
         sweeps += host.sweeps;
     }
     state.counters["sweep"] = benchmark::Counter(static_cast<double>(sweeps),
@@ -84,12 +84,14 @@ void BM_PSOSweep(benchmark::State &state)
 }
 BENCHMARK(BM_PSOSweep)->Arg(500)->Unit(benchmark::kMillisecond);
 
-// A whole default run: Levenberg-Marquardt and 11 swarm passes, range 2, fixed seed.
+// A whole default run on `threads` threads: Levenberg-Marquardt and 11 swarm passes, range 2,
+// fixed seed. With as many threads as cores it is the run a user gets.
 void BM_DefaultFit20Points(benchmark::State &state)
 {
     const RunInput input = benchRecord();
     RunSettings settings;
     settings.Seed = 2024u;
+    settings.Threads = static_cast<int>(state.range(0));
     std::int64_t passes = 0;
     for (auto _ : state) {
         RunHost host;
@@ -99,6 +101,11 @@ void BM_DefaultFit20Points(benchmark::State &state)
     state.counters["passes"] = benchmark::Counter(static_cast<double>(passes),
                                                   benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_DefaultFit20Points)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DefaultFit20Points)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace

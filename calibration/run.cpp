@@ -105,7 +105,10 @@ LMStage runLevenbergMarquardt(const RunSettings &settings)
 
 PSOStage runParticleSwarm(const RunSettings &settings, RunHost &host)
 {
-    const PSOOutcome fit = PSOFit(settings.NRestarts, PSOLo, PSOHi, host, settings.Seed);
+    PSOSettings pso;
+    pso.Seed = settings.Seed;
+    pso.Threads = settings.Threads;
+    const PSOOutcome fit = PSOFit(settings.NRestarts, PSOLo, PSOHi, host, pso);
     PSOStage stage;
     stage.PassesRun = fit.PassesRun;
     stage.Improvements = fit.Improvements;

@@ -36,6 +36,9 @@ struct RunSettings
     bool LMOnly = false;
     // A fixed seed of the random generator instead of the clock.
     std::optional<std::uint32_t> Seed;
+    // Threads the swarm's passes run on side by side (1: one after another on the thread
+    // that runs the calibration). The results are the same whatever the number.
+    int Threads = DefaultPSOThreads();
     char DecimalSeparator = '.';
 };
 
@@ -90,8 +93,9 @@ struct PSOProgress
     std::vector<FitLine> Lines;
 };
 
-// What a display of the run hooks into, besides the swarm fitter's own calls. Stop is read
-// from the process-wide StopRequested flag unless a host overrides it.
+// What a display of the run hooks into, besides the swarm fitter's own calls. Every call
+// comes from the thread that called RunCalibration, however many threads the swarm uses.
+// Stop is read from the process-wide StopRequested flag unless a host overrides it.
 class RunHost : public PSOHost
 {
 public:

@@ -22,6 +22,8 @@ const char *const FitUsage =
     "  --restarts N   restarts of the particle swarm after its first pass (10)\n"
     "  --range W      search range, 1.0 to 1000.0 (2.0; 1.5 for three points)\n"
     "  --seed N       seed of the random generator instead of the clock\n"
+    "  --threads N    threads of the particle swarm fit (all cores); 1 runs its passes one\n"
+    "                 after another; the results are the same\n"
     "  --lm-only      no particle swarm fit\n"
     "  --json         the results as one JSON object\n"
     "Exit status: 0 done, 1 record file refused, 2 Levenberg-Marquardt failed,\n"

@@ -8,10 +8,17 @@
 
 namespace kelvora::cli {
 
+namespace {
+
+// More threads than this only cost memory: a fit never uses more threads than passes.
+constexpr int MaxThreads = 1024;
+
+} // namespace
+
 const std::set<std::string> &runOptionNames()
 {
     static const std::set<std::string> names{"--max-iter", "--tol", "--restarts", "--range",
-                                             "--seed"};
+                                             "--seed", "--threads"};
     return names;
 }
 
@@ -33,6 +40,12 @@ RunOptions runOptionsFrom(const ParsedOptions &options)
     }
     if (const auto text = options.value("--seed"))
         settings.Seed = unsignedOption("--seed", *text);
+    if (const auto text = options.value("--threads")) {
+        settings.Threads = intOption("--threads", *text);
+        if (settings.Threads < 1 || settings.Threads > MaxThreads)
+            throw UsageError("--threads: " + *text + " is not from 1 to "
+                             + std::to_string(MaxThreads));
+    }
     return run;
 }
 

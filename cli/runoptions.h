@@ -10,7 +10,8 @@
 namespace kelvora::cli {
 
 // The options that choose the settings of a calibration run:
-// --max-iter N, --tol X, --restarts N, --range W (1.0 to 1000.0), --seed N.
+// --max-iter N, --tol X, --restarts N, --range W (1.0 to 1000.0), --seed N,
+// --threads N (1 to 1024).
 const std::set<std::string> &runOptionNames();
 
 struct RunOptions

@@ -10,6 +10,7 @@
 // and a result is forced into being before the flags are read.
 
 #include "core/errors.h"
+#include "core/inlinelog.h"
 
 #include <cmath>
 #include <limits>
@@ -94,7 +95,7 @@ struct FastFp
     static long double mul(long double a, long double b) { return a * b; }
     static long double div(long double a, long double b) { return a / b; }
     static long double exp(long double a) { return std::exp(a); }
-    static long double log(long double a) { return std::log(a); }
+    static long double log(long double a) { return InlineLog(a); }
     static long double sqrt(long double a) { return std::sqrt(a); }
     static double toDouble(long double a) { return static_cast<double>(a); }
 };

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace kelvora {
@@ -19,9 +20,8 @@ std::uint32_t Twisted(std::uint32_t partner, std::uint32_t current, std::uint32_
     return partner ^ (y >> 1) ^ Twist[y & 1u];
 }
 
-void Regenerate()
+void Regenerate(std::array<std::uint32_t, MTStateSize> &s)
 {
-    auto &s = MTState;
     int k = 0;
     for (; k < MTStateSize - Shift; ++k)
         s[k] = Twisted(s[k + Shift], s[k], s[k + 1]);
@@ -32,9 +32,9 @@ void Regenerate()
 
 } // namespace
 
-void MTSeed(std::uint32_t seed)
+void MTGenerator::Seed(std::uint32_t seed)
 {
-    for (auto &word : MTState) {
+    for (auto &word : State) {
         // Upper half from one generator step, lower half from the upper half of the next.
         std::uint32_t w = seed & 0xFFFF0000u;
         seed = seed * 69069u + 1u;
@@ -42,17 +42,38 @@ void MTSeed(std::uint32_t seed)
         seed = seed * 69069u + 1u;
         word = w;
     }
-    MTIndex = MTStateSize;
+    Index = MTStateSize;
 }
 
-void mtdetail::Refill()
+void MTGenerator::Refill()
 {
-    if (MTIndex < 0)
+    if (Index < 0)
         throw RangeError();
-    if (MTIndex == MTStateSize + 1)
-        MTSeed(MTDefaultSeed);
-    Regenerate();
-    MTIndex = 0;
+    if (Index == MTStateSize + 1)
+        Seed(MTDefaultSeed);
+    Regenerate(State);
+    Index = 0;
+}
+
+void MTGenerator::SkipNonzeroWords(std::uint64_t count)
+{
+    while (count > 0) {
+        if (Index >= MTStateSize || Index < 0)
+            Refill();
+        const auto zeros = std::count(State.begin() + Index, State.end(), 0u);
+        const auto nonzero = static_cast<std::uint64_t>(MTStateSize - Index - zeros);
+        if (count > nonzero) {
+            count -= nonzero;
+            Index = MTStateSize;
+            continue;
+        }
+        // The last word wanted is in this state: stop right after it, before any zero
+        // words that follow.
+        for (; count > 0; ++Index) {
+            if (State[static_cast<std::size_t>(Index)] != 0)
+                --count;
+        }
+    }
 }
 
 void MTSeedFromClock()

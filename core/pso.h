@@ -56,13 +56,43 @@ struct PSOOutcome
     std::uint32_t Improvements;
     bool Stopped;  // the host asked to stop
     bool TargetReached;  // OverallBest fell below 0.005 mK
+    // The work of a fit on several threads, for measuring it (zero on one thread): passes
+    // run on the worker threads, each run counted (a pass run again from a corrected start,
+    // or dropped when the fit ended before it, included), and the CPU time of the busiest
+    // worker.
+    int PassesComputed = 0;
+    double BusiestWorkerSeconds = 0.0;
 };
 
+struct PSOSettings
+{
+    // Seed of the generator; without one it is seeded from the clock.
+    std::optional<std::uint32_t> Seed;
+    // Worker threads the passes run on side by side while the calling thread merges them.
+    // With 1, or a single pass, they run one after another on the calling thread. Any number
+    // gives the same fit.
+    int Threads = 1;
+    // Sweeps per pass; 0 for SwarmSize × 1000. Only tests shorten the passes.
+    int MaxSweeps = 0;
+};
+
+// One thread per core, the default of a calibration run.
+int DefaultPSOThreads();
+
 // Particle swarm fit of A, B, C (NParams := 3) with fitness MeanRMSmK, in NRestarts + 1
-// passes within the box Lo..Hi. Seeds the generator with `seed`, or from the clock when none
-// is given. Floating-point faults leave as FloatError with the state as it stood.
+// passes within the box Lo..Hi. Floating-point faults leave as FloatError with the state as
+// it stood.
+//
+// Every call of the host comes from the calling thread, in the order and with the values of
+// a fit on one thread. On several threads later passes run ahead on the other threads and
+// are merged in order: during such a fit SwarmSnapshot, BestIndex, OverallBest and
+// Improvements hold the merged values at each call of the host (Swarm, LeaderIndex,
+// RestartBest and the generator hold the last pass merged), Stop is read once per merged
+// sweep and honoured at the end of that sweep of the earliest pass not yet merged, and a
+// fault of a pass run ahead is raised only when every pass before it has been merged.
+// Afterwards every process-wide variable holds what a fit on one thread leaves.
 PSOOutcome PSOFit(int NRestarts, const TParamVector &Lo, const TParamVector &Hi,
-                  PSOHost &host, std::optional<std::uint32_t> seed = std::nullopt);
+                  PSOHost &host, const PSOSettings &settings = {});
 
 // The spread of the first SwarmSize particles: the mean distance of their current positions
 // from the centroid, over dimensions 1..NParams, divided by NParams.

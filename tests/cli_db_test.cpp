@@ -181,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CliDatabase, CalibrateSavesResultsIntoTheReport)
 {
     ok({"import", Copper, "--name", "cu"});
-    const ProcessResult run = ok({"calibrate", "cu", "--seed", "7", "--restarts", "1"});
+    const ProcessResult run =
+        ok({"calibrate", "cu", "--seed", "7", "--restarts", "1", "--threads", "2"});
     EXPECT_NE(run.out.find("Particle"), std::string::npos) << run.out;
 
     const ListedRecord record = parseListed(listed().front());
@@ -194,12 +195,13 @@ TEST_F(CliDatabase, CalibrateSavesResultsIntoTheReport)
                              "  Signal                   T(K)       TLM(K)     TPSO (K)   "
                              "TLM-T (mK) TPSO-T (mK) TLM-TPSO (mK)\r\n"})
         EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
-    // The seed makes the run repeatable: a second calibration stores the same parameters.
+    // The seed makes the run repeatable: a second calibration stores the same parameters, on
+    // any number of threads.
     const auto parameters = [](const std::string &text) {
         return text.substr(text.find("Levenberg-Marquardt method:"),
                            text.find("  Signal") - text.find("Levenberg-Marquardt method:"));
     };
-    ok({"calibrate", "cu", "--seed", "7", "--restarts", "1"});
+    ok({"calibrate", "cu", "--seed", "7", "--restarts", "1", "--threads", "1"});
     EXPECT_EQ(parameters(ok({"report", "cu"}).out), parameters(report));
 }
 
@@ -252,7 +254,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "--method"},
         CommandCase{"UnknownOption", {"list", "--fast"}, 64, "unknown option --fast"},
         CommandCase{"ExtraArgument", {"delete", "m", "n"}, 64, "unexpected argument 'n'"},
-        CommandCase{"BadRange", {"calibrate", "m", "--range", "0.5"}, 64, "--range"}),
+        CommandCase{"BadRange", {"calibrate", "m", "--range", "0.5"}, 64, "--range"},
+        CommandCase{"BadThreads", {"calibrate", "m", "--threads", "0"}, 64, "--threads"}),
     CaseName);
 
 struct InterpolationCase

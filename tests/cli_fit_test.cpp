@@ -243,6 +243,21 @@ TEST_F(CliFit, SeededRunsRepeat)
     EXPECT_EQ(first.out, second.out);
 }
 
+// The swarm's passes side by side give the fit of one thread, to the last digit.
+TEST_F(CliFit, ThreadsGiveTheSameFit)
+{
+    const auto fit = [&](const char *threads) {
+        return run({"fit", sample("fixed-points-in-cu.txt"), "--restarts", "1", "--seed", "31",
+                    "--threads", threads, "--json"});
+    };
+    const ProcessResult one = fit("1");
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_EQ(parseJson(one.out)["pso"]["passes_run"].number(), 2.0);
+    const ProcessResult two = fit("2");
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(two.out, one.out);
+}
+
 TEST_F(CliFit, LevenbergMarquardtOnlyHasNoSwarmKeys)
 {
     const ProcessResult r = run({"fit", sample("fixed-points-in-cu.txt"), "--lm-only", "--json"});
@@ -425,6 +440,9 @@ TEST_F(CliFit, BadCommandLines)
         {"fit", record, "--range", "1000.1"},
         {"fit", record, "--seed", "-1"},
         {"fit", record, "--seed", "4294967296"},
+        {"fit", record, "--threads", "0"},
+        {"fit", record, "--threads", "1025"},
+        {"fit", record, "--threads", "two"},
         {"fit", record, "--json=yes"},
     };
     for (const auto &args : cases) {

@@ -1,7 +1,9 @@
-// The random generator: its words, its reals and its seeding.
+// The random generator: its words, its reals, its seeding and skipping ahead.
 
 #include "core/errors.h"
 #include "core/mt19937.h"
+
+#include "casename.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,8 @@
 namespace {
 
 using namespace kelvora;
+using testcase::CaseName;
+using testcase::PrintTo;
 
 // The state word that tempering turns into `word`.
 std::uint32_t Untempered(std::uint32_t y)
@@ -143,5 +147,52 @@ TEST(MTRealPositive, LargestWordStaysBelowOne)
     EXPECT_LT(r, 1.0);
     EXPECT_EQ(r, 1.0 - 0x1p-32);
 }
+
+struct SkipCase
+{
+    const char *name;
+    std::int32_t start;  // index of the next word; 625: unseeded
+    std::vector<int> zeros;  // words of the state made zero
+    std::uint64_t count;
+};
+
+class MTSkip : public testing::TestWithParam<SkipCase>
+{
+};
+
+// Skipping nonzero words leaves the generator exactly where as many positive draws leave it.
+TEST_P(MTSkip, LandsWhereTheDrawsLand)
+{
+    const SkipCase &c = GetParam();
+    MTGenerator drawn;
+    drawn.Seed(20261210u);
+    drawn.Next();
+    for (int k : c.zeros)
+        drawn.State[static_cast<std::size_t>(k)] = 0u;
+    drawn.Index = c.start;
+    MTGenerator skipped = drawn;
+    for (std::uint64_t k = 0; k < c.count; ++k)
+        drawn.RealPositive();
+    skipped.SkipNonzeroWords(c.count);
+    EXPECT_EQ(skipped.Index, drawn.Index);
+    EXPECT_TRUE(skipped == drawn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MTSkip,
+    testing::Values(SkipCase{"nothing", 0, {}, 0},
+                    SkipCase{"within_the_state", 0, {}, 100},
+                    SkipCase{"zero_among_them", 0, {10}, 20},
+                    SkipCase{"zeros_in_a_row", 3, {5, 6, 7}, 10},
+                    // The draws stop right after the last word wanted: a zero after it stays.
+                    SkipCase{"zero_right_after_the_last", 0, {20}, 20},
+                    SkipCase{"zeros_ending_the_state", 0, {622, 623}, 622},
+                    SkipCase{"past_zeros_ending_the_state", 0, {622, 623}, 623},
+                    SkipCase{"from_the_middle_into_the_next_state", 600, {610}, 50},
+                    SkipCase{"all_used", 624, {}, 1},
+                    SkipCase{"unseeded", 625, {}, 7},
+                    // One pass of the swarm: 90 words to place, 180 for each of 30000 sweeps.
+                    SkipCase{"a_whole_pass", 0, {3, 400}, 5'400'090}),
+    CaseName);
 
 } // namespace

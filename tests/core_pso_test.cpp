@@ -75,6 +75,13 @@ TParamVector Box(long double a, long double b, long double c)
     return Triple(a, b, c);
 }
 
+PSOSettings Seeded(std::uint32_t seed)
+{
+    PSOSettings settings;
+    settings.Seed = seed;
+    return settings;
+}
+
 // Four points off the instrument's curve by up to 50 mK: no triple comes near 0.005 mK.
 void NoisyPoints()
 {
@@ -96,7 +103,7 @@ TEST(PSOStart, SetsItsConstants)
 {
     NoisyPoints();
     RecordingHost host(1);
-    PSOFit(0, Lo, Hi, host, 1u);
+    PSOFit(0, Lo, Hi, host, Seeded(1u));
     EXPECT_EQ(SwarmSize, 30);
     EXPECT_EQ(MaxSweeps, 30000);
     EXPECT_EQ(NParams, 3);
@@ -115,7 +122,7 @@ TEST_P(PSOPasses, ZeroWidthBoxRunsEveryPassOnce)
     NoisyPoints();
     const TParamVector point = Instrument();
     RecordingHost host(1);  // would stop at once if the stop flag were read
-    const PSOOutcome out = PSOFit(restarts, point, point, host, 5u);
+    const PSOOutcome out = PSOFit(restarts, point, point, host, Seeded(5u));
     const int passes = restarts < 0 ? 0 : restarts + 1;
     EXPECT_EQ(out.PassesRun, passes);
     std::vector<int> expected;
@@ -137,7 +144,7 @@ TEST(PSOSweep, HostCallsInOrderAndStop)
 {
     NoisyPoints();
     RecordingHost host(3);
-    const PSOOutcome out = PSOFit(10, Lo, Hi, host, 11u);
+    const PSOOutcome out = PSOFit(10, Lo, Hi, host, Seeded(11u));
     EXPECT_TRUE(out.Stopped);
     EXPECT_FALSE(out.TargetReached);
     EXPECT_EQ(out.PassesRun, 1);
@@ -192,7 +199,7 @@ TEST(PSOSweep, FirstMoveFollowsTheDraws)
             EXPECT_EQ(Swarm[1].X[j], expected.X[j]) << "dimension " << j;
         }
     };
-    PSOFit(0, Lo, Hi, host, seed);
+    PSOFit(0, Lo, Hi, host, Seeded(seed));
     EXPECT_EQ(host.sweepPasses.size(), 1u);
 }
 
@@ -211,7 +218,7 @@ TEST(PSOBox, PositionsStayInside)
             }
         }
     };
-    PSOFit(0, Lo, Hi, host, 3u);
+    PSOFit(0, Lo, Hi, host, Seeded(3u));
     EXPECT_EQ(checked, 40 * 30 * 3);
 }
 
@@ -228,7 +235,7 @@ TEST(PSOBox, InvertedBoxClampsEverythingToTheUpperBound)
                 ASSERT_EQ(Swarm[i].X[j], static_cast<double>(hi[j]));
         }
     };
-    PSOFit(1, lo, hi, host, 3u);
+    PSOFit(1, lo, hi, host, Seeded(3u));
     // All in one place after the first sweep: no spread left, so each pass ends there.
     EXPECT_EQ(host.sweepPasses, (std::vector<int>{0, 1}));
 }
@@ -248,7 +255,7 @@ TEST(PSOBest, SnapshotOfEachImprovement)
             ASSERT_EQ(SwarmSnapshot[i], Swarm[i]);
         EXPECT_EQ(SwarmSnapshot[BestIndex].BestFitness, OverallBest);
     };
-    const PSOOutcome out = PSOFit(0, Lo, Hi, host, 7u);
+    const PSOOutcome out = PSOFit(0, Lo, Hi, host, Seeded(7u));
     EXPECT_GT(out.Improvements, 0u);
     EXPECT_EQ(MeanRMSmK(SwarmSnapshot[BestIndex].P), OverallBest);
     EXPECT_EQ(SwarmSnapshot[31].BestFitness, -7.0L);  // only the swarm's own particles
@@ -258,7 +265,7 @@ TEST(PSOBest, TargetEndsTheFitInTheMiddleOfASweep)
 {
     ExactPoints();
     RecordingHost host;
-    const PSOOutcome out = PSOFit(3, Lo, Hi, host, 2u);
+    const PSOOutcome out = PSOFit(3, Lo, Hi, host, Seeded(2u));
     EXPECT_TRUE(out.TargetReached);
     EXPECT_FALSE(out.Stopped);
     EXPECT_EQ(out.PassesRun, 1);
@@ -282,7 +289,7 @@ struct FitState
 FitState RunFit(std::uint32_t seed, RecordingHost &host)
 {
     FitState state;
-    state.outcome = PSOFit(1, Lo, Hi, host, seed);
+    state.outcome = PSOFit(1, Lo, Hi, host, Seeded(seed));
     state.best = OverallBest;
     state.bestIndex = BestIndex;
     for (int i = 1; i <= SwarmSize; ++i) {
@@ -341,8 +348,9 @@ TEST_P(PSOFaults, EndTheFit)
 {
     NoisyPoints();
     RecordingHost host(5);
-    EXPECT_EQ(ErrorText([&] { PSOFit(0, GetParam().lo, GetParam().hi, host, 1u); }),
-              GetParam().text);
+    EXPECT_EQ(
+        ErrorText([&] { PSOFit(0, GetParam().lo, GetParam().hi, host, Seeded(1u)); }),
+        GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(

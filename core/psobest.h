@@ -1,0 +1,50 @@
+#pragma once
+
+// The overall best of a swarm fit as the host sees it: improvements of the passes' bests are
+// taken in pass order, each new overall best is shown, and the host's calls come in the order
+// a fit on one thread makes them, whichever thread ran the pass.
+
+#include "core/pso.h"
+#include "core/psopass.h"
+
+namespace kelvora::psopass {
+
+// Writes OverallBest, Improvements, BestIndex and (through its callers) SwarmSnapshot; calls
+// the host. Used on the thread that called PSOFit only.
+class FitBest
+{
+public:
+    explicit FitBest(PSOHost &host) : m_host(host) {}
+
+    // True when a pass best of `passBest` is a new overall best.
+    bool Counts(long double passBest) const { return passBest < OverallBest; }
+    // Takes a new overall best, `passBest` of particle `leader`, whose swarm the caller has
+    // just copied into SwarmSnapshot, and shows it. True when the fit has reached its target.
+    bool Take(int leader, long double passBest);
+    // After every particle of a sweep moved: the sweep is shown and events run.
+    void SweepMoved(int pass, int sweep);
+    // After a sweep whose spread did not collapse: true when the host asks to stop;
+    // otherwise events run again.
+    bool SweepEnded();
+
+private:
+    PSOHost &m_host;
+};
+
+// The observer of a pass run on the process-wide state where the host sees it: every
+// improvement and sweep goes to the fit's best as it happens.
+class ShownPass final : public PassObserver
+{
+public:
+    ShownPass(FitBest &best, int pass) : m_best(best), m_pass(pass) {}
+
+    bool PassBestImproved(const PassState &state, int sweep) override;
+    void SweepMoved(int sweep) override;
+    bool SweepEnded(const PassState &state, int sweep) override;
+
+private:
+    FitBest &m_best;
+    int m_pass;
+};
+
+} // namespace kelvora::psopass
