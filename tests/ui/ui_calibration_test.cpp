@@ -525,6 +525,33 @@ TEST_F(CalibrationWindow, EmptySearchBoxIsRefusedAfterTheLevenbergMarquardtFit)
     EXPECT_TRUE(dialogs.confirmations.empty());
 }
 
+TEST_F(CalibrationWindow, FitsOnEveryCoreAsOnOne)
+{
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("2"));
+        run(calibration);
+        const TParamVector lm = LMResult;
+        const TParamVector pso = PSOResult;
+        const QStringList memo = memoLines(calibration, "mPSO");
+
+        // The same fit without a window, on one thread, with the window's seed.
+        RunSettings settings;
+        settings.Seed = 7;
+        settings.NRestarts = 2;
+        settings.Threads = 1;
+        settings.DecimalSeparator = window->textLocale().decimalSeparator;
+        RunHost host;
+        const RunOutcome outcome = RunCalibration(RunInputOf(records()), settings, host);
+        ASSERT_TRUE(outcome.PSO.has_value());
+        EXPECT_EQ(LMResult, lm);
+        EXPECT_EQ(PSOResult, pso);
+        ASSERT_EQ(memo.size(), static_cast<qsizetype>(outcome.PSO->Lines.size()));
+        for (std::size_t i = 0; i < outcome.PSO->Lines.size(); ++i)
+            EXPECT_EQ(memo[static_cast<qsizetype>(i)].toStdString(), outcome.PSO->Lines[i].Text);
+        click(calibration, "btnSaveInDB");
+    });
+}
+
 TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
 {
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
