@@ -23,7 +23,7 @@ scratch="$(mktemp -d "${TMPDIR:-/tmp}/kelvora-fuzz-run-XXXXXX")"
 pids=()
 for target in "${targets[@]}"; do
     mkdir "$scratch/$target"
-    "$KELVORA_BUILD/program/fuzz_$target" "$scratch/$target" "$root/tests/fuzz/corpus/$target" \
+    "$KELVORA_BUILD/tests/fuzz/fuzz_$target" "$scratch/$target" "$root/tests/fuzz/corpus/$target" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
         -artifact_prefix="$scratch/$target-" -print_final_stats=1 \
         >"$scratch/$target.log" 2>&1 &
