@@ -6,7 +6,7 @@
 #include "cli/fitreport.h"
 #include "cli/options.h"
 #include "cli/runoptions.h"
-#include "cli/systemlocale.h"
+#include "frontend/systemlocale.h"
 #include "records/operations.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"

@@ -4,12 +4,13 @@
 #include "cli/fitreport.h"
 #include "cli/options.h"
 #include "cli/runoptions.h"
-#include "cli/systemlocale.h"
 #include "core/fpe.h"
+#include "frontend/systemlocale.h"
 #include "records/operations.h"
 #include "textio/recordfile.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace kelvora::cli {
 
@@ -54,31 +55,18 @@ FitCommandLine parseFitCommandLine(const std::vector<std::string> &args)
     return line;
 }
 
-// The record an import of the file creates: the Saunders-White guess is computed over the
-// reference set filled with the values read, then everything is stored as doubles. A value
-// a double field cannot hold is refused as the import into the store refuses it.
-FitRecord importedRecord(const RecordFileData &file)
+// The record as an import into the database holds it, imported into a store of its own that
+// is never saved: the values as doubles, the Saunders-White guess over the points read.
+FitRecord importedRecord(const RecordFileData &file, const std::string &path)
 {
-    const auto stored = [](long double value) {
-        try {
-            return StoredDouble(value);
-        } catch (const FloatError &) {
-            throw StoreError(WriteFailedText);
-        }
-    };
+    RecordStore records;
+    records.store.open();
+    const std::string name = std::filesystem::path(path).stem().string();
+    ImportRecord(records, file, name.empty() ? std::string("fit") : name);
     FitRecord record;
-    record.MeanWL = stored(file.MeanWL);
-    record.Bandwidth = stored(file.Bandwidth);
-    LoadReferenceSet(file);
-    for (int i = 1; i <= file.N; ++i)
-        record.Input.Points.emplace_back(stored(RefS[i]), stored(RefT[i]));
-    long double A = 0.0L;
-    long double B = 0.0L;
-    long double C = 0.0L;
-    SaundersWhiteGuess(file.MeanWL, file.Bandwidth, A, B, C);
-    record.Input.AS = stored(A);
-    record.Input.BS = stored(B);
-    record.Input.CS = stored(C);
+    record.MeanWL = records.cdsMain.asFloat("MeanWL");
+    record.Bandwidth = records.cdsMain.asFloat("Bandwidth");
+    record.Input = RunInputOf(records);
     return record;
 }
 
@@ -95,8 +83,9 @@ int fitRecord(const FitCommandLine &line)
 
     FitRecord record;
     try {
-        record = importedRecord(file);
-    } catch (const StoreError &e) {
+        record = importedRecord(file, line.path);
+    } catch (const Error &e) {
+        // A value the record cannot hold refuses the record file, as the import refuses it.
         std::fprintf(stderr, "%s\n", e.what());
         return ExitRecordRefused;
     }

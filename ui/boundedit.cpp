@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "records/store.h"
 #include "ui/dialogs.h"
+#include "ui/errorsink.h"
 #include "ui/tablemodel.h"
 
 #include <QFocusEvent>

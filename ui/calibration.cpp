@@ -10,10 +10,10 @@
 #include "ui/boundedit.h"
 #include "ui/charteditor.h"
 #include "ui/dialogs.h"
+#include "ui/errorsink.h"
 #include "ui/layoutparts.h"
 #include "ui/residualchart.h"
 #include "ui/sizing.h"
-#include "ui/tablemodel.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 
 #include "core/numfmt.h"
 #include "ui/checklegend.h"
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 
 #include <QCategoryAxis>
 #include <QChart>

@@ -3,8 +3,8 @@
 #include "ui/chartpicture.h"
 #include "ui/checklegend.h"
 #include "ui/dialogs.h"
+#include "ui/errorsink.h"
 #include "ui/sizing.h"
-#include "ui/tablemodel.h"
 
 #include <QAbstractAxis>
 #include <QChart>

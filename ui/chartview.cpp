@@ -1,7 +1,7 @@
 #include "ui/chartview.h"
 
 #include "ui/chartpicture.h"
-#include "ui/tablemodel.h"
+#include "ui/errorsink.h"
 
 #include <QChart>
 #include <QContextMenuEvent>

@@ -32,13 +32,13 @@ void ErrorSink::report(const std::exception &error)
     dialogs().message(QString::fromStdString(errorText(error)));
 }
 
-bool ErrorSink::guard(const std::function<void()> &action)
+bool guarded(Dialogs &dialogs, const std::function<void()> &action)
 {
     try {
         action();
         return true;
     } catch (const std::exception &error) {
-        report(error);
+        dialogs.message(QString::fromStdString(errorText(error)));
     }
     return false;
 }

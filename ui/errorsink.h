@@ -19,9 +19,10 @@ public:
     static Dialogs &dialogs();
 
     static void report(const std::exception &error);
-    // Runs `action`; an exception that ends it is reported. True when it ran to the end.
-    static bool guard(const std::function<void()> &action);
 };
+
+// Runs `action`; an error that ends it is shown through `dialogs`. True when it ran to the end.
+bool guarded(Dialogs &dialogs, const std::function<void()> &action);
 
 // The application: every error that escapes an event handler reaches the error sink.
 class Application : public QApplication

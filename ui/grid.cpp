@@ -2,6 +2,7 @@
 
 #include "records/store.h"
 #include "ui/dialogs.h"
+#include "ui/errorsink.h"
 #include "ui/tablemodel.h"
 
 #include <QApplication>

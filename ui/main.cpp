@@ -5,11 +5,12 @@
 #include "ui/boundedit.h"
 #include "ui/chart.h"
 #include "ui/dialogs.h"
+#include "ui/errorsink.h"
 #include "ui/grid.h"
 #include "ui/outofrange.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>

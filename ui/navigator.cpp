@@ -2,8 +2,8 @@
 
 #include "records/store.h"
 #include "ui/dialogs.h"
+#include "ui/errorsink.h"
 #include "ui/grid.h"
-#include "ui/tablemodel.h"
 
 #include <QHBoxLayout>
 #include <QPainter>

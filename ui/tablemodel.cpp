@@ -5,21 +5,11 @@
 #include "core/numfmt.h"
 #include "records/store.h"
 #include "ui/dialogs.h"
+#include "ui/errorsink.h"
 
 #include <QFont>
 
 namespace kelvora {
-
-bool guarded(Dialogs &dialogs, const std::function<void()> &action)
-{
-    try {
-        action();
-        return true;
-    } catch (const std::exception &error) {
-        dialogs.message(QString::fromStdString(errorText(error)));
-    }
-    return false;
-}
 
 void moveToDisplayRow(Table &table, int row)
 {

@@ -78,9 +78,6 @@ private:
     int m_connection = 0;
 };
 
-// Runs `action`; an error that ends it is shown through `dialogs`. True when it ran to the end.
-bool guarded(Dialogs &dialogs, const std::function<void()> &action);
-
 // Makes the row that a grid shows at `row` (0-based, a pending insert counted) the table's
 // current row.
 void moveToDisplayRow(Table &table, int row);

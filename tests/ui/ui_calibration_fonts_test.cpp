@@ -5,7 +5,7 @@
 #include "ui_main_fixture.h"
 
 #include "ui/calibration.h"
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 #include "wholetext.h"
 #include "../casename.h"
 

@@ -2,7 +2,7 @@
 
 #include "ui/boundedit.h"
 #include "ui/grid.h"
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 #include "wholetext.h"
 #include "../casename.h"
 

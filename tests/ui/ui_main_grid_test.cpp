@@ -5,7 +5,7 @@
 #include "ui/grid.h"
 #include "ui/navigator.h"
 #include "ui/tablemodel.h"
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 
 #include <QApplication>
 #include <QFont>

@@ -4,7 +4,7 @@
 #include "ui/chart.h"
 #include "ui/grid.h"
 #include "ui/navigator.h"
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
 #include "../casename.h"

@@ -1,4 +1,4 @@
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +48,13 @@ INSTANTIATE_TEST_SUITE_P(
         LocaleCase{"us_just_after_midnight", US, {2009, 12, 31, 0, 0, 0, 1},
                    "12/31/09 12:00:00 AM", '.'},
         LocaleCase{"germany", Germany, {2010, 2, 1, 8, 5, 0, 0}, "01.02.10 08:05:00", ','},
+        // The zone field goes with its brackets, and wherever it stands.
+        LocaleCase{"zone_in_parentheses", QLocale(QStringLiteral("ca_ES")),
+                   {2010, 2, 1, 8, 5, 0, 0}, "1/2/10 8:05:00", ','},
+        LocaleCase{"zone_in_brackets", QLocale(QStringLiteral("zh_HK")),
+                   {2010, 2, 1, 20, 5, 0, 0}, "1/2/2010 下午8:05:00", '.'},
+        LocaleCase{"zone_first", QLocale(QStringLiteral("zh_CN")), {2010, 2, 1, 8, 5, 0, 0},
+                   "2010/2/1 08:05:00", '.'},
         LocaleCase{"arabic_separator", QLocale(QLocale::Arabic, QLocale::Egypt),
                    {2010, 2, 1, 0, 0, 0, 0}, nullptr, '.'}),
     [](const auto &info) { return std::string(info.param.what); });

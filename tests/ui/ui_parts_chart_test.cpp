@@ -3,7 +3,7 @@
 #include "ui/chart.h"
 #include "ui/charteditor.h"
 #include "ui/checklegend.h"
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 
 #include "scripteddialogs.h"
 #include "../casename.h"

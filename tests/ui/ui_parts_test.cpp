@@ -362,17 +362,15 @@ INSTANTIATE_TEST_SUITE_P(
         SinkCase{"Unhandled", [] { return false; }, {}, false}),
     CaseName);
 
-TEST(ErrorSinkGuard, ReportsTheErrorThatEndsTheAction)
+TEST(Guarded, ShowsTheErrorThatEndsTheAction)
 {
     ScriptedDialogs dialogs;
-    ErrorSink::setDialogs(&dialogs);
     int steps = 0;
-    EXPECT_FALSE(ErrorSink::guard([&] {
+    EXPECT_FALSE(guarded(dialogs, [&] {
         ++steps;
         throw Error("Error in writing file a.txt");
     }));
-    EXPECT_TRUE(ErrorSink::guard([&] { ++steps; }));
-    ErrorSink::setDialogs(nullptr);
+    EXPECT_TRUE(guarded(dialogs, [&] { ++steps; }));
     EXPECT_EQ(steps, 2);
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Error in writing file a.txt")});
 }

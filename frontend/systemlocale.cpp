@@ -1,4 +1,4 @@
-#include "ui/textlocale.h"
+#include "frontend/systemlocale.h"
 
 #include <QDate>
 #include <QTime>
@@ -7,19 +7,33 @@ namespace kelvora {
 
 namespace {
 
-// The long time format of many locales ends in the time zone ("h:mm:ss AP t"); the dates of
-// the records are wall-clock times without a zone, so that part is dropped.
+// The long time format of many locales holds the time zone ("h:mm:ss AP t", "HH:mm:ss (t)",
+// "t HH:mm:ss"); the dates of the records are wall-clock times without a zone, so that field
+// goes, with the brackets around it and the blanks before it.
 QString timeFormatWithoutZone(const QLocale &locale)
 {
     const QString format = locale.timeFormat(QLocale::LongFormat);
+    const auto at = [&format](qsizetype i) { return i < format.size() ? format.at(i) : QChar(); };
     QString result;
     bool quoted = false;
-    for (const QChar c : format) {
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
         if (c == QLatin1Char('\''))
             quoted = !quoted;
-        if (!quoted && c == QLatin1Char('t'))
+        if (quoted || c != QLatin1Char('t')) {
+            result += c;
             continue;
-        result += c;
+        }
+        while (at(i + 1) == QLatin1Char('t'))
+            ++i;
+        const bool inParentheses = result.endsWith(QLatin1Char('(')) && at(i + 1) == u')';
+        const bool inBrackets = result.endsWith(QLatin1Char('[')) && at(i + 1) == u']';
+        if (inParentheses || inBrackets) {
+            result.chop(1);
+            ++i;
+        }
+        while (result.endsWith(QLatin1Char(' ')))
+            result.chop(1);
     }
     return result.trimmed();
 }
