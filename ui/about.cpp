@@ -1,5 +1,6 @@
 #include "ui/about.h"
 
+#include "ui/appearance.h"
 #include "ui/dialogs.h"
 
 #include <QApplication>
@@ -19,25 +20,6 @@ namespace kelvora {
 
 namespace {
 
-const QColor Maroon(128, 0, 0);
-
-// A Planck-like curve rising over [0, 1] of the box, in box coordinates.
-QPainterPath curvePath(const QRectF &box)
-{
-    QPainterPath path;
-    constexpr int Steps = 60;
-    for (int i = 0; i <= Steps; ++i) {
-        const double x = static_cast<double>(i) / Steps;
-        const double y = (std::exp(3.0 * x) - 1.0) / (std::exp(3.0) - 1.0);
-        const QPointF point(box.left() + x * box.width(), box.bottom() - y * box.height());
-        if (i == 0)
-            path.moveTo(point);
-        else
-            path.lineTo(point);
-    }
-    return path;
-}
-
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, int points)
 {
     auto *label = new QLabel(text, parent);
@@ -48,7 +30,7 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, int
     font.setBold(true);
     label->setFont(font);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Maroon);
+    palette.setColor(QPalette::WindowText, KelvoraMaroon);
     label->setPalette(palette);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->adjustSize();
@@ -56,25 +38,6 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, int
 }
 
 } // namespace
-
-QIcon KelvoraIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient background(0, 0, 32, 32);
-    background.setColorAt(0, QColor(255, 244, 214));
-    background.setColorAt(1, QColor(230, 140, 60));
-    painter.setBrush(background);
-    painter.setPen(QPen(Maroon, 1.5));
-    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 5, 5);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QColor(0, 0, 160), 2.5));
-    painter.drawPath(curvePath(QRectF(6, 6, 20, 20)));
-    painter.end();
-    return QIcon(pixmap);
-}
 
 QString AboutText()
 {
@@ -127,7 +90,7 @@ void TFAbout::paintEvent(QPaintEvent *)
         painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
     }
     painter.setPen(QPen(QColor(0, 0, 160, 70), 3));
-    painter.drawPath(curvePath(plot));
+    painter.drawPath(KelvoraCurve(plot));
     painter.setPen(QPen(QColor(0, 128, 0, 90), 1));
     painter.setBrush(QColor(0, 255, 0, 80));
     for (const double x : {0.35, 0.55, 0.72, 0.86}) {
@@ -136,7 +99,7 @@ void TFAbout::paintEvent(QPaintEvent *)
         painter.drawRect(QRectF(centre - QPointF(4, 4), QSizeF(8, 8)));
     }
 
-    painter.setPen(QPen(Maroon, 2));
+    painter.setPen(QPen(KelvoraMaroon, 2));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(area.adjusted(1, 1, -1, -1));
 }

@@ -7,9 +7,6 @@ class QLabel;
 
 namespace kelvora {
 
-// The program's icon: a small drawn calibration curve.
-QIcon KelvoraIcon();
-
 // The About box: a borderless picture with the version and a description; a click anywhere
 // closes it.
 class TFAbout : public QDialog

@@ -1,6 +1,7 @@
 // Before any Qt header: it names a parameter "signals", which Qt defines as a keyword.
 #include "records/operations.h"
 
+#include "ui/appearance.h"
 #include "ui/calibration.h"
 
 #include "calibration/backgroundrun.h"

@@ -1,18 +1,28 @@
 #include "ui/main.h"
 
+#include "core/global.h"
+#include "frontend/systemlocale.h"
 #include "records/database.h"
 #include "records/folders.h"
+#include "records/operations.h"
+#include "textio/recordfile.h"
+#include "textio/report.h"
+#include "textio/signals.h"
+#include "ui/about.h"
 #include "ui/boundedit.h"
+#include "ui/calibration.h"
 #include "ui/chart.h"
+#include "ui/charteditor.h"
 #include "ui/dialogs.h"
+#include "ui/erase.h"
 #include "ui/errorsink.h"
 #include "ui/grid.h"
 #include "ui/outofrange.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
-#include "frontend/systemlocale.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,25 +32,71 @@
 #include <QTabWidget>
 
 #include <algorithm>
+#include <variant>
 
 namespace kelvora {
 
+namespace {
+
+// The database of the program folder that holds the program file.
+std::string databaseBeside(const QString &programFile)
+{
+    InitFolders(programFile.toStdString());
+    return databasePath();
+}
+
+QString qtext(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+// (T, S) of every row of a reference or measurement table, in its order; an empty value
+// counts as 0.
+std::vector<ChartPoint> chartPointsOf(const Table &table)
+{
+    const int s = table.schema().fieldIndex("S");
+    const int t = table.schema().fieldIndex("T");
+    const auto number = [](const Value &value) {
+        const double *v = std::get_if<double>(&value);
+        return v != nullptr ? *v : 0.0;
+    };
+    std::vector<ChartPoint> points;
+    const int rows = table.displayRowCount();
+    for (int row = 0; row < rows; ++row)
+        points.push_back({number(table.valueAt(row, t)), number(table.valueAt(row, s))});
+    return points;
+}
+
+bool browsingOrEditing(const Table &table)
+{
+    return table.state() == TableState::Browse || table.state() == TableState::Edit;
+}
+
+
+} // namespace
+
 TFMain::TFMain(Dialogs &dialogs, const QString &programFile, QWidget *parent)
-    : QMainWindow(parent), m_dialogs(dialogs), m_locale(systemTextLocale())
+    : QMainWindow(parent), m_dialogs(dialogs), m_locale(systemTextLocale()),
+      m_session(databaseBeside(programFile)), m_records(m_session.records()),
+      m_ui(*this, m_records, m_dialogs, m_locale)
 {
     setObjectName(QStringLiteral("FMain"));
     m_records.store.setBusy = [this](bool busy) { m_dialogs.setBusy(busy); };
-    buildLayout();
+    m_ui.dbgBB->installEventFilter(this);
     connectControls();
     connectStore();
     // The record list, not the search edit, has the focus when the window first shows.
-    dbgMain->setFocus();
+    m_ui.dbgMain->setFocus();
     // A burst of changes costs one save: each change restarts the timer, which fires when
     // control is back in the event loop.
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(0);
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { flushSave(); });
-    FormCreate(programFile);
+    m_session.changed = [this] {
+        if (!m_endRequested)
+            m_saveTimer.start();
+    };
+    FormCreate();
 }
 
 TFMain::~TFMain()
@@ -52,66 +108,60 @@ TFMain::~TFMain()
     delete takeCentralWidget();
 }
 
-void TFMain::FormCreate(const QString &programFile)
+void TFMain::FormCreate()
 {
-    InitFolders(programFile.toStdString());
     setWindowTitle(QStringLiteral("Kelvora"));
-    m_databasePath = databasePath();
-
-    m_lock = std::make_unique<DatabaseLock>(m_databasePath);
+    const std::string &path = m_session.path();
     // A folder that cannot hold the lock file is no reason to stop: the records can be read,
     // and every save tries the lock again and reports what keeps it from being taken.
-    if (!m_lock->acquire() && m_lock->failure() != DatabaseLock::Failure::CannotCreate) {
-        m_dialogs.message(QString::fromStdString(m_lock->failure() == DatabaseLock::Failure::InUse
-                                                     ? databaseInUseText(m_databasePath)
-                                                     : m_lock->failureText()));
+    const DatabaseLock::Failure lockFailure = m_session.lock();
+    if (lockFailure != DatabaseLock::Failure::None
+        && lockFailure != DatabaseLock::Failure::CannotCreate) {
+        m_dialogs.message(qtext(lockFailure == DatabaseLock::Failure::InUse
+                                    ? databaseInUseText(path)
+                                    : m_session.lockFailureText()));
         m_endRequested = true;
         return;
     }
 
-    StoreData data;
-    const OpenOutcome outcome = openDatabaseAtStartup(m_databasePath, data);
-    if (!outcome.message.empty())
-        m_dialogs.message(QString::fromStdString(outcome.message));
-    if (outcome.kind == OpenOutcome::BackupFailed) {
-        m_dialogs.message(QString::fromStdString(CannotCreateBackupText));
-        m_endRequested = true;
-    }
     try {
-        m_records.store.load(std::move(data));
+        const OpenOutcome outcome = m_session.open(RecordsSession::Opening::AtStartup);
+        if (!outcome.message.empty())
+            m_dialogs.message(qtext(outcome.message));
+        if (outcome.kind == OpenOutcome::BackupFailed) {
+            m_dialogs.message(qtext(CannotCreateBackupText));
+            m_endRequested = true;
+        }
     } catch (const std::exception &error) {
         // A file that loads but does not fit the records: keep it untouched and stop.
-        m_dialogs.message(QString::fromStdString(error.what()));
+        m_dialogs.message(qtext(error.what()));
         m_endRequested = true;
-        m_records.store.clearAll();
     }
-    react([this] { m_records.store.open(); });
-    m_opened = true;
-    if (!pc->isHidden())
-        pc->setCurrentWidget(tsCalibration);
+    if (!m_ui.pc->isHidden())
+        m_ui.pc->setCurrentWidget(m_ui.tsCalibration);
 }
 
 void TFMain::connectControls()
 {
-    connect(rgSort, &RadioGroup::clicked, this, [this] { react([this] { rgSortClick(); }); });
-    connect(rgABC, &RadioGroup::clicked, this, [this] { react([this] { rgABCClick(); }); });
-    edFind->installEventFilter(this);
+    connect(m_ui.rgSort, &RadioGroup::clicked, this, [this] { react([this] { rgSortClick(); }); });
+    connect(m_ui.rgABC, &RadioGroup::clicked, this, [this] { react([this] { rgABCClick(); }); });
+    m_ui.edFind->installEventFilter(this);
     const auto click = [this](QPushButton *button, void (TFMain::*handler)()) {
         connect(button, &QPushButton::clicked, this,
                 [this, handler] { react([this, handler] { (this->*handler)(); }); });
     };
-    click(btnLoadMain, &TFMain::btnLoadMainClick);
-    click(btnSaveMain, &TFMain::btnSaveMainClick);
-    click(btnEraseMain, &TFMain::btnEraseMainClick);
-    click(btnCompute, &TFMain::btnComputeClick);
-    click(btnEraseBB, &TFMain::btnEraseBBClick);
-    click(btnLoadInterp, &TFMain::btnLoadInterpClick);
-    click(btnSaveInterp, &TFMain::btnSaveInterpClick);
-    click(btnComputeInterp, &TFMain::btnComputeInterpClick);
-    click(btnEraseInterp, &TFMain::btnEraseInterpClick);
-    click(btnEditUnc, &TFMain::btnEditUncClick);
-    click(btnAbout, &TFMain::btnAboutClick);
-    click(btnExit, &TFMain::btnExitClick);
+    click(m_ui.btnLoadMain, &TFMain::btnLoadMainClick);
+    click(m_ui.btnSaveMain, &TFMain::btnSaveMainClick);
+    click(m_ui.btnEraseMain, &TFMain::btnEraseMainClick);
+    click(m_ui.btnCompute, &TFMain::btnComputeClick);
+    click(m_ui.btnEraseBB, &TFMain::btnEraseBBClick);
+    click(m_ui.btnLoadInterp, &TFMain::btnLoadInterpClick);
+    click(m_ui.btnSaveInterp, &TFMain::btnSaveInterpClick);
+    click(m_ui.btnComputeInterp, &TFMain::btnComputeInterpClick);
+    click(m_ui.btnEraseInterp, &TFMain::btnEraseInterpClick);
+    click(m_ui.btnEditUnc, &TFMain::btnEditUncClick);
+    click(m_ui.btnAbout, &TFMain::btnAboutClick);
+    click(m_ui.btnExit, &TFMain::btnExitClick);
 }
 
 void TFMain::connectStore()
@@ -128,17 +178,6 @@ void TFMain::connectStore()
     on(cdsInterp.dataChanged, [this] { dsInterpDataChange(); });
     on(cdsMain.afterScroll, [this] { cdsMainAfterScroll(); });
     on(cdsBB.afterScroll, [this] { cdsBBAfterScroll(); });
-    on(cdsMain.afterPost, [this] { scheduleSave(); });
-    on(cdsMain.afterDelete, [this] { scheduleSave(); });
-    for (Table *nested : {&cdsBB, &cdsInterp}) {
-        const auto changed = [this] {
-            // Nested rows are kept in the record's edit buffer until the record is posted.
-            m_nestedChanged = true;
-            scheduleSave();
-        };
-        on(nested->afterPost, changed);
-        on(nested->afterDelete, changed);
-    }
 }
 
 void TFMain::react(const std::function<void()> &reaction)
@@ -156,41 +195,34 @@ void TFMain::UpdateButtons()
 {
     const Table &cdsMain = m_records.cdsMain;
     const bool records = cdsMain.recordCount() > 0;
-    btnCompute->setEnabled(records && m_records.cdsBB.recordCount() > 0);
-    btnEraseBB->setEnabled(records);
-    btnSaveMain->setEnabled(records);
-    btnEraseMain->setEnabled(records);
-    pc->setVisible(records);
-    pc->setTabVisible(pc->indexOf(tsMeasurements), records && cdsMain.asBoolean("Computed"));
+    m_ui.btnCompute->setEnabled(records && m_records.cdsBB.recordCount() > 0);
+    m_ui.btnEraseBB->setEnabled(records);
+    m_ui.btnSaveMain->setEnabled(records);
+    m_ui.btnEraseMain->setEnabled(records);
+    m_ui.pc->setVisible(records);
+    m_ui.pc->setTabVisible(m_ui.pc->indexOf(m_ui.tsMeasurements),
+                           records && cdsMain.asBoolean("Computed"));
 }
 
-namespace {
-
-bool browsingOrEditing(const Table &table)
-{
-    return table.state() == TableState::Browse || table.state() == TableState::Edit;
-}
-
-} // namespace
 
 void TFMain::dsMainDataChange()
 {
     const Table &cdsMain = m_records.cdsMain;
-    dbspRecNoMain->setVisible(browsingOrEditing(cdsMain));
-    dbspRecordCountMain->setVisible(browsingOrEditing(cdsMain));
-    p->setVisible(cdsMain.recordCount() > 0);
-    repaintGrid(dbgMain);
-    repaintGrid(dbgBB);
+    m_ui.dbspRecNoMain->setVisible(browsingOrEditing(cdsMain));
+    m_ui.dbspRecordCountMain->setVisible(browsingOrEditing(cdsMain));
+    m_ui.p->setVisible(cdsMain.recordCount() > 0);
+    repaintGrid(m_ui.dbgMain);
+    repaintGrid(m_ui.dbgBB);
     UpdateButtons();
 }
 
 void TFMain::dsBBDataChange()
 {
     const Table &cdsBB = m_records.cdsBB;
-    dbspRecNoBB->setVisible(browsingOrEditing(cdsBB));
-    dbspRecordCountBB->setVisible(browsingOrEditing(cdsBB));
-    repaintGrid(dbgMain);
-    repaintGrid(dbgBB);
+    m_ui.dbspRecNoBB->setVisible(browsingOrEditing(cdsBB));
+    m_ui.dbspRecordCountBB->setVisible(browsingOrEditing(cdsBB));
+    repaintGrid(m_ui.dbgMain);
+    repaintGrid(m_ui.dbgBB);
     // Compute follows the number of points, which the record's own notifications miss.
     UpdateButtons();
 }
@@ -203,26 +235,26 @@ void TFMain::cdsBBAfterScroll()
 void TFMain::dsInterpDataChange()
 {
     const Table &cdsInterp = m_records.cdsInterp;
-    dbspRecNoInterp->setVisible(browsingOrEditing(cdsInterp));
-    dbspRecordCountInterp->setVisible(browsingOrEditing(cdsInterp));
+    m_ui.dbspRecNoInterp->setVisible(browsingOrEditing(cdsInterp));
+    m_ui.dbspRecordCountInterp->setVisible(browsingOrEditing(cdsInterp));
     const bool rows = cdsInterp.recordCount() > 0;
-    btnComputeInterp->setEnabled(rows);
-    btnEraseInterp->setEnabled(rows);
-    btnSaveInterp->setEnabled(rows);
-    repaintGrid(dbgInterp);
-    chAll->clear();
+    m_ui.btnComputeInterp->setEnabled(rows);
+    m_ui.btnEraseInterp->setEnabled(rows);
+    m_ui.btnSaveInterp->setEnabled(rows);
+    repaintGrid(m_ui.dbgInterp);
+    m_ui.chAll->clear();
 }
 
 void TFMain::cdsMainAfterScroll()
 {
     Table &cdsMain = m_records.cdsMain;
     m_records.UpdateReferenceRanges();
-    dbspRecNoMain->setVisible(browsingOrEditing(cdsMain));
-    dbspRecordCountMain->setVisible(browsingOrEditing(cdsMain));
-    p->setVisible(cdsMain.recordCount() > 0);
+    m_ui.dbspRecNoMain->setVisible(browsingOrEditing(cdsMain));
+    m_ui.dbspRecordCountMain->setVisible(browsingOrEditing(cdsMain));
+    m_ui.p->setVisible(cdsMain.recordCount() > 0);
     rgABCClick();
-    repaintGrid(dbgMain);
-    repaintGrid(dbgBB);
+    repaintGrid(m_ui.dbgMain);
+    repaintGrid(m_ui.dbgBB);
     if (m_records.cdsInterp.recordCount() > 0 && cdsMain.asBoolean("Computed"))
         DrawChart();
 }
@@ -244,10 +276,10 @@ void TFMain::FormResize()
 {
     int others = 0;
     for (int c = 1; c <= 6; ++c)
-        others += dbgBB->columnWidth(c);
+        others += m_ui.dbgBB->columnWidth(c);
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const int width = dbgBB->width() - others - 7 - 4 - scrollBar - 11;
-    dbgBB->setColumnWidth(0, std::max(width, 10));
+    const int width = m_ui.dbgBB->width() - others - 7 - 4 - scrollBar - 11;
+    m_ui.dbgBB->setColumnWidth(0, std::max(width, 10));
 }
 
 void TFMain::showEvent(QShowEvent *event)
@@ -263,49 +295,29 @@ void TFMain::showEvent(QShowEvent *event)
 
 bool TFMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == edFind && event->type() == QEvent::FocusIn) {
+    if (watched == m_ui.edFind && event->type() == QEvent::FocusIn) {
         // Entering the edit from another control searches; the window becoming active
         // again (after a message box) does not.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
             react([this] { edFindEnter(); });
-    } else if (watched == dbgBB && event->type() == QEvent::Resize) {
+    } else if (watched == m_ui.dbgBB && event->type() == QEvent::Resize) {
         FormResize();
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TFMain::scheduleSave()
-{
-    if (m_opened && !m_endRequested && !m_saving)
-        m_saveTimer.start();
-}
-
 bool TFMain::flushSave()
 {
     m_saveTimer.stop();
-    if (!m_opened || m_endRequested)
+    if (!m_session.isOpen() || m_endRequested)
         return true;
-    Table &cdsMain = m_records.cdsMain;
-    m_saving = true;
-    if (m_nestedChanged && cdsMain.state() == TableState::Edit
-        && !m_records.cdsBB.isEditing() && !m_records.cdsInterp.isEditing()) {
-        try {
-            cdsMain.post();
-        } catch (const Error &) {
-            // The record cannot be posted as it stands; the user's own post will report why.
-        }
-    }
-    if (!cdsMain.isEditing())
-        m_nestedChanged = false;
-    m_saving = false;
     try {
-        requireLock(*m_lock, m_databasePath);
-        saveDatabase(m_databasePath, m_records.store);
+        m_session.autosave();
     } catch (const std::exception &error) {
         // Shown once until a save succeeds again, not after every change.
         if (!m_saveFailed)
-            m_dialogs.message(QString::fromStdString(errorText(error)));
+            m_dialogs.message(qtext(errorText(error)));
         m_saveFailed = true;
         return false;
     }
@@ -316,31 +328,187 @@ bool TFMain::flushSave()
 
 void TFMain::closeEvent(QCloseEvent *event)
 {
-    if (!m_opened || m_endRequested) {
+    if (!m_session.isOpen() || m_endRequested) {
         m_saveTimer.stop();
         event->accept();
         return;
     }
     // Text typed into a cell counts as entered.
-    for (Grid *grid : {dbgMain, dbgBB, dbgInterp})
+    for (Grid *grid : {m_ui.dbgMain, m_ui.dbgBB, m_ui.dbgInterp})
         grid->commitEditor();
     if (!guarded(m_dialogs, [this] { PostIfEditing(m_records.cdsMain); })) {
         event->ignore();
         return;
     }
     m_saveTimer.stop();
-    if (!guarded(m_dialogs, [this] {
-            requireLock(*m_lock, m_databasePath);
-            saveDatabase(m_databasePath, m_records.store);
-        })) {
+    if (!guarded(m_dialogs, [this] { m_session.close(); })) {
         event->ignore();
         return;
     }
     ++m_saveCount;
-    m_opened = false;
-    m_records.store.close();
-    m_lock->release();
     event->accept();
 }
+
+// ---- the operations behind the buttons, radio groups and search edit ----------------------
+
+void TFMain::rgSortClick()
+{
+    m_records.cdsMain.setOrder(m_ui.rgSort->itemIndex());
+}
+
+void TFMain::edFindEnter()
+{
+    // The search always works in the name order; the radio group keeps its item.
+    Table &cdsMain = m_records.cdsMain;
+    cdsMain.setOrder(0);
+    cdsMain.findNearest(m_ui.edFind->text().toStdString());
+}
+
+void TFMain::rgABCClick()
+{
+    ParameterTexts texts;
+    if (m_records.cdsMain.recordCount() > 0)
+        texts = ParameterTextsOf(m_records, m_ui.rgABC->itemIndex(), m_locale);
+    m_ui.edA->setText(qtext(texts.A));
+    m_ui.edB->setText(qtext(texts.B));
+    m_ui.edC->setText(qtext(texts.C));
+    for (QLineEdit *edit : {m_ui.edA, m_ui.edB, m_ui.edC})
+        edit->setCursorPosition(0);
+}
+
+void TFMain::DrawChart()
+{
+    const Table &cdsMain = m_records.cdsMain;
+    const bool swarm = m_ui.rgABC->itemIndex() == 1;
+    TParamVector P;
+    P[1] = cdsMain.asFloat(swarm ? "APSO" : "ALM");
+    P[2] = cdsMain.asFloat(swarm ? "BPSO" : "BLM");
+    P[3] = cdsMain.asFloat(swarm ? "CPSO" : "CLM");
+    m_ui.chAll->draw(P, chartPointsOf(m_records.cdsBB), chartPointsOf(m_records.cdsInterp));
+}
+
+void TFMain::btnLoadMainClick()
+{
+    m_ui.pc->setCurrentWidget(m_ui.tsCalibration);
+    const QString path = OpenTextFileDialog(m_dialogs, QStringLiteral("Record"), qtext(InputDir));
+    if (path.trimmed().isEmpty())
+        return;
+    RecordFileData file;
+    try {
+        file = readRecordFile(path.toStdString(), m_locale.decimalSeparator);
+    } catch (const RecordFileError &error) {
+        if (error.kind() == RecordFileError::Kind::Open)
+            throw; // the system's own text, as every unhandled error
+        m_dialogs.message(qtext(error.what()));
+        return;
+    }
+    const std::optional<QString> name =
+        m_dialogs.query(QStringLiteral("New Record"), QStringLiteral("Record Name "),
+                        QFileInfo(path).completeBaseName());
+    if (!name)
+        return;
+    ImportRecord(m_records, file, name->toStdString());
+}
+
+void TFMain::btnSaveMainClick()
+{
+    const RecordReport report = CollectRecordReport(m_records, m_locale);
+    const bool computed = m_records.cdsMain.asBoolean("Computed");
+    const QString path =
+        SaveTextFileDialog(m_dialogs, QStringLiteral("Record"),
+                           qtext(computed ? OutputDir : InputDir),
+                           qtext(ProposedReportName(m_records, m_locale)));
+    if (path.trimmed().isEmpty())
+        return;
+    writeTextFile(path.toStdString(), recordReportText(report));
+}
+
+void TFMain::openErase(int target)
+{
+    EraseTarget = target;
+    TFErase dialog(m_records.store, m_dialogs, this);
+    m_dialogs.exec(dialog);
+}
+
+void TFMain::btnEraseMainClick()
+{
+    openErase(0);
+}
+
+void TFMain::btnEraseBBClick()
+{
+    openErase(1);
+}
+
+void TFMain::btnEraseInterpClick()
+{
+    openErase(2);
+}
+
+void TFMain::btnComputeClick()
+{
+    const int n = m_records.cdsBB.recordCount();
+    if (n < MinCalibrationPoints) {
+        m_dialogs.message(qtext(NotEnoughPointsText(n)));
+        return;
+    }
+    TFCalibration calibration(m_records, m_dialogs, m_locale, [this] { rgABCClick(); }, this);
+    m_dialogs.exec(calibration);
+}
+
+void TFMain::btnLoadInterpClick()
+{
+    const QString path = OpenTextFileDialog(m_dialogs, QStringLiteral("Signals"),
+                                            qtext(InputDir + "/Signals"));
+    if (path.trimmed().isEmpty())
+        return;
+    std::vector<long double> values;
+    try {
+        values = readSignalList(path.toStdString());
+    } catch (const RecordFileError &error) {
+        m_dialogs.message(qtext(error.what()));
+        return;
+    }
+    LoadSignals(m_records, values, [this] { showOutOfRange(OutOfRangeSignals); });
+}
+
+void TFMain::btnSaveInterpClick()
+{
+    const std::vector<std::pair<double, double>> rows = CollectMeasurements(m_records);
+    const QString path =
+        SaveTextFileDialog(m_dialogs, QStringLiteral("Results"),
+                           qtext(OutputDir + "/Interpolation"),
+                           qtext(ProposedResultsName(m_records, m_locale)));
+    if (path.trimmed().isEmpty())
+        return;
+    writeTextFile(path.toStdString(), interpolationResultsText(rows));
+}
+
+void TFMain::btnComputeInterpClick()
+{
+    const ParameterTexts texts{m_ui.edA->text().toStdString(), m_ui.edB->text().toStdString(),
+                               m_ui.edC->text().toStdString()};
+    InterpolateMeasurements(m_records, texts, m_locale.decimalSeparator,
+                            [this] { showOutOfRange(OutOfRangeTemperatures); });
+    DrawChart();
+}
+
+void TFMain::btnEditUncClick()
+{
+    ChartEditor editor(m_ui.chAll->chart(), m_dialogs, this);
+    m_dialogs.exec(editor);
+}
+
+void TFMain::btnAboutClick()
+{
+    TFAbout about(this);
+    m_dialogs.exec(about);
+}
+
+void TFMain::btnExitClick()
+{
+    close();
+}
+
 
 } // namespace kelvora

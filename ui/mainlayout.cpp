@@ -1,7 +1,8 @@
-// The controls of the main window and where they sit.
-#include "ui/main.h"
+#include "ui/mainlayout.h"
 
-#include "ui/about.h"
+#include "records/recordstore.h"
+
+#include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/chart.h"
 #include "ui/dialogs.h"
@@ -19,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
@@ -51,7 +53,8 @@ constexpr PatternRange PatternRanges[] = {
 };
 
 // The widest texts a field of the table shows.
-QStringList widestTextsOf(const Table &table, const std::string &field, const TextLocale &locale)
+QStringList widestTextsOf(const Table &table, const std::string &field,
+                          const TextLocale &locale)
 {
     const FieldDef &def = table.schema().field(field);
     if (def.kind == FieldKind::DateTime)
@@ -139,35 +142,22 @@ void layoutWithoutMargins(QBoxLayout *layout)
 
 } // namespace
 
-QFont KelvoraFont()
+MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialogs,
+                       const TextLocale &locale)
+    : m_window(window), m_records(records), m_dialogs(dialogs), m_locale(locale)
 {
-    QFont font(QStringLiteral("Tahoma"), 8);
-    font.setStyleHint(QFont::SansSerif);
-    // Where Tahoma is missing, a face of similar width keeps the layout close to its design.
-    // DejaVu Sans, the face of a fresh system, comes before the system's sans-serif, which
-    // a system without rules for it may take from any face at all.
-    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"),
-                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Sans Serif")});
-    return font;
-}
+    m_window.setWindowTitle(QStringLiteral("Kelvora"));
+    m_window.setWindowIcon(KelvoraIcon());
 
-void TFMain::buildLayout()
-{
-    setWindowTitle(QStringLiteral("Kelvora"));
-    setWindowIcon(KelvoraIcon());
-
-    spNotice = new QLabel(
-        QStringLiteral("Sakuma-Hattori calibration"), this);
+    spNotice = new QLabel(QStringLiteral("Sakuma-Hattori calibration"), &m_window);
     spNotice->setObjectName(QStringLiteral("spNotice"));
     fitLabelWidth(*spNotice, 250, {spNotice->text()});
-    statusBar()->setObjectName(QStringLiteral("RzStatusBar1"));
-    statusBar()->setSizeGripEnabled(false);
-    statusBar()->addWidget(spNotice);
-    fitFixedHeight(*statusBar(), 19);
+    m_window.statusBar()->setObjectName(QStringLiteral("RzStatusBar1"));
+    m_window.statusBar()->setSizeGripEnabled(false);
+    m_window.statusBar()->addWidget(spNotice);
+    fitFixedHeight(*m_window.statusBar(), 19);
 
-    auto *central = new QWidget(this);
+    auto *central = new QWidget(&m_window);
     auto *outer = new QVBoxLayout(central);
     layoutWithoutMargins(outer);
     auto *body = new QHBoxLayout();
@@ -184,9 +174,10 @@ void TFMain::buildLayout()
     right->addSpacing(10); // the horizontal separator
     pc = new QTabWidget(p);
     pc->setObjectName(QStringLiteral("pc"));
-    pc->addTab(buildCalibrationPage(), style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+    const QStyle *style = m_window.style();
+    pc->addTab(buildCalibrationPage(), style->standardIcon(QStyle::SP_FileDialogDetailedView),
                QStringLiteral("   Calibration   "));
-    pc->addTab(buildMeasurementsPage(), style()->standardIcon(QStyle::SP_FileDialogContentsView),
+    pc->addTab(buildMeasurementsPage(), style->standardIcon(QStyle::SP_FileDialogContentsView),
                QStringLiteral("   Interpolation   "));
     // As designed, the Interpolation page is active until the start-up chooses otherwise.
     pc->setCurrentWidget(tsMeasurements);
@@ -201,19 +192,21 @@ void TFMain::buildLayout()
     QWidget *bottomBar = buttonBar(central, 41, {btnAbout, btnExit}, true);
     bottomBar->setObjectName(QStringLiteral("RzPanel1"));
     outer->addWidget(bottomBar);
-    setCentralWidget(central);
+    m_window.setCentralWidget(central);
 
     // As designed, unless the font needs more room; a screen too small for that scrolls the
     // window's content.
-    const QSize needed = fittedMinimumSize(*this, QSize(1290, 750));
-    setCentralWidget(scrolledWhenTooSmall(takeCentralWidget()));
-    fitWindowToScreen(*this, needed, QSize(1290, 763));
+    const QSize needed = fittedMinimumSize(m_window, QSize(1290, 750));
+    m_window.setCentralWidget(scrolledWhenTooSmall(m_window.takeCentralWidget()));
+    fitWindowToScreen(m_window, needed, QSize(1290, 763));
 }
 
-QWidget *TFMain::buildLeftPanel()
+MainLayout::~MainLayout() = default;
+
+QWidget *MainLayout::buildLeftPanel()
 {
     Table &cdsMain = m_records.cdsMain;
-    pLeft = new QWidget(this);
+    pLeft = new QWidget(&m_window);
     pLeft->setObjectName(QStringLiteral("pLeft"));
     auto *layout = new QVBoxLayout(pLeft);
     layoutWithoutMargins(layout);
@@ -283,7 +276,7 @@ QWidget *TFMain::buildLeftPanel()
     return pLeft;
 }
 
-QWidget *TFMain::buildHeader()
+QWidget *MainLayout::buildHeader()
 {
     Table &cdsMain = m_records.cdsMain;
     auto *header = new QWidget(p);
@@ -328,7 +321,7 @@ QWidget *TFMain::buildHeader()
     return header;
 }
 
-QWidget *TFMain::buildCalibrationPage()
+QWidget *MainLayout::buildCalibrationPage()
 {
     Table &cdsBB = m_records.cdsBB;
     tsCalibration = new QWidget();
@@ -355,9 +348,8 @@ QWidget *TFMain::buildCalibrationPage()
     int columns = 0;
     for (int c = 0; c < m_bbModel->columnCount(); ++c)
         columns += dbgBB->columnWidth(c);
-    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int scrollBar = m_window.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     dbgBB->setMinimumWidth(columns + 7 + 4 + 11 + scrollBar);
-    dbgBB->installEventFilter(this);
     layout->addWidget(dbgBB, 1);
 
     dbnBB = new Navigator(cdsBB,
@@ -386,7 +378,7 @@ QWidget *TFMain::buildCalibrationPage()
     return tsCalibration;
 }
 
-QWidget *TFMain::buildMeasurementsPage()
+QWidget *MainLayout::buildMeasurementsPage()
 {
     Table &cdsInterp = m_records.cdsInterp;
     tsMeasurements = new QWidget();
@@ -467,7 +459,7 @@ QWidget *TFMain::buildMeasurementsPage()
     return tsMeasurements;
 }
 
-QWidget *TFMain::buildInterpolationControls()
+QWidget *MainLayout::buildInterpolationControls()
 {
     Table &cdsMain = m_records.cdsMain;
     auto *bottom = new QWidget();

@@ -1,3 +1,4 @@
+#include "ui/appearance.h"
 #include "ui/errorsink.h"
 #include "ui/main.h"
 

@@ -4,6 +4,7 @@
 
 #include "ui_main_fixture.h"
 
+#include "ui/appearance.h"
 #include "ui/calibration.h"
 #include "frontend/systemlocale.h"
 #include "wholetext.h"
@@ -64,7 +65,7 @@ protected:
             SCOPED_TRACE(QFontInfo(calibration.font()).family().toStdString());
             check(calibration);
         });
-        window->btnCompute->click();
+        btnCompute()->click();
     }
 
     // "." in the text stands for the system's decimal separator.

@@ -82,7 +82,7 @@ protected:
                     QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
             }
         });
-        window->btnCompute->click();
+        btnCompute()->click();
         EXPECT_TRUE(dialogs.allAnswersUsed()) << messagesShown();
     }
 
@@ -366,7 +366,7 @@ TEST_P(CalibrationWindowClose, AsksAboutUnsavedResults)
     EXPECT_EQ(dialogs.confirmations[0].text, QLatin1String(UnsavedQuestion));
     EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::YesNo);
     EXPECT_EQ(cdsMain().asBoolean("Computed"), c.yes);
-    EXPECT_EQ(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)), c.yes);
+    EXPECT_EQ(pc()->isTabVisible(pc()->indexOf(tsMeasurements())), c.yes);
     EXPECT_FALSE(ResultsSaved) << "Yes saves without marking the results saved";
     if (!c.yes)
         return;
@@ -385,7 +385,7 @@ TEST_P(CalibrationWindowClose, AsksAboutUnsavedResults)
                   static_cast<double>((RefTLM[i] - RefTPSO[i]) * 1000.0L));
     }
     // The main window shows the saved triple and the file holds it at once.
-    EXPECT_EQ(window->edA->text().toStdString(),
+    EXPECT_EQ(edA()->text().toStdString(),
               cdsMain().asString("ALM", window->textLocale()));
     returnToEventLoop();
     const StoreData saved = savedData();

@@ -6,12 +6,20 @@
 #include "records/operations.h"
 
 #include "scripteddialogs.h"
+#include "ui/boundedit.h"
+#include "ui/chart.h"
+#include "ui/grid.h"
 #include "ui/main.h"
+#include "ui/navigator.h"
+#include "ui/radiogroup.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -62,6 +70,61 @@ protected:
         return start();
     }
 
+    // The window's controls, found by their object names.
+    template <typename Control>
+    Control *control(const char *name) const
+    {
+        auto *found = dynamic_cast<Control *>(window->findChild<QObject *>(QLatin1String(name)));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QLabel *spNotice() const { return control<QLabel>("spNotice"); }
+    QWidget *pLeft() const { return control<QWidget>("pLeft"); }
+    QLineEdit *edFind() const { return control<QLineEdit>("edFind"); }
+    RadioGroup *rgSort() const { return control<RadioGroup>("rgSort"); }
+    Grid *dbgMain() const { return control<Grid>("dbgMain"); }
+    BoundMemo *m() const { return control<BoundMemo>("m"); }
+    Navigator *dbnMain() const { return control<Navigator>("dbnMain"); }
+    BoundPane *dbspRecNoMain() const { return control<BoundPane>("dbspRecNoMain"); }
+    BoundPane *dbspRecordCountMain() const { return control<BoundPane>("dbspRecordCountMain"); }
+    QPushButton *btnLoadMain() const { return control<QPushButton>("btnLoadMain"); }
+    QPushButton *btnSaveMain() const { return control<QPushButton>("btnSaveMain"); }
+    QPushButton *btnEraseMain() const { return control<QPushButton>("btnEraseMain"); }
+    QWidget *p() const { return control<QWidget>("p"); }
+    QTabWidget *pc() const { return control<QTabWidget>("pc"); }
+    QWidget *tsCalibration() const { return control<QWidget>("tsCalibration"); }
+    QWidget *tsMeasurements() const { return control<QWidget>("tsMeasurements"); }
+    Grid *dbgBB() const { return control<Grid>("dbgBB"); }
+    Navigator *dbnBB() const { return control<Navigator>("dbnBB"); }
+    BoundPane *dbspRecNoBB() const { return control<BoundPane>("dbspRecNoBB"); }
+    BoundPane *dbspRecordCountBB() const { return control<BoundPane>("dbspRecordCountBB"); }
+    QLabel *spFileName() const { return control<QLabel>("spFileName"); }
+    QPushButton *btnCompute() const { return control<QPushButton>("btnCompute"); }
+    QPushButton *btnEraseBB() const { return control<QPushButton>("btnEraseBB"); }
+    Grid *dbgInterp() const { return control<Grid>("dbgInterp"); }
+    Navigator *dbnIterp() const { return control<Navigator>("dbnIterp"); }
+    BoundPane *dbspRecNoInterp() const { return control<BoundPane>("dbspRecNoInterp"); }
+    BoundPane *dbspRecordCountInterp() const
+    {
+        return control<BoundPane>("dbspRecordCountInterp");
+    }
+    QPushButton *btnLoadInterp() const { return control<QPushButton>("btnLoadInterp"); }
+    QPushButton *btnSaveInterp() const { return control<QPushButton>("btnSaveInterp"); }
+    QPushButton *btnComputeInterp() const { return control<QPushButton>("btnComputeInterp"); }
+    QPushButton *btnEraseInterp() const { return control<QPushButton>("btnEraseInterp"); }
+    MainChart *chAll() const { return control<MainChart>("chAll"); }
+    QPushButton *btnEditUnc() const { return control<QPushButton>("btnEditUnc"); }
+    RadioGroup *rgABC() const { return control<RadioGroup>("rgABC"); }
+    QLineEdit *edA() const { return control<QLineEdit>("edA"); }
+    QLineEdit *edB() const { return control<QLineEdit>("edB"); }
+    QLineEdit *edC() const { return control<QLineEdit>("edC"); }
+    BoundEdit *RzDBEdit7() const { return control<BoundEdit>("RzDBEdit7"); }
+    BoundEdit *RzDBEdit8() const { return control<BoundEdit>("RzDBEdit8"); }
+    BoundEdit *RzDBEdit9() const { return control<BoundEdit>("RzDBEdit9"); }
+    BoundEdit *RzDBEdit13() const { return control<BoundEdit>("RzDBEdit13"); }
+    QPushButton *btnAbout() const { return control<QPushButton>("btnAbout"); }
+    QPushButton *btnExit() const { return control<QPushButton>("btnExit"); }
+
     RecordStore &records() { return window->records(); }
     Table &cdsMain() { return window->records().cdsMain; }
     Table &cdsBB() { return window->records().cdsBB; }
@@ -90,7 +153,7 @@ protected:
                                            + QStringLiteral(".txt"), content);
         dialogs.openAnswers.push_back(path);
         dialogs.queryAnswers.push_back(name);
-        window->btnLoadMain->click();
+        btnLoadMain()->click();
     }
 
     // Saves made-up calibration results into the current record, as Save in Database does:
@@ -122,7 +185,7 @@ protected:
     {
         dialogs.openAnswers.push_back(
             writeFile(QStringLiteral("Data/Input/Signals/list.txt"), content));
-        window->btnLoadInterp->click();
+        btnLoadInterp()->click();
     }
 
     // Returns to the event loop once, as the program does after every user action.

@@ -1,5 +1,6 @@
 #include "ui_main_fixture.h"
 
+#include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/grid.h"
 #include "frontend/systemlocale.h"
@@ -50,7 +51,7 @@ protected:
         importRecord(QStringLiteral("Lamp"));
         makeComputed();
         window->show();
-        window->pc->setCurrentWidget(window->tsMeasurements);
+        pc()->setCurrentWidget(tsMeasurements());
         window->resize(window->minimumSize());
         returnToEventLoop();
         ASSERT_EQ(window->size(), window->minimumSize());
@@ -145,7 +146,7 @@ TEST_P(MainWindowFaces, GridColumnsHoldTheirTitlesAndWidestValues)
     PostIfEditing(cdsMain());
     returnToEventLoop();
 
-    for (Grid *grid : {window->dbgMain, window->dbgBB, window->dbgInterp}) {
+    for (Grid *grid : {dbgMain(), dbgBB(), dbgInterp()}) {
         for (int c = 0; c < grid->model()->columnCount(); ++c) {
             const std::string where = grid->objectName().toStdString() + " column "
                                       + std::to_string(c);
@@ -161,7 +162,7 @@ TEST_P(MainWindowFaces, CaptionsAndTitlesAreWhole)
 {
     SCOPED_TRACE(face);
     for (int page : {0, 1}) {
-        window->pc->setCurrentIndex(page);
+        pc()->setCurrentIndex(page);
         returnToEventLoop();
         for (QWidget *control : window->findChildren<QWidget *>()) {
             if (!control->isVisible())
@@ -185,12 +186,12 @@ TEST_P(MainWindowFaces, CaptionsAndTitlesAreWhole)
 TEST_P(MainWindowFaces, StatusPanesHoldTheLargestCounts)
 {
     SCOPED_TRACE(face);
-    for (QLabel *pane : {static_cast<QLabel *>(window->dbspRecNoMain),
-                         static_cast<QLabel *>(window->dbspRecordCountMain),
-                         static_cast<QLabel *>(window->dbspRecNoBB),
-                         static_cast<QLabel *>(window->dbspRecordCountBB),
-                         static_cast<QLabel *>(window->dbspRecNoInterp),
-                         static_cast<QLabel *>(window->dbspRecordCountInterp)}) {
+    for (QLabel *pane : {static_cast<QLabel *>(dbspRecNoMain()),
+                         static_cast<QLabel *>(dbspRecordCountMain()),
+                         static_cast<QLabel *>(dbspRecNoBB()),
+                         static_cast<QLabel *>(dbspRecordCountBB()),
+                         static_cast<QLabel *>(dbspRecNoInterp()),
+                         static_cast<QLabel *>(dbspRecordCountInterp())}) {
         pane->setText(pane->text().section(QLatin1Char(':'), 0, 0) + QStringLiteral(": 88888"));
         EXPECT_GE(pane->width(), pane->sizeHint().width()) << pane->text().toStdString();
     }

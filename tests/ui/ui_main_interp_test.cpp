@@ -47,7 +47,7 @@ protected:
         startEmpty();
         importRecord(QStringLiteral("Lamp"));
         makeComputed();
-        window->pc->setCurrentWidget(window->tsMeasurements);
+        pc()->setCurrentWidget(tsMeasurements());
     }
 
     // What the warning dialogs showed: their label texts, in order.
@@ -72,9 +72,9 @@ protected:
     {
         TParamVector P;
         const char sep = window->textLocale().decimalSeparator;
-        P[1] = parseFloat(window->edA->text().toStdString(), sep);
-        P[2] = parseFloat(window->edB->text().toStdString(), sep);
-        P[3] = parseFloat(window->edC->text().toStdString(), sep);
+        P[1] = parseFloat(edA()->text().toStdString(), sep);
+        P[2] = parseFloat(edB()->text().toStdString(), sep);
+        P[3] = parseFloat(edC()->text().toStdString(), sep);
         return P;
     }
 
@@ -115,7 +115,7 @@ TEST_P(SignalListLoad, ReplacesTheMeasurementsAndWarnsOutsideTheRange)
     EXPECT_EQ(dialogs.openRequests[0].title, QStringLiteral("Load Signals from Text File"));
     EXPECT_EQ(dialogs.openRequests[0].folder, dir.filePath(QStringLiteral("Data/Input/Signals")));
     EXPECT_EQ(cdsInterp().recordCount(), c.rows);
-    EXPECT_EQ(window->dbgInterp->model()->rowCount(), c.rows);
+    EXPECT_EQ(dbgInterp()->model()->rowCount(), c.rows);
     EXPECT_EQ(warnings, c.warning ? QStringList{warningText(OutOfRangeSignals)} : QStringList{});
     EXPECT_TRUE(dialogs.allAnswersUsed());
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -174,13 +174,13 @@ INSTANTIATE_TEST_SUITE_P(Lists, SignalListRefused,
 TEST_F(Interpolation, ComputeFillsEveryTemperatureAndDrawsTheChart)
 {
     loadSignals("3\n3.1E-3\n7.9E-3\n1.2E-2\n");
-    EXPECT_TRUE(window->btnComputeInterp->isEnabled());
-    window->btnComputeInterp->click();
+    EXPECT_TRUE(btnComputeInterp()->isEnabled());
+    btnComputeInterp()->click();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     EXPECT_TRUE(dialogs.dialogTitles.isEmpty()) << "all inside the range: no warning";
 
     // The chart first: collecting the rows below moves the cursor, which empties it.
-    const MainChart &chart = *window->chAll;
+    const MainChart &chart = *chAll();
     ASSERT_EQ(chart.seSH->count(), 201);
     EXPECT_EQ(chart.seRef->count(), 3);
     EXPECT_EQ(chart.seMeas->count(), 3);
@@ -202,13 +202,13 @@ TEST_F(Interpolation, ComputeFillsEveryTemperatureAndDrawsTheChart)
     EXPECT_DOUBLE_EQ(firstX, low);
     EXPECT_DOUBLE_EQ(lastX, high);
 
-    window->btnComputeInterp->click();
+    btnComputeInterp()->click();
     ASSERT_EQ(chart.seSH->count(), 201);
     // Moving in the measurement grid empties the chart; Compute draws it again.
     cdsInterp().first();
     EXPECT_EQ(chart.seSH->count(), 0);
     EXPECT_EQ(chart.seMeas->count(), 0);
-    window->btnComputeInterp->click();
+    btnComputeInterp()->click();
     EXPECT_EQ(chart.seSH->count(), 201);
 }
 
@@ -218,7 +218,7 @@ TEST_F(Interpolation, ATemperatureOutsideTheRangeWarnsOnce)
     // 1.0E-3 lies below 1235 K with the made-up triple.
     warnings.clear();
     expectWarnings(1);
-    window->btnComputeInterp->click();
+    btnComputeInterp()->click();
     const TParamVector P = shownTriple();
     const auto rows = measurements();
     const bool outside = std::any_of(rows.begin(), rows.end(), [&](const auto &row) {
@@ -233,49 +233,49 @@ TEST_F(Interpolation, ATemperatureOutsideTheRangeWarnsOnce)
 TEST_F(Interpolation, TheParameterGroupChoosesTheTriple)
 {
     loadSignals("2\n3.1E-3\n7.9E-3\n");
-    const QString lmA = window->edA->text();
+    const QString lmA = edA()->text();
     EXPECT_EQ(lmA.toStdString(), cdsMain().asString("ALM", window->textLocale()));
-    window->rgABC->item(1)->click();
-    EXPECT_EQ(window->edA->text().toStdString(),
+    rgABC()->item(1)->click();
+    EXPECT_EQ(edA()->text().toStdString(),
               cdsMain().asString("APSO", window->textLocale()));
-    EXPECT_NE(window->edA->text(), lmA);
+    EXPECT_NE(edA()->text(), lmA);
     expectWarnings(1);
     dialogs.dialogScripts.clear(); // whether a warning comes does not matter here
-    window->btnComputeInterp->click();
+    btnComputeInterp()->click();
     const TParamVector P = shownTriple();
     for (const auto &[s, t] : measurements())
         EXPECT_EQ(t, static_cast<double>(SHTemperature(P, s)));
-    window->rgABC->item(0)->click();
-    EXPECT_EQ(window->edA->text(), lmA);
+    rgABC()->item(0)->click();
+    EXPECT_EQ(edA()->text(), lmA);
 }
 
 TEST_F(Interpolation, AParameterTextThatIsNoNumberChangesNothing)
 {
     loadSignals("2\n3.1E-3\n7.9E-3\n");
-    window->edB->setText(QStringLiteral("x1"));
-    window->btnComputeInterp->click();
+    edB()->setText(QStringLiteral("x1"));
+    btnComputeInterp()->click();
     EXPECT_EQ(dialogs.messages,
               QStringList{QStringLiteral("'x1' is not a valid floating point value")});
     for (const auto &[s, t] : measurements())
         EXPECT_EQ(t, 0.0);
-    EXPECT_EQ(window->chAll->seSH->count(), 0);
+    EXPECT_EQ(chAll()->seSH->count(), 0);
 }
 
 TEST_F(Interpolation, MovingToAComputedRecordWithMeasurementsDrawsItsChart)
 {
     loadSignals("2\n3.1E-3\n7.9E-3\n");
     dialogs.dialogScripts.clear();
-    window->btnComputeInterp->click();
+    btnComputeInterp()->click();
     importRecord(QStringLiteral("Other")); // not computed: no chart, no Interpolation tab
-    EXPECT_EQ(window->chAll->seSH->count(), 0);
-    EXPECT_FALSE(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)));
-    EXPECT_TRUE(window->edA->text().isEmpty());
+    EXPECT_EQ(chAll()->seSH->count(), 0);
+    EXPECT_FALSE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
+    EXPECT_TRUE(edA()->text().isEmpty());
     cdsMain().next();
     EXPECT_EQ(cdsMain().asString("Name"), "Lamp");
-    EXPECT_EQ(window->chAll->seSH->count(), 201);
-    EXPECT_EQ(window->chAll->seMeas->count(), 2);
-    EXPECT_FALSE(window->edA->text().isEmpty());
-    EXPECT_TRUE(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)));
+    EXPECT_EQ(chAll()->seSH->count(), 201);
+    EXPECT_EQ(chAll()->seMeas->count(), 2);
+    EXPECT_FALSE(edA()->text().isEmpty());
+    EXPECT_TRUE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
 }
 
 // Moving to a computed record whose measurements cannot be drawn reports why, and the move
@@ -314,7 +314,7 @@ TEST_P(UndrawableMeasurements, AreReportedWhenTheRecordBecomesCurrent)
     cdsMain().next();
     EXPECT_EQ(cdsMain().asString("Name"), "Lamp");
     EXPECT_EQ(dialogs.messages, QStringList{QLatin1String(c.text)});
-    EXPECT_EQ(window->chAll->seMeas->count(), 0);
+    EXPECT_EQ(chAll()->seMeas->count(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -328,7 +328,7 @@ TEST_F(Interpolation, ResultsAreSavedWithTheirProposedName)
     loadSignals("4\n3.1E-3\n7.9E-3\n1.2E-2\n1.5E-2\n");
     const QString path = dir.filePath(QStringLiteral("Data/Output/Interpolation/results.txt"));
     dialogs.saveAnswers.push_back(path);
-    window->btnSaveInterp->click();
+    btnSaveInterp()->click();
     ASSERT_EQ(dialogs.saveRequests.size(), 1u);
     EXPECT_EQ(dialogs.saveRequests[0].title, QStringLiteral("Save Results in Text File"));
     EXPECT_EQ(dialogs.saveRequests[0].folder,
@@ -344,39 +344,39 @@ TEST_F(Interpolation, ResultsAreSavedWithTheirProposedName)
 
 TEST_F(Interpolation, TheMeasurementButtonsFollowTheRows)
 {
-    for (QPushButton *button : {window->btnComputeInterp, window->btnSaveInterp,
-                                window->btnEraseInterp})
+    for (QPushButton *button : {btnComputeInterp(), btnSaveInterp(),
+                                btnEraseInterp()})
         EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
     loadSignals("1\n3.1E-3\n");
-    for (QPushButton *button : {window->btnComputeInterp, window->btnSaveInterp,
-                                window->btnEraseInterp})
+    for (QPushButton *button : {btnComputeInterp(), btnSaveInterp(),
+                                btnEraseInterp()})
         EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
 }
 
 TEST_F(Interpolation, OnlyTheFirstReferenceColumnTakesTheWidthOfTheWindow)
 {
-    window->pc->setCurrentWidget(window->tsCalibration);
+    pc()->setCurrentWidget(tsCalibration());
     window->show();
     returnToEventLoop();
     const int scrollBar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     // 104 pixels each, or what a wide face needs for the titles.
     std::vector<int> others;
     for (int c = 1; c <= 6; ++c) {
-        others.push_back(window->dbgBB->columnWidth(c));
+        others.push_back(dbgBB()->columnWidth(c));
         EXPECT_GE(others.back(), 104) << "column " << c;
     }
     const int othersWidth = std::accumulate(others.begin(), others.end(), 0);
     const auto expectedFirst = [&] {
-        return window->dbgBB->width() - othersWidth - 7 - 4 - scrollBar - 11;
+        return dbgBB()->width() - othersWidth - 7 - 4 - scrollBar - 11;
     };
-    EXPECT_EQ(window->dbgBB->columnWidth(0), expectedFirst());
-    const int before = window->dbgBB->columnWidth(0);
+    EXPECT_EQ(dbgBB()->columnWidth(0), expectedFirst());
+    const int before = dbgBB()->columnWidth(0);
     window->resize(window->width() + 200, window->height());
     returnToEventLoop();
-    EXPECT_EQ(window->dbgBB->columnWidth(0), before + 200);
-    EXPECT_EQ(window->dbgBB->columnWidth(0), expectedFirst());
+    EXPECT_EQ(dbgBB()->columnWidth(0), before + 200);
+    EXPECT_EQ(dbgBB()->columnWidth(0), expectedFirst());
     for (int c = 1; c <= 6; ++c)
-        EXPECT_EQ(window->dbgBB->columnWidth(c), others[static_cast<std::size_t>(c - 1)])
+        EXPECT_EQ(dbgBB()->columnWidth(c), others[static_cast<std::size_t>(c - 1)])
             << "column " << c;
     window->close();
 }
@@ -387,13 +387,13 @@ TEST_F(Interpolation, InsertPutsTheFocusIntoTheNewRowForTyping)
     window->show();
     QApplication::setActiveWindow(window.get());
     returnToEventLoop();
-    window->btnComputeInterp->setFocus();
-    window->dbnIterp->button(Navigator::Button::Insert)->click();
+    btnComputeInterp()->setFocus();
+    dbnIterp()->button(Navigator::Button::Insert)->click();
     returnToEventLoop();
     ASSERT_EQ(cdsInterp().state(), TableState::Insert);
-    EXPECT_EQ(QApplication::focusWidget(), window->dbgInterp);
-    EXPECT_EQ(window->dbgInterp->currentIndex().row(), cdsInterp().displayCurrentRow());
-    EXPECT_EQ(window->dbgInterp->currentIndex().column(), 0) << "the signal, not the temperature";
+    EXPECT_EQ(QApplication::focusWidget(), dbgInterp());
+    EXPECT_EQ(dbgInterp()->currentIndex().row(), cdsInterp().displayCurrentRow());
+    EXPECT_EQ(dbgInterp()->currentIndex().column(), 0) << "the signal, not the temperature";
 
     // What the user types goes into the new row's signal.
     const QString typed = QStringLiteral("0.005").replace(

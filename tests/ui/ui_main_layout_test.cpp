@@ -37,7 +37,7 @@ protected:
         makeComputed();
         window->show();
         // The page with the most controls, laid out at its shown size.
-        window->pc->setCurrentWidget(window->tsMeasurements);
+        pc()->setCurrentWidget(tsMeasurements());
         returnToEventLoop();
         ASSERT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     }
@@ -144,13 +144,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MainLayout, MeasurementColumnsHaveTheirTitleWidthAndShade)
 {
     loadSignals("2\n3.1E-3\n7.9E-3\n");
-    const QAbstractItemModel *model = window->dbgInterp->model();
+    const QAbstractItemModel *model = dbgInterp()->model();
     const std::array<std::pair<const char *, int>, 2> columns{
         {{"Signal", 140}, {"Temperature (K)", 110}}};
     for (int c = 0; c < 2; ++c) {
         EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(),
                   QLatin1String(columns[c].first));
-        EXPECT_GE(window->dbgInterp->columnWidth(c), columns[c].second);
+        EXPECT_GE(dbgInterp()->columnWidth(c), columns[c].second);
     }
     EXPECT_TRUE(model->flags(model->index(0, 0)).testFlag(Qt::ItemIsEditable));
     EXPECT_FALSE(model->flags(model->index(0, 1)).testFlag(Qt::ItemIsEditable));
@@ -267,21 +267,21 @@ TEST_F(MainLayout, WindowPanelsAndPagesHaveTheirSizesAndCaptions)
     EXPECT_GE(window->minimumWidth(), 1290);
     EXPECT_GE(window->minimumHeight(), 750);
     EXPECT_EQ(window->size(), QSize(1290, 763).expandedTo(window->minimumSize()));
-    EXPECT_GE(window->pLeft->width(), 468);
-    EXPECT_EQ(window->edFind->width(), 100);
+    EXPECT_GE(pLeft()->width(), 468);
+    EXPECT_EQ(edFind()->width(), 100);
     EXPECT_GE(window->statusBar()->height(), 19);
-    EXPECT_GE(window->spNotice->width(), 250);
-    EXPECT_FALSE(window->spNotice->text().isEmpty());
-    EXPECT_EQ(window->m->height(), 84);
-    EXPECT_EQ(window->pc->tabText(0), QStringLiteral("   Calibration   "));
-    EXPECT_EQ(window->pc->tabText(1), QStringLiteral("   Interpolation   "));
-    EXPECT_FALSE(window->pc->tabIcon(0).isNull());
-    EXPECT_FALSE(window->pc->tabIcon(1).isNull());
-    EXPECT_EQ(window->dbspRecNoMain->text(), QStringLiteral("Record #: 1"));
-    EXPECT_EQ(window->dbspRecordCountMain->text(), QStringLiteral("Record Count: 1"));
-    EXPECT_GE(window->dbspRecNoMain->width(), 120);
-    EXPECT_GE(window->dbspRecordCountInterp->width(), 110);
-    EXPECT_GE(window->dbspRecNoInterp->width(), 100);
+    EXPECT_GE(spNotice()->width(), 250);
+    EXPECT_FALSE(spNotice()->text().isEmpty());
+    EXPECT_EQ(m()->height(), 84);
+    EXPECT_EQ(pc()->tabText(0), QStringLiteral("   Calibration   "));
+    EXPECT_EQ(pc()->tabText(1), QStringLiteral("   Interpolation   "));
+    EXPECT_FALSE(pc()->tabIcon(0).isNull());
+    EXPECT_FALSE(pc()->tabIcon(1).isNull());
+    EXPECT_EQ(dbspRecNoMain()->text(), QStringLiteral("Record #: 1"));
+    EXPECT_EQ(dbspRecordCountMain()->text(), QStringLiteral("Record Count: 1"));
+    EXPECT_GE(dbspRecNoMain()->width(), 120);
+    EXPECT_GE(dbspRecordCountInterp()->width(), 110);
+    EXPECT_GE(dbspRecNoInterp()->width(), 100);
 }
 
 // The record list keeps its place at the left edge whether or not the right-hand panel is
@@ -297,9 +297,9 @@ TEST_P(RecordListPlace, IsAtTheLeftEdge)
         importRecord(QStringLiteral("Lamp %1").arg(i));
     window->show();
     returnToEventLoop();
-    EXPECT_EQ(window->p->isHidden(), GetParam() == 0);
-    EXPECT_LE(window->pLeft->mapTo(window.get(), QPoint(0, 0)).x(), 4);
-    EXPECT_GE(window->pLeft->height(), window->height() / 2);
+    EXPECT_EQ(p()->isHidden(), GetParam() == 0);
+    EXPECT_LE(pLeft()->mapTo(window.get(), QPoint(0, 0)).x(), 4);
+    EXPECT_GE(pLeft()->height(), window->height() / 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, RecordListPlace, ::testing::Values(0, 1));
@@ -311,20 +311,20 @@ TEST_F(MainWindowTest, MovingToAnUncomputedRecordLeavesTheHiddenInterpolationPag
     importRecord(QStringLiteral("Computed"));
     makeComputed();
     window->show();
-    window->pc->setCurrentWidget(window->tsMeasurements);
+    pc()->setCurrentWidget(tsMeasurements());
     returnToEventLoop();
-    const int interpolation = window->pc->indexOf(window->tsMeasurements);
+    const int interpolation = pc()->indexOf(tsMeasurements());
 
     cdsMain().next();
     returnToEventLoop();
     ASSERT_EQ(cdsMain().asString("Name"), "Plain");
-    EXPECT_FALSE(window->pc->isTabVisible(interpolation));
-    EXPECT_EQ(window->pc->currentWidget(), window->tsCalibration);
-    EXPECT_FALSE(window->tsMeasurements->isVisible());
+    EXPECT_FALSE(pc()->isTabVisible(interpolation));
+    EXPECT_EQ(pc()->currentWidget(), tsCalibration());
+    EXPECT_FALSE(tsMeasurements()->isVisible());
 
     cdsMain().prior();
     returnToEventLoop();
-    EXPECT_TRUE(window->pc->isTabVisible(interpolation));
+    EXPECT_TRUE(pc()->isTabVisible(interpolation));
 }
 
 } // namespace

@@ -23,7 +23,7 @@ using test::MainWindowTest;
 QStringList shownNames(TFMain &window)
 {
     QStringList names;
-    const QAbstractItemModel *model = window.dbgMain->model();
+    const QAbstractItemModel *model = window.findChild<Grid *>(QStringLiteral("dbgMain"))->model();
     for (int row = 0; row < model->rowCount(); ++row)
         names << model->index(row, 0).data().toString();
     return names;
@@ -59,7 +59,7 @@ TEST_P(RefusedRecordFile, ShowsItsMessageAndAddsNothing)
     const RefusedFile &c = GetParam();
     const QString path = writeFile(QStringLiteral("Data/Input/bad.txt"), c.content);
     dialogs.openAnswers.push_back(path);
-    window->btnLoadMain->click();
+    btnLoadMain()->click();
     const QString expected = c.message.isEmpty()
         ? QStringLiteral("Error in reading file ") + path
         : withSeparator(c.message, window->textLocale().decimalSeparator);
@@ -89,7 +89,7 @@ TEST_F(MainWindowTest, AFileThatCannotBeOpenedIsReportedWithItsPath)
     startEmpty();
     const QString path = dir.filePath(QStringLiteral("Data/Input/missing.txt"));
     dialogs.openAnswers.push_back(path);
-    window->btnLoadMain->click();
+    btnLoadMain()->click();
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].contains(path)) << dialogs.messages[0].toStdString();
     EXPECT_TRUE(dialogs.queries.empty());
@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, ImportAsksForTheNameAndShowsTheNewRecord)
     const QString path = writeFile(QStringLiteral("Data/Input/Lamp 3.1.txt"), test::MinimalRecord);
     dialogs.openAnswers.push_back(path);
     dialogs.queryAnswers.push_back(QStringLiteral("Lamp three"));
-    window->btnLoadMain->click();
+    btnLoadMain()->click();
 
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
     EXPECT_EQ(dialogs.openRequests[0].title, QStringLiteral("Load Record from Text File"));
@@ -115,17 +115,17 @@ TEST_F(MainWindowTest, ImportAsksForTheNameAndShowsTheNewRecord)
 
     EXPECT_EQ(cdsMain().asString("Name"), "Lamp three");
     EXPECT_EQ(shownNames(*window), QStringList{QStringLiteral("Lamp three")});
-    EXPECT_EQ(window->dbspRecNoMain->text(), QStringLiteral("Record #: 1"));
-    EXPECT_EQ(window->dbspRecordCountMain->text(), QStringLiteral("Record Count: 1"));
-    EXPECT_EQ(window->dbspRecordCountBB->text(), QStringLiteral("Record Count: 3"));
-    EXPECT_EQ(window->dbgBB->model()->rowCount(), 3);
+    EXPECT_EQ(dbspRecNoMain()->text(), QStringLiteral("Record #: 1"));
+    EXPECT_EQ(dbspRecordCountMain()->text(), QStringLiteral("Record Count: 1"));
+    EXPECT_EQ(dbspRecordCountBB()->text(), QStringLiteral("Record Count: 3"));
+    EXPECT_EQ(dbgBB()->model()->rowCount(), 3);
     const char sep = window->textLocale().decimalSeparator;
     EXPECT_EQ(window->findChild<QLineEdit *>(QStringLiteral("dbeMeanWL"))->text(),
               withSeparator(QStringLiteral("0.65"), sep));
-    EXPECT_EQ(window->RzDBEdit9->text(), withSeparator(QStringLiteral("1235.0000"), sep));
-    EXPECT_EQ(window->RzDBEdit13->text(), withSeparator(QStringLiteral("1500.0000"), sep));
-    EXPECT_TRUE(window->btnCompute->isEnabled());
-    EXPECT_FALSE(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)));
+    EXPECT_EQ(RzDBEdit9()->text(), withSeparator(QStringLiteral("1235.0000"), sep));
+    EXPECT_EQ(RzDBEdit13()->text(), withSeparator(QStringLiteral("1500.0000"), sep));
+    EXPECT_TRUE(btnCompute()->isEnabled());
+    EXPECT_FALSE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
 }
 
 TEST_F(MainWindowTest, CancellingTheNameLeavesTheDatabaseAsItWasButShowsCalibration)
@@ -133,16 +133,16 @@ TEST_F(MainWindowTest, CancellingTheNameLeavesTheDatabaseAsItWasButShowsCalibrat
     startEmpty();
     importRecord(QStringLiteral("Lamp"));
     makeComputed();
-    window->pc->setCurrentWidget(window->tsMeasurements);
+    pc()->setCurrentWidget(tsMeasurements());
     dialogs.openAnswers.push_back(
         writeFile(QStringLiteral("Data/Input/x.txt"), test::MinimalRecord));
     dialogs.queryAnswers.push_back(std::nullopt);
-    window->btnLoadMain->click();
+    btnLoadMain()->click();
     EXPECT_EQ(cdsMain().recordCount(), 1);
-    EXPECT_EQ(window->pc->currentWidget(), window->tsCalibration);
+    EXPECT_EQ(pc()->currentWidget(), tsCalibration());
 
     dialogs.openAnswers.push_back(QStringLiteral("  "));
-    window->btnLoadMain->click();
+    btnLoadMain()->click();
     EXPECT_EQ(cdsMain().recordCount(), 1);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
@@ -154,9 +154,9 @@ TEST_F(MainWindowTest, TheSortGroupChoosesTheOrderOfTheList)
     startEmpty();
     for (const char *name : {"Alpha", "Gamma", "Beta"})
         importRecord(QLatin1String(name));
-    window->rgSort->item(0)->click();
+    rgSort()->item(0)->click();
     EXPECT_EQ(shownNames(*window), (QStringList{"Alpha", "Beta", "Gamma"}));
-    window->rgSort->item(1)->click();
+    rgSort()->item(1)->click();
     EXPECT_EQ(shownNames(*window), (QStringList{"Beta", "Gamma", "Alpha"})) << "newest first";
 }
 
@@ -181,12 +181,12 @@ TEST_P(SearchByName, EnteringTheEditFindsTheNearestName)
     startEmpty();
     for (const char *name : {"Alpha", "Gamma", "Beta"})
         importRecord(QLatin1String(name));
-    window->edFind->setText(QLatin1String(GetParam().text));
+    edFind()->setText(QLatin1String(GetParam().text));
     QFocusEvent enter(QEvent::FocusIn, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(window->edFind, &enter);
+    QCoreApplication::sendEvent(edFind(), &enter);
     EXPECT_EQ(cdsMain().asString("Name"), GetParam().found);
     EXPECT_EQ(cdsMain().orderIndex(), 0) << "the search orders by name";
-    EXPECT_EQ(window->rgSort->itemIndex(), 1) << "the radio group keeps its item";
+    EXPECT_EQ(rgSort()->itemIndex(), 1) << "the radio group keeps its item";
     EXPECT_EQ(shownNames(*window), (QStringList{"Alpha", "Beta", "Gamma"}));
 }
 
@@ -200,9 +200,9 @@ TEST_F(MainWindowTest, TheWindowBecomingActiveAgainDoesNotSearch)
     startEmpty();
     for (const char *name : {"Alpha", "Beta"})
         importRecord(QLatin1String(name));
-    window->edFind->setText(QStringLiteral("A"));
+    edFind()->setText(QStringLiteral("A"));
     QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
-    QCoreApplication::sendEvent(window->edFind, &back);
+    QCoreApplication::sendEvent(edFind(), &back);
     EXPECT_EQ(cdsMain().asString("Name"), "Beta");
     EXPECT_EQ(cdsMain().orderIndex(), 1);
 }
@@ -233,11 +233,11 @@ TEST_P(ComputeButton, NeedsThreeReferencePoints)
     const PointsLeft &c = GetParam();
     for (int i = 0; i < c.deleted; ++i) {
         dialogs.confirmAnswers.push_back(true);
-        window->dbnBB->run(Navigator::Button::Delete);
+        dbnBB()->run(Navigator::Button::Delete);
     }
-    EXPECT_EQ(window->btnCompute->isEnabled(), c.computeEnabled);
-    EXPECT_TRUE(window->btnEraseBB->isEnabled()) << "Erase stays usable without points";
-    window->btnCompute->click();
+    EXPECT_EQ(btnCompute()->isEnabled(), c.computeEnabled);
+    EXPECT_TRUE(btnEraseBB()->isEnabled()) << "Erase stays usable without points";
+    btnCompute()->click();
 
     const int points = 3 - c.deleted;
     QStringList expected;
@@ -259,16 +259,16 @@ TEST_F(MainWindowTest, TheRecordNumberPanesShowOnlyWhileBrowsingOrEditing)
 {
     startEmpty();
     importRecord(QStringLiteral("Lamp"));
-    EXPECT_FALSE(window->dbspRecNoMain->isHidden());
+    EXPECT_FALSE(dbspRecNoMain()->isHidden());
     cdsMain().edit();
-    EXPECT_FALSE(window->dbspRecNoMain->isHidden());
-    EXPECT_FALSE(window->dbspRecordCountMain->isHidden());
+    EXPECT_FALSE(dbspRecNoMain()->isHidden());
+    EXPECT_FALSE(dbspRecordCountMain()->isHidden());
     cdsMain().cancel();
     cdsMain().insert();
-    EXPECT_TRUE(window->dbspRecNoMain->isHidden());
-    EXPECT_TRUE(window->dbspRecordCountMain->isHidden());
+    EXPECT_TRUE(dbspRecNoMain()->isHidden());
+    EXPECT_TRUE(dbspRecordCountMain()->isHidden());
     cdsMain().cancel();
-    EXPECT_FALSE(window->dbspRecNoMain->isHidden());
+    EXPECT_FALSE(dbspRecNoMain()->isHidden());
 }
 
 TEST_F(MainWindowTest, DeletingRecordsTakesTheirRowsAlongAndLeavesTheOthersAlone)
@@ -281,14 +281,14 @@ TEST_F(MainWindowTest, DeletingRecordsTakesTheirRowsAlongAndLeavesTheOthersAlone
     ASSERT_EQ(cdsInterp().recordCount(), 12);
 
     dialogs.confirmAnswers.push_back(false);
-    window->dbnMain->button(Navigator::Button::Delete)->click();
+    dbnMain()->button(Navigator::Button::Delete)->click();
     EXPECT_EQ(cdsMain().recordCount(), 2) << "Cancel keeps the record";
     ASSERT_EQ(dialogs.confirmations.size(), 1u);
     EXPECT_EQ(dialogs.confirmations[0].text, QStringLiteral("Delete selected record?"));
     EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::OkCancel);
 
     dialogs.confirmAnswers.push_back(true);
-    window->dbnMain->button(Navigator::Button::Delete)->click();
+    dbnMain()->button(Navigator::Button::Delete)->click();
     returnToEventLoop();
     ASSERT_EQ(cdsMain().recordCount(), 1);
     EXPECT_EQ(cdsMain().asString("Name"), "Alpha");
@@ -299,11 +299,11 @@ TEST_F(MainWindowTest, DeletingRecordsTakesTheirRowsAlongAndLeavesTheOthersAlone
     EXPECT_EQ(saved.records[0].nested[1].rows.size(), 0u);
 
     dialogs.confirmAnswers.push_back(true);
-    window->dbnMain->button(Navigator::Button::Delete)->click();
-    EXPECT_TRUE(window->p->isHidden());
-    EXPECT_TRUE(window->pc->isHidden());
-    EXPECT_FALSE(window->btnSaveMain->isEnabled());
-    EXPECT_FALSE(window->btnEraseMain->isEnabled());
+    dbnMain()->button(Navigator::Button::Delete)->click();
+    EXPECT_TRUE(p()->isHidden());
+    EXPECT_TRUE(pc()->isHidden());
+    EXPECT_FALSE(btnSaveMain()->isEnabled());
+    EXPECT_FALSE(btnEraseMain()->isEnabled());
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
 }
 
@@ -322,7 +322,7 @@ TEST_P(RecordReportSave, IsOfferedInTheFolderThatSuitsTheRecord)
         makeComputed();
     const QString path = dir.filePath(QStringLiteral("report.txt"));
     dialogs.saveAnswers.push_back(path);
-    window->btnSaveMain->click();
+    btnSaveMain()->click();
 
     ASSERT_EQ(dialogs.saveRequests.size(), 1u);
     EXPECT_EQ(dialogs.saveRequests[0].title, QStringLiteral("Save Record in Text File"));
@@ -347,11 +347,11 @@ TEST_F(MainWindowTest, AReportThatCannotBeWrittenIsReported)
     importRecord(QStringLiteral("Lamp"));
     const QString path = dir.filePath(QStringLiteral("no such folder/report.txt"));
     dialogs.saveAnswers.push_back(path);
-    window->btnSaveMain->click();
+    btnSaveMain()->click();
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Error in writing file ") + path});
 
     dialogs.saveAnswers.push_back(QString());
-    window->btnSaveMain->click();
+    btnSaveMain()->click();
     EXPECT_EQ(dialogs.messages.size(), 1) << "a cancelled dialog writes nothing";
 }
 
@@ -406,7 +406,7 @@ TEST_P(EraseButtons, OpenTheDialogOnTheirOwnTable)
     const StoreData saved = savedData();
     if (c.tableIndex == 0) {
         EXPECT_EQ(saved.records.size(), 0u);
-        EXPECT_TRUE(window->p->isHidden());
+        EXPECT_TRUE(p()->isHidden());
     } else {
         ASSERT_EQ(saved.records.size(), 2u);
         std::size_t rows = 0;
@@ -414,8 +414,8 @@ TEST_P(EraseButtons, OpenTheDialogOnTheirOwnTable)
             rows += record.nested[static_cast<std::size_t>(c.tableIndex - 1)].rows.size();
         EXPECT_EQ(rows, c.tableIndex == 1 ? 3u : 0u) << "only the current record's rows go";
     }
-    EXPECT_EQ(window->btnCompute->isEnabled(), c.tableIndex == 2);
-    EXPECT_EQ(window->btnComputeInterp->isEnabled(), c.tableIndex == 1);
+    EXPECT_EQ(btnCompute()->isEnabled(), c.tableIndex == 2);
+    EXPECT_EQ(btnComputeInterp()->isEnabled(), c.tableIndex == 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, EraseButtons,

@@ -1,5 +1,6 @@
 #include "ui_main_fixture.h"
 
+#include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/chart.h"
 
@@ -46,20 +47,20 @@ TEST_F(MainWindowTest, ScreenshotsOfAComputedRecordAreNotBlank)
     importRecord(QStringLiteral("Copper point lamp"));
     importRecord(QStringLiteral("Lamp 3.1"));
     makeComputed();
-    window->m->setPlainText(QStringLiteral("Reference lamp of the furnace, checked."));
+    m()->setPlainText(QStringLiteral("Reference lamp of the furnace, checked."));
     loadSignals("4\n3.1E-3\n7.9E-3\n1.2E-2\n1.5E-2\n");
-    window->btnComputeInterp->click();
+    btnComputeInterp()->click();
     window->show();
-    window->pc->setCurrentWidget(window->tsMeasurements);
+    pc()->setCurrentWidget(tsMeasurements());
     returnToEventLoop();
-    ASSERT_EQ(window->chAll->seSH->count(), 201);
+    ASSERT_EQ(chAll()->seSH->count(), 201);
 
     const QPixmap interpolation = window->grab();
     EXPECT_EQ(interpolation.size(), window->size());
     EXPECT_GT(saveAndCountColours(interpolation, QStringLiteral("main-interpolation.png")), 50);
     EXPECT_TRUE(hasColour(interpolation, QColor(0, 0, 160))) << "the curve is drawn";
 
-    window->pc->setCurrentWidget(window->tsCalibration);
+    pc()->setCurrentWidget(tsCalibration());
     returnToEventLoop();
     const QPixmap calibration = window->grab();
     EXPECT_GT(saveAndCountColours(calibration, QStringLiteral("main-calibration.png")), 50);

@@ -57,19 +57,19 @@ TEST_F(MainWindowTest, FirstStartWithEmptyDbFolderShowsOnlyTheRecordList)
     start();
     EXPECT_EQ(dialogs.messages, QStringList{notFoundText(dbPath())});
     EXPECT_FALSE(window->endRequested());
-    EXPECT_TRUE(window->p->isHidden());
-    EXPECT_TRUE(window->pc->isHidden());
-    EXPECT_FALSE(window->btnSaveMain->isEnabled());
-    EXPECT_FALSE(window->btnEraseMain->isEnabled());
-    EXPECT_TRUE(window->btnLoadMain->isEnabled());
+    EXPECT_TRUE(p()->isHidden());
+    EXPECT_TRUE(pc()->isHidden());
+    EXPECT_FALSE(btnSaveMain()->isEnabled());
+    EXPECT_FALSE(btnEraseMain()->isEnabled());
+    EXPECT_TRUE(btnLoadMain()->isEnabled());
     EXPECT_FALSE(QFile::exists(dbPath())) << "nothing changed, nothing written";
 
     importRecord(QStringLiteral("Lamp"));
-    EXPECT_FALSE(window->p->isHidden());
-    EXPECT_FALSE(window->pc->isHidden());
-    EXPECT_EQ(window->pc->currentWidget(), window->tsCalibration);
-    EXPECT_FALSE(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)));
-    EXPECT_TRUE(window->btnSaveMain->isEnabled());
+    EXPECT_FALSE(p()->isHidden());
+    EXPECT_FALSE(pc()->isHidden());
+    EXPECT_EQ(pc()->currentWidget(), tsCalibration());
+    EXPECT_FALSE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
+    EXPECT_TRUE(btnSaveMain()->isEnabled());
     ASSERT_TRUE(window->close());
     window.reset();
 
@@ -79,7 +79,7 @@ TEST_F(MainWindowTest, FirstStartWithEmptyDbFolderShowsOnlyTheRecordList)
     ASSERT_EQ(cdsMain().recordCount(), 1);
     EXPECT_EQ(cdsMain().asString("Name"), "Lamp");
     EXPECT_EQ(cdsBB().recordCount(), 3);
-    EXPECT_EQ(window->pc->currentWidget(), window->tsCalibration)
+    EXPECT_EQ(pc()->currentWidget(), tsCalibration())
         << "a start with records shows the Calibration page";
 }
 
@@ -109,7 +109,7 @@ TEST_P(DamagedDatabase, IsBackedUpAndTheProgramStartsEmpty)
     EXPECT_FALSE(window->endRequested());
     EXPECT_EQ(readFile(backupPathOf(dbPath())), damaged);
     EXPECT_EQ(cdsMain().recordCount(), 0);
-    EXPECT_TRUE(window->p->isHidden());
+    EXPECT_TRUE(p()->isHidden());
 
     ASSERT_TRUE(window->close());
     EXPECT_EQ(savedData().records.size(), 0u) << "the exit writes a sound empty database";
@@ -151,9 +151,9 @@ TEST_F(MainWindowTest, RecordsSurviveAnExitAndARestartUnchanged)
     importRecord(QStringLiteral("Beta"));
     makeComputed();
     loadSignals("3\n3.1E-3\n7.9E-3\n1.2E-2\n");
-    window->btnComputeInterp->click();
+    btnComputeInterp()->click();
     // A comment still being typed when the program ends.
-    window->m->setPlainText(QStringLiteral("second lamp\nrecalibrated"));
+    m()->setPlainText(QStringLiteral("second lamp\nrecalibrated"));
     ASSERT_TRUE(cdsMain().isEditing());
     ASSERT_TRUE(window->close());
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, RecordsSurviveAnExitAndARestartUnchanged)
     EXPECT_EQ(cdsMain().asString("Rem"), "second lamp\nrecalibrated");
     EXPECT_EQ(cdsMain().asInteger("RecordCount"), 2);
     EXPECT_EQ(cdsInterp().recordCount(), 3);
-    EXPECT_TRUE(window->pc->isTabVisible(window->pc->indexOf(window->tsMeasurements)));
+    EXPECT_TRUE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
 }
 
 TEST_F(MainWindowTest, APendingEditThatCannotBePostedKeepsTheWindowOpen)
@@ -319,15 +319,15 @@ TEST_F(MainWindowTest, EveryChangeReachesTheFileWhenControlReturnsToTheEventLoop
     returnToEventLoop();
     EXPECT_EQ(savedData().records[0].nested[1].rows.size(), 2u);
     dialogs.confirmAnswers.push_back(true);
-    window->dbnIterp->button(Navigator::Button::Delete)->click();
+    dbnIterp()->button(Navigator::Button::Delete)->click();
     returnToEventLoop();
     EXPECT_FALSE(cdsMain().isEditing());
     EXPECT_EQ(savedData().records[0].nested[1].rows.size(), 1u);
 
     // A comment typed and left.
-    window->m->setPlainText(QStringLiteral("checked"));
+    m()->setPlainText(QStringLiteral("checked"));
     QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
-    QCoreApplication::sendEvent(window->m, &focusOut);
+    QCoreApplication::sendEvent(m(), &focusOut);
     returnToEventLoop();
     const int rem = mainSchema().fieldIndex("Rem");
     EXPECT_EQ(savedData().records[0].values[static_cast<std::size_t>(rem)],
@@ -335,7 +335,7 @@ TEST_F(MainWindowTest, EveryChangeReachesTheFileWhenControlReturnsToTheEventLoop
 
     // The record deleted.
     dialogs.confirmAnswers.push_back(true);
-    window->dbnMain->button(Navigator::Button::Delete)->click();
+    dbnMain()->button(Navigator::Button::Delete)->click();
     returnToEventLoop();
     EXPECT_EQ(savedData().records.size(), 0u);
     EXPECT_TRUE(dialogs.allAnswersUsed());

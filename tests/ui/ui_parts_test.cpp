@@ -1,6 +1,7 @@
 #include "core/errors.h"
 #include "records/operations.h"
 #include "ui/about.h"
+#include "ui/appearance.h"
 #include "ui/dialogs.h"
 #include "ui/errorsink.h"
 #include "ui/outofrange.h"

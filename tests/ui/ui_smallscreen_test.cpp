@@ -55,7 +55,7 @@ TEST_F(SmallScreen, MainWindowFitsItAndScrollsItsContent)
     EXPECT_GE(area->widget()->width(), content.width()) << "the content keeps its size";
     auto *edit = window->findChild<QLineEdit *>(QStringLiteral("dbeALM"));
     EXPECT_TRUE(showsWhole(edit, QStringLiteral("-8.88888888888888E-308")));
-    expectReachable(*window, {window->btnExit, window->btnLoadMain, edit});
+    expectReachable(*window, {btnExit(), btnLoadMain(), edit});
 }
 
 TEST_F(SmallScreen, CalibrationWindowFitsIt)
@@ -74,7 +74,7 @@ TEST_F(SmallScreen, CalibrationWindowFitsIt)
         expectReachable(dialog, {dialog.findChild<QWidget *>(QStringLiteral("btnClose")),
                                  dialog.findChild<QWidget *>(QStringLiteral("edMeanRMSPSO"))});
     });
-    window->btnCompute->click();
+    btnCompute()->click();
 }
 
 } // namespace
