@@ -17,32 +17,29 @@ std::string programDatabasePath()
 }
 
 DatabaseSession::DatabaseSession(const std::string &path, Access access)
-    : m_path(path.empty() ? programDatabasePath() : path)
+    : m_session(path.empty() ? programDatabasePath() : path)
 {
     // A folder that cannot hold the lock file cannot take the save either: that is reported
     // with the save's own text, after what a reading command would report about the file.
     bool unwritable = false;
     if (access != Access::Read) {
-        m_lock = std::make_unique<DatabaseLock>(m_path);
-        if (!m_lock->acquire()) {
-            switch (m_lock->failure()) {
-            case DatabaseLock::Failure::CannotCreate:
-                unwritable = true;
-                break;
-            case DatabaseLock::Failure::Unusable:
-                throw CommandError(m_lock->failureText(), ExitRefused);
-            case DatabaseLock::Failure::InUse:
-            case DatabaseLock::Failure::None:
-                throw CommandError("The database " + m_path
-                                       + " is in use by a running copy of Kelvora;"
-                                       " close it and try again",
-                                   ExitRefused);
-            }
+        switch (m_session.lock()) {
+        case DatabaseLock::Failure::None:
+            break;
+        case DatabaseLock::Failure::CannotCreate:
+            unwritable = true;
+            break;
+        case DatabaseLock::Failure::Unusable:
+            throw CommandError(m_session.lockFailureText(), ExitRefused);
+        case DatabaseLock::Failure::InUse:
+            throw CommandError("The database " + m_session.path()
+                                   + " is in use by a running copy of Kelvora;"
+                                   " close it and try again",
+                               ExitRefused);
         }
     }
 
-    StoreData data;
-    const OpenOutcome outcome = checkDatabase(m_path, data);
+    const OpenOutcome outcome = m_session.open(RecordsSession::Opening::Check);
     switch (outcome.kind) {
     case OpenOutcome::Loaded:
         break;
@@ -57,14 +54,12 @@ DatabaseSession::DatabaseSession(const std::string &path, Access access)
                            ExitCannotOpen);
     }
     if (unwritable)
-        throw CommandError(m_lock->failureText(), ExitCannotWrite);
-    m_records.store.load(std::move(data));
-    m_records.store.open();
+        throw CommandError(m_session.lockFailureText(), ExitCannotWrite);
 }
 
 void DatabaseSession::selectRecord(const std::string &name)
 {
-    Table &main = m_records.cdsMain;
+    Table &main = records().cdsMain;
     main.setOrder(1); // by creation time, newest first
     const int count = main.recordCount();
     for (int i = 1; i <= count; ++i) {
@@ -77,9 +72,9 @@ void DatabaseSession::selectRecord(const std::string &name)
 
 void DatabaseSession::save()
 {
-    PostIfEditing(m_records.cdsMain);
+    PostIfEditing(records().cdsMain);
     try {
-        saveDatabase(m_path, m_records.store);
+        m_session.save();
     } catch (const Error &e) {
         throw CommandError(e.what(), ExitCannotWrite);
     }

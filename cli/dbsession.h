@@ -1,10 +1,8 @@
 #pragma once
 
 #include "core/errors.h"
-#include "records/database.h"
-#include "records/recordstore.h"
+#include "records/recordssession.h"
 
-#include <memory>
 #include <string>
 
 namespace kelvora::cli {
@@ -41,8 +39,8 @@ public:
     DatabaseSession(const DatabaseSession &) = delete;
     DatabaseSession &operator=(const DatabaseSession &) = delete;
 
-    const std::string &path() const { return m_path; }
-    RecordStore &records() { return m_records; }
+    const std::string &path() const { return m_session.path(); }
+    RecordStore &records() { return m_session.records(); }
 
     // Makes the newest record of that name current; "No record named ..." otherwise.
     void selectRecord(const std::string &name);
@@ -51,9 +49,7 @@ public:
     void save();
 
 private:
-    std::string m_path;
-    std::unique_ptr<DatabaseLock> m_lock;
-    RecordStore m_records;
+    RecordsSession m_session;
 };
 
 // The database path of the program folder of the running executable.
