@@ -1,4 +1,3 @@
-#include "ui/about.h"
 #include "ui/appearance.h"
 #include "ui/dialogs.h"
 #include "ui/errorsink.h"

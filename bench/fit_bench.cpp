@@ -3,7 +3,7 @@
 
 #include "calibration/run.h"
 #include "core/pso.h"
-#include "tests/run_records.h"
+#include "samples/noisyrecord.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,7 +16,7 @@ using namespace kelvora;
 // The record of every benchmark: 20 points, 600 K to 2500 K.
 RunInput benchRecord()
 {
-    return test::noisyRecord(MaxPoints);
+    return samples::noisyRecord(MaxPoints);
 }
 
 // Fills the reference set with the bench record and returns its Levenberg-Marquardt

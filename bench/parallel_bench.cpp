@@ -12,7 +12,7 @@
 
 #include "calibration/run.h"
 #include "core/pso.h"
-#include "tests/run_records.h"
+#include "samples/noisyrecord.h"
 
 #include <benchmark/benchmark.h>
 
@@ -41,7 +41,7 @@ Box BenchBox()
     RunSettings settings;
     settings.LMOnly = true;
     RunHost host;
-    const RunOutcome outcome = RunCalibration(test::noisyRecord(MaxPoints), settings, host);
+    const RunOutcome outcome = RunCalibration(samples::noisyRecord(MaxPoints), settings, host);
     Box box;
     BuildSearchBox(outcome.LM.Result, 2.0L, box.lo, box.hi);
     return box;

@@ -6,6 +6,7 @@
 #include "core/global.h"
 #include "records/operations.h"
 #include "records/recordstore.h"
+#include "samples/noisyrecord.h"
 #include "ui/calibration.h"
 #include "ui/dialogs.h"
 
@@ -21,35 +22,13 @@ using namespace kelvora;
 
 constexpr std::uint32_t Seed = 2024u;
 
-// A record of n points (at most MaxPoints), 600 K upwards in steps of 100 K, of an instrument
-// with A = 0.65, B = 0.15, C = 3e6 whose reference temperatures carry -20, 0 or +20 mK of
-// error, so that every swarm pass runs its full length.
-RecordFileData noisyRecordFile(int n)
-{
-    TParamVector truth;
-    truth[1] = 0.65L;
-    truth[2] = 0.15L;
-    truth[3] = 3e6L;
-    RecordFileData file;
-    file.MeanWL = 0.65L;
-    file.Bandwidth = 0.01L;
-    file.N = n;
-    for (int i = 1; i <= n; ++i) {
-        const long double t = 500.0L + 100.0L * i;
-        const long double error = static_cast<long double>(i % 3 - 1) * 0.02L;
-        file.S.push_back(static_cast<double>(SHSignal(truth, t + error)));
-        file.T.push_back(t);
-    }
-    return file;
-}
-
 // A store holding that record as its current one.
 struct BenchStore
 {
     explicit BenchStore(int points)
     {
         records.store.open();
-        ImportRecord(records, noisyRecordFile(points), "Bench");
+        ImportRecord(records, samples::noisyRecordFile(points), "Bench");
     }
     RecordStore records;
 };

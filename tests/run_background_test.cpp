@@ -6,7 +6,7 @@
 #include "core/errors.h"
 #include "core/lm.h"
 #include "core/pso.h"
-#include "run_records.h"
+#include "samples/noisyrecord.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 namespace kelvora {
 namespace {
 
-using test::noisyRecord;
+using samples::noisyRecord;
 
 RunSettings seeded(std::uint32_t seed, int restarts)
 {

@@ -5,8 +5,8 @@
 
 #include "core/lm.h"
 #include "core/pso.h"
-#include "run_records.h"
 #include "casename.h"
+#include "samples/noisyrecord.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 namespace kelvora {
 namespace {
 
-using test::noisyRecord;
+using samples::noisyRecord;
 using testcase::CaseName;
 using testcase::PrintTo;
 

@@ -1,13 +1,10 @@
-// Before any Qt header: it names a parameter "signals", which Qt defines as a keyword.
-#include "records/operations.h"
-
-#include "ui/appearance.h"
 #include "ui/calibration.h"
 
 #include "calibration/backgroundrun.h"
 #include "core/numfmt.h"
+#include "records/operations.h"
 #include "records/recordstore.h"
-#include "ui/about.h"
+#include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/charteditor.h"
 #include "ui/dialogs.h"

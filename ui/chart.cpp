@@ -1,11 +1,9 @@
-// Before any Qt header: it names a parameter "signals", which Qt defines as a keyword.
-#include "records/operations.h"
-
 #include "ui/chart.h"
 
 #include "core/numfmt.h"
-#include "ui/checklegend.h"
 #include "frontend/systemlocale.h"
+#include "textio/signals.h"
+#include "ui/checklegend.h"
 
 #include <QCategoryAxis>
 #include <QChart>

@@ -1,6 +1,5 @@
 #include "ui/appearance.h"
 #include "ui/errorsink.h"
-#include "ui/main.h"
 
 #include <gtest/gtest.h>
 
