@@ -184,15 +184,9 @@ int calibrateRecord(const std::vector<std::string> &args)
 
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
     db.selectRecord(options.positional.front());
-    Table &main = db.records().cdsMain;
-
-    const int n = db.records().cdsBB.recordCount();
-    if (n < MinCalibrationPoints)
-        throw CommandError(NotEnoughPointsText(n), ExitRefused);
-    FitRecord record;
-    record.MeanWL = main.asFloat("MeanWL");
-    record.Bandwidth = main.asFloat("Bandwidth");
-    record.Input = RunInputOf(db.records());
+    if (const std::string refusal = CalibrationRefusal(db.records()); !refusal.empty())
+        throw CommandError(refusal, ExitRefused);
+    const FitRecord record = FitRecordOf(db.records());
 
     const RunOutcome outcome = runWithProgress(record.Input, run);
     std::fputs(plainFitReport(record, outcome).c_str(), stdout);

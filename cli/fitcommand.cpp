@@ -63,11 +63,7 @@ FitRecord importedRecord(const RecordFileData &file, const std::string &path)
     records.store.open();
     const std::string name = std::filesystem::path(path).stem().string();
     ImportRecord(records, file, name.empty() ? std::string("fit") : name);
-    FitRecord record;
-    record.MeanWL = records.cdsMain.asFloat("MeanWL");
-    record.Bandwidth = records.cdsMain.asFloat("Bandwidth");
-    record.Input = RunInputOf(records);
-    return record;
+    return FitRecordOf(records);
 }
 
 int fitRecord(const FitCommandLine &line)

@@ -2,6 +2,7 @@
 
 #include "core/lm.h"
 #include "core/numfmt.h"
+#include "records/operations.h"
 
 namespace kelvora::cli {
 
@@ -56,6 +57,15 @@ Json boxSide(const TParamVector &bound)
 }
 
 } // namespace
+
+FitRecord FitRecordOf(RecordStore &records)
+{
+    FitRecord record;
+    record.MeanWL = records.cdsMain.asFloat("MeanWL");
+    record.Bandwidth = records.cdsMain.asFloat("Bandwidth");
+    record.Input = RunInputOf(records);
+    return record;
+}
 
 std::string plainFitReport(const FitRecord &record, const RunOutcome &outcome)
 {

@@ -2,6 +2,7 @@
 
 #include "calibration/run.h"
 #include "cli/json.h"
+#include "records/recordstore.h"
 
 #include <string>
 
@@ -14,6 +15,9 @@ struct FitRecord
     double Bandwidth = 0.0;
     RunInput Input; // the Saunders-White guess AS, BS, CS and the points
 };
+
+// What a calibration of the current record reads from it.
+FitRecord FitRecordOf(RecordStore &records);
 
 // The inputs, the start values, and per method its status, parameters, mean RMS and the
 // fitted temperatures, as readable text.

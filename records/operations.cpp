@@ -71,6 +71,12 @@ std::string NotEnoughPointsText(int n)
            + " to find Sakuma-Hattori parameters unambiuously";
 }
 
+std::string CalibrationRefusal(RecordStore &records)
+{
+    const int n = records.cdsBB.recordCount();
+    return n < MinCalibrationPoints ? NotEnoughPointsText(n) : std::string();
+}
+
 RunInput RunInputOf(RecordStore &records)
 {
     RunInput input;

@@ -39,6 +39,9 @@ inline constexpr int MinCalibrationPoints = 3;
 // The refusal of a calibration of a record with n < MinCalibrationPoints reference points.
 std::string NotEnoughPointsText(int n);
 
+// Why the current record cannot be calibrated (too few reference points), or empty.
+std::string CalibrationRefusal(RecordStore &records);
+
 // What a calibration run reads from the current record: AS, BS, CS (empty = 0) and its
 // reference points in table order. The reference cursor stays where it was.
 RunInput RunInputOf(RecordStore &records);

@@ -447,9 +447,8 @@ void TFMain::btnEraseInterpClick()
 
 void TFMain::btnComputeClick()
 {
-    const int n = m_records.cdsBB.recordCount();
-    if (n < MinCalibrationPoints) {
-        m_dialogs.message(qtext(NotEnoughPointsText(n)));
+    if (const std::string refusal = CalibrationRefusal(m_records); !refusal.empty()) {
+        m_dialogs.message(qtext(refusal));
         return;
     }
     TFCalibration calibration(m_records, m_dialogs, m_locale, [this] { rgABCClick(); }, this);
