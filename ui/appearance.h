@@ -8,12 +8,16 @@
 
 namespace kelvora {
 
-// The program's look, shared by its windows: its face, its colour and its emblem.
+// The program's look, shared by its windows: its face, its colours and its emblem.
 
 // Tahoma 8 point, or the face closest to it where Tahoma is missing.
 QFont KelvoraFont();
 
 inline const QColor KelvoraMaroon(128, 0, 0);
+// The background of read-only edits and grid columns.
+inline const QColor CreamColor(255, 251, 240);
+// The frame and the text of the Levenberg-Marquardt results.
+inline const QColor NavyColor(0, 0, 128);
 
 // A Planck-like curve rising over [0, 1] of the box, in box coordinates.
 QPainterPath KelvoraCurve(const QRectF &box);

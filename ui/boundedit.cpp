@@ -2,9 +2,9 @@
 
 #include "core/errors.h"
 #include "records/store.h"
+#include "ui/appearance.h"
 #include "ui/dialogs.h"
 #include "ui/errorsink.h"
-#include "ui/tablemodel.h"
 
 #include <QFocusEvent>
 #include <QSignalBlocker>

@@ -41,8 +41,6 @@ namespace {
 // The display shows the latest progress of a run 25 times a second.
 constexpr int DisplayIntervalMs = 40;
 
-const QColor Navy(0, 0, 128);
-
 QString qtext(const std::string &text)
 {
     return QString::fromStdString(text);
@@ -190,7 +188,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
          {QStringLiteral("C "), edCLM},
          {QStringLiteral("Mean RMS (mK)  "), edMeanRMSLM}});
     QWidget *lmPanel = methodPanel(this, QStringLiteral("Levenberg-Marquardt\r(LM) Method"),
-                                   Navy, lmSettings, lmProgress, mLM);
+                                   NavyColor, lmSettings, lmProgress, mLM);
 
     comboNRestarts = settingCombo(this, "comboNRestarts",
                                   {QStringLiteral("1"), QStringLiteral("5"),

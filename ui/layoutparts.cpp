@@ -1,8 +1,8 @@
 #include "ui/layoutparts.h"
 
+#include "ui/appearance.h"
 #include "ui/dialogs.h"
 #include "ui/sizing.h"
-#include "ui/tablemodel.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -33,8 +33,6 @@ namespace {
 
 using Nav = Navigator::Button;
 
-const QColor Navy(0, 0, 128);
-
 // Fields shown with a display pattern write every digit before the separator; the range of
 // their values bounds the text.
 struct PatternRange
@@ -303,7 +301,7 @@ QWidget *MainLayout::buildHeader()
                                {QStringLiteral("B "), bound("BLM")},
                                {QStringLiteral("C "), bound("CLM")},
                                {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSLM")}},
-                              Navy);
+                              NavyColor);
     fitFixedWidth(*lm, 214);
     QGroupBox *pso = editGroup(header, QStringLiteral("Particle Swarm Optimization"),
                                {{QStringLiteral("A "), bound("APSO")},

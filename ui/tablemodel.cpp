@@ -4,6 +4,7 @@
 #include "core/fpe.h"
 #include "core/numfmt.h"
 #include "records/store.h"
+#include "ui/appearance.h"
 #include "ui/dialogs.h"
 #include "ui/errorsink.h"
 

@@ -15,9 +15,6 @@ class Dialogs;
 class Table;
 struct DataChange;
 
-// The background of read-only edits and grid columns.
-inline const QColor CreamColor(255, 251, 240);
-
 // One column of a grid bound to a table field. Read-only columns are drawn on cream.
 struct GridColumn
 {

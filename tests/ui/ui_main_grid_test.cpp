@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "scripteddialogs.h"
+#include "ui/appearance.h"
 #include "ui/grid.h"
 #include "ui/navigator.h"
 #include "ui/tablemodel.h"

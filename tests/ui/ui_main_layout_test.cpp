@@ -1,5 +1,6 @@
 #include "ui_main_fixture.h"
 
+#include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/grid.h"
 #include "ui/radiogroup.h"
