@@ -10,8 +10,7 @@ namespace kelvora {
 RecordsSession::RecordsSession(std::string dbPath) : m_path(std::move(dbPath))
 {
     const auto on = [this](Event<> &event, std::function<void()> reaction) {
-        const int id = event.connect(std::move(reaction));
-        m_disconnect.push_back([&event, id] { event.disconnect(id); });
+        m_connections.push_back(event.subscribe(std::move(reaction)));
     };
     const auto recordChanged = [this] {
         if (m_open && !m_posting && changed)
@@ -31,11 +30,7 @@ RecordsSession::RecordsSession(std::string dbPath) : m_path(std::move(dbPath))
     }
 }
 
-RecordsSession::~RecordsSession()
-{
-    for (const auto &disconnect : m_disconnect)
-        disconnect();
-}
+RecordsSession::~RecordsSession() = default;
 
 DatabaseLock::Failure RecordsSession::lock()
 {

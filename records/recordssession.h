@@ -63,7 +63,7 @@ private:
     std::string m_path;
     RecordStore m_records;
     std::unique_ptr<DatabaseLock> m_lock;
-    std::vector<std::function<void()>> m_disconnect;
+    std::vector<EventConnection> m_connections; // to the store's events
     bool m_open = false;
     bool m_nestedChanged = false;
     bool m_posting = false;

@@ -1,7 +1,8 @@
 #include "records/store.h"
 
 #include "core/errors.h"
-#include "records/tableimpl.h"
+#include "records/recordlog.h"
+#include "records/tableengine.h"
 
 #include <algorithm>
 #include <limits>
@@ -140,20 +141,6 @@ private:
 };
 
 } // namespace
-
-void RecordLog::added()
-{
-    keys.push_back(nextKey);
-    changes.changed.insert(nextKey++);
-}
-
-void RecordLog::removed(int id)
-{
-    const auto at = keys.begin() + id;
-    changes.changed.erase(*at);
-    changes.removed.insert(*at);
-    keys.erase(at);
-}
 
 struct Store::Impl
 {

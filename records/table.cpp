@@ -1,443 +1,495 @@
-#include "records/tableimpl.h"
+#include "records/table.h"
 
 #include "core/errors.h"
+#include "core/fpe.h"
+#include "core/numfmt.h"
+#include "records/fieldvalues.h"
+#include "records/tableengine.h"
 
 #include <algorithm>
-#include <numeric>
-#include <set>
+#include <cctype>
+#include <cmath>
 
 namespace kelvora {
 
 namespace {
 
-const char *const ClosedText = "Cannot perform this operation on a closed dataset";
-
-int nestedFieldCount(const TableSchema &schema)
+// Cuts a UTF-8 text after `size` characters.
+std::string cutToCharacters(std::string text, int size)
 {
-    return static_cast<int>(std::count_if(schema.fields.begin(), schema.fields.end(),
-                                          [](const FieldDef &f) {
-                                              return f.kind == FieldKind::Nested;
-                                          }));
+    int characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) != 0x80 && characters++ == size) {
+            text.resize(i);
+            break;
+        }
+    }
+    return text;
+}
+
+std::string valueText(const FieldDef &field, const Value &value, const TextLocale &locale,
+                      bool forDisplay)
+{
+    struct Visitor
+    {
+        const FieldDef &field;
+        const TextLocale &locale;
+        bool forDisplay;
+
+        std::string operator()(std::monostate) const { return {}; }
+        std::string operator()(std::int64_t v) const { return std::to_string(v); }
+        std::string operator()(bool v) const { return v ? "True" : "False"; }
+        std::string operator()(const std::string &v) const { return v; }
+        std::string operator()(DateTime v) const
+        {
+            return locale.formatDateTime ? locale.formatDateTime(v) : formatIsoDateTime(v);
+        }
+        std::string operator()(double v) const
+        {
+            if (!forDisplay)
+                return formatGeneral(v, 15, locale.decimalSeparator);
+            if (!field.displayFormat.empty())
+                return formatPattern(v, field.displayFormat, locale.decimalSeparator);
+            return formatGeneral(v, field.displayDigits, locale.decimalSeparator);
+        }
+    };
+    return std::visit(Visitor{field, locale, forDisplay}, value);
+}
+
+StoreError accessError(const FieldDef &field, const char *type)
+{
+    return StoreError("Cannot access field '" + field.name + "' as type " + type);
+}
+
+bool equalsIgnoringCase(const std::string &a, const char *b)
+{
+    const std::string other(b);
+    return a.size() == other.size()
+           && std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
+                  return std::tolower(static_cast<unsigned char>(x))
+                         == std::tolower(static_cast<unsigned char>(y));
+              });
+}
+
+// A key typed as text, in the kind of the key field.
+Value keyValue(const FieldDef &field, const std::string &key)
+{
+    switch (field.kind) {
+    case FieldKind::AutoInc:
+        return static_cast<std::int64_t>(parseInt(key));
+    case FieldKind::Float:
+        return static_cast<double>(parseFloat(key));
+    case FieldKind::DateTime: {
+        DateTime t;
+        if (!parseIsoDateTime(key, t))
+            throw ConvertError("'" + key + "' is not a valid date and time");
+        return t;
+    }
+    default:
+        return key;
+    }
 }
 
 } // namespace
 
-Table::Impl::Impl(Table &self, Store &store, const TableSchema &schema, Table *master)
-    : self(self), store(store), schema(schema), master(master)
-{
-    // A table starts in the order of its primary index.
-    const auto primary = std::find_if(schema.indexes.begin(), schema.indexes.end(),
-                                      [](const IndexDef &index) { return index.primary; });
-    if (primary != schema.indexes.end())
-        orderPosition = static_cast<int>(primary - schema.indexes.begin());
-}
-
-void Table::Impl::requireActive() const
-{
-    if (!active())
-        throw StoreError(ClosedText);
-}
-
-int Table::Impl::fieldIndexOrThrow(std::string_view field) const
-{
-    const int i = schema.fieldIndex(field);
-    if (i < 0)
-        schema.field(field); // throws the "not found" error
-    return i;
-}
-
-RowData *Table::Impl::recordShown()
-{
-    if (editing())
-        return &buffer;
-    if (cur >= 0)
-        return &(*records)[static_cast<std::size_t>(order[static_cast<std::size_t>(cur)])];
-    return nullptr;
-}
-
-NestedRows *Table::Impl::nestedRows() const
-{
-    RowData *record = master->d->recordShown();
-    return record ? &record->nested[static_cast<std::size_t>(schema.nestedIndex)] : nullptr;
-}
-
-int Table::Impl::count() const
-{
-    if (!active())
-        return 0;
-    if (!master)
-        return static_cast<int>(order.size());
-    const NestedRows *rows = nestedRows();
-    return rows ? static_cast<int>(rows->rows.size()) : 0;
-}
-
-const RowData &Table::Impl::storedRow(int pos) const
-{
-    const auto p = static_cast<std::size_t>(pos);
-    if (!master)
-        return (*records)[static_cast<std::size_t>(order[p])];
-    return nestedRows()->rows[p];
-}
-
-const RowData *Table::Impl::currentRow() const
-{
-    if (editing())
-        return &buffer;
-    return cur >= 0 ? &storedRow(cur) : nullptr;
-}
-
-int Table::Impl::identity() const
-{
-    if (state == TableState::Insert)
-        return PendingRow;
-    if (cur < 0)
-        return NoRow;
-    return master ? cur : order[static_cast<std::size_t>(cur)];
-}
-
-const Value &Table::Impl::calculated(int fieldIndex, int pos) const
-{
-    const std::string &name = schema.fields[static_cast<std::size_t>(fieldIndex)].name;
-    if (name == "RecordCount")
-        scratch = static_cast<std::int64_t>(count());
-    else if (pos >= 0)
-        scratch = static_cast<std::int64_t>(pos + 1);
-    else
-        scratch = std::monostate{};
-    return scratch;
-}
-
-bool Table::Impl::orderedBefore(int a, int b) const
-{
-    const IndexDef &index = schema.indexes[static_cast<std::size_t>(orderPosition)];
-    const auto field = static_cast<std::size_t>(schema.fieldIndex(index.field));
-    const int c = compareValues((*records)[static_cast<std::size_t>(a)].values[field],
-                                (*records)[static_cast<std::size_t>(b)].values[field]);
-    if (c != 0)
-        return index.descending ? c > 0 : c < 0;
-    return a < b; // equal keys keep the storage order
-}
-
-void Table::Impl::rebuildOrder()
+Table::Table(Store &store, const TableSchema &schema, Table *master)
+    : d(std::make_unique<Impl>(*this, store, schema, master)), m_store(&store),
+      m_schema(&schema)
 {
     if (master)
-        return; // nested rows are kept in the order of their only index
-    order.resize(records->size());
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [this](int a, int b) { return orderedBefore(a, b); });
+        master->d->details.push_back(this);
 }
 
-void Table::Impl::placeInOrder(int id)
+Table::~Table() = default;
+
+bool Table::active() const { return d->active(); }
+TableState Table::state() const { return d->state; }
+bool Table::isEditing() const { return d->editing(); }
+int Table::recordCount() const { return d->count(); }
+
+int Table::recNo() const
 {
-    const auto at = std::lower_bound(order.begin(), order.end(), id,
-                                     [this](int a, int b) { return orderedBefore(a, b); });
-    order.insert(at, id);
+    return d->state == TableState::Insert ? 0 : d->cur + 1;
 }
 
-bool Table::Impl::isModified() const
+void Table::setRecNo(int recNo)
 {
-    if (modified)
-        return true;
-    return std::any_of(details.begin(), details.end(),
-                       [](const Table *t) { return t->d->editing() && t->d->isModified(); });
-}
-
-void Table::Impl::notify(DataChange::Kind kind, int row)
-{
-    if (suspended == 0)
-        self.dataChanged(DataChange{kind, row});
-}
-
-void Table::Impl::ensureMasterEditing()
-{
-    master->d->requireActive();
-    if (!master->isEditing())
-        master->edit();
-}
-
-void Table::Impl::dropPending()
-{
-    if (state == TableState::Insert)
-        cur = std::min(savedCur, count() - 1);
-    if (editing())
-        state = TableState::Browse;
-    buffer = RowData{};
-    modified = false;
-    pendingPos = -1;
-    savedCur = -1;
-}
-
-void Table::Impl::cancelPending()
-{
-    const bool wasInsert = state == TableState::Insert;
-    const int pos = wasInsert ? pendingPos : cur;
-    for (Table *t : details)
-        t->d->dropPending();
-    dropPending();
-    notify(wasInsert ? DataChange::Kind::Removed : DataChange::Kind::Changed, pos);
-    notify(DataChange::Kind::State, cur);
-    if (wasInsert)
-        return; // the caller lets the nested tables follow the record that is current again
-    for (Table *t : details) {
-        // The record's stored nested rows are back; keep each cursor where it still fits.
-        t->d->cur = std::min(t->d->cur < 0 ? 0 : t->d->cur, t->d->count() - 1);
-        t->d->notify(DataChange::Kind::Reset);
+    d->requireActive();
+    const int before = d->leaveEditing();
+    if (recNo < 1 || recNo > d->count()) {
+        d->scrolled(before);
+        throw RangeError();
     }
+    d->go(recNo - 1, false, false, before);
 }
 
-int Table::Impl::leaveEditing()
+void Table::first()
 {
-    if (editing() && isModified()) {
-        self.post();
-        return identity();
-    }
-    const int before = identity();
-    if (editing())
-        cancelPending();
-    return before;
+    d->requireActive();
+    const int before = d->leaveEditing();
+    const int n = d->count();
+    d->go(n > 0 ? 0 : -1, true, n == 0, before);
 }
 
-void Table::Impl::go(int pos, bool bof, bool eof, int before)
+void Table::prior()
 {
-    const bool moved = pos != cur;
-    cur = pos;
-    atBof = bof;
-    atEof = eof;
-    if (moved)
-        notify(DataChange::Kind::Moved, cur);
-    scrolled(before);
+    d->requireActive();
+    const int before = d->leaveEditing();
+    if (d->cur > 0)
+        d->go(d->cur - 1, false, false, before);
+    else
+        d->go(d->cur, true, d->count() == 0, before);
 }
 
-void Table::Impl::scrolled(int before)
+void Table::next()
 {
-    if (identity() == before)
+    d->requireActive();
+    const int before = d->leaveEditing();
+    const int n = d->count();
+    if (d->cur + 1 < n)
+        d->go(d->cur + 1, false, false, before);
+    else
+        d->go(d->cur, n == 0, true, before);
+}
+
+void Table::last()
+{
+    d->requireActive();
+    const int before = d->leaveEditing();
+    const int n = d->count();
+    d->go(n - 1, n == 0, true, before);
+}
+
+bool Table::bof() const { return !d->active() || d->atBof; }
+bool Table::eof() const { return !d->active() || d->atEof; }
+
+void Table::append()
+{
+    d->requireActive();
+    const int before = d->leaveEditing();
+    if (d->master)
+        d->ensureMasterEditing();
+    d->beginInsert(d->count(), before);
+}
+
+void Table::insert()
+{
+    d->requireActive();
+    const int before = d->leaveEditing();
+    if (d->master)
+        d->ensureMasterEditing();
+    d->beginInsert(std::max(d->cur, 0), before);
+}
+
+void Table::edit()
+{
+    d->requireActive();
+    if (isEditing())
         return;
-    detailsFollow();
-    self.afterScroll();
-}
-
-void Table::Impl::resetToFirst()
-{
-    const int n = count();
-    cur = n > 0 ? 0 : -1;
-    atBof = true;
-    atEof = n == 0;
-    notify(DataChange::Kind::Reset);
-}
-
-void Table::Impl::followMaster()
-{
-    dropPending();
-    resetToFirst();
-    self.afterScroll();
-}
-
-void Table::Impl::detailsFollow()
-{
-    for (Table *t : details) {
-        if (t->active())
-            t->d->followMaster();
-    }
-}
-
-RowData Table::Impl::blankRow() const
-{
-    RowData row;
-    row.values.resize(schema.fields.size());
-    row.nested.resize(static_cast<std::size_t>(nestedFieldCount(schema)));
-    return row;
-}
-
-DateTime Table::Impl::freeCreatedTime() const
-{
-    const auto field = static_cast<std::size_t>(schema.fieldIndex("Created"));
-    std::set<std::int64_t> taken;
-    for (const RowData &record : *records) {
-        if (const auto *t = std::get_if<DateTime>(&record.values[field]))
-            taken.insert(t->msecs);
-    }
-    DateTime t = store.clock();
-    while (taken.count(t.msecs) != 0)
-        ++t.msecs;
-    return t;
-}
-
-void Table::Impl::beginInsert(int pos, int before)
-{
-    savedCur = cur;
-    pendingPos = pos;
-    buffer = blankRow();
-    modified = false;
-    atBof = false;
-    atEof = false;
-    state = TableState::Insert;
-    if (!master) {
-        // A new record: stamped with its creation time, not yet computed.
-        buffer.values[static_cast<std::size_t>(schema.fieldIndex("Created"))] =
-            freeCreatedTime();
-        buffer.values[static_cast<std::size_t>(schema.fieldIndex("Computed"))] = false;
-    }
-    notify(DataChange::Kind::Inserted, pos);
-    notify(DataChange::Kind::State, pos);
-    detailsFollow();
-    try {
-        self.onNewRecord();
-    } catch (...) {
-        cancelPending();
-        scrolled(before);
-        throw;
-    }
-    // Values set for every new row are no change of the user's: an untouched new row is
-    // dropped, not posted, when the cursor leaves it.
-    modified = false;
-    self.afterScroll();
-}
-
-void Table::Impl::checkRequired() const
-{
-    for (std::size_t i = 0; i < schema.fields.size(); ++i) {
-        if (schema.fields[i].required
-            && std::holds_alternative<std::monostate>(buffer.values[i])) {
-            throw StoreError("Field '" + schema.fields[i].name + "' must have a value");
-        }
-    }
-}
-
-void Table::Impl::checkUnique() const
-{
-    const int n = count();
-    for (const IndexDef &index : schema.indexes) {
-        if (!index.unique)
-            continue;
-        const auto field = static_cast<std::size_t>(schema.fieldIndex(index.field));
-        for (int pos = 0; pos < n; ++pos) {
-            if (state == TableState::Edit && pos == cur)
-                continue;
-            if (storedRow(pos).values[field] == buffer.values[field])
-                throw StoreError("Key violation.");
-        }
-    }
-}
-
-void Table::Impl::postRecord()
-{
-    const bool inserting = state == TableState::Insert;
-    const int oldPos = inserting ? pendingPos : cur;
-    int id = 0;
-    if (inserting) {
-        records->push_back(std::move(buffer));
-        log->added();
-        id = static_cast<int>(records->size()) - 1;
-        placeInOrder(id);
-    } else {
-        id = order[static_cast<std::size_t>(cur)];
-        const IndexDef &index = schema.indexes[static_cast<std::size_t>(orderPosition)];
-        const auto key = static_cast<std::size_t>(schema.fieldIndex(index.field));
-        RowData &stored = (*records)[static_cast<std::size_t>(id)];
-        const bool keyChanged = compareValues(stored.values[key], buffer.values[key]) != 0;
-        stored = std::move(buffer);
-        log->changed(id);
-        if (keyChanged) {
-            order.erase(order.begin() + cur);
-            placeInOrder(id);
-        }
-    }
-    const auto it = std::find(order.begin(), order.end(), id);
-    finishPost(oldPos, static_cast<int>(it - order.begin()));
-}
-
-void Table::Impl::postNested()
-{
-    NestedRows &rows = *nestedRows();
-    int newPos = cur;
-    const int oldPos = state == TableState::Insert ? pendingPos : cur;
-    if (state == TableState::Insert) {
-        // The new increment exceeds every one of the record, so the row goes last.
-        for (std::size_t i = 0; i < schema.fields.size(); ++i) {
-            if (schema.fields[i].kind == FieldKind::AutoInc)
-                buffer.values[i] = rows.nextInc++;
-        }
-        rows.rows.push_back(std::move(buffer));
-        newPos = static_cast<int>(rows.rows.size()) - 1;
-    } else {
-        rows.rows[static_cast<std::size_t>(cur)].values = std::move(buffer.values);
-    }
-    master->d->modified = true;
-    finishPost(oldPos, newPos);
-}
-
-void Table::Impl::finishPost(int oldPos, int newPos)
-{
-    state = TableState::Browse;
-    buffer = RowData{};
-    modified = false;
-    pendingPos = -1;
-    savedCur = -1;
-    cur = newPos;
-    atBof = false;
-    atEof = false;
-    notify(oldPos == newPos ? DataChange::Kind::Changed : DataChange::Kind::Reset, newPos);
-    notify(DataChange::Kind::State, newPos);
-}
-
-void Table::Impl::removeCurrent()
-{
-    const bool wasEditing = editing();
-    dropPending();
-    const int pos = cur;
-    if (!master) {
-        for (Table *t : details)
-            t->d->dropPending();
-        const int id = order[static_cast<std::size_t>(pos)];
-        records->erase(records->begin() + id);
-        log->removed(id);
-        order.erase(order.begin() + pos);
-        for (int &later : order)
-            later -= later > id ? 1 : 0;
-    } else {
-        ensureMasterEditing();
-        NestedRows &rows = *nestedRows();
-        rows.rows.erase(rows.rows.begin() + pos);
-        master->d->modified = true;
-    }
-    const int n = count();
-    cur = n == 0 ? -1 : std::min(pos, n - 1);
-    atBof = n == 0;
-    atEof = n == 0;
-    notify(DataChange::Kind::Removed, pos);
-    if (wasEditing)
-        notify(DataChange::Kind::State, cur);
-    if (!master)
-        detailsFollow();
-}
-
-void Table::Impl::open()
-{
-    if (active())
+    if (d->count() == 0) {
+        append(); // there is no row to edit: a new one is started instead
         return;
-    state = TableState::Browse;
-    rebuildOrder();
-    resetToFirst();
-    for (Table *t : details) {
-        t->d->state = TableState::Browse;
-        t->d->followMaster();
     }
-    self.afterScroll();
+    if (d->master)
+        d->ensureMasterEditing();
+    d->buffer = d->storedRow(d->cur);
+    d->modified = false;
+    d->state = TableState::Edit;
+    d->notify(DataChange::Kind::State, d->cur);
 }
 
-void Table::Impl::close()
+void Table::post()
 {
-    if (!active())
+    d->requireActive();
+    if (!isEditing())
         return;
-    for (Table *t : details)
-        t->d->close();
-    dropPending();
-    state = TableState::Inactive;
-    order.clear();
-    cur = -1;
-    atBof = true;
-    atEof = true;
-    notify(DataChange::Kind::Reset);
+    for (Table *t : d->details) {
+        if (t->isEditing())
+            t->d->leaveEditing();
+    }
+    if (!isEditing())
+        return; // a reaction to the nested post has stored this row already
+    d->checkRequired();
+    d->checkUnique();
+    if (d->master) {
+        d->ensureMasterEditing();
+        d->postNested();
+    } else {
+        d->postRecord();
+    }
+    afterPost();
+}
+
+void Table::cancel()
+{
+    if (!isEditing())
+        return;
+    const int before = d->identity();
+    d->cancelPending();
+    d->scrolled(before);
+}
+
+void Table::remove()
+{
+    d->requireActive();
+    if (d->state == TableState::Insert) {
+        cancel();
+        return;
+    }
+    if (d->count() == 0)
+        throw StoreError("Cannot perform this operation on an empty dataset");
+    beforeDelete();
+    if (d->count() == 0)
+        return; // the reaction took the rows already
+    d->removeCurrent();
+    afterDelete();
+    afterScroll();
+}
+
+int Table::orderIndex() const { return d->orderPosition; }
+
+void Table::setOrder(int position)
+{
+    if (position < 0 || position >= static_cast<int>(schema().indexes.size()))
+        throw RangeError();
+    if (!active()) {
+        d->orderPosition = position;
+        return;
+    }
+    const int before = d->leaveEditing();
+    const int id = d->identity();
+    d->orderPosition = position;
+    if (!d->master) {
+        d->rebuildOrder();
+        const auto it = std::find(d->order.begin(), d->order.end(), id);
+        d->cur = it == d->order.end() ? (d->order.empty() ? -1 : 0)
+                                      : static_cast<int>(it - d->order.begin());
+    }
+    d->notify(DataChange::Kind::Reset);
+    d->scrolled(before);
+}
+
+void Table::disableControls() { ++d->suspended; }
+
+void Table::enableControls()
+{
+    if (d->suspended == 0)
+        return;
+    if (--d->suspended == 0)
+        dataChanged(DataChange{DataChange::Kind::Reset, -1});
+}
+
+bool Table::controlsDisabled() const { return d->suspended > 0; }
+
+// ---- reading --------------------------------------------------------------------------------
+
+const Value &Table::value(std::string_view field) const
+{
+    const int i = d->fieldIndexOrThrow(field);
+    if (schema().fields[static_cast<std::size_t>(i)].kind == FieldKind::Calculated)
+        return d->calculated(i, d->state == TableState::Insert ? -1 : d->cur);
+    const RowData *row = d->currentRow();
+    return row ? row->values[static_cast<std::size_t>(i)] : NullValue;
+}
+
+bool Table::isNull(std::string_view field) const
+{
+    return std::holds_alternative<std::monostate>(value(field));
+}
+
+double Table::asFloat(std::string_view field) const
+{
+    const FieldDef &f = schema().field(field);
+    const Value &v = value(field);
+    if (const auto *x = std::get_if<double>(&v))
+        return *x;
+    if (const auto *x = std::get_if<std::int64_t>(&v))
+        return static_cast<double>(*x);
+    if (f.kind != FieldKind::Float && f.kind != FieldKind::AutoInc
+        && f.kind != FieldKind::Calculated)
+        throw accessError(f, "Float");
+    return 0.0;
+}
+
+bool Table::asBoolean(std::string_view field) const
+{
+    const FieldDef &f = schema().field(field);
+    if (f.kind != FieldKind::Boolean)
+        throw accessError(f, "Boolean");
+    const auto *x = std::get_if<bool>(&value(field));
+    return x && *x;
+}
+
+DateTime Table::asDateTime(std::string_view field) const
+{
+    const FieldDef &f = schema().field(field);
+    if (f.kind != FieldKind::DateTime)
+        throw accessError(f, "DateTime");
+    const auto *x = std::get_if<DateTime>(&value(field));
+    return x ? *x : DateTime{};
+}
+
+std::int64_t Table::asInteger(std::string_view field) const
+{
+    const FieldDef &f = schema().field(field);
+    if (f.kind != FieldKind::AutoInc && f.kind != FieldKind::Calculated)
+        throw accessError(f, "Integer");
+    const auto *x = std::get_if<std::int64_t>(&value(field));
+    return x ? *x : 0;
+}
+
+std::string Table::asString(std::string_view field, const TextLocale &locale) const
+{
+    return valueText(schema().field(field), value(field), locale, false);
+}
+
+// ---- writing --------------------------------------------------------------------------------
+
+void Table::setValue(std::string_view field, Value value)
+{
+    d->requireActive();
+    if (!isEditing())
+        throw StoreError("Dataset not in edit or insert mode");
+    const int i = d->fieldIndexOrThrow(field);
+    const FieldDef &f = schema().fields[static_cast<std::size_t>(i)];
+    const auto invalid = [&f] { return StoreError("Invalid value for field '" + f.name + "'"); };
+    const bool empty = std::holds_alternative<std::monostate>(value);
+    switch (f.kind) {
+    case FieldKind::AutoInc:
+    case FieldKind::Calculated:
+    case FieldKind::Nested:
+        throw StoreError("Field '" + f.name + "' cannot be modified");
+    case FieldKind::String:
+    case FieldKind::Memo:
+        if (auto *text = std::get_if<std::string>(&value)) {
+            // An empty text is no value: a required name must not be blank.
+            if (text->empty())
+                value = std::monostate{};
+            else if (f.kind == FieldKind::String)
+                *text = cutToCharacters(std::move(*text), f.size);
+        } else if (!empty) {
+            throw invalid();
+        }
+        break;
+    case FieldKind::Float:
+        if (const auto *n = std::get_if<std::int64_t>(&value))
+            value = static_cast<double>(*n);
+        else if (!empty && !std::holds_alternative<double>(value))
+            throw invalid();
+        // No infinity or NaN is ever stored: it would reach the database file and the
+        // reports, and fail every computation that reads it.
+        if (const auto *v = std::get_if<double>(&value); v != nullptr && !std::isfinite(*v))
+            throw FloatError(std::isnan(*v) ? FloatError::Kind::Invalid
+                                            : FloatError::Kind::Overflow);
+        break;
+    case FieldKind::Boolean:
+        if (!empty && !std::holds_alternative<bool>(value))
+            throw invalid();
+        break;
+    case FieldKind::DateTime:
+        if (!empty && !std::holds_alternative<DateTime>(value))
+            throw invalid();
+        break;
+    }
+    d->buffer.values[static_cast<std::size_t>(i)] = std::move(value);
+    d->modified = true;
+    d->notify(DataChange::Kind::Changed, displayCurrentRow());
+}
+
+void Table::setString(std::string_view field, std::string value, const TextLocale &locale)
+{
+    const FieldDef &f = schema().field(field);
+    if (value.empty()) {
+        setValue(field, std::monostate{});
+        return;
+    }
+    switch (f.kind) {
+    case FieldKind::Float:
+        setValue(field, StoredDouble(parseFloat(value, locale.decimalSeparator)));
+        return;
+    case FieldKind::Boolean:
+        if (equalsIgnoringCase(value, "True"))
+            setValue(field, true);
+        else if (equalsIgnoringCase(value, "False"))
+            setValue(field, false);
+        else
+            throw ConvertError("'" + value + "' is not a valid boolean value");
+        return;
+    case FieldKind::DateTime: {
+        DateTime t;
+        if (!parseIsoDateTime(value, t))
+            throw ConvertError("'" + value + "' is not a valid date and time");
+        setValue(field, t);
+        return;
+    }
+    default:
+        setValue(field, std::move(value)); // texts, and the refusal of unwritable fields
+    }
+}
+
+// ---- bound displays -------------------------------------------------------------------------
+
+int Table::displayRowCount() const
+{
+    return d->count() + (d->state == TableState::Insert ? 1 : 0);
+}
+
+int Table::displayCurrentRow() const
+{
+    return d->state == TableState::Insert ? d->pendingPos : d->cur;
+}
+
+const Value &Table::valueAt(int row, int fieldIndex) const
+{
+    if (row < 0 || row >= displayRowCount() || fieldIndex < 0
+        || fieldIndex >= static_cast<int>(schema().fields.size()))
+        throw RangeError();
+    int pos = row;
+    if (d->state == TableState::Insert && row >= d->pendingPos)
+        pos = row == d->pendingPos ? -1 : row - 1;
+    if (schema().fields[static_cast<std::size_t>(fieldIndex)].kind == FieldKind::Calculated)
+        return d->calculated(fieldIndex, pos);
+    const bool pending = pos < 0 || (d->state == TableState::Edit && pos == d->cur);
+    const RowData &data = pending ? d->buffer : d->storedRow(pos);
+    return data.values[static_cast<std::size_t>(fieldIndex)];
+}
+
+std::string Table::displayText(int row, int fieldIndex, const TextLocale &locale) const
+{
+    const Value &v = valueAt(row, fieldIndex);
+    return valueText(schema().fields[static_cast<std::size_t>(fieldIndex)], v, locale, true);
+}
+
+// ---- search ---------------------------------------------------------------------------------
+
+void Table::findNearest(const std::string &key)
+{
+    d->requireActive();
+    const IndexDef &index = schema().indexes[static_cast<std::size_t>(d->orderPosition)];
+    const int field = schema().fieldIndex(index.field);
+    const Value wanted = key.empty()
+                             ? Value{}
+                             : keyValue(schema().fields[static_cast<std::size_t>(field)], key);
+    const int before = d->leaveEditing();
+    const int n = d->count();
+    if (n == 0) {
+        d->scrolled(before);
+        return;
+    }
+    int pos = 0;
+    if (!key.empty()) {
+        pos = n - 1;
+        for (int p = 0; p < n; ++p) {
+            const int c = compareValues(
+                d->storedRow(p).values[static_cast<std::size_t>(field)], wanted);
+            if (index.descending ? c <= 0 : c >= 0) {
+                pos = p;
+                break;
+            }
+        }
+    }
+    d->go(pos, false, false, before);
 }
 
 } // namespace kelvora

@@ -264,11 +264,11 @@ TEST_F(StoreEditTest, CancelDropsThePendingRowAndReturnsToTheFormerRow)
     main.setRecNo(2);
     for (const bool append : {true, false}) {
         int scrolls = 0;
-        const int id = main.afterScroll.connect([&scrolls] { ++scrolls; });
+        EventConnection counting = main.afterScroll.subscribe([&scrolls] { ++scrolls; });
         append ? main.append() : main.insert();
         main.setString("Name", "Temp");
         main.cancel();
-        main.afterScroll.disconnect(id);
+        counting.reset();
         EXPECT_EQ(main.state(), TableState::Browse);
         EXPECT_EQ(main.displayRowCount(), 3);
         EXPECT_EQ(main.asString("Name"), "Gamma");

@@ -31,13 +31,8 @@ BoundEdit::BoundEdit(Table &table, const std::string &field, const TextLocale &l
     QPalette shades = palette();
     shades.setColor(QPalette::Base, CreamColor);
     setPalette(shades);
-    m_connection = m_table.dataChanged.connect([this](const DataChange &) { refresh(); });
+    m_connection = m_table.dataChanged.subscribe([this](const DataChange &) { refresh(); });
     refresh();
-}
-
-BoundEdit::~BoundEdit()
-{
-    m_table.dataChanged.disconnect(m_connection);
 }
 
 void BoundEdit::refresh()
@@ -58,13 +53,8 @@ BoundPane::BoundPane(Table &table, const std::string &field, const QString &capt
       m_caption(caption.endsWith(QLatin1Char(' ')) ? caption : caption + QLatin1Char(' ')),
       m_locale(locale)
 {
-    m_connection = m_table.dataChanged.connect([this](const DataChange &) { refresh(); });
+    m_connection = m_table.dataChanged.subscribe([this](const DataChange &) { refresh(); });
     refresh();
-}
-
-BoundPane::~BoundPane()
-{
-    m_table.dataChanged.disconnect(m_connection);
 }
 
 void BoundPane::refresh()
@@ -82,13 +72,8 @@ BoundMemo::BoundMemo(Table &table, const std::string &field, Dialogs &dialogs,
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, &BoundMemo::write);
-    m_connection = m_table.dataChanged.connect([this](const DataChange &) { refresh(); });
+    m_connection = m_table.dataChanged.subscribe([this](const DataChange &) { refresh(); });
     refresh();
-}
-
-BoundMemo::~BoundMemo()
-{
-    m_table.dataChanged.disconnect(m_connection);
 }
 
 void BoundMemo::refresh()

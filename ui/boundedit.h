@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/datetime.h"
+#include "records/event.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -22,7 +23,6 @@ class BoundEdit : public QLineEdit
 public:
     BoundEdit(Table &table, const std::string &field, const TextLocale &locale,
               QWidget *parent = nullptr);
-    ~BoundEdit() override;
 
     void refresh();
 
@@ -30,7 +30,7 @@ private:
     Table &m_table;
     int m_field;
     TextLocale m_locale;
-    int m_connection = 0;
+    EventConnection m_connection; // the last member: it ends before the others go
 };
 
 // A status pane: a caption followed by a field of the current row ("Record #: 3"), a date as
@@ -42,7 +42,6 @@ class BoundPane : public QLabel
 public:
     BoundPane(Table &table, const std::string &field, const QString &caption,
               const TextLocale &locale = {}, QWidget *parent = nullptr);
-    ~BoundPane() override;
 
     const QString &caption() const { return m_caption; }
     void refresh();
@@ -52,7 +51,7 @@ private:
     std::string m_field;
     QString m_caption;
     TextLocale m_locale;
-    int m_connection = 0;
+    EventConnection m_connection; // the last member: it ends before the others go
 };
 
 // A memo that edits a text field of the current row: typing puts the table in edit state
@@ -64,7 +63,6 @@ class BoundMemo : public QPlainTextEdit
 public:
     BoundMemo(Table &table, const std::string &field, Dialogs &dialogs,
               QWidget *parent = nullptr);
-    ~BoundMemo() override;
 
     void refresh();
 
@@ -82,7 +80,7 @@ private:
     std::string m_field;
     Dialogs &m_dialogs;
     bool m_writing = false;
-    int m_connection = 0;
+    EventConnection m_connection; // the last member: it ends before the others go
 };
 
 } // namespace kelvora

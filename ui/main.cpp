@@ -102,8 +102,7 @@ TFMain::TFMain(Dialogs &dialogs, const QString &programFile, QWidget *parent)
 TFMain::~TFMain()
 {
     m_saveTimer.stop();
-    for (const auto &disconnect : m_disconnect)
-        disconnect();
+    m_connections.clear();
     // The bound controls listen to the store, which goes before the window's children do.
     delete takeCentralWidget();
 }
@@ -170,8 +169,8 @@ void TFMain::connectStore()
     Table &cdsBB = m_records.cdsBB;
     Table &cdsInterp = m_records.cdsInterp;
     const auto on = [this](auto &event, std::function<void()> reaction) {
-        const int id = event.connect([this, reaction](const auto &...) { react(reaction); });
-        m_disconnect.push_back([&event, id] { event.disconnect(id); });
+        m_connections.push_back(
+            event.subscribe([this, reaction](const auto &...) { react(reaction); }));
     };
     on(cdsMain.dataChanged, [this] { dsMainDataChange(); });
     on(cdsBB.dataChanged, [this] { dsBBDataChange(); });

@@ -92,8 +92,7 @@ private:
     bool m_endRequested = false;
     bool m_shown = false;
     int m_saveCount = 0;
-    // Undo the connections to the store's events.
-    std::vector<std::function<void()>> m_disconnect;
+    std::vector<EventConnection> m_connections; // to the store's events
 };
 
 } // namespace kelvora

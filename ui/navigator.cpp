@@ -142,13 +142,8 @@ Navigator::Navigator(Table &table, const std::vector<Button> &buttons, Dialogs &
         m_buttons.emplace(kind, button);
     }
     layout->addStretch(1);
-    m_connection = m_table.dataChanged.connect([this](const DataChange &) { updateButtons(); });
+    m_connection = m_table.dataChanged.subscribe([this](const DataChange &) { updateButtons(); });
     updateButtons();
-}
-
-Navigator::~Navigator()
-{
-    m_table.dataChanged.disconnect(m_connection);
 }
 
 QToolButton *Navigator::button(Button button) const

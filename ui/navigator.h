@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "records/event.h"
+
 #include <map>
 #include <vector>
 
@@ -25,7 +27,6 @@ public:
 
     Navigator(Table &table, const std::vector<Button> &buttons, Dialogs &dialogs,
               QWidget *parent = nullptr);
-    ~Navigator() override;
 
     // The grid whose open cell editor is written before Post and dropped before Cancel.
     void setGrid(Grid *grid) { m_grid = grid; }
@@ -45,7 +46,7 @@ private:
     Dialogs &m_dialogs;
     Grid *m_grid = nullptr;
     std::map<Button, QToolButton *> m_buttons;
-    int m_connection = 0;
+    EventConnection m_connection; // the last member: it ends before the others go
 };
 
 } // namespace kelvora

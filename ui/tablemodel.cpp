@@ -36,13 +36,8 @@ TableModel::TableModel(Table &table, std::vector<GridColumn> columns, Dialogs &d
         m_fieldIndexes.push_back(index);
     }
     m_rowCount = m_table.displayRowCount();
-    m_connection = m_table.dataChanged.connect(
+    m_connection = m_table.dataChanged.subscribe(
         [this](const DataChange &change) { onDataChanged(change); });
-}
-
-TableModel::~TableModel()
-{
-    m_table.dataChanged.disconnect(m_connection);
 }
 
 const GridColumn &TableModel::column(int column) const

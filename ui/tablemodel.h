@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/datetime.h"
+#include "records/event.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -33,7 +34,6 @@ class TableModel : public QAbstractTableModel
 public:
     TableModel(Table &table, std::vector<GridColumn> columns, Dialogs &dialogs,
                QObject *parent = nullptr);
-    ~TableModel() override;
 
     Table &table() const { return m_table; }
     const GridColumn &column(int column) const;
@@ -72,7 +72,7 @@ private:
     TextLocale m_locale;
     int m_rowCount = 0; // the count the views know, until the model tells them otherwise
     bool m_changingRows = false;
-    int m_connection = 0;
+    EventConnection m_connection; // the last member: it ends before the others go
 };
 
 // Makes the row that a grid shows at `row` (0-based, a pending insert counted) the table's

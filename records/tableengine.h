@@ -1,7 +1,9 @@
 #pragma once
 
-// The engine behind one Table, shared by the files that implement it.
+// The engine behind one Table: its rows, cursor, order and edit buffer. The store and the
+// table use it; nothing outside the records does.
 
+#include "records/recordlog.h"
 #include "records/store.h"
 
 #include <string>
@@ -15,23 +17,6 @@ inline constexpr int NoRow = -1;
 inline constexpr int PendingRow = -2;
 
 inline const Value NullValue{};
-
-// -1, 0 or 1; an empty value sorts before every other, texts compare byte by byte.
-int compareValues(const Value &a, const Value &b);
-// "yyyy-mm-dd" with an optional " hh:mm:ss", as formatIsoDateTime writes it.
-bool parseIsoDateTime(const std::string &text, DateTime &result);
-
-// The storage keys and the change log of the records of cdsMain, kept by the store.
-struct RecordLog
-{
-    std::vector<std::int64_t> keys; // one per stored record, in storage order
-    std::int64_t nextKey = 1;
-    StoreChanges changes;
-
-    void added(); // a record was appended to the storage
-    void changed(int id) { changes.changed.insert(keys[static_cast<std::size_t>(id)]); }
-    void removed(int id);
-};
 
 struct Table::Impl
 {
