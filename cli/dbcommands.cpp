@@ -7,7 +7,9 @@
 #include "cli/options.h"
 #include "cli/runoptions.h"
 #include "frontend/systemlocale.h"
+#include "records/interpolation.h"
 #include "records/operations.h"
+#include "records/reports.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
 #include "textio/signals.h"
@@ -141,7 +143,8 @@ int listRecords(const std::vector<std::string> &args)
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Read);
     const TextLocale locale = systemTextLocale();
     Table &main = db.records().cdsMain;
-    main.setOrder(options.has("--by-name") ? 0 : 1);
+    db.records().setRecordOrder(options.has("--by-name") ? RecordOrder::ByName
+                                                         : RecordOrder::ByCreation);
 
     std::vector<std::vector<std::string>> rows{
         {"Name", "Created", "Processed", "Computed", "Points", "Measurements"}};
@@ -202,10 +205,10 @@ int interpolateSignals(const std::vector<std::string> &args)
 {
     const ParsedOptions options =
         parseCommandLine(args, {{"--method"}, {}}, 2, "missing record name or signal list");
-    int method = 0;
+    FitMethod method = FitMethod::LevenbergMarquardt;
     if (const auto text = options.value("--method")) {
         if (*text == "pso")
-            method = 1;
+            method = FitMethod::ParticleSwarm;
         else if (*text != "lm")
             throw UsageError("--method: '" + *text + "' is neither lm nor pso");
     }

@@ -60,7 +60,7 @@ DatabaseSession::DatabaseSession(const std::string &path, Access access)
 void DatabaseSession::selectRecord(const std::string &name)
 {
     Table &main = records().cdsMain;
-    main.setOrder(1); // by creation time, newest first
+    records().setRecordOrder(RecordOrder::ByCreation);
     const int count = main.recordCount();
     for (int i = 1; i <= count; ++i) {
         main.setRecNo(i);

@@ -1,22 +1,11 @@
 #pragma once
 
-#include "core/errors.h"
-#include "records/databaselock.h"
-#include "records/databasestartup.h"
+#include "records/databaseerror.h"
 #include "records/store.h"
 
 #include <string>
 
 namespace kelvora {
-
-// A database file that cannot be read as a store of this program: not SQLite, another
-// application's file, another layout version, damaged pages, missing tables, values of the
-// wrong kind, or a row whose checksum does not match. The text never quotes the file's bytes.
-class DatabaseError : public Error
-{
-public:
-    using Error::Error;
-};
 
 // The database file is an SQLite database. Every record is a row of cdsMain under its storage
 // key, its nested rows are rows of cdsBB and cdsInterp under the record's key, and every row

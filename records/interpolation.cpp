@@ -1,4 +1,4 @@
-#include "records/operations.h"
+#include "records/interpolation.h"
 
 #include "core/fpe.h"
 #include "core/numfmt.h"
@@ -36,17 +36,19 @@ bool outsideRange(const Table &main, const IndexedArray<long double, MaxSignals>
 
 } // namespace
 
-ParameterTexts ParameterTextsOf(const RecordStore &records, int method,
+ParameterTexts ParameterTextsOf(const RecordStore &records, FitMethod method,
                                 const TextLocale &locale)
 {
-    if (method < 0 || method > 1)
-        throw RangeError();
     const Table &main = records.cdsMain;
-    if (method == 0)
+    switch (method) {
+    case FitMethod::LevenbergMarquardt:
         return {main.asString("ALM", locale), main.asString("BLM", locale),
                 main.asString("CLM", locale)};
-    return {main.asString("APSO", locale), main.asString("BPSO", locale),
-            main.asString("CPSO", locale)};
+    case FitMethod::ParticleSwarm:
+        return {main.asString("APSO", locale), main.asString("BPSO", locale),
+                main.asString("CPSO", locale)};
+    }
+    throw RangeError();
 }
 
 void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
@@ -129,6 +131,24 @@ void LoadSignals(RecordStore &records, const std::vector<long double> &signalVal
     if (SignalsOutOfRange(records) && signalWarning)
         signalWarning();
     PostIfEditing(records.cdsMain);
+}
+
+std::string OutOfRangeText(int kind)
+{
+    if (kind == OutOfRangeSignals)
+        return "Signal for one or several records is out of\r"
+               "the signal range for the reference blackbodies.\r"
+               "\r"
+               "Uncertainties of temperatures calculated for such\r"
+               "signals can be higher than the uncertainties for\r"
+               "temperatures that correspond to the signals lying\r"
+               "within this range.";
+    return "Temperature for one or several records is out of\r"
+           "the temperature range for the reference blackbodies.\r"
+           "\r"
+           "Uncertainties of temperatures calculated for such\r"
+           "records can be higher than the uncertainties for\r"
+           "temperatures lying within this range.";
 }
 
 } // namespace kelvora

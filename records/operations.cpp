@@ -124,22 +124,4 @@ void SaveResults(RecordStore &records, DateTime now)
     PostIfEditing(main);
 }
 
-std::string OutOfRangeText(int kind)
-{
-    if (kind == OutOfRangeSignals)
-        return "Signal for one or several records is out of\r"
-               "the signal range for the reference blackbodies.\r"
-               "\r"
-               "Uncertainties of temperatures calculated for such\r"
-               "signals can be higher than the uncertainties for\r"
-               "temperatures that correspond to the signals lying\r"
-               "within this range.";
-    return "Temperature for one or several records is out of\r"
-           "the temperature range for the reference blackbodies.\r"
-           "\r"
-           "Uncertainties of temperatures calculated for such\r"
-           "records can be higher than the uncertainties for\r"
-           "temperatures lying within this range.";
-}
-
 } // namespace kelvora

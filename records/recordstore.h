@@ -34,6 +34,9 @@ void ForEachRow(Table &table, Visit visit)
     table.setRecNo(current);
 }
 
+// The two orders of the record list: by Name, and by Created, newest first.
+enum class RecordOrder { ByName, ByCreation };
+
 // The record store with the reactions that every holder of it needs, the window and the
 // command-line tool alike: deleting a record first deletes its reference points and
 // measurements, and every post or delete of a reference point refreshes the record's
@@ -52,6 +55,9 @@ public:
 
     // Set while the range refresh edits the record, and while an import adds its points.
     bool RangesBusy = false;
+
+    RecordOrder recordOrder() const;
+    void setRecordOrder(RecordOrder order);
 
     // Recomputes SMin, SMax, TMin, TMax of the current record from its reference points and
     // posts it; the reference cursor stays where it was. Nothing happens for a record without

@@ -1,4 +1,4 @@
-#include "records/operations.h"
+#include "records/reports.h"
 
 namespace kelvora {
 

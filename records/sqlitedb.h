@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/database.h"
+#include "records/databaseerror.h"
 
 #include <cstdint>
 #include <string>

@@ -3,6 +3,8 @@
 
 #include "cli_process.h"
 #include "records/database.h"
+#include "records/databaselock.h"
+#include "records/databasestartup.h"
 #include "casename.h"
 
 #include <gtest/gtest.h>

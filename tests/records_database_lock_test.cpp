@@ -1,3 +1,4 @@
+#include "records/databaselock.h"
 #include "tests/records_dbfixture.h"
 
 #include <functional>

@@ -1,3 +1,4 @@
+#include "records/databasestartup.h"
 #include "records/folders.h"
 #include "tests/records_dbfixture.h"
 

@@ -3,7 +3,9 @@
 #include "calibration/run.h"
 #include "core/errors.h"
 #include "core/global.h"
+#include "records/interpolation.h"
 #include "records/operations.h"
+#include "records/reports.h"
 #include "casename.h"
 
 #include <gtest/gtest.h>
@@ -42,20 +44,22 @@ protected:
 TEST_F(InterpolationTest, ParameterTextsAreTheFieldTextsOfTheChosenMethod)
 {
     setRecordFields({{"ALM", 0.0650123456789012345}, {"BPSO", -2.5}});
-    const ParameterTexts lm = ParameterTextsOf(records, 0, TextLocale{',', formatIsoDateTime});
+    const ParameterTexts lm = ParameterTextsOf(records, FitMethod::LevenbergMarquardt,
+                                                TextLocale{',', formatIsoDateTime});
     EXPECT_EQ(lm.A, "0,0650123456789012");
     EXPECT_EQ(lm.B, "0");
-    const ParameterTexts pso = ParameterTextsOf(records, 1, TextLocale{});
+    const ParameterTexts pso = ParameterTextsOf(records, FitMethod::ParticleSwarm, TextLocale{});
     EXPECT_EQ(pso.A, "1");
     EXPECT_EQ(pso.B, "-2.5");
-    EXPECT_THROW(ParameterTextsOf(records, 2, TextLocale{}), RangeError);
+    // A value from outside the two methods is refused, not read as one of them.
+    EXPECT_THROW(ParameterTextsOf(records, static_cast<FitMethod>(2), TextLocale{}), RangeError);
 }
 
 TEST_F(InterpolationTest, EachMethodGivesTheTemperaturesOfItsTriple)
 {
     const std::vector<long double> temperatures{900.0L, 1200.0L, 1400.0L};
-    for (const int method : {0, 1}) {
-        SCOPED_TRACE(method);
+    for (const FitMethod method : {FitMethod::LevenbergMarquardt, FitMethod::ParticleSwarm}) {
+        SCOPED_TRACE(static_cast<int>(method));
         std::vector<double> signals;
         for (const long double t : temperatures)
             signals.push_back(static_cast<double>(signalAt(t)));
@@ -68,10 +72,9 @@ TEST_F(InterpolationTest, EachMethodGivesTheTemperaturesOfItsTriple)
         EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
         EXPECT_FALSE(records.cdsInterp.controlsDisabled());
         const std::vector<double> interpolated = column(records.cdsInterp, "T");
+        const double offset = method == FitMethod::ParticleSwarm ? 0.5 : 0.0;
         for (std::size_t i = 0; i < temperatures.size(); ++i)
-            EXPECT_NEAR(interpolated[i],
-                        static_cast<double>(temperatures[i]) + (method == 1 ? 0.5 : 0.0),
-                        1e-9);
+            EXPECT_NEAR(interpolated[i], static_cast<double>(temperatures[i]) + offset, 1e-9);
     }
 }
 

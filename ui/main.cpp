@@ -4,7 +4,9 @@
 #include "frontend/systemlocale.h"
 #include "records/database.h"
 #include "records/folders.h"
+#include "records/interpolation.h"
 #include "records/operations.h"
+#include "records/reports.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
 #include "textio/signals.h"
@@ -352,22 +354,28 @@ void TFMain::closeEvent(QCloseEvent *event)
 
 void TFMain::rgSortClick()
 {
-    m_records.cdsMain.setOrder(m_ui.rgSort->itemIndex());
+    m_records.setRecordOrder(m_ui.rgSort->itemIndex() == 0 ? RecordOrder::ByName
+                                                           : RecordOrder::ByCreation);
 }
 
 void TFMain::edFindEnter()
 {
     // The search always works in the name order; the radio group keeps its item.
-    Table &cdsMain = m_records.cdsMain;
-    cdsMain.setOrder(0);
-    cdsMain.findNearest(m_ui.edFind->text().toStdString());
+    m_records.setRecordOrder(RecordOrder::ByName);
+    m_records.cdsMain.findNearest(m_ui.edFind->text().toStdString());
+}
+
+FitMethod TFMain::chosenMethod() const
+{
+    return m_ui.rgABC->itemIndex() == 1 ? FitMethod::ParticleSwarm
+                                        : FitMethod::LevenbergMarquardt;
 }
 
 void TFMain::rgABCClick()
 {
     ParameterTexts texts;
     if (m_records.cdsMain.recordCount() > 0)
-        texts = ParameterTextsOf(m_records, m_ui.rgABC->itemIndex(), m_locale);
+        texts = ParameterTextsOf(m_records, chosenMethod(), m_locale);
     m_ui.edA->setText(qtext(texts.A));
     m_ui.edB->setText(qtext(texts.B));
     m_ui.edC->setText(qtext(texts.C));
@@ -378,7 +386,7 @@ void TFMain::rgABCClick()
 void TFMain::DrawChart()
 {
     const Table &cdsMain = m_records.cdsMain;
-    const bool swarm = m_ui.rgABC->itemIndex() == 1;
+    const bool swarm = chosenMethod() == FitMethod::ParticleSwarm;
     TParamVector P;
     P[1] = cdsMain.asFloat(swarm ? "APSO" : "ALM");
     P[2] = cdsMain.asFloat(swarm ? "BPSO" : "BLM");

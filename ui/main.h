@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "core/datetime.h"
+#include "records/interpolation.h"
 #include "records/recordssession.h"
 #include "ui/mainlayout.h"
 
@@ -76,6 +77,8 @@ private:
     void connectControls();
     void connectStore();
     void FormCreate();
+    // The fit whose parameters the interpolation applies, as rgABC chooses it.
+    FitMethod chosenMethod() const;
     void openErase(int target);
     void showOutOfRange(int kind);
     void repaintGrid(Grid *grid);

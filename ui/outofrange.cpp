@@ -1,6 +1,6 @@
 #include "ui/outofrange.h"
 
-#include "records/operations.h"
+#include "records/interpolation.h"
 #include "ui/dialogs.h"
 #include "ui/sizing.h"
 

@@ -3,7 +3,9 @@
 #include "calibration/run.h"
 #include "core/global.h"
 #include "records/database.h"
+#include "records/interpolation.h"
 #include "records/operations.h"
+#include "records/reports.h"
 
 #include "scripteddialogs.h"
 #include "ui/boundedit.h"

@@ -1,5 +1,5 @@
 #include "core/errors.h"
-#include "records/operations.h"
+#include "records/interpolation.h"
 #include "ui/about.h"
 #include "ui/appearance.h"
 #include "ui/dialogs.h"
