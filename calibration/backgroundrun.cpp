@@ -4,11 +4,10 @@
 
 namespace kelvora {
 
-BackgroundRun::BackgroundRun(RunInput input, RunSettings settings, char decimalSeparator,
+BackgroundRun::BackgroundRun(RunInput input, RunSettings settings,
                              std::function<void()> finished)
-    : m_progress(decimalSeparator)
+    : m_progress(settings.DecimalSeparator)
 {
-    settings.DecimalSeparator = decimalSeparator;
     m_thread = std::thread([this, input = std::move(input), settings,
                             finished = std::move(finished)] {
         try {

@@ -17,9 +17,9 @@ class BackgroundRun
 {
 public:
     // Starts the run at once. `finished` is called on the run's thread as its last act,
-    // after the outcome or the error has been kept.
-    BackgroundRun(RunInput input, RunSettings settings, char decimalSeparator,
-                  std::function<void()> finished = {});
+    // after the outcome or the error has been kept. The progress writes its numbers with the
+    // settings' decimal separator, as the run writes its lines.
+    BackgroundRun(RunInput input, RunSettings settings, std::function<void()> finished = {});
     // Asks the run to stop and waits for it: the swarm ends at its current sweep, a
     // Levenberg-Marquardt fit in progress runs to its end.
     ~BackgroundRun();

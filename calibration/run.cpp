@@ -103,12 +103,13 @@ LMStage runLevenbergMarquardt(const RunSettings &settings)
     return stage;
 }
 
-PSOStage runParticleSwarm(const RunSettings &settings, RunHost &host)
+PSOStage runParticleSwarm(const TParamVector &lo, const TParamVector &hi,
+                          const RunSettings &settings, RunHost &host)
 {
     PSOSettings pso;
     pso.Seed = settings.Seed;
     pso.Threads = settings.Threads;
-    const PSOOutcome fit = PSOFit(settings.NRestarts, PSOLo, PSOHi, host, pso);
+    const PSOOutcome fit = PSOFit(settings.NRestarts, lo, hi, host, pso);
     PSOStage stage;
     stage.PassesRun = fit.PassesRun;
     stage.Improvements = fit.Improvements;
@@ -146,15 +147,13 @@ RunOutcome RunCalibration(const RunInput &input, const RunSettings &settings, Ru
     if (outcome.LM.Status != lmConverged || settings.LMOnly)
         return outcome;
 
-    BuildSearchBox(LMResult, settings.SearchRange, PSOLo, PSOHi);
+    BuildSearchBox(LMResult, settings.SearchRange, outcome.Lo, outcome.Hi);
     for (int j = 1; j <= NParams; ++j) {
-        if (PSOLo[j] > PSOHi[j])
+        if (outcome.Lo[j] > outcome.Hi[j])
             throw Error(EmptySearchBoxText);
     }
-    outcome.Lo = PSOLo;
-    outcome.Hi = PSOHi;
-    host.PSOStarting(PSOLo, PSOHi);
-    outcome.PSO = runParticleSwarm(settings, host);
+    host.PSOStarting(outcome.Lo, outcome.Hi);
+    outcome.PSO = runParticleSwarm(outcome.Lo, outcome.Hi, settings, host);
     host.PSOFinished(*outcome.PSO);
     return outcome;
 }

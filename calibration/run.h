@@ -23,9 +23,6 @@ inline long double PSOMeanRMS = 0.0L; // mK
 inline std::atomic<bool> StopRequested = false;
 // Cleared at the start of every run, set by Save in Database.
 inline bool ResultsSaved = false;
-// The search box of the particle swarm, built around the Levenberg-Marquardt result.
-inline TParamVector PSOLo;
-inline TParamVector PSOHi;
 
 struct RunSettings
 {
@@ -39,6 +36,7 @@ struct RunSettings
     // Threads the swarm's passes run on side by side (1: one after another on the thread
     // that runs the calibration). The results are the same whatever the number.
     int Threads = DefaultPSOThreads();
+    // The separator of the fitted temperatures' lines.
     char DecimalSeparator = '.';
 };
 

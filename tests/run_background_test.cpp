@@ -51,8 +51,9 @@ TEST_P(BackgroundRunMatches, TheRunOnTheCallersThread)
     ASSERT_TRUE(expected.PSO.has_value());
 
     std::atomic<int> finishedCalls = 0;
-    BackgroundRun run(noisyRecord(c.points), seeded(c.seed, c.restarts), ',',
-                      [&] { ++finishedCalls; });
+    RunSettings withComma = seeded(c.seed, c.restarts);
+    withComma.DecimalSeparator = ',';
+    BackgroundRun run(noisyRecord(c.points), withComma, [&] { ++finishedCalls; });
     const RunOutcome outcome = run.result();
     EXPECT_EQ(finishedCalls, 1);
 
@@ -92,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Records, BackgroundRunMatches,
 
 TEST(BackgroundRun, StopEndsTheSwarmInItsFirstPass)
 {
-    BackgroundRun run(noisyRecord(5), seeded(3, 10), '.');
+    BackgroundRun run(noisyRecord(5), seeded(3, 10));
     // Asked at once, while the run is starting or fitting by Levenberg-Marquardt, which never
     // looks at it, or at the latest early in the first pass of the swarm.
     run.progress().requestStop();
@@ -111,7 +112,7 @@ TEST(BackgroundRun, LevenbergMarquardtFailureEndsTheRunWithItsMessage)
 {
     RunSettings settings = seeded(1, 10);
     settings.MaxIter = 1;
-    BackgroundRun run(noisyRecord(5), settings, '.');
+    BackgroundRun run(noisyRecord(5), settings);
     const RunOutcome outcome = run.result();
     EXPECT_EQ(outcome.LM.Status, lmIterationLimit);
     EXPECT_FALSE(outcome.PSO.has_value());
@@ -128,7 +129,7 @@ TEST(BackgroundRun, ErrorOfTheRunIsRethrownToTheCaller)
     RunInput input = noisyRecord(4);
     input.AS = 0.0;
     std::atomic<int> finishedCalls = 0;
-    BackgroundRun run(input, seeded(1, 0), '.', [&] { ++finishedCalls; });
+    BackgroundRun run(input, seeded(1, 0), [&] { ++finishedCalls; });
     EXPECT_THROW(run.result(), FloatError);
     EXPECT_EQ(finishedCalls, 1);
 }
@@ -139,8 +140,9 @@ TEST(BackgroundRun, EndingItStopsTheSwarm)
     BackgroundRun *running = nullptr;
     {
         // The run only ends when asked to, after `running` is set.
-        BackgroundRun run(noisyRecord(6), seeded(2, 1000), '.',
-                          [&] { last = running->progress().latest(); });
+        BackgroundRun run(noisyRecord(6), seeded(2, 1000), [&] {
+            last = running->progress().latest();
+        });
         running = &run;
         while (run.progress().latest().restartNo < 0)
             std::this_thread::yield();

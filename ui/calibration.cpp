@@ -338,6 +338,7 @@ void TFCalibration::btnRunClick()
 
     RunSettings settings;
     settings.Seed = m_seed;
+    settings.DecimalSeparator = m_decimalSeparator;
     RunInput input;
     try {
         settings.MaxIter = parseInt(comboMaxNIter->currentText().toStdString());
@@ -369,7 +370,7 @@ void TFCalibration::btnRunClick()
     pbRun->setRange(0, 1);
     pbRun->setValue(0);
     pbRun->setFormat(QStringLiteral("Levenberg-Marquardt"));
-    m_run = std::make_unique<BackgroundRun>(std::move(input), settings, m_decimalSeparator, [this] {
+    m_run = std::make_unique<BackgroundRun>(std::move(input), settings, [this] {
         QMetaObject::invokeMethod(this, [this] { runFinished(); }, Qt::QueuedConnection);
     });
     m_displayTimer.start();

@@ -560,11 +560,20 @@ TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
         range->setValue(3.5);
         setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
         run(calibration);
-        TParamVector lo;
-        TParamVector hi;
-        BuildSearchBox(LMResult, 3.5L, lo, hi);
-        EXPECT_EQ(PSOLo, lo);
-        EXPECT_EQ(PSOHi, hi);
+        const TParamVector windowResult = PSOResult;
+        // The swarm's result without a window, with the window's seed, in a box of that range.
+        const auto swarmResultWith = [this](long double range) {
+            RunSettings settings;
+            settings.Seed = 7;
+            settings.NRestarts = 0;
+            settings.Threads = 1;
+            settings.SearchRange = range;
+            RunHost host;
+            RunCalibration(RunInputOf(records()), settings, host);
+            return PSOResult;
+        };
+        EXPECT_EQ(swarmResultWith(3.5L), windowResult);
+        EXPECT_NE(swarmResultWith(2.0L), windowResult);
         click(calibration, "btnSaveInDB");
     });
 }
