@@ -64,6 +64,48 @@ const RoundTripCase RoundTripCases[] = {
          data.records.push_back(std::move(r));
          return data;
      }},
+    // Whatever fields the tables have: each stored one holds a value of its kind.
+    {"EveryStoredFieldOfEveryTable",
+     [] {
+         int n = 0;
+         const auto fill = [&n](RowData &row, const TableSchema &schema) {
+             for (const FieldDef &field : schema.fields) {
+                 ++n;
+                 switch (field.kind) {
+                 case FieldKind::String:
+                 case FieldKind::Memo:
+                     set(row, schema, field.name, field.name + " \xC2\xB5m " + std::to_string(n));
+                     break;
+                 case FieldKind::Float:
+                     set(row, schema, field.name, -1.0 / 3.0 * n);
+                     break;
+                 case FieldKind::Boolean:
+                     set(row, schema, field.name, true);
+                     break;
+                 case FieldKind::DateTime:
+                     set(row, schema, field.name, DateTime{SomeTimeMs + n});
+                     break;
+                 case FieldKind::AutoInc:
+                     set(row, schema, field.name, std::int64_t{n});
+                     break;
+                 case FieldKind::Nested:
+                 case FieldKind::Calculated:
+                     break;
+                 }
+             }
+         };
+         StoreData data;
+         RowData r = makeRecord("Full", SomeTimeMs);
+         fill(r, mainSchema());
+         r.nested[0].rows.push_back(makePoint(1, 0.0, 0.0));
+         fill(r.nested[0].rows.back(), bbSchema());
+         r.nested[0].nextInc = n + 1;
+         r.nested[1].rows.push_back(makeMeasurement(1, 0.0, 0.0));
+         fill(r.nested[1].rows.back(), interpSchema());
+         r.nested[1].nextInc = n + 1;
+         data.records.push_back(std::move(r));
+         return data;
+     }},
     {"FloatExtremes",
      [] {
          StoreData data;
