@@ -1,21 +1,17 @@
 #include "ui_main_fixture.h"
 
 #include "ui/appearance.h"
-#include "ui/boundedit.h"
 #include "ui/grid.h"
 #include "ui/radiogroup.h"
-#include "ui/tablemodel.h"
 #include "../casename.h"
 
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTabWidget>
 
-#include <array>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -43,191 +39,88 @@ protected:
         ASSERT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     }
 
-    template <typename T> T *control(const char *name)
-    {
-        T *found = window->findChild<T *>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+};
+
+TEST_F(MainLayout, EveryButtonCarriesAPictureAndAHint)
+{
+    const QList<QPushButton *> buttons = window->findChildren<QPushButton *>();
+    ASSERT_GE(buttons.size(), 12);
+    for (const QPushButton *button : buttons) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        EXPECT_FALSE(button->text().isEmpty());
+        EXPECT_FALSE(button->icon().isNull());
+        EXPECT_FALSE(button->toolTip().isEmpty());
+        // As designed, or wider for a caption that needs it.
+        EXPECT_GE(button->width(), 100);
     }
-};
-
-struct ButtonCase
-{
-    const char *name;
-    const char *caption;
-    const char *hint;
-};
-
-class MainButtons : public MainLayout, public ::testing::WithParamInterface<ButtonCase>
-{
-};
-
-TEST_P(MainButtons, HaveTheirCaptionHintAndWidth)
-{
-    const ButtonCase &c = GetParam();
-    QPushButton *button = control<QPushButton>(c.name);
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->text(), QString::fromUtf8(c.caption));
-    EXPECT_EQ(button->toolTip(), QString::fromUtf8(c.hint));
-    // As designed, or wider for a caption that needs it.
-    EXPECT_GE(button->width(), 100);
-    EXPECT_FALSE(button->icon().isNull()) << "every button carries a picture";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Buttons, MainButtons,
-    ::testing::Values(ButtonCase{"btnAbout", "About", "About Kelvora"},
-                      ButtonCase{"btnExit", "Exit", "Exit Kelvora"},
-                      ButtonCase{"btnLoadMain", "Load", "Load record from text file"},
-                      ButtonCase{"btnSaveMain", "Save", "Save record in text file"},
-                      ButtonCase{"btnEraseMain", "Erase", "Erase multiple records"},
-                      ButtonCase{"btnCompute", "Compute", "Compute Sakuma-Hattori parameters"},
-                      ButtonCase{"btnEraseBB", "Erase", "Erase multiple records"},
-                      ButtonCase{"btnLoadInterp", "Load", "Load signals from text file"},
-                      ButtonCase{"btnSaveInterp", "Save", "Save data in text file"},
-                      ButtonCase{"btnComputeInterp", "Compute", "Compute temperature(s)"},
-                      ButtonCase{"btnEraseInterp", "Erase", "Erase multiple records"},
-                      ButtonCase{"btnEditUnc", "Edit Graph", "Open Graph Editor"}),
-    CaseName);
-
-struct ColumnCase
+// Whether typing into a cell starts an editor, as a user finds out.
+bool opensAnEditor(Grid &grid, const QModelIndex &cell)
 {
-    const char *grid;
-    int column;
-    const char *title;
-    int width; // 0: the column takes the width the others leave
-    bool editable;
-};
-
-void PrintTo(const ColumnCase &c, std::ostream *os)
-{
-    *os << c.grid << "_" << c.column;
+    grid.setCurrentIndex(cell);
+    grid.edit(cell);
+    QLineEdit *editor = grid.viewport()->findChild<QLineEdit *>();
+    if (editor == nullptr || !editor->isVisible())
+        return false;
+    QTest::keyClick(editor, Qt::Key_Escape);
+    return true;
 }
 
-class GridColumns : public MainLayout, public ::testing::WithParamInterface<ColumnCase>
-{
-};
-
-TEST_P(GridColumns, HaveTheirTitleWidthAndShade)
-{
-    const ColumnCase &c = GetParam();
-    Grid *grid = control<Grid>(c.grid);
-    ASSERT_NE(grid, nullptr);
-    const QAbstractItemModel *model = grid->model();
-    EXPECT_EQ(model->headerData(c.column, Qt::Horizontal).toString(),
-              QString::fromUtf8(c.title));
-    if (c.width > 0) {
-        EXPECT_GE(grid->columnWidth(c.column), c.width);
-    }
-    const QModelIndex cell = model->index(0, c.column);
-    ASSERT_TRUE(cell.isValid());
-    EXPECT_EQ(model->flags(cell).testFlag(Qt::ItemIsEditable), c.editable);
-    // Read-only columns are drawn on cream, editable ones on the grid's own background.
-    EXPECT_EQ(cell.data(Qt::BackgroundRole).value<QColor>() == CreamColor, !c.editable);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Columns, GridColumns,
-    ::testing::Values(ColumnCase{"dbgMain", 0, "Record Name", 180, true},
-                      ColumnCase{"dbgMain", 1, "Created", 120, false},
-                      ColumnCase{"dbgMain", 2, "Processed", 120, false},
-                      ColumnCase{"dbgBB", 0, "Signal", 0, false},
-                      ColumnCase{"dbgBB", 1, "T (K)", 104, false},
-                      ColumnCase{"dbgBB", 2, "TLM (K)", 104, false},
-                      ColumnCase{"dbgBB", 3, "TPSO (K)", 104, false},
-                      ColumnCase{"dbgBB", 4, "TLM-T (mK)", 104, false},
-                      ColumnCase{"dbgBB", 5, "TPSO-T (mK)", 104, false},
-                      ColumnCase{"dbgBB", 6, "TLM-TPSO (mK)", 104, false}),
-    [](const auto &info) {
-        return std::string(info.param.grid) + "_" + std::to_string(info.param.column);
-    });
-
-TEST_F(MainLayout, MeasurementColumnsHaveTheirTitleWidthAndShade)
+TEST_F(MainLayout, OnlyRecordNamesAndMeasuredSignalsCanBeTypedAndTheRestIsCream)
 {
     loadSignals("2\n3.1E-3\n7.9E-3\n");
-    const QAbstractItemModel *model = dbgInterp()->model();
-    const std::array<std::pair<const char *, int>, 2> columns{
-        {{"Signal", 140}, {"Temperature (K)", 110}}};
-    for (int c = 0; c < 2; ++c) {
-        EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString(),
-                  QLatin1String(columns[c].first));
-        EXPECT_GE(dbgInterp()->columnWidth(c), columns[c].second);
+    QStringList typable;
+    for (Grid *grid : {dbgMain(), dbgBB(), dbgInterp()}) {
+        pc()->setCurrentWidget(grid == dbgBB() ? tsCalibration() : tsMeasurements());
+        returnToEventLoop();
+        const QAbstractItemModel *model = grid->model();
+        ASSERT_GT(model->rowCount(), 0);
+        for (int c = 0; c < model->columnCount(); ++c) {
+            const QString title = model->headerData(c, Qt::Horizontal).toString();
+            const QModelIndex cell = model->index(0, c);
+            const bool editable = opensAnEditor(*grid, cell);
+            if (editable)
+                typable << grid->objectName() + QLatin1Char('/') + title;
+            EXPECT_EQ(cell.data(Qt::BackgroundRole).value<QColor>() == CreamColor, !editable)
+                << title.toStdString();
+        }
     }
-    EXPECT_TRUE(model->flags(model->index(0, 0)).testFlag(Qt::ItemIsEditable));
-    EXPECT_FALSE(model->flags(model->index(0, 1)).testFlag(Qt::ItemIsEditable));
-    EXPECT_EQ(model->index(0, 1).data(Qt::BackgroundRole).value<QColor>(), CreamColor);
+    EXPECT_EQ(typable, (QStringList{QStringLiteral("dbgMain/Record Name"),
+                                    QStringLiteral("dbgInterp/Signal")}));
+    EXPECT_EQ(cdsMain().state(), TableState::Browse) << "no editor changed a value";
 }
 
-struct GroupCase
+TEST_F(MainLayout, RecordValuesShowWholeInCreamReadOnlyEdits)
 {
-    const char *title;
-    std::vector<const char *> labels; // the captions of its edits, in order
-    QColor caption;                   // invalid: the usual text colour
-};
-
-// The title without its spaces and punctuation.
-std::string groupName(const GroupCase &c)
-{
-    std::string name = c.title;
-    std::erase_if(name, [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); });
-    return name;
-}
-
-void PrintTo(const GroupCase &c, std::ostream *os)
-{
-    *os << groupName(c);
-}
-
-class HeaderGroups : public MainLayout, public ::testing::WithParamInterface<GroupCase>
-{
-};
-
-TEST_P(HeaderGroups, ShowTheirFieldsInCreamReadOnlyEdits)
-{
-    const GroupCase &c = GetParam();
-    QGroupBox *group = nullptr;
-    for (QGroupBox *box : window->findChildren<QGroupBox *>()) {
-        if (box->title() == QString::fromUtf8(c.title))
-            group = box;
-    }
-    ASSERT_NE(group, nullptr) << c.title;
-    QStringList labels;
-    for (const QLabel *label : group->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
-        labels << label->text();
-    QStringList expected;
-    for (const char *label : c.labels)
-        expected << QString::fromUtf8(label);
-    EXPECT_EQ(labels, expected);
-    const QList<QLineEdit *> edits = group->findChildren<QLineEdit *>();
-    EXPECT_EQ(edits.size(), static_cast<qsizetype>(c.labels.size()));
+    const QList<QLineEdit *> edits = window->findChildren<QLineEdit *>();
+    int shown = 0;
     for (const QLineEdit *edit : edits) {
-        EXPECT_TRUE(edit->isReadOnly()) << edit->objectName().toStdString();
-        EXPECT_EQ(edit->palette().color(QPalette::Base), CreamColor)
-            << edit->objectName().toStdString();
-        // The whole value is readable in the edit.
-        EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 4)
-            << edit->objectName().toStdString() << " " << edit->text().toStdString();
+        if (edit == edFind())
+            continue;
+        SCOPED_TRACE(edit->objectName().toStdString() + " " + edit->text().toStdString());
+        ++shown;
+        EXPECT_TRUE(edit->isReadOnly());
+        EXPECT_EQ(edit->palette().color(QPalette::Base), CreamColor);
+        EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 4);
     }
-    if (c.caption.isValid()) {
-        EXPECT_EQ(group->palette().color(QPalette::WindowText), c.caption);
-    }
+    // The record's 13 values in the header, its two ranges and the interpolation's parameters.
+    EXPECT_EQ(shown, 13 + 4 + 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Groups, HeaderGroups,
-    ::testing::Values(
-        GroupCase{"Spectral Responsivity", {"Mean Wavelength (µm) ", "Bandwidth (µm) "}, {}},
-        GroupCase{"Saunders-White Initial Guess", {"A ", "B ", "C "}, {}},
-        GroupCase{"Levenberg-Marquardt Solution",
-                  {"A ", "B ", "C ", "Mean RMS (mK)  "},
-                  QColor(0, 0, 128)},
-        GroupCase{"Particle Swarm Optimization",
-                  {"A ", "B ", "C ", "Mean RMS (mK)  "},
-                  QColor(Qt::red)},
-        GroupCase{"Sakuma-Hattori Parameters", {"A ", "B ", "C "}, {}},
-        GroupCase{"Reference Signal Range", {"Min. ", "Max. "}, {}},
-        GroupCase{"Reference Temperature Range (K)", {"Min. ", "Max. "}, {}}),
-    [](const auto &info) { return groupName(info.param); });
+TEST_F(MainLayout, EachMethodsResultsAreCaptionedInItsColour)
+{
+    const auto captionOf = [this](const QString &title) {
+        for (const QGroupBox *box : window->findChildren<QGroupBox *>()) {
+            if (box->title() == title)
+                return box->palette().color(QPalette::WindowText);
+        }
+        ADD_FAILURE() << title.toStdString();
+        return QColor();
+    };
+    EXPECT_EQ(captionOf(QStringLiteral("Levenberg-Marquardt Solution")), NavyColor);
+    EXPECT_EQ(captionOf(QStringLiteral("Particle Swarm Optimization")), QColor(Qt::red));
+}
 
 struct RadioCase
 {
