@@ -6,6 +6,7 @@
 #include "core/lm.h"
 #include "core/pso.h"
 #include "casename.h"
+#include "fitline.h"
 #include "samples/noisyrecord.h"
 
 #include <gtest/gtest.h>
@@ -218,7 +219,11 @@ TEST(RunDriver, LevenbergMarquardtOnlyHoldsItsResult)
         EXPECT_EQ(RefTLM[i], line.T);
         EXPECT_EQ(RefS[i], static_cast<long double>(input.Points[k].first));
         EXPECT_EQ(line.D, (line.T - RefT[i]) * 1000.0L);
-        EXPECT_EQ(line.Text, FitLineText(i, line.T, line.D));
+        const auto shown = test::readFitLine(line.Text, '.');
+        ASSERT_TRUE(shown.has_value()) << line.Text;
+        EXPECT_EQ(shown->index, i);
+        EXPECT_NEAR(shown->T, static_cast<double>(line.T), 0.0005) << line.Text;
+        EXPECT_NEAR(shown->d, static_cast<double>(line.D), 0.005) << line.Text;
     }
     EXPECT_FALSE(outcome.PSO.has_value());
     EXPECT_EQ(host.calls, std::vector<std::string>{"LMFinished"});

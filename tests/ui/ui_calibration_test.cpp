@@ -8,6 +8,7 @@
 #include "core/numfmt.h"
 #include "ui/calibration.h"
 #include "ui/residualchart.h"
+#include "../fitline.h"
 
 #include <QCategoryAxis>
 #include <QComboBox>
@@ -177,8 +178,11 @@ TEST_F(CalibrationWindow, RunOnThreePointsShowsBothFitsAndOffersTheirSave)
         ASSERT_EQ(pso.size(), 3);
         for (int i = 1; i <= 3; ++i) {
             const long double t = SHTemperature(LMResult, RefS[i]);
-            EXPECT_EQ(lm[i - 1], QString::fromStdString(FitLineText(
-                                     i, t, (t - RefT[i]) * 1000.0L, separator)));
+            const auto shown = test::readFitLine(lm[i - 1].toStdString(), separator);
+            ASSERT_TRUE(shown.has_value()) << lm[i - 1].toStdString();
+            EXPECT_EQ(shown->index, i);
+            EXPECT_NEAR(shown->T, static_cast<double>(t), 0.0005);
+            EXPECT_NEAR(shown->d, static_cast<double>((t - RefT[i]) * 1000.0L), 0.005);
             EXPECT_TRUE(pso[i - 1].startsWith(QString::number(i) + QStringLiteral(": T = ")));
         }
         auto *chart = control<ResidualChart>(calibration, "chApprox");

@@ -1,3 +1,4 @@
+#include "shotchecks.h"
 #include "ui_main_fixture.h"
 
 #include "ui/appearance.h"
@@ -5,10 +6,10 @@
 #include "ui/chart.h"
 
 #include <QApplication>
+#include <QGroupBox>
 #include <QImage>
 #include <QLineSeries>
 #include <QPixmap>
-#include <QSet>
 #include <QTabWidget>
 
 namespace kelvora {
@@ -16,31 +17,26 @@ namespace {
 
 using test::MainWindowTest;
 
-// Saves the picture beside the build for a person to look at and tells how many colours it
-// has: a blank or unpainted window has very few.
-int saveAndCountColours(const QPixmap &shot, const QString &name)
+// Saves the picture beside the build for a person to look at.
+QImage saved(const QPixmap &shot, const QString &name)
 {
     QDir().mkpath(QStringLiteral(KELVORA_UI_SHOTS));
     EXPECT_TRUE(shot.save(QStringLiteral(KELVORA_UI_SHOTS "/") + name));
-    const QImage image = shot.toImage();
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 2)
-        for (int x = 0; x < image.width(); x += 2)
-            colours.insert(image.pixel(x, y));
-    return static_cast<int>(colours.size());
+    return shot.toImage();
 }
 
-bool hasColour(const QPixmap &shot, QColor colour)
+// The group box with that title.
+const QGroupBox *groupTitled(const QWidget &window, const QString &title)
 {
-    const QImage image = shot.toImage();
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixelColor(x, y) == colour)
-                return true;
-    return false;
+    for (const QGroupBox *box : window.findChildren<QGroupBox *>()) {
+        if (box->title() == title)
+            return box;
+    }
+    ADD_FAILURE() << title.toStdString();
+    return nullptr;
 }
 
-TEST_F(MainWindowTest, ScreenshotsOfAComputedRecordAreNotBlank)
+TEST_F(MainWindowTest, PicturesOfAComputedRecordShowWholeTextsInTheirColours)
 {
     QApplication::setFont(KelvoraFont());
     startEmpty();
@@ -55,15 +51,32 @@ TEST_F(MainWindowTest, ScreenshotsOfAComputedRecordAreNotBlank)
     returnToEventLoop();
     ASSERT_EQ(chAll()->seSH->count(), 201);
 
-    const QPixmap interpolation = window->grab();
-    EXPECT_EQ(interpolation.size(), window->size());
-    EXPECT_GT(saveAndCountColours(interpolation, QStringLiteral("main-interpolation.png")), 50);
-    EXPECT_TRUE(hasColour(interpolation, QColor(0, 0, 160))) << "the curve is drawn";
+    const QPixmap interpolationShot = window->grab();
+    EXPECT_EQ(interpolationShot.size(), window->size());
+    const QImage interpolation = saved(interpolationShot, QStringLiteral("main-interpolation.png"));
+    test::expectNoClippedText(*window);
+    const QRect chart = test::regionIn(*chAll(), *window);
+    EXPECT_TRUE(test::showsColour(interpolation, chart, QColor(0, 0, 160))) << "the curve";
+    EXPECT_TRUE(test::showsColour(interpolation, chart, QColor(255, 0, 0), 48)) << "measurements";
+    EXPECT_TRUE(test::showsColour(interpolation, test::regionIn(*edA(), *window), CreamColor));
+    EXPECT_FALSE(test::showsColour(interpolation, test::regionIn(*edFind(), *window), CreamColor))
+        << "the search edit takes typing";
 
     pc()->setCurrentWidget(tsCalibration());
     returnToEventLoop();
-    const QPixmap calibration = window->grab();
-    EXPECT_GT(saveAndCountColours(calibration, QStringLiteral("main-calibration.png")), 50);
+    const QImage calibration = saved(window->grab(), QStringLiteral("main-calibration.png"));
+    test::expectNoClippedText(*window);
+    EXPECT_TRUE(test::showsColour(calibration, test::regionIn(*dbgBB(), *window), CreamColor));
+    // Each method's results under a caption in its colour.
+    for (const auto &[title, colour] :
+         {std::pair{QStringLiteral("Levenberg-Marquardt Solution"), NavyColor},
+          std::pair{QStringLiteral("Particle Swarm Optimization"), QColor(Qt::red)}}) {
+        const QGroupBox *group = groupTitled(*window, title);
+        ASSERT_NE(group, nullptr);
+        QRect caption = test::regionIn(*group, *window);
+        caption.setHeight(group->fontMetrics().height() + 4);
+        EXPECT_TRUE(test::showsColour(calibration, caption, colour, 24)) << title.toStdString();
+    }
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     window->close();
 }

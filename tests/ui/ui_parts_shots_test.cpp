@@ -1,6 +1,7 @@
 #include "core/global.h"
 #include "records/recordstore.h"
 #include "ui/about.h"
+#include "ui/appearance.h"
 #include "ui/chart.h"
 #include "ui/charteditor.h"
 #include "ui/chartpicture.h"
@@ -8,13 +9,13 @@
 #include "ui/outofrange.h"
 
 #include "scripteddialogs.h"
+#include "shotchecks.h"
 #include "../casename.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFontMetrics>
 #include <QImage>
-#include <QSet>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -28,20 +29,23 @@ namespace {
 using testcase::CaseName;
 using testcase::PrintTo;
 
-// Each window drawn on its own, saved beside the build for a look, and checked not to be
-// blank: a drawn window has text, frames and fills in many colours.
+// Each window drawn on its own and saved beside the build for a look: every text whole, and
+// the colour it is known by where it belongs.
 struct ShotCase
 {
     const char *name;
     std::function<std::unique_ptr<QWidget>()> make;
     bool titleBar = true; // shown with a window manager's title bar
+    QColor shows = {};    // invalid: no colour of its own
+    const char *where = nullptr; // the control showing it; nullptr: the whole window
+    int tolerance = 0;
 };
 
 class WindowShots : public ::testing::TestWithParam<ShotCase>
 {
 };
 
-TEST_P(WindowShots, DrawnAndSaved)
+TEST_P(WindowShots, ShowWholeTextsInTheirColours)
 {
     const ShotCase &c = GetParam();
     std::unique_ptr<QWidget> window = c.make();
@@ -49,12 +53,17 @@ TEST_P(WindowShots, DrawnAndSaved)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     const QImage image = window->grab().toImage();
     ASSERT_FALSE(image.isNull());
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 2) {
-        for (int x = 0; x < image.width(); x += 2)
-            colours.insert(image.pixel(x, y));
+    test::expectNoClippedText(*window);
+    if (c.shows.isValid()) {
+        QRect region = image.rect();
+        if (c.where != nullptr) {
+            const auto *control = window->findChild<QWidget *>(QLatin1String(c.where));
+            ASSERT_NE(control, nullptr) << c.where;
+            region = test::regionIn(*control, *window);
+        }
+        EXPECT_TRUE(test::showsColour(image, region, c.shows, c.tolerance))
+            << c.shows.name().toStdString() << " in " << (c.where ? c.where : "the window");
     }
-    EXPECT_GT(colours.size(), 20) << "looks blank";
     QDir().mkpath(QStringLiteral(KELVORA_UI_SHOTS));
     EXPECT_TRUE(image.save(QStringLiteral(KELVORA_UI_SHOTS "/%1.png").arg(c.name)));
     if (c.titleBar) {
@@ -135,7 +144,7 @@ test::ScriptedDialogs g_dialogs;
 INSTANTIATE_TEST_SUITE_P(
     Windows, WindowShots,
     ::testing::Values(
-        ShotCase{"chart", drawnChart, false},
+        ShotCase{"chart", drawnChart, false, QColor(0, 0, 160)},
         ShotCase{"charteditor",
                  [] {
                      auto chart = std::make_unique<MainChart>();
@@ -159,19 +168,22 @@ INSTANTIATE_TEST_SUITE_P(
                  [] {
                      OutOfRangeKind = 1;
                      return std::make_unique<TFOutOfRange>();
-                 }},
+                 },
+                 true, QColor(Qt::red), "lblAlert", 24},
         ShotCase{"outofrange-temperatures",
                  [] {
                      OutOfRangeKind = 2;
                      return std::make_unique<TFOutOfRange>();
-                 }},
+                 },
+                 true, QColor(Qt::red), "lblAlert", 24},
         ShotCase{"picturesettings",
                  [] {
                      auto chart = std::make_unique<MainChart>();
                      chart->resize(700, 400);
                      return std::make_unique<PictureWithChart>(std::move(chart));
                  }},
-        ShotCase{"about", [] { return std::make_unique<TFAbout>(); }, false}),
+        ShotCase{"about", [] { return std::make_unique<TFAbout>(); }, false, KelvoraMaroon,
+                 "Label2", 24}),
     [](const auto &info) {
         std::string name = info.param.name;
         std::erase(name, '-');
