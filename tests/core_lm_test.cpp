@@ -11,6 +11,7 @@
 #include <cfenv>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -122,6 +123,55 @@ TEST(LMLambda, FollowsTheScheduleThroughRejections)
 
 // A = 1e-296: its absolute difference step 1e-9 dwarfs it, the secant slope is far too
 // small, and every trial step lands on the other side of A = 0.
+// Eight points of a noisy instrument and a start far from its triple: the fit's twelfth
+// iteration meets the floor of the sum of squares, where its best trial raises the sum by
+// rounding alone.
+void NoisyEightPoints(TParamVector &start)
+{
+    const std::array<std::pair<long double, long double>, 8> points{{
+        {0xa.e845367586d679p-20L, 712.5L},
+        {0x9.9d40e98850d0c9fp-8L, 1025.0L},
+        {0xc.6fd603c806c8fd3p-2L, 1337.5L},
+        {0xb.f3e5b50fac3a036p+2L, 1650.0L},
+        {0x9.9627d62a9085ac5p+5L, 1962.5L},
+        {0x8.fdb3f785cda6265p+7L, 2275.0L},
+        {0xc.c0753e266dc3a99p+8L, 2587.5L},
+        {0xe.38201a231bb5b9bp+9L, 2900.0L},
+    }};
+    NPoints = static_cast<int>(points.size());
+    for (int i = 1; i <= NPoints; ++i) {
+        RefS[i] = points[static_cast<std::size_t>(i - 1)].first;
+        RefT[i] = points[static_cast<std::size_t>(i - 1)].second;
+    }
+    start.fill(0.0L);
+    start[1] = 0x9.ddc831d34688478p-4L;
+    start[2] = 0xf.68d22693c4205ebp-7L;
+    start[3] = 0xc.70acb4ba45014d2p+18L;
+}
+
+long double SumOfSquaredDeviations(const TParamVector &P)
+{
+    long double sum = 0.0L;
+    for (int i = 1; i <= NPoints; ++i) {
+        const long double r = RefT[i] - SHTemperature(P, RefS[i]);
+        sum += r * r;
+    }
+    return sum;
+}
+
+TEST(LMAcceptance, AStepMayRaiseTheSumOfSquaresByItsSlack)
+{
+    TParamVector start;
+    NoisyEightPoints(start);
+    ASSERT_EQ(Fit(start, 3, 11, 1e-9L).Status, lmIterationLimit);
+    const long double before = SumOfSquaredDeviations(Params);
+    ASSERT_EQ(Fit(start, 3, 12, 1e-9L).Status, lmIterationLimit);
+    const long double after = SumOfSquaredDeviations(Params);
+    // Accepted although the sum rose, by far less than the slack of the predicted decrease.
+    EXPECT_GT(after, before);
+    EXPECT_LT(after - before, before * 1e-15L);
+}
+
 TEST(LMStatus, NoDescentAfterFiftyRejections)
 {
     const TParamVector start = Triple(1e-296L, 0.1L, 3e6L);
