@@ -140,6 +140,23 @@ TEST_P(PSOPasses, ZeroWidthBoxRunsEveryPassOnce)
 
 INSTANTIATE_TEST_SUITE_P(Restarts, PSOPasses, testing::Values(-1, 0, 1, 3));
 
+// A box of zero width at a triple that doubles hold exactly: a particle's moves keep it
+// where it was placed, and every fitness of the pass equals every other. The first particle
+// leads, and no tie counts as an improvement.
+TEST(PSOTies, NeverReplaceABest)
+{
+    NoisyPoints();
+    const TParamVector point = Box(0.625L, 0.125L, 3e6L);
+    RecordingHost host(1);
+    const PSOOutcome out = PSOFit(0, point, point, host, Seeded(5u));
+    EXPECT_EQ(out.PassesRun, 1);
+    EXPECT_EQ(out.Improvements, 0u);
+    EXPECT_EQ(host.progressCalls, 0);
+    EXPECT_EQ(LeaderIndex, 1);
+    EXPECT_EQ(RestartBest, MeanRMSmK(point)) << "every particle has the start's fitness";
+    EXPECT_EQ(OverallBest, NoValue);
+}
+
 TEST(PSOSweep, HostCallsInOrderAndStop)
 {
     NoisyPoints();
