@@ -322,6 +322,8 @@ TEST_F(CliFit, SearchRangeWidensTheBox)
                                                 "1.004142E+01  1357.77\n");
     const RangeCase cases[] = {
         {false, nullptr, 2.0L}, {true, nullptr, 1.5L}, {false, "1.5", 1.5L}, {true, "3", 3.0L},
+        // Both limits of the range are ranges the fit takes.
+        {false, "1", 1.0L}, {false, "1000", 1000.0L},
     };
     for (const RangeCase &c : cases) {
         const std::string record = c.threePoints ? three : sample("fixed-points-in-cu.txt");
