@@ -53,7 +53,8 @@ TEST_F(MainWindowTest, PicturesOfAComputedRecordShowWholeTextsInTheirColours)
 
     const QPixmap interpolationShot = window->grab();
     EXPECT_EQ(interpolationShot.size(), window->size());
-    const QImage interpolation = saved(interpolationShot, QStringLiteral("main-interpolation.png"));
+    const QImage interpolation =
+        saved(interpolationShot, QStringLiteral("main-interpolation.png"));
     test::expectNoClippedText(*window);
     const QRect chart = test::regionIn(*chAll(), *window);
     EXPECT_TRUE(test::showsColour(interpolation, chart, QColor(0, 0, 160))) << "the curve";
