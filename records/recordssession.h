@@ -2,6 +2,7 @@
 
 #include "records/databaselock.h"
 #include "records/databasestartup.h"
+#include "records/event.h"
 #include "records/recordstore.h"
 
 #include <functional>

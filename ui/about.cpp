@@ -8,13 +8,10 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QScreen>
 #include <QStringList>
 
 #include <algorithm>
-#include <cmath>
 
 namespace kelvora {
 
@@ -94,8 +91,7 @@ void TFAbout::paintEvent(QPaintEvent *)
     painter.setPen(QPen(QColor(0, 128, 0, 90), 1));
     painter.setBrush(QColor(0, 255, 0, 80));
     for (const double x : {0.35, 0.55, 0.72, 0.86}) {
-        const double y = (std::exp(3.0 * x) - 1.0) / (std::exp(3.0) - 1.0);
-        const QPointF centre(plot.left() + x * plot.width(), plot.bottom() - y * plot.height());
+        const QPointF centre = KelvoraCurvePoint(plot, x);
         painter.drawRect(QRectF(centre - QPointF(4, 4), QSizeF(8, 8)));
     }
 

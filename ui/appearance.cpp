@@ -22,14 +22,18 @@ QFont KelvoraFont()
     return font;
 }
 
+QPointF KelvoraCurvePoint(const QRectF &box, double x)
+{
+    const double y = (std::exp(3.0 * x) - 1.0) / (std::exp(3.0) - 1.0);
+    return {box.left() + x * box.width(), box.bottom() - y * box.height()};
+}
+
 QPainterPath KelvoraCurve(const QRectF &box)
 {
     QPainterPath path;
     constexpr int Steps = 60;
     for (int i = 0; i <= Steps; ++i) {
-        const double x = static_cast<double>(i) / Steps;
-        const double y = (std::exp(3.0 * x) - 1.0) / (std::exp(3.0) - 1.0);
-        const QPointF point(box.left() + x * box.width(), box.bottom() - y * box.height());
+        const QPointF point = KelvoraCurvePoint(box, static_cast<double>(i) / Steps);
         if (i == 0)
             path.moveTo(point);
         else

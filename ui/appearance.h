@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QPainterPath>
+#include <QPointF>
 #include <QRectF>
 
 namespace kelvora {
@@ -19,8 +20,10 @@ inline const QColor CreamColor(255, 251, 240);
 // The frame and the text of the Levenberg-Marquardt results.
 inline const QColor NavyColor(0, 0, 128);
 
-// A Planck-like curve rising over [0, 1] of the box, in box coordinates.
+// A Planck-like curve rising over [0, 1] of the box, in box coordinates, and its point at x
+// (0 to 1 across the box).
 QPainterPath KelvoraCurve(const QRectF &box);
+QPointF KelvoraCurvePoint(const QRectF &box, double x);
 
 // The program's icon: the curve drawn small.
 QIcon KelvoraIcon();
