@@ -38,16 +38,6 @@ QString timeFormatWithoutZone(const QLocale &locale)
     return result.trimmed();
 }
 
-} // namespace
-
-char decimalSeparatorOf(const QLocale &locale)
-{
-    const QString point = locale.decimalPoint();
-    if (point.size() == 1 && point.at(0).unicode() > 32 && point.at(0).unicode() < 128)
-        return static_cast<char>(point.at(0).unicode());
-    return '.';
-}
-
 QString formatDateTimeText(const QLocale &locale, DateTime t)
 {
     const CivilTime c = toCivil(t);
@@ -56,6 +46,16 @@ QString formatDateTimeText(const QLocale &locale, DateTime t)
         return date;
     const QTime time(c.hour, c.minute, c.second, c.msec);
     return date + QLatin1Char(' ') + locale.toString(time, timeFormatWithoutZone(locale));
+}
+
+} // namespace
+
+char decimalSeparatorOf(const QLocale &locale)
+{
+    const QString point = locale.decimalPoint();
+    if (point.size() == 1 && point.at(0).unicode() > 32 && point.at(0).unicode() < 128)
+        return static_cast<char>(point.at(0).unicode());
+    return '.';
 }
 
 TextLocale textLocaleOf(const QLocale &locale)

@@ -16,6 +16,5 @@ TextLocale systemTextLocale();
 // The separator as one character; a separator that is not a single printable ASCII character
 // falls back to the full stop.
 char decimalSeparatorOf(const QLocale &locale);
-QString formatDateTimeText(const QLocale &locale, DateTime t);
 
 } // namespace kelvora

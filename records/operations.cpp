@@ -7,6 +7,19 @@
 
 namespace kelvora {
 
+namespace {
+
+// A calibration needs at least this many reference points.
+constexpr int MinCalibrationPoints = 3;
+
+std::string NotEnoughPointsText(int n)
+{
+    return "Number of reference points (" + std::to_string(n) + ") is not enough\r"
+           + " to find Sakuma-Hattori parameters unambiuously";
+}
+
+} // namespace
+
 void LoadReferenceSet(const RecordFileData &file)
 {
     NPoints = file.N;
@@ -63,12 +76,6 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     }
 
     records.UpdateReferenceRanges();
-}
-
-std::string NotEnoughPointsText(int n)
-{
-    return "Number of reference points (" + std::to_string(n) + ") is not enough\r"
-           + " to find Sakuma-Hattori parameters unambiuously";
 }
 
 std::string CalibrationRefusal(RecordStore &records)

@@ -28,13 +28,8 @@ void LoadReferenceSet(const RecordFileData &file);
 // characters.
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name);
 
-// A calibration needs at least this many reference points: three parameters are fitted.
-inline constexpr int MinCalibrationPoints = 3;
-
-// The refusal of a calibration of a record with n < MinCalibrationPoints reference points.
-std::string NotEnoughPointsText(int n);
-
-// Why the current record cannot be calibrated (too few reference points), or empty.
+// Why the current record cannot be calibrated, or empty: a calibration fits three parameters
+// and needs at least three reference points.
 std::string CalibrationRefusal(RecordStore &records);
 
 // What a calibration run reads from the current record: AS, BS, CS (empty = 0) and its

@@ -21,14 +21,9 @@ RecordStore::RecordStore()
     cdsBB.afterDelete.connect(refreshRanges);
 }
 
-// The positions of cdsMain's indexes "cdsMainIndex1" (Name) and "cdsMainIndex2" (Created).
-RecordOrder RecordStore::recordOrder() const
-{
-    return cdsMain.orderIndex() == 0 ? RecordOrder::ByName : RecordOrder::ByCreation;
-}
-
 void RecordStore::setRecordOrder(RecordOrder order)
 {
+    // The positions of cdsMain's indexes "cdsMainIndex1" (Name) and "cdsMainIndex2" (Created).
     cdsMain.setOrder(order == RecordOrder::ByName ? 0 : 1);
 }
 

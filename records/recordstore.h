@@ -56,7 +56,6 @@ public:
     // Set while the range refresh edits the record, and while an import adds its points.
     bool RangesBusy = false;
 
-    RecordOrder recordOrder() const;
     void setRecordOrder(RecordOrder order);
 
     // Recomputes SMin, SMax, TMin, TMax of the current record from its reference points and
