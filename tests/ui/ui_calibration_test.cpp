@@ -630,18 +630,23 @@ INSTANTIATE_TEST_SUITE_P(
                                        }}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// The fit runs beside the window: while it runs, an event waits no longer than a redraw of
+// the progress. A window that ran the fit itself would hold an event for the whole run, which
+// takes minutes with 1000 restarts; the bound leaves room for slow builds and busy machines.
 TEST_F(CalibrationWindow, EventsAreHandledPromptlyDuringARun)
 {
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
         setSetting(calibration, "comboNRestarts", QStringLiteral("1000"));
         click(calibration, "btnRun");
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !text(calibration, "edRestartNo").isEmpty(); }, 60000));
         for (int i = 0; i < 5; ++i) {
             QElapsedTimer clock;
             bool handled = false;
             clock.start();
             QTimer::singleShot(0, &calibration, [&] { handled = true; });
-            ASSERT_TRUE(QTest::qWaitFor([&] { return handled; }, 10000));
-            EXPECT_LT(clock.elapsed(), 100) << "event " << i;
+            ASSERT_TRUE(QTest::qWaitFor([&] { return handled; }, 60000));
+            EXPECT_LT(clock.elapsed(), 2000) << "event " << i;
             QTest::qWait(30);
         }
         EXPECT_TRUE(calibration.running());
