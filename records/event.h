@@ -56,11 +56,20 @@ public:
                 alive->byId.erase(id);
         });
     }
+    // Calls the handlers connected before the call began, each unless its subscription has
+    // ended before its turn. A handler may end any subscription, its own included, subscribe
+    // others (called from the next call on) and destroy the event.
     void operator()(Args... args) const
     {
-        const auto handlers = m_handlers->byId; // a handler may end its own subscription
-        for (const auto &[id, handler] : handlers)
+        const std::shared_ptr<Handlers> handlers = m_handlers; // outlives a destroyed event
+        const int last = handlers->lastId;
+        auto next = handlers->byId.begin();
+        while (next != handlers->byId.end() && next->first <= last) {
+            const int id = next->first;
+            const Handler handler = next->second; // it may end its own subscription
             handler(args...);
+            next = handlers->byId.upper_bound(id);
+        }
     }
 
 private:

@@ -58,21 +58,73 @@ INSTANTIATE_TEST_SUITE_P(
                        [](std::optional<EventConnection> &c) { *c = EventConnection(); }, 1}),
     testcase::CaseName);
 
-TEST(Subscriptions, AHandlerMayEndItsOwnSubscriptionWhileTheEventRuns)
+// What the first of two subscribers does on its first call, and how many times each handler
+// (and a third one the first may subscribe) has run after the event fired twice.
+struct DuringCallCase
 {
+    const char *name;
+    std::function<void(Event<> &, EventConnection &own, EventConnection &second,
+                       std::optional<EventConnection> &third, int &thirdCalls)>
+        firstCall;
+    int first, second, third;
+};
+
+class SubscriptionDuringACall : public ::testing::TestWithParam<DuringCallCase>
+{
+};
+
+TEST_P(SubscriptionDuringACall, TakesEffectWhereTheHandlerIsCalled)
+{
+    const DuringCallCase &c = GetParam();
     Event<> event;
     int first = 0;
     int second = 0;
+    int third = 0;
     EventConnection own;
+    EventConnection other;
+    std::optional<EventConnection> added;
     own = event.subscribe([&] {
-        ++first;
-        own.reset();
+        if (++first == 1)
+            c.firstCall(event, own, other, added, third);
     });
-    const EventConnection other = event.subscribe([&second] { ++second; });
+    other = event.subscribe([&second] { ++second; });
     event();
     event();
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(second, 2);
+    EXPECT_EQ(first, c.first);
+    EXPECT_EQ(second, c.second);
+    EXPECT_EQ(third, c.third);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, SubscriptionDuringACall,
+    ::testing::Values(
+        DuringCallCase{"EndsItsOwn",
+                       [](Event<> &, EventConnection &own, EventConnection &,
+                          std::optional<EventConnection> &, int &) { own.reset(); },
+                       1, 2, 0},
+        // The later handler is not called in the running call either: its subscriber may
+        // be gone.
+        DuringCallCase{"EndsALaterOne",
+                       [](Event<> &, EventConnection &, EventConnection &second,
+                          std::optional<EventConnection> &, int &) { second.reset(); },
+                       2, 0, 0},
+        DuringCallCase{"SubscribesAnotherThatWaitsForTheNextCall",
+                       [](Event<> &event, EventConnection &, EventConnection &,
+                          std::optional<EventConnection> &third, int &calls) {
+                           third.emplace(event.subscribe([&calls] { ++calls; }));
+                       },
+                       2, 2, 1}),
+    testcase::CaseName);
+
+TEST(Subscriptions, AHandlerMayDestroyItsEvent)
+{
+    auto event = std::make_unique<Event<>>();
+    int later = 0;
+    const EventConnection first = event->subscribe([&event] { event.reset(); });
+    const EventConnection second = event->subscribe([&later] { ++later; });
+    (*event)();
+    EXPECT_EQ(event, nullptr);
+    EXPECT_EQ(later, 1); // its subscription has not ended
 }
 
 TEST(Subscriptions, MayOutliveItsEvent)
