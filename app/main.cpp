@@ -13,8 +13,8 @@ int main(int argc, char **argv)
     kelvora::QtDialogs dialogs;
     kelvora::ErrorSink::setDialogs(&dialogs);
     kelvora::TFMain window(dialogs, QCoreApplication::applicationFilePath());
-    // The start-up refused to go on (database in use, or a damaged file that could not be
-    // backed up): the program ends without saving anything.
+    // The start-up refused to go on (database in use or kept locked by another program, or a
+    // damaged file that could not be backed up): the program ends without saving anything.
     if (window.endRequested())
         return 1;
     window.show();

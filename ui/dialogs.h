@@ -46,7 +46,9 @@ public:
     virtual void processEvents() = 0;
 };
 
-// The real dialogs: message boxes, file dialogs and the text query of Qt.
+// The real dialogs: message boxes, file dialogs and the text query of Qt. On a platform that
+// shows no window (offscreen, minimal) a message or a question goes to standard error instead,
+// and a question is answered No.
 class QtDialogs : public Dialogs
 {
 public:
