@@ -81,7 +81,9 @@ int main(int argc, char **argv)
     QApplication::setFont(kelvora::KelvoraFont());
     QApplication::setWindowIcon(kelvora::KelvoraIcon());
 
-    kelvora::QtDialogs dialogs;
+    // Offscreen nobody could answer a message box: the start-up's messages go to standard
+    // error, and one that ends the program ends it at once.
+    kelvora::QtDialogs dialogs(kelvora::windowsCanBeAnswered());
     kelvora::ErrorSink::setDialogs(&dialogs);
     kelvora::TFMain window(dialogs, QCoreApplication::applicationFilePath());
     // The start-up refused to go on (database in use or kept locked by another program, or a

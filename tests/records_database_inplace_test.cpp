@@ -275,6 +275,36 @@ TEST_F(DatabaseFolder, OlderLayoutIsReadAsItIs)
     EXPECT_EQ(read.saveId, 0);
 }
 
+// A file of layout 2, as the program wrote it before the check of the whole store: two
+// records, one calibrated with its measurements interpolated. It is read as it is, and its
+// first save rewrites it in the current layout.
+TEST_F(DatabaseFolder, FileOfLayoutTwoIsReadAndRewrittenByItsFirstSave)
+{
+    fs::copy_file(fs::path(KELVORA_TEST_DATA) / "layout2.dbs", dbPath);
+    ASSERT_EQ(userVersion(dbPath), 2);
+    Store store;
+    store.load(loadDatabase(dbPath));
+    store.open();
+    goTo(store.cdsMain, "Lamp");
+    EXPECT_FALSE(store.cdsMain.asBoolean("Computed"));
+    EXPECT_EQ(store.cdsBB.recordCount(), 3);
+    EXPECT_EQ(store.cdsBB.asFloat("S"), 2.4e-3);
+    EXPECT_EQ(store.cdsBB.asFloat("T"), 1235.0);
+    goTo(store.cdsMain, "Cu");
+    EXPECT_TRUE(store.cdsMain.asBoolean("Computed"));
+    EXPECT_FALSE(store.cdsMain.isNull("CPSO"));
+    EXPECT_EQ(store.cdsBB.recordCount(), 7);
+    EXPECT_EQ(store.cdsInterp.recordCount(), 7);
+    EXPECT_FALSE(store.cdsInterp.isNull("T"));
+
+    store.cdsMain.edit();
+    store.cdsMain.setString("Rem", "read again");
+    store.cdsMain.post();
+    saveDatabase(dbPath, store);
+    EXPECT_EQ(userVersion(dbPath), 3);
+    expectSameStore(store.data(), loadDatabase(dbPath));
+}
+
 // ---- files written before fields were appended to a table ----
 
 // Runs one statement with integer values bound; it must change exactly one row.

@@ -47,13 +47,6 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const 
     return dialog.selectedFiles().constFirst();
 }
 
-// The offscreen and minimal platforms show no window: nobody could answer a box there.
-bool nobodyCanAnswer()
-{
-    const QString platform = QGuiApplication::platformName();
-    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
-}
-
 // What a box would have said, on standard error.
 void printInstead(const QString &text)
 {
@@ -77,6 +70,12 @@ void widenForCaption(QMessageBox &box)
 
 Dialogs::~Dialogs() = default;
 
+bool windowsCanBeAnswered()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 QString shownText(const QString &text)
 {
     QString shown = text;
@@ -86,7 +85,7 @@ QString shownText(const QString &text)
 
 void QtDialogs::message(const QString &text)
 {
-    if (nobodyCanAnswer())
+    if (!m_answerable)
         return printInstead(text);
     QMessageBox box(QMessageBox::NoIcon, Caption, shownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
@@ -97,7 +96,7 @@ void QtDialogs::message(const QString &text)
 bool QtDialogs::confirm(const QString &text, Buttons buttons)
 {
     // Unanswered, nothing is done.
-    if (nobodyCanAnswer()) {
+    if (!m_answerable) {
         printInstead(text);
         return false;
     }
