@@ -29,7 +29,8 @@ RunOptions runOptionsFrom(const ParsedOptions &options)
     if (const auto text = options.value("--max-iter"))
         settings.MaxIter = intOption("--max-iter", *text, 1, MaxIterLimit);
     if (const auto text = options.value("--tol"))
-        settings.Tol = floatOption("--tol", *text, {0.0L, 1.0L, true, true, "above 0 and below 1"});
+        settings.Tol =
+            floatOption("--tol", *text, {0.0L, 1.0L, true, true, "above 0 and below 1"});
     if (const auto text = options.value("--restarts"))
         settings.NRestarts = intOption("--restarts", *text, 0, MaxRestarts);
     if (const auto text = options.value("--range"))

@@ -94,7 +94,8 @@ const RecordCase Cases[] = {
      "Signal of point 1 is too large to be stored: 1.8E308 (the largest is 1.79769313486232E308)"},
     {"SignalMessageWithComma", head("0.65", "0.01", "3") + "2.5e-320 1235\r\n" + Points,
      Outcome::Check,
-     "Signal of point 1 is too small to be stored: 2,5E-320 (the smallest is 2,2250738585072E-308)",
+     "Signal of point 1 is too small to be stored: 2,5E-320 (the smallest is "
+     "2,2250738585072E-308)",
      ','},
 
     {"LambdaAboveRange", head("1000.5", "0.01", "3") + Points, Outcome::Check, WavelengthMessage},
