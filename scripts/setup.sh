@@ -15,6 +15,7 @@ packages=(
     fonts-dejavu-core fonts-liberation2 fonts-noto-core
     clang libclang-rt-14-dev # the fuzz targets: compiler and libFuzzer runtime
     ccache # shares what the build folders compile alike
+    sqlite3 # the crash test keeps the database locked with it, as another program does
 )
 
 missing=()

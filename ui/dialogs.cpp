@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QSpacerItem>
 
+#include <cstdio>
+
 namespace kelvora {
 
 namespace {
@@ -45,6 +47,13 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const 
     return dialog.selectedFiles().constFirst();
 }
 
+// What a box would have said, on standard error.
+void printInstead(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", shownText(text).toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 // A window manager writes the caption "Kelvora" in the title bar beside its buttons: the box
 // is made wide enough for it, however short its text.
 void widenForCaption(QMessageBox &box)
@@ -61,6 +70,12 @@ void widenForCaption(QMessageBox &box)
 
 Dialogs::~Dialogs() = default;
 
+bool windowsCanBeAnswered()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 QString shownText(const QString &text)
 {
     QString shown = text;
@@ -70,6 +85,8 @@ QString shownText(const QString &text)
 
 void QtDialogs::message(const QString &text)
 {
+    if (!m_answerable)
+        return printInstead(text);
     QMessageBox box(QMessageBox::NoIcon, Caption, shownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
     widenForCaption(box);
@@ -78,6 +95,11 @@ void QtDialogs::message(const QString &text)
 
 bool QtDialogs::confirm(const QString &text, Buttons buttons)
 {
+    // Unanswered, nothing is done.
+    if (!m_answerable) {
+        printInstead(text);
+        return false;
+    }
     const bool yesNo = buttons == Buttons::YesNo;
     const QMessageBox::StandardButton accept = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
     const QMessageBox::StandardButton refuse = yesNo ? QMessageBox::No : QMessageBox::Cancel;
