@@ -38,6 +38,9 @@ constexpr const char *CheckColumn = "_check";
 constexpr const char *FieldsTable = "_fields";
 constexpr const char *IndexesTable = "_indexes";
 constexpr const char *SavedTable = "_saved"; // one row: the save id of the last save
+// The store's settings: one row per setting, its name, its bytes and their checksum. A file
+// without the table (written before it) holds no settings.
+constexpr const char *SettingsTable = "_settings";
 
 std::string quoted(const std::string &name)
 {
@@ -172,7 +175,7 @@ void dropTables(SqlConnection &db)
     std::string sql;
     for (const TableSchema *schema : allSchemas())
         sql += "DROP TABLE IF EXISTS " + quoted(schema->name) + ";";
-    for (const char *table : {FieldsTable, IndexesTable, SavedTable})
+    for (const char *table : {FieldsTable, IndexesTable, SavedTable, SettingsTable})
         sql += "DROP TABLE IF EXISTS " + quoted(table) + ";";
     db.exec(sql);
 }
@@ -334,13 +337,29 @@ private:
     std::vector<std::unique_ptr<SqlStatement>> m_deleteNested;
 };
 
-// The records to write: all of them under their keys, or only those in a change log.
+// The records to write: all of them under their keys, or only those in a change log; the
+// settings with all of them, or when the log says they changed.
 struct WriteRequest
 {
     const std::vector<RowData> &records;
+    const Settings &settings;
     const std::vector<std::int64_t> &keys; // empty: 1, 2, 3 ...
     const StoreChanges *changes;           // nullptr: write everything
 };
+
+void writeSettings(SqlConnection &db, const Settings &settings)
+{
+    db.exec("CREATE TABLE IF NOT EXISTS " + quoted(SettingsTable)
+            + " (name TEXT PRIMARY KEY, value BLOB NOT NULL, " + quoted(CheckColumn)
+            + " INTEGER NOT NULL) STRICT; DELETE FROM " + quoted(SettingsTable) + ";");
+    SqlStatement insert(db, "INSERT INTO " + quoted(SettingsTable) + " VALUES (?, ?, ?)");
+    for (const auto &[name, value] : settings) {
+        insert.bind(1, name);
+        insert.bindBlob(2, value);
+        insert.bind(3, settingChecksum(name, value));
+        insert.run();
+    }
+}
 
 std::int64_t keyOf(const WriteRequest &request, std::size_t i)
 {
@@ -356,6 +375,7 @@ void writeAll(SqlConnection &db, const WriteRequest &request)
     RecordWriter writer(db);
     for (std::size_t i = 0; i < request.records.size(); ++i)
         writer.write(keyOf(request, i), request.records[i]);
+    writeSettings(db, request.settings);
 }
 
 void writeChanges(SqlConnection &db, const WriteRequest &request)
@@ -370,6 +390,8 @@ void writeChanges(SqlConnection &db, const WriteRequest &request)
         writer.remove(key);
         writer.write(key, request.records[static_cast<std::size_t>(at - request.keys.begin())]);
     }
+    if (request.changes->settingsChanged)
+        writeSettings(db, request.settings);
 }
 
 void markSaved(SqlConnection &db, std::int64_t saveId)
@@ -602,6 +624,28 @@ StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
     return data;
 }
 
+Settings readSettings(SqlConnection &db)
+{
+    SqlStatement exists(db, "SELECT count(*) FROM sqlite_schema WHERE type = 'table'"
+                            " AND name = '" + std::string(SettingsTable) + "'");
+    if (!exists.step() || exists.integer(0) == 0)
+        return {};
+    Settings settings;
+    SqlStatement rows(db, "SELECT name, value, " + quoted(CheckColumn) + " FROM "
+                              + quoted(SettingsTable) + " ORDER BY name");
+    while (rows.step()) {
+        if (rows.type(0) != SQLITE_TEXT || rows.type(1) != SQLITE_BLOB)
+            throw DatabaseError("The database holds a bad setting");
+        std::string name = rows.text(0);
+        std::string value = rows.blob(1);
+        if (readInteger(rows, 2, "checksum") != settingChecksum(name, value))
+            throw DatabaseError("The database is damaged: a setting does not match its"
+                                " checksum");
+        settings.emplace(std::move(name), std::move(value));
+    }
+    return settings;
+}
+
 // ---- the file ----
 
 std::string systemReason(int error)
@@ -759,19 +803,21 @@ StoreData loadDatabase(const std::string &path)
     const int version = checkHeader(db);
     checkIntegrity(db);
     StoreData data = readRecords(db, version, checkDefinitions(db));
+    data.settings = readSettings(db);
     db.exec("COMMIT");
     return data;
 }
 
 void saveDatabase(const std::string &path, const StoreData &data)
 {
-    writeStore(path, WriteRequest{data.records, data.keys, nullptr});
+    writeStore(path, WriteRequest{data.records, data.settings, data.keys, nullptr});
 }
 
 void saveDatabase(const std::string &path, Store &store)
 {
     const std::int64_t saveId =
-        writeStore(path, WriteRequest{store.records(), store.keys(), &store.changes()});
+        writeStore(path, WriteRequest{store.records(), store.settings(), store.keys(),
+                                      &store.changes()});
     store.changesSaved(saveId);
 }
 
