@@ -19,6 +19,7 @@ namespace {
 
 // The resolution of the PDF: device units fine enough that no length is rounded visibly.
 constexpr int PdfResolution = 1200;
+constexpr std::size_t MaxLogoBytes = 2 * 1024 * 1024;
 
 const QColor Navy(0, 0, 128);
 const QColor FooterGrey(80, 80, 80);
@@ -401,6 +402,15 @@ void decoratePage(const CertificateDocument &document, PageFlow &flow, int page,
 }
 
 } // namespace
+
+std::string logoRefusal(const std::string &bytes)
+{
+    if (bytes.size() > MaxLogoBytes)
+        return "The logo's file is larger than 2 MB";
+    if (logoImage(bytes).isNull())
+        return "The logo's file holds no picture that this program reads";
+    return {};
+}
 
 QPageLayout certificatePageLayout(PageSize size)
 {

@@ -21,6 +21,10 @@ QPageLayout certificatePageLayout(PageSize size);
 // on.
 void paintCertificate(QPagedPaintDevice &device, const CertificateDocument &document);
 
+// Why these bytes cannot be the laboratory's logo (not a picture this program reads, or a
+// file larger than 2 MB, which every certificate would carry), or empty.
+std::string logoRefusal(const std::string &bytes);
+
 // Writes the certificate as a PDF/A-1b file, its fonts embedded, replacing the file at `path`
 // only once it is complete. A file that cannot be written raises Error
 // "Cannot create file <path>. <reason>".

@@ -27,8 +27,6 @@
 #include <functional>
 #include <iterator>
 
-#include <QImage>
-
 namespace kelvora::cli {
 
 const char *const DatabaseUsage =
@@ -353,7 +351,7 @@ int issueCertificate(const std::vector<std::string> &args)
 
 // The laboratory's details as lines of "label: value"; a value of several lines continues
 // under the first.
-std::string laboratoryText(const LaboratorySettings &laboratory)
+std::string laboratoryText(const LaboratorySettings &laboratory, DateTime now)
 {
     const std::vector<std::pair<std::string, std::string>> rows{
         {"Name", laboratory.name},
@@ -364,7 +362,7 @@ std::string laboratoryText(const LaboratorySettings &laboratory)
         {"Approved by", laboratory.approvedBy},
         {"Page size", laboratory.pageSize == PageSize::Letter ? "letter" : "a4"},
         {"Number pattern", laboratory.numberPattern},
-        {"Next number", std::to_string(laboratory.nextNumber)},
+        {"Next number", std::to_string(NextCertificateCounter(laboratory, now))},
     };
     std::string text;
     for (const auto &[label, value] : rows) {
@@ -385,9 +383,8 @@ std::string logoFile(const std::string &path)
         throw CommandError("Cannot open file " + path, ExitCannotOpen);
     std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const OffscreenGui gui;
-    if (QImage::fromData(QByteArray::fromStdString(bytes)).isNull())
-        throw CommandError("The file " + path + " holds no image this program reads",
-                           ExitRefused);
+    if (const std::string refusal = logoRefusal(bytes); !refusal.empty())
+        throw CommandError(refusal + ": " + path, ExitRefused);
     return bytes;
 }
 
@@ -404,6 +401,7 @@ int laboratorySettings(const std::vector<std::string> &args)
     DatabaseSession db(databaseOption(options), changing ? DatabaseSession::Access::Create
                                                          : DatabaseSession::Access::Read);
     Store &store = db.records().store;
+    const DateTime now = store.clock();
     LaboratorySettings laboratory = LaboratorySettingsOf(store.settings());
     const std::pair<const char *, std::string LaboratorySettings::*> texts[] = {
         {"--name", &LaboratorySettings::name},
@@ -430,6 +428,8 @@ int laboratorySettings(const std::vector<std::string> &args)
         if (laboratory.nextNumber < 1 || laboratory.nextNumber > MaxCertificateCounter)
             throw UsageError("--next-number: " + *next + " is not from 1 to "
                              + std::to_string(MaxCertificateCounter));
+        // The number given is this year's.
+        laboratory.counterYear = toCivil(now).year;
     }
     if (options.has("--no-logo"))
         laboratory.logo.clear();
@@ -440,7 +440,7 @@ int laboratorySettings(const std::vector<std::string> &args)
         store.setSettings(WithLaboratorySettings(store.settings(), laboratory));
         db.save();
     }
-    std::fputs(laboratoryText(laboratory).c_str(), stdout);
+    std::fputs(laboratoryText(laboratory, now).c_str(), stdout);
     return 0;
 }
 

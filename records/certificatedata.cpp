@@ -93,7 +93,7 @@ bool HasUncertainties(const CertificateData &data)
                           [](const CertificateMeasurement &m) { return m.U.has_value(); });
 }
 
-std::string CertificateRefusal(RecordStore &records, const CertificateChoices &choices)
+std::string RecordCertificateRefusal(RecordStore &records)
 {
     const Table &main = records.cdsMain;
     if (main.recordCount() == 0)
@@ -104,6 +104,14 @@ std::string CertificateRefusal(RecordStore &records, const CertificateChoices &c
                " parameters and save them before a certificate is issued";
     if (records.cdsBB.isEmpty())
         return "The record \"" + name + "\" has no reference points";
+    return {};
+}
+
+std::string CertificateRefusal(RecordStore &records, const CertificateChoices &choices)
+{
+    if (std::string refusal = RecordCertificateRefusal(records); !refusal.empty())
+        return refusal;
+    const Table &main = records.cdsMain;
     if (choices.step < 1 || choices.step > MaxTableStep)
         return "The step of the calibration table must be a whole number of kelvins from 1"
                " to " + std::to_string(MaxTableStep);

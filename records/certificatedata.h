@@ -94,8 +94,11 @@ struct CertificateData
 // True when the certificate states an uncertainty anywhere.
 bool HasUncertainties(const CertificateData &data);
 
-// Why no certificate can be issued for the current record, or empty: a record without
-// calibration results, or a step that puts no row, or too many, in the calibration table.
+// Why no certificate can be issued for the current record whatever the choices, or empty: no
+// record, or one without calibration results or reference points.
+std::string RecordCertificateRefusal(RecordStore &records);
+// Why no certificate can be issued for the current record with these choices, or empty: the
+// refusal above, or a step that puts no row, or too many, in the calibration table.
 std::string CertificateRefusal(RecordStore &records, const CertificateChoices &choices);
 
 // The certificate of the current record, which must not be refused. A temperature of the

@@ -36,6 +36,14 @@ std::set<std::string> numbersInUse(const Store &store)
 
 } // namespace
 
+int NextCertificateCounter(const LaboratorySettings &laboratory, DateTime now)
+{
+    if (NumberPatternHasYear(laboratory.numberPattern)
+        && laboratory.counterYear != toCivil(now).year)
+        return 1;
+    return laboratory.nextNumber;
+}
+
 ItemDetails ItemDetailsOf(const RecordStore &records)
 {
     ItemDetails item;
@@ -75,10 +83,7 @@ CertificateIssue PlanCertificateIssue(const RecordStore &records, bool newNumber
     const std::string &pattern = laboratory.numberPattern;
     if (const std::string refusal = NumberPatternRefusal(pattern); !refusal.empty())
         throw Error(refusal);
-    const int year = toCivil(now).year;
-    int counter = laboratory.nextNumber;
-    if (NumberPatternHasYear(pattern) && laboratory.counterYear != year)
-        counter = 1;
+    int counter = NextCertificateCounter(laboratory, now);
     const std::set<std::string> taken = numbersInUse(records.store);
     while (counter <= MaxCertificateCounter
            && taken.count(CertificateNumberOf(pattern, counter, now)) > 0)
@@ -91,7 +96,7 @@ CertificateIssue PlanCertificateIssue(const RecordStore &records, bool newNumber
     issue.issued = now;
     issue.isNew = true;
     laboratory.nextNumber = counter + 1;
-    laboratory.counterYear = year;
+    laboratory.counterYear = toCivil(now).year;
     return issue;
 }
 

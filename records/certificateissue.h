@@ -27,6 +27,10 @@ ItemDetails ItemDetailsOf(const RecordStore &records);
 // holds; a text longer than its field is cut to it, as in every text field.
 void SetItemDetails(RecordStore &records, const ItemDetails &item);
 
+// The counter that the next new number on that date starts from: the laboratory's next
+// number, or 1 in a year after the counter's when the pattern writes the year.
+int NextCertificateCounter(const LaboratorySettings &laboratory, DateTime now);
+
 // The number and date a certificate is issued with, before they are recorded.
 struct CertificateIssue
 {
