@@ -98,12 +98,14 @@ void paintResidualChart(const PageFlow &flow, const QRectF &area, const Residual
     double labelWidth = 0;
     for (const double value : axisD.ticks())
         labelWidth = std::max(labelWidth, flow.textWidth(axisD.label(value), fonts.small));
+    // The label of the last tick is centred on the plot's right edge: half of it lies beyond.
+    double halfLabel = 0;
+    for (const double value : axisT.ticks())
+        halfLabel = std::max(halfLabel, flow.textWidth(axisT.label(value), fonts.small) / 2);
     const double gap = flow.pt(3);
-    const QRectF plot(area.left() + small + gap + labelWidth + gap,
-                      area.top() + titleHeight + gap,
-                      0, 0);
-    const QRectF frame(plot.topLeft(),
-                       QPointF(area.right() - flow.pt(4),
+    const QRectF frame(QPointF(area.left() + small + gap + labelWidth + gap,
+                               area.top() + titleHeight + gap),
+                       QPointF(area.right() - std::max(flow.pt(4), halfLabel),
                                area.bottom() - 2 * small - 3 * gap));
 
     flow.drawLine(QString::fromStdString(chart.title), fonts.bold, area.left(), area.width(),

@@ -28,7 +28,7 @@ inline long double signalAt(long double A, long double B, long double C, long do
 // the swarm's, each with its true mean RMS deviation. The measurements are then loaded and
 // interpolated with the Levenberg-Marquardt triple.
 inline void importComputedRecord(RecordStore &records, const std::string &name, int points,
-                                 const std::vector<long double> &signals = {},
+                                 const std::vector<long double> &measured = {},
                                  DateTime processed = DateTime{1767225600000})
 {
     ImportRecord(records, samples::noisyRecordFile(points), name);
@@ -41,8 +41,8 @@ inline void importComputedRecord(RecordStore &records, const std::string &name, 
     LMMeanRMS = MeanRMSmK(LMResult);
     PSOMeanRMS = MeanRMSmK(PSOResult);
     SaveResults(records, processed);
-    if (!signals.empty()) {
-        LoadSignals(records, signals);
+    if (!measured.empty()) {
+        LoadSignals(records, measured);
         InterpolateMeasurements(
             records, ParameterTextsOf(records, FitMethod::LevenbergMarquardt, TextLocale{}),
             '.');
