@@ -4,6 +4,7 @@
 #include "certificate/residualplot.h"
 #include "core/errors.h"
 
+#include <QHashSeed>
 #include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -377,6 +378,18 @@ private:
     const CertificateFonts &m_fonts;
 };
 
+// The PDF writer keeps the fonts of a document in a hash and writes them in the hash's
+// order. With the hash seed fixed while it works, the same certificate comes out byte for
+// byte in every process (apart from its creation time and identifier).
+class FixedHashSeed
+{
+public:
+    FixedHashSeed() { QHashSeed::setDeterministicGlobalSeed(); }
+    ~FixedHashSeed() { QHashSeed::resetRandomGlobalSeed(); }
+    FixedHashSeed(const FixedHashSeed &) = delete;
+    FixedHashSeed &operator=(const FixedHashSeed &) = delete;
+};
+
 // What every page carries beside the flow: a rule, the running title and the page number.
 void decoratePage(const CertificateDocument &document, PageFlow &flow, int page, int pages)
 {
@@ -447,6 +460,7 @@ void writeCertificatePdf(const std::string &path, const CertificateDocument &doc
     if (!file.open(QIODevice::WriteOnly))
         throw cannotCreate(file.errorString());
     {
+        const FixedHashSeed seed;
         QPdfWriter writer(&file);
         writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
         writer.setTitle(QString::fromStdString(document.runningTitle));
