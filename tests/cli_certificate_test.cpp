@@ -5,6 +5,8 @@
 #include "cli_process.h"
 #include "records/database.h"
 #include "records/laboratory.h"
+#include "records/operations.h"
+#include "samples/noisyrecord.h"
 #include "tests/certificate_fixture.h"
 #include "tests/pdftext.h"
 

@@ -3,6 +3,7 @@
 #include "core/numfmt.h"
 #include "records/certificate.h"
 #include "records/certificatenumber.h"
+#include "samples/noisyrecord.h"
 #include "tests/certificate_fixture.h"
 #include "tests/records_fixture.h"
 
