@@ -48,9 +48,9 @@ PageFlow::PageFlow(QPagedPaintDevice &device, QPainter *painter, int pages,
     m_fonts = {face(9), face(9, true), face(7.5), face(11, true), face(13, true),
                face(18, true)};
     m_unitsPerPoint = device.logicalDpiY() / 72.0;
-    m_page = QRectF(0, 0, device.width(), device.height());
+    const QRectF page(0, 0, device.width(), device.height());
     const double mm = pt(PointsPerMillimetre);
-    m_content = m_page.adjusted(MarginLeft * mm, MarginTop * mm, -MarginRight * mm,
+    m_content = page.adjusted(MarginLeft * mm, MarginTop * mm, -MarginRight * mm,
                                 -MarginBottom * mm);
     m_y = m_content.top();
 }

@@ -38,22 +38,20 @@ public:
     PageFlow(QPagedPaintDevice &device, QPainter *painter, int pages,
              PageDecoration decoration);
 
-    QPagedPaintDevice &device() const { return m_device; }
     // Null while counting.
     QPainter *painter() const { return m_painter; }
     const CertificateFonts &fonts() const { return m_fonts; }
     double pt(double points) const { return points * m_unitsPerPoint; }
 
-    QRectF page() const { return m_page; }
     // The part of the page the flow fills.
     QRectF content() const { return m_content; }
     double y() const { return m_y; }
     double remaining() const { return m_content.bottom() - m_y; }
-    int pageNumber() const { return m_pageNumber; }
 
     // Moves down by `height`; the caller has made sure it fits (or that nothing does).
     void advance(double height);
-    // Starts a new page unless `height` fits below the cursor, or the page is still empty.
+    // Starts a new page unless `height` fits below the cursor or nothing has been laid out on
+    // the page yet.
     void keepTogether(double height);
     void newPage();
     // Completes the last page; returns the page count.
@@ -76,7 +74,6 @@ private:
     PageDecoration m_decoration;
     CertificateFonts m_fonts;
     double m_unitsPerPoint;
-    QRectF m_page;
     QRectF m_content;
     double m_y = 0;
     int m_pageNumber = 1;

@@ -53,6 +53,9 @@ std::string walk(const std::string &pattern, const TextVisit &literal, const Tex
 
 std::string NumberPatternRefusal(const std::string &pattern)
 {
+    if (pattern.size() > MaxNumberPatternLength)
+        return "The certificate-number pattern is longer than "
+               + std::to_string(MaxNumberPatternLength) + " characters";
     int counters = 0;
     std::string unknown;
     const std::string open = walk(

@@ -2,6 +2,7 @@
 
 #include "core/datetime.h"
 
+#include <cstddef>
 #include <string>
 
 namespace kelvora {
@@ -11,8 +12,11 @@ namespace kelvora {
 // {n}, {nn}, ... up to nine n the counter with at least that many digits. Everything else is
 // written as it stands.
 
+// The longest pattern: its numbers fit the record's field.
+inline constexpr std::size_t MaxNumberPatternLength = 60;
+
 // Why the pattern cannot make numbers (no counter or two, an unknown field, a brace left
-// open), or empty.
+// open, more than MaxNumberPatternLength characters), or empty.
 std::string NumberPatternRefusal(const std::string &pattern);
 
 // True when the pattern writes the year: its counter then starts again in a new year.

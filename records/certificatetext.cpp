@@ -2,7 +2,6 @@
 
 #include "core/numfmt.h"
 
-#include <cmath>
 #include <cstdio>
 
 namespace kelvora {

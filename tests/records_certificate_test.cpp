@@ -67,6 +67,8 @@ const PatternRefusalCase PatternRefusalCases[] = {
     {"UnknownField", "KV-{year}-{n}", "unknown field {year}"},
     {"CounterOfTenDigits", "KV-{nnnnnnnnnn}", "unknown field {nnnnnnnnnn}"},
     {"BraceLeftOpen", "KV-{nnnn", "leaves a brace open"},
+    {"TooLong", "KV-{nnnn}-012345678901234567890123456789012345678901234567890",
+     "longer than 60 characters"},
 };
 
 class NumberPattern : public ::testing::TestWithParam<PatternRefusalCase>

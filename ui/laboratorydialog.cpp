@@ -26,7 +26,6 @@ namespace {
 
 // The longest texts the edits take.
 constexpr int MaxNameLength = 200;
-constexpr int MaxPatternLength = 60;
 
 QLineEdit *lineEdit(QWidget *parent, const char *name, const std::string &text, int length)
 {
@@ -77,7 +76,8 @@ TFLaboratory::TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialog
     comboPageSize->addItems({QStringLiteral("A4"), QStringLiteral("Letter")});
     comboPageSize->setCurrentIndex(laboratory.pageSize == PageSize::Letter ? 1 : 0);
 
-    edPattern = lineEdit(this, "edPattern", laboratory.numberPattern, MaxPatternLength);
+    edPattern = lineEdit(this, "edPattern", laboratory.numberPattern,
+                         static_cast<int>(MaxNumberPatternLength));
     edPattern->setToolTip(QStringLiteral(
         "{yyyy} year, {yy} its last two digits, {mm} month, {dd} day,\n"
         "{nnnn} the counter with at least as many digits as n"));
