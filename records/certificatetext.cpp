@@ -134,7 +134,8 @@ CertificateSection resultsSection(const CertificateData &data)
     };
     Paragraph equation{
         "S(T) = C / (exp(c\u2082 / (A\u00b7T + B)) \u2212 1), and inversely\n"
-        "T(S) = c\u2082 / (A\u00b7ln(C/S + 1)) \u2212 B/A, with c\u2082 = 14387.752 \u00b5m\u00b7K,\n"
+        "T(S) = c\u2082 / (A\u00b7ln(C/S + 1)) \u2212 B/A,"
+        " with c\u2082 = 14387.752 \u00b5m\u00b7K,\n"
         "T the temperature in kelvins and S the signal of the instrument."};
     ResidualChart chart;
     chart.title = "Deviation of the fitted from the reference temperatures";
@@ -263,7 +264,7 @@ CertificateSection uncertaintySection(const CertificateData &data)
 CertificateSection signOffSection(const CertificateData &data)
 {
     CertificateSection section{"7  Sign-off", {}};
-    if (!data.remarks.empty()) {
+    if (data.remarks.find_first_not_of(" \t\r\n") != std::string::npos) {
         std::string remarks = data.remarks;
         // The comments' own line breaks, whichever the system wrote.
         for (std::size_t at = remarks.find('\r'); at != std::string::npos;

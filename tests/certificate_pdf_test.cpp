@@ -181,7 +181,8 @@ TEST_F(CertificatePdfTest, PrintsTheRecordsNumbersAndATableThatTheEquationGives)
     long double A = 0, B = 0, C = 0;
     ASSERT_TRUE(parseDecimal(printed["A"], A) && parseDecimal(printed["B"], B)
                 && parseDecimal(printed["C"], C));
-    const auto rows = rowsOf(sections.at("Calibration table"), std::regex(R"(\s*(\d+)\s+(\S+)\s*)"));
+    const auto rows =
+        rowsOf(sections.at("Calibration table"), std::regex(R"(\s*(\d+)\s+(\S+)\s*)"));
     // 600 K to 2500 K every 50 K.
     ASSERT_EQ(rows.size(), 39u);
     for (std::size_t i = 0; i < rows.size(); ++i) {
