@@ -169,10 +169,11 @@ TEST_F(DatabaseFolder, SaveWritesOnlyTheChangedRecords)
 }
 
 // Makes a file of the current layout one of an older layout: 2 had no check of the whole
-// store, 1 neither that nor checksums and a save mark.
+// store and no settings, 1 neither those nor checksums and a save mark.
 void toLayout(const std::string &path, int layout)
 {
-    std::string sql = "DROP TABLE _store; PRAGMA user_version = " + std::to_string(layout) + ";";
+    std::string sql = "DROP TABLE _store; DROP TABLE _settings; PRAGMA user_version = "
+                      + std::to_string(layout) + ";";
     if (layout == 1) {
         sql += "DROP TABLE _saved;";
         for (const char *table : {"cdsMain", "cdsBB", "cdsInterp"})

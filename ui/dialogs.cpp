@@ -3,12 +3,14 @@
 #include "ui/sizing.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -20,6 +22,9 @@ const QString Caption = QStringLiteral("Kelvora");
 const QString TextFilter = QStringLiteral("Text Files (*.txt);;All Files (*)");
 const QString PngFilter = QStringLiteral("PNG Image (*.png)");
 const QString SvgFilter = QStringLiteral("SVG Drawing (*.svg)");
+const QString ImageFilter =
+    QStringLiteral("Pictures (*.png *.jpg *.jpeg *.svg *.bmp);;All Files (*)");
+const QString PdfFilter = QStringLiteral("PDF Document (*.pdf)");
 
 // The file dialogs share everything but their mode and their file types.
 QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const QString &folder,
@@ -127,6 +132,24 @@ QString QtDialogs::savePicture(const QString &title, const QString &folder,
 {
     return runFileDialog(QFileDialog::AcceptSave, title, folder, proposedName,
                          PngFilter + QStringLiteral(";;") + SvgFilter, QStringLiteral("png"));
+}
+
+QString QtDialogs::openPicture(const QString &title, const QString &folder)
+{
+    return runFileDialog(QFileDialog::AcceptOpen, title, folder, {}, ImageFilter,
+                         QStringLiteral("png"));
+}
+
+QString QtDialogs::saveDocument(const QString &title, const QString &folder,
+                                const QString &proposedName)
+{
+    return runFileDialog(QFileDialog::AcceptSave, title, folder, proposedName, PdfFilter,
+                         QStringLiteral("pdf"));
+}
+
+bool QtDialogs::showDocument(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 std::optional<QString> QtDialogs::query(const QString &caption, const QString &prompt,
