@@ -11,7 +11,7 @@ int main(int argc, char **argv)
     QApplication::setWindowIcon(kelvora::KelvoraIcon());
 
     kelvora::QtDialogs dialogs;
-    kelvora::ErrorSink::setDialogs(&dialogs);
+    app.setErrorDialogs(&dialogs);
     kelvora::TFMain window(dialogs, QCoreApplication::applicationFilePath());
     // The start-up refused to go on (database in use, or a damaged file that could not be
     // backed up): the program ends without saving anything.
@@ -19,6 +19,6 @@ int main(int argc, char **argv)
         return 1;
     window.show();
     const int status = app.exec();
-    kelvora::ErrorSink::setDialogs(nullptr);
+    app.setErrorDialogs(nullptr);
     return status;
 }

@@ -16,16 +16,11 @@ namespace kelvora {
 // The message of a value the import cannot store.
 inline constexpr const char *WriteFailedText = "Error writing data to database";
 
-// Fills the reference set (NPoints, RefS, RefT) with the file's points in file order: what
-// the Saunders-White guess of an import averages over.
-void LoadReferenceSet(const RecordFileData &file);
-
 // Adds the imported record as a new current record: the record with Name, MeanWL, Bandwidth
 // (a store refusal propagates as StoreError and leaves the record in insert state), its
 // points (a failure: Error WriteFailedText; the points so far stay in the record's pending
-// edit, stored when it is next posted), the Saunders-White guess over the reference set
-// filled from the file (same message), and its reference range. Name is cut to 100
-// characters.
+// edit, stored when it is next posted), the Saunders-White guess over the file's points as
+// read (same message), and its reference range. Name is cut to 100 characters.
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name);
 
 // Why the current record cannot be calibrated, or empty: a calibration fits three parameters
@@ -36,9 +31,9 @@ std::string CalibrationRefusal(RecordStore &records);
 // reference points in table order. The reference cursor stays where it was.
 RunInput RunInputOf(RecordStore &records);
 
-// Writes the held results of the last calibration run (LMResult, LMMeanRMS, PSOResult,
-// PSOMeanRMS; NPoints, RefS, RefT) into the current record and its reference points, marks
-// it computed and stamps Processed with `now`.
-void SaveResults(RecordStore &records, DateTime now);
+// Writes the held results of a calibration run into the current record and its reference
+// points (the first NPoints rows, with the fitted temperatures of both triples at RefS and
+// their deviations from RefT), marks it computed and stamps Processed with `now`.
+void SaveResults(RecordStore &records, const RunResults &results, DateTime now);
 
 } // namespace kelvora
