@@ -82,7 +82,7 @@ PSOOutcome PSOFit(const PSOProblem &problem, PSOHost &host, const PSOSettings &s
         generator.Seed(*settings.Seed);
     else
         generator.SeedFromClock();
-    const FitSetup setup = MakeFitSetup(problem, settings.MaxSweeps);
+    const FitSetup setup = makeFitSetup(problem, settings.MaxSweeps);
 
     FitBest best(host, setup);
     PSOOutcome out;

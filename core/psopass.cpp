@@ -105,14 +105,14 @@ bool Improve(PassState &s, int i, long double f)
     return true;
 }
 
-long double PassDiversity(const TSwarm &swarm)
+long double passDiversity(const TSwarm &swarm)
 {
     return SwarmDiversity(swarm, ParticlesPerSwarm, Dimensions);
 }
 
 } // namespace
 
-FitSetup MakeFitSetup(const PSOProblem &problem, int maxSweeps)
+FitSetup makeFitSetup(const PSOProblem &problem, int maxSweeps)
 {
     FitSetup setup{problem};
     ClearFpFaults();
@@ -147,7 +147,7 @@ void StartPass(PassState &s, const FitSetup &setup)
             s.LeaderIndex = i;
         }
     }
-    s.D0 = PassDiversity(s.Swarm);
+    s.D0 = passDiversity(s.Swarm);
 }
 
 PassEnd RunSweeps(PassState &s, const FitSetup &setup, PassObserver &observer, int first,
@@ -163,7 +163,7 @@ PassEnd RunSweeps(PassState &s, const FitSetup &setup, PassObserver &observer, i
         }
         observer.SweepMoved(s, sweep);
         // A box of zero width has no spread to compare with: its pass ends after one sweep.
-        const long double ratio = s.D0 == 0.0L ? 0.0L : F::div(PassDiversity(s.Swarm), s.D0);
+        const long double ratio = s.D0 == 0.0L ? 0.0L : F::div(passDiversity(s.Swarm), s.D0);
         if (ratio < CollapseRatio)
             return PassEnd::Collapsed;
         if (observer.SweepEnded(s, sweep))

@@ -37,7 +37,7 @@ struct FitSetup
 
 // The setup of a fit of `problem`: Chi computed as the fit begins, MaxSweeps
 // ParticlesPerSwarm × SweepsPerParticle unless `maxSweeps` is positive.
-FitSetup MakeFitSetup(const PSOProblem &problem, int maxSweeps);
+FitSetup makeFitSetup(const PSOProblem &problem, int maxSweeps);
 
 // The working state of a pass: the swarm (its first ParticlesPerSwarm particles), the
 // generator it draws from, the particle whose current position attracts the others and the

@@ -131,7 +131,7 @@ public:
 std::unique_ptr<psopass::PassState> FirstPass(const PSOProblem &problem, std::uint32_t seed,
                                               int sweeps, SweepWatch &watch)
 {
-    const psopass::FitSetup setup = psopass::MakeFitSetup(problem, 0);
+    const psopass::FitSetup setup = psopass::makeFitSetup(problem, 0);
     auto state = std::make_unique<psopass::PassState>();
     state->Generator.Seed(seed);
     psopass::StartPass(*state, setup);
@@ -415,6 +415,28 @@ TEST(PSORepeat, FlagsLeftByTheHostChangeNothing)
     const FitRecord noisy = RunFit(problem, 9u, noisyHost);
     EXPECT_EQ(noisy.outcome.best, quiet.outcome.best);
     EXPECT_EQ(noisy.bests, quiet.bests);
+}
+
+// The fit works on its own copy of the problem: the caller's may change meanwhile.
+TEST(PSORepeat, AProblemChangedDuringTheFitChangesNothing)
+{
+    const PSOProblem problem = Problem(NoisyPoints(), 1);
+    RecordingHost quietHost(40);
+    const FitRecord quiet = RunFit(problem, 21u, quietHost);
+
+    PSOProblem changing = problem;
+    RecordingHost changingHost(40);
+    changingHost.onProgress = [&](const PSOBest &) {
+        changing.reference.RefT[1] += 1.0L;
+        changing.Lo[1] = changing.Hi[1];
+        changing.NRestarts = 0;
+    };
+    PSOSettings settings = Seeded(21u);
+    settings.Threads = 2;
+    const PSOOutcome changed = PSOFit(changing, changingHost, settings);
+    EXPECT_EQ(changed.best, quiet.outcome.best);
+    EXPECT_EQ(changingHost.bests, quiet.bests);
+    EXPECT_EQ(changingHost.sweeps, quiet.sweeps);
 }
 
 struct PSOFault
