@@ -10,7 +10,6 @@
 #include <array>
 #include <cfenv>
 #include <cmath>
-#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -158,31 +157,41 @@ long double SumOfSquaredDeviations(const TParamVector &P, const ReferenceSet &re
     return sum;
 }
 
-// Five points of a noisy instrument and a start far from its triple: the seventh step
-// overshoots the valley and raises the sum of squares by about 5e-5 of it, which the slack
-// of the predicted decrease lets pass. The rise is far above rounding, on any processor.
+// A trial step is accepted when it raises the sum of squares by no more than 1e-4 of its
+// predicted decrease X. One parameter, A, is fitted to one point, starting far above its
+// value: the first trial, damped by λ = 20, overshoots more the higher the start, until it is
+// rejected. Just below the start where that happens, the accepted trial raises the sum by
+// nearly 1e-4·X, far more than rounding; the edge is found by bisection on the fitter's own
+// outcome (λ falls to 4 after a first trial accepted, and rises after a rejection).
 TEST(LMAcceptance, AStepMayRaiseTheSumOfSquaresByItsSlack)
 {
-    const std::array<std::pair<long double, long double>, 5> points{{
-        {1.72866288775945406442e-16L, 412.774081874746143206L},
-        {1.06758532764492039521e-07L, 731.925562844396408679L},
-        {0.00048961560416799158384L, 1078.61913555713965174L},
-        {0.0144817105078938885046L, 1333.48837814443891236L},
-        {0.170925355822757408543L, 1609.63374232160304844L},
-    }};
+    const TParamVector instrument = Instrument();
     ReferenceSet reference;
-    for (const auto &[s, t] : points)
-        reference.append(s, t);
-    const TParamVector start =
-        Triple(0.710161111642663623602L, 0.0997858197109628558552L, 59739.0041164820103425L);
-    const LMOutcome six = Fit(reference, start, 3, 6, 1e-9L);
-    ASSERT_EQ(six.Status, lmIterationLimit);
-    const long double before = SumOfSquaredDeviations(six.Params, reference);
-    const LMOutcome seven = Fit(reference, start, 3, 7, 1e-9L);
-    ASSERT_EQ(seven.Status, lmIterationLimit);
-    const long double after = SumOfSquaredDeviations(seven.Params, reference);
-    EXPECT_GT(after, before * (1.0L + 1e-6L));
-    EXPECT_LT(after, before * (1.0L + 1e-4L));
+    const long double signal = SHSignal(instrument, 1000.0L);
+    reference.append(signal, SHTemperature(instrument, signal));
+    const auto start = [&](long double A) { return Triple(A, instrument[2], instrument[3]); };
+    const auto firstTrialAccepted = [&](long double A) {
+        const LMOutcome out = Fit(reference, start(A), 1, 1, 0.0L);
+        return out.Status == lmIterationLimit && out.Lambda == 4.0L;
+    };
+
+    long double accepted = instrument[1] * 2.0L;
+    long double rejected = accepted;
+    while (firstTrialAccepted(rejected) && rejected < instrument[1] * 1000.0L)
+        rejected *= 1.5L;
+    ASSERT_TRUE(firstTrialAccepted(accepted));
+    ASSERT_FALSE(firstTrialAccepted(rejected));
+    for (int i = 0; i < 200; ++i) {
+        const long double middle = (accepted + rejected) / 2.0L;
+        if (middle == accepted || middle == rejected)
+            break;
+        (firstTrialAccepted(middle) ? accepted : rejected) = middle;
+    }
+
+    const long double before = SumOfSquaredDeviations(start(accepted), reference);
+    const LMOutcome out = Fit(reference, start(accepted), 1, 1, 0.0L);
+    const long double after = SumOfSquaredDeviations(out.Params, reference);
+    EXPECT_GT(after - before, before * 1e-9L);
 }
 
 // A = 1e-296: its absolute difference step 1e-9 dwarfs it, the secant slope is far too
@@ -204,33 +213,41 @@ TEST(LMStatus, NoDescentAfterFiftyRejections)
 }
 
 // Three parameters fitted to two points: λ shrinks until the normal matrix's rank defect
-// shows as a negative radicand. Whether the last radicand falls below zero or stays just
-// above it is a matter of rounding, so the fit starts from a family of start values and the
-// first one that meets a negative radicand within the iteration limit is taken.
+// shows as a negative radicand. Whether it shows so (rather than as a zero pivot, or not yet)
+// depends on the last bits of the processor's logarithm, so a table of point pairs and starts
+// is searched for a fit that ends that way.
 TEST(LMStatus, NotPositiveDefiniteKeepsThePreviousIteration)
 {
-    ReferenceSet reference;
-    reference.append(0.5L, 1420.0L);
-    reference.append(11.4L, 1774.0L);
-    std::optional<LMOutcome> failed;
-    TParamVector start;
-    for (int k = 0; k < 40 && !failed; ++k) {
-        start = Triple(0.66L, 0.1L, 3e6L * (1.0L + 0.01L * k));
-        try {
-            const LMOutcome out = Fit(reference, start, 3, 200, 0.0L);
-            if (out.Status == lmNotPositiveDefinite)
-                failed = out;
-        } catch (const FloatError &) {
-            // A zero pivot instead: the next start.
+    const std::array<std::array<long double, 2>, 8> pairs{{
+        {400.0L, 800.0L}, {500.0L, 900.0L}, {600.0L, 1500.0L},
+        {450.0L, 1000.0L}, {700.0L, 2000.0L}, {1000.0L, 1200.0L},
+        {550.0L, 1100.0L}, {800.0L, 1000.0L},
+    }};
+    const std::array<TParamVector, 3> starts{Triple(0.66L, 0.3L, 3.1e6L),
+                                             Triple(0.64L, 0.05L, 2.9e6L),
+                                             Triple(0.651L, 0.12L, 3.02e6L)};
+    for (const auto &temps : pairs) {
+        for (const TParamVector &start : starts) {
+            const ReferenceSet reference =
+                PointsOf(Instrument(), temps, std::array<long double, 2>{});
+            LMOutcome failed;
+            try {
+                failed = Fit(reference, start, 3, 300, 0.0L);
+            } catch (const FloatError &) {
+                continue;
+            }
+            if (failed.Status != lmNotPositiveDefinite)
+                continue;
+            ASSERT_GT(failed.Iter, 1);
+
+            const LMOutcome previous = Fit(reference, start, 3, failed.Iter - 1, 0.0L);
+            EXPECT_EQ(previous.Status, lmIterationLimit);
+            EXPECT_EQ(failed.Params, previous.Params);
+            EXPECT_NE(failed.Params, start);
+            return;
         }
     }
-    ASSERT_TRUE(failed.has_value());
-    ASSERT_GT(failed->Iter, 1);
-
-    const LMOutcome previous = Fit(reference, start, 3, failed->Iter - 1, 0.0L);
-    EXPECT_EQ(previous.Status, lmIterationLimit);
-    EXPECT_EQ(failed->Params, previous.Params);
-    EXPECT_NE(failed->Params, start);
+    FAIL() << "no fit of three parameters to two points met a negative radicand";
 }
 
 TEST(LMStatus, LimitOfAnUnfinishedFit)
