@@ -58,6 +58,14 @@ TableSchema makeMainSchema()
         plainField("RecordCount", FieldKind::Calculated),
         plainField("Computed", FieldKind::Boolean),
         plainField("Interp", FieldKind::Nested),
+        // The calibrated item and its certificate. Fields are only ever appended, so that
+        // files written before them read with them empty.
+        stringField("Customer", 200, false),
+        stringField("Make", 100, false),
+        stringField("Model", 100, false),
+        stringField("Serial", 100, false),
+        stringField("CertNo", 100, false),
+        plainField("CertIssued", FieldKind::DateTime),
     };
     s.indexes = {
         IndexDef{"cdsMainIndex1", "Name", false, false, false},

@@ -146,6 +146,7 @@ struct Store::Impl
 {
     std::vector<RowData> records; // in storage order
     RecordLog log;
+    Settings settings;
 };
 
 Store::Store()
@@ -170,7 +171,8 @@ void Store::load(StoreData data)
     if (cdsMain.active())
         throw StoreError("Cannot perform this operation on an open dataset");
     checkRecords(data.records);
-    if (data.keys.empty()) {
+    if (data.keys.empty() && !data.records.empty()) {
+        // Keys of our own: they need not be the file's.
         data.keys.resize(data.records.size());
         std::iota(data.keys.begin(), data.keys.end(), std::int64_t{1});
         data.saveId = 0;
@@ -179,15 +181,18 @@ void Store::load(StoreData data)
     d->records = std::move(data.records);
     d->log.nextKey = d->records.empty() ? 1 : data.keys.back() + 1;
     d->log.keys = std::move(data.keys);
-    d->log.changes = StoreChanges{data.saveId, {}, {}};
+    d->log.changes = StoreChanges{data.saveId, data.fromFile, {}, {}};
+    d->settings = std::move(data.settings);
 }
 
 StoreData Store::data() const
 {
     // The mark says which file holds these records only while nothing waits to be saved.
     const StoreChanges &changes = d->log.changes;
-    const bool saved = changes.changed.empty() && changes.removed.empty();
-    return StoreData{d->records, d->log.keys, saved ? changes.saveId : 0};
+    const bool saved =
+        changes.changed.empty() && changes.removed.empty() && !changes.settingsChanged;
+    return StoreData{d->records, d->settings, d->log.keys, saved ? changes.saveId : 0,
+                     changes.fromFile};
 }
 
 void Store::clearAll()
@@ -196,6 +201,7 @@ void Store::clearAll()
     close();
     d->records.clear();
     d->log = RecordLog{};
+    d->settings.clear();
     if (wasOpen)
         open();
 }
@@ -217,7 +223,20 @@ const StoreChanges &Store::changes() const
 
 void Store::changesSaved(std::int64_t saveId)
 {
-    d->log.changes = StoreChanges{saveId, {}, {}};
+    d->log.changes = StoreChanges{saveId, true, {}, {}};
+}
+
+const Settings &Store::settings() const
+{
+    return d->settings;
+}
+
+void Store::setSettings(Settings settings)
+{
+    if (settings == d->settings)
+        return;
+    d->settings = std::move(settings);
+    d->log.changes.settingsChanged = true;
 }
 
 void Store::open()

@@ -1,6 +1,7 @@
 #include "ui/chart.h"
 
 #include "core/numfmt.h"
+#include "core/roundstep.h"
 #include "frontend/systemlocale.h"
 #include "textio/signals.h"
 #include "ui/checklegend.h"
@@ -23,16 +24,6 @@ constexpr int CurvePoints = 201;
 // The part of the data's span left free on each side of the plot.
 constexpr double AxisMargin = 0.04;
 
-// A round step that cuts `span` into about five parts.
-double niceStep(double span)
-{
-    const double raw = span / 5;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double fraction = raw / magnitude;
-    const double nice = fraction < 1.5 ? 1 : fraction < 3 ? 2 : fraction < 7 ? 5 : 10;
-    return nice * magnitude;
-}
-
 bool usableSpan(double low, double high)
 {
     return std::isfinite(low) && std::isfinite(high) && high > low;
@@ -46,7 +37,7 @@ void placeTicks(QCategoryAxis *axis, const std::string &pattern)
     const double high = axis->max();
     if (!usableSpan(low, high))
         return;
-    const double step = niceStep(high - low);
+    const double step = RoundStep(high - low);
     const char separator = decimalSeparatorOf(QLocale::system());
     axis->setStartValue(low);
     const double first = std::ceil(low / step - 1e-9) * step;
@@ -242,7 +233,7 @@ void fitAxesToSeries(QChart *chart, QValueAxis *axisX, QValueAxis *axisY,
         const double margin = (high - low) * AxisMargin;
         const double paddedLow = low - margin;
         const double paddedHigh = high + margin;
-        const double step = niceStep(paddedHigh - paddedLow);
+        const double step = RoundStep(paddedHigh - paddedLow);
         double axisLow = std::floor(paddedLow / step) * step;
         double axisHigh = std::ceil(paddedHigh / step) * step;
         // Values of one sign do not get a whole round step of the other sign: the axis

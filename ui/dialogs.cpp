@@ -3,12 +3,16 @@
 #include "ui/sizing.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QUrl>
+
+#include <cstdio>
 
 namespace kelvora {
 
@@ -18,6 +22,9 @@ const QString Caption = QStringLiteral("Kelvora");
 const QString TextFilter = QStringLiteral("Text Files (*.txt);;All Files (*)");
 const QString PngFilter = QStringLiteral("PNG Image (*.png)");
 const QString SvgFilter = QStringLiteral("SVG Drawing (*.svg)");
+const QString ImageFilter =
+    QStringLiteral("Pictures (*.png *.jpg *.jpeg *.svg *.bmp);;All Files (*)");
+const QString PdfFilter = QStringLiteral("PDF Document (*.pdf)");
 
 // The file dialogs share everything but their mode and their file types.
 QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const QString &folder,
@@ -45,6 +52,13 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const 
     return dialog.selectedFiles().constFirst();
 }
 
+// What a box would have said, on standard error.
+void printInstead(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", shownText(text).toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 // A window manager writes the caption "Kelvora" in the title bar beside its buttons: the box
 // is made wide enough for it, however short its text.
 void widenForCaption(QMessageBox &box)
@@ -61,6 +75,12 @@ void widenForCaption(QMessageBox &box)
 
 Dialogs::~Dialogs() = default;
 
+bool windowsCanBeAnswered()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 QString shownText(const QString &text)
 {
     QString shown = text;
@@ -70,6 +90,8 @@ QString shownText(const QString &text)
 
 void QtDialogs::message(const QString &text)
 {
+    if (!m_answerable)
+        return printInstead(text);
     QMessageBox box(QMessageBox::NoIcon, Caption, shownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
     widenForCaption(box);
@@ -78,6 +100,11 @@ void QtDialogs::message(const QString &text)
 
 bool QtDialogs::confirm(const QString &text, Buttons buttons)
 {
+    // Unanswered, nothing is done.
+    if (!m_answerable) {
+        printInstead(text);
+        return false;
+    }
     const bool yesNo = buttons == Buttons::YesNo;
     const QMessageBox::StandardButton accept = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
     const QMessageBox::StandardButton refuse = yesNo ? QMessageBox::No : QMessageBox::Cancel;
@@ -105,6 +132,24 @@ QString QtDialogs::savePicture(const QString &title, const QString &folder,
 {
     return runFileDialog(QFileDialog::AcceptSave, title, folder, proposedName,
                          PngFilter + QStringLiteral(";;") + SvgFilter, QStringLiteral("png"));
+}
+
+QString QtDialogs::openPicture(const QString &title, const QString &folder)
+{
+    return runFileDialog(QFileDialog::AcceptOpen, title, folder, {}, ImageFilter,
+                         QStringLiteral("png"));
+}
+
+QString QtDialogs::saveDocument(const QString &title, const QString &folder,
+                                const QString &proposedName)
+{
+    return runFileDialog(QFileDialog::AcceptSave, title, folder, proposedName, PdfFilter,
+                         QStringLiteral("pdf"));
+}
+
+bool QtDialogs::showDocument(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 std::optional<QString> QtDialogs::query(const QString &caption, const QString &prompt,

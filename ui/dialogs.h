@@ -31,6 +31,13 @@ public:
     // the path ends in the extension of the chosen type.
     virtual QString savePicture(const QString &title, const QString &folder,
                                 const QString &proposedName) = 0;
+    // The open dialog for a picture (PNG, JPEG, SVG, BMP).
+    virtual QString openPicture(const QString &title, const QString &folder) = 0;
+    // The save dialog for a PDF document; the path ends in ".pdf".
+    virtual QString saveDocument(const QString &title, const QString &folder,
+                                 const QString &proposedName) = 0;
+    // Shows a saved document in the system's viewer; false when none could be started.
+    virtual bool showDocument(const QString &path) = 0;
 
     // A one-line text query; nothing when the user cancels.
     virtual std::optional<QString> query(const QString &caption, const QString &prompt,
@@ -46,10 +53,14 @@ public:
     virtual void processEvents() = 0;
 };
 
-// The real dialogs: message boxes, file dialogs and the text query of Qt.
+// The real dialogs: message boxes, file dialogs and the text query of Qt. When nobody can
+// answer them (the program runs on a platform that shows no window) a message or a question
+// goes to standard error instead, and a question is answered No.
 class QtDialogs : public Dialogs
 {
 public:
+    explicit QtDialogs(bool answerable = true) : m_answerable(answerable) {}
+
     void message(const QString &text) override;
     bool confirm(const QString &text, Buttons buttons) override;
     QString openFile(const QString &title, const QString &folder) override;
@@ -57,6 +68,10 @@ public:
                      const QString &proposedName) override;
     QString savePicture(const QString &title, const QString &folder,
                         const QString &proposedName) override;
+    QString openPicture(const QString &title, const QString &folder) override;
+    QString saveDocument(const QString &title, const QString &folder,
+                         const QString &proposedName) override;
+    bool showDocument(const QString &path) override;
     std::optional<QString> query(const QString &caption, const QString &prompt,
                                  const QString &value) override;
     int exec(QDialog &dialog) override;
@@ -64,8 +79,12 @@ public:
     void processEvents() override;
 
 private:
+    bool m_answerable;
     int m_busyDepth = 0;
 };
+
+// False on a platform that shows no window (offscreen, minimal): nobody could answer a box.
+bool windowsCanBeAnswered();
 
 // The text of a message as a label shows it: "\r" line separators become line breaks.
 QString shownText(const QString &text);

@@ -1,10 +1,13 @@
 #include "ui/main.h"
 
+#include "certificate/certificatepdf.h"
 #include "core/global.h"
 #include "frontend/systemlocale.h"
+#include "records/certificate.h"
 #include "records/database.h"
 #include "records/folders.h"
 #include "records/interpolation.h"
+#include "records/laboratory.h"
 #include "records/operations.h"
 #include "records/reports.h"
 #include "textio/recordfile.h"
@@ -13,12 +16,14 @@
 #include "ui/about.h"
 #include "ui/boundedit.h"
 #include "ui/calibration.h"
+#include "ui/certificatedialog.h"
 #include "ui/chart.h"
 #include "ui/charteditor.h"
 #include "ui/dialogs.h"
 #include "ui/erase.h"
 #include "ui/errorsink.h"
 #include "ui/grid.h"
+#include "ui/laboratorydialog.h"
 #include "ui/outofrange.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
@@ -27,6 +32,8 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -61,6 +68,11 @@ std::vector<ChartPoint> chartPointsOf(const Table &table)
         points.push_back({number(table.valueAt(row, t)), number(table.valueAt(row, s))});
     return points;
 }
+
+// After a save refused because another program changed the database file.
+constexpr const char *KeptText = "Your changes are kept in this window while it stays open.";
+constexpr const char *CloseWithoutSavingText =
+    "Close Kelvora without saving? The changes made since the last save will be lost.";
 
 bool browsingOrEditing(const Table &table)
 {
@@ -127,6 +139,9 @@ void TFMain::FormCreate()
             m_dialogs.message(qtext(CannotCreateBackupText));
             m_endRequested = true;
         }
+        // A file another program keeps locked is left to it: nothing may be written.
+        if (outcome.kind == OpenOutcome::Busy)
+            m_endRequested = true;
     } catch (const std::exception &error) {
         // A file that loads but does not fit the records: keep it untouched and stop.
         m_dialogs.message(qtext(error.what()));
@@ -155,6 +170,8 @@ void TFMain::connectControls()
     click(m_ui.btnComputeInterp, &TFMain::btnComputeInterpClick);
     click(m_ui.btnEraseInterp, &TFMain::btnEraseInterpClick);
     click(m_ui.btnEditUnc, &TFMain::btnEditUncClick);
+    click(m_ui.btnCertificate, &TFMain::btnCertificateClick);
+    click(m_ui.btnLaboratory, &TFMain::btnLaboratoryClick);
     click(m_ui.btnAbout, &TFMain::btnAboutClick);
     click(m_ui.btnExit, &TFMain::btnExitClick);
 }
@@ -194,6 +211,7 @@ void TFMain::UpdateButtons()
     m_ui.btnEraseBB->setEnabled(records);
     m_ui.btnSaveMain->setEnabled(records);
     m_ui.btnEraseMain->setEnabled(records);
+    m_ui.btnCertificate->setEnabled(records && cdsMain.asBoolean("Computed"));
     m_ui.pc->setVisible(records);
     m_ui.pc->setTabVisible(m_ui.pc->indexOf(m_ui.tsMeasurements),
                            records && cdsMain.asBoolean("Computed"));
@@ -308,6 +326,11 @@ bool TFMain::flushSave()
         return true;
     try {
         m_session.autosave();
+    } catch (const DatabaseChangedError &error) {
+        if (!m_saveFailed)
+            m_dialogs.message(qtext(error.what()) + QChar(13) + QString::fromUtf8(KeptText));
+        m_saveFailed = true;
+        return false;
     } catch (const std::exception &error) {
         // Shown once until a save succeeds again, not after every change.
         if (!m_saveFailed)
@@ -335,11 +358,24 @@ void TFMain::closeEvent(QCloseEvent *event)
         return;
     }
     m_saveTimer.stop();
-    if (!guarded(m_dialogs, [this] { m_session.close(); })) {
+    try {
+        m_session.close();
+        ++m_saveCount;
+    } catch (const DatabaseChangedError &error) {
+        // The changes cannot be saved without overwriting another program's: the user
+        // decides whether to close without them.
+        if (!m_dialogs.confirm(qtext(error.what()) + QStringLiteral("\r\r")
+                                   + QString::fromUtf8(CloseWithoutSavingText),
+                               Dialogs::Buttons::YesNo)) {
+            event->ignore();
+            return;
+        }
+        m_session.closeWithoutSaving();
+    } catch (const std::exception &error) {
+        m_dialogs.message(qtext(errorText(error)));
         event->ignore();
         return;
     }
-    ++m_saveCount;
     event->accept();
 }
 
@@ -497,6 +533,70 @@ void TFMain::btnEditUncClick()
 {
     ChartEditor editor(m_ui.chAll->chart(), m_dialogs, qtext(m_folders.OutputDir), this);
     m_dialogs.exec(editor);
+}
+
+void TFMain::btnCertificateClick()
+{
+    // What is typed in the comments goes into the certificate's remarks.
+    PostIfEditing(m_records.cdsMain);
+    if (const std::string refusal = RecordCertificateRefusal(m_records); !refusal.empty()) {
+        m_dialogs.message(qtext(refusal));
+        return;
+    }
+    const DateTime now = currentDateTime();
+    TFCertificate dialog(m_records, m_dialogs, m_locale, now, this);
+    if (m_dialogs.exec(dialog) != QDialog::Accepted)
+        return;
+    SetItemDetails(m_records, dialog.item());
+    if (dialog.output() == TFCertificate::Output::Printer)
+        printCertificate(dialog, now);
+    else
+        saveCertificate(dialog, now);
+}
+
+void TFMain::saveCertificate(const TFCertificate &dialog, DateTime now)
+{
+    const CertificateIssue planned = PlanCertificateIssue(m_records, dialog.newNumber(), now);
+    const QString path = m_dialogs.saveDocument(QStringLiteral("Save Certificate as PDF"),
+                                                qtext(m_folders.OutputDir),
+                                                qtext(SafeFileName(planned.number)));
+    if (path.trimmed().isEmpty())
+        return;
+    IssueCertificate(m_records, dialog.choices(), dialog.newNumber(), now,
+                     [&path](const CertificateDocument &document) {
+                         writeCertificatePdf(path.toStdString(), document);
+                     });
+    if (dialog.showWhenSaved() && !m_dialogs.showDocument(path))
+        m_dialogs.message(QStringLiteral("The certificate is saved in ") + path
+                          + QStringLiteral(", but no program to show it could be started."));
+}
+
+void TFMain::printCertificate(const TFCertificate &dialog, DateTime now)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setFullPage(true);
+    printer.setPageLayout(
+        certificatePageLayout(LaboratorySettingsOf(m_records.store.settings()).pageSize));
+    QPrintDialog printDialog(&printer, this);
+    if (m_dialogs.exec(printDialog) != QDialog::Accepted)
+        return;
+    IssueCertificate(m_records, dialog.choices(), dialog.newNumber(), now,
+                     [&printer](const CertificateDocument &document) {
+                         printer.setDocName(QString::fromStdString(document.runningTitle));
+                         paintCertificate(printer, document);
+                     });
+}
+
+void TFMain::btnLaboratoryClick()
+{
+    Store &store = m_records.store;
+    TFLaboratory dialog(LaboratorySettingsOf(store.settings()), m_dialogs, currentDateTime(),
+                        qtext(m_folders.InputDir), this);
+    if (m_dialogs.exec(dialog) != QDialog::Accepted)
+        return;
+    store.setSettings(WithLaboratorySettings(store.settings(), dialog.settings()));
+    if (m_session.changed)
+        m_session.changed();
 }
 
 void TFMain::btnAboutClick()

@@ -16,6 +16,7 @@
 namespace kelvora {
 
 class Dialogs;
+class TFCertificate;
 
 // The main window: the record list on the left, the current record on the right with its
 // reference points (Calibration page) and its measurements with the chart (Interpolation
@@ -33,8 +34,9 @@ public:
     RecordStore &records() { return m_records; }
     Dialogs &dialogs() { return m_dialogs; }
     const TextLocale &textLocale() const { return m_locale; }
-    // True when the start-up refused to go on (the database is used by another copy, or a
-    // damaged file could not be backed up): the program ends without saving.
+    // True when the start-up refused to go on (the database is used by another copy, another
+    // program keeps it locked, or a damaged file could not be backed up): the program ends
+    // without saving.
     bool endRequested() const { return m_endRequested; }
 
     // Writes the store to the database file now, if a change is waiting. False when the
@@ -67,6 +69,8 @@ public:
     void btnSaveInterpClick();
     void btnComputeInterpClick();
     void btnEditUncClick();
+    void btnCertificateClick();
+    void btnLaboratoryClick();
     void btnAboutClick();
     void btnExitClick();
 
@@ -83,6 +87,8 @@ private:
     FitMethod chosenMethod() const;
     void openErase(EraseTarget target);
     void showOutOfRange(int kind);
+    void saveCertificate(const TFCertificate &dialog, DateTime now);
+    void printCertificate(const TFCertificate &dialog, DateTime now);
     void repaintGrid(Grid *grid);
     // Runs a store reaction: an error is shown instead of breaking the store operation.
     void react(const std::function<void()> &reaction);
