@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <mutex>
 #include <random>
 #include <thread>
 
@@ -19,24 +18,25 @@ constexpr int MaxThreads = 1024;
 // spread over the threads, enough that seeding the generator costs little.
 constexpr int Block = 16;
 
-// The fit of the process-wide working vector is one at a time.
-std::mutex FitMutex;
-
-// One refit of the drawn temperatures from the fitted triple; empty when it fails.
-std::optional<TParamVector> refit(const MonteCarloProblem &problem, const TPointArray &S,
-                                  const TPointArray &T)
+// One refit of the drawn temperatures from the fitted triple; empty when it fails. Each fit
+// works on its own problem and storage, so that the threads' fits run side by side.
+std::optional<TParamVector> refit(const MonteCarloProblem &problem,
+                                  const ReferenceSet &reference)
 {
-    const std::lock_guard lock(FitMutex);
-    Params = problem.fitted;
+    LMProblem fit;
+    fit.reference = reference;
+    fit.Params = problem.fitted;
+    fit.NParams = 3;
+    fit.MaxIter = problem.MaxIter;
+    fit.Tol = problem.Tol;
     try {
-        const LMOutcome fit = LevMarFit(3, static_cast<int>(problem.points.size()),
-                                        problem.MaxIter, S, T, problem.Tol);
-        if (fit.Status != lmConverged)
+        const LMOutcome outcome = LevMarFit(fit);
+        if (outcome.Status != lmConverged)
             return std::nullopt;
+        return outcome.Params;
     } catch (const Error &) {
         return std::nullopt;
     }
-    return Params;
 }
 
 // Trials in blocks: the trials of block b are b·Block and on, in order, drawn from one
@@ -49,18 +49,18 @@ void runBlock(const MonteCarloProblem &problem, int block,
     std::mt19937_64 generator(seeds);
     std::normal_distribution<long double> normal;
     const int n = static_cast<int>(problem.points.size());
-    TPointArray S;
-    TPointArray T;
+    ReferenceSet reference;
+    reference.NPoints = n;
     for (int i = 1; i <= n; ++i)
-        S[i] = problem.points[static_cast<std::size_t>(i - 1)].S;
+        reference.RefS[i] = problem.points[static_cast<std::size_t>(i - 1)].S;
     const int last = std::min(problem.trials, (block + 1) * Block);
     for (int k = block * Block; k < last; ++k) {
         for (int i = 1; i <= n; ++i) {
             const UncertainPoint &point = problem.points[static_cast<std::size_t>(i - 1)];
-            T[i] = point.T + *point.u * normal(generator);
+            reference.RefT[i] = point.T + *point.u * normal(generator);
         }
         std::optional<TParamVector> &fit = fits[static_cast<std::size_t>(k)];
-        fit = refit(problem, S, T);
+        fit = refit(problem, reference);
         if (!fit)
             ++failed;
     }

@@ -76,10 +76,10 @@ void MTGenerator::SkipNonzeroWords(std::uint64_t count)
     }
 }
 
-void MTSeedFromClock()
+void MTGenerator::SeedFromClock()
 {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    MTSeed(static_cast<std::uint32_t>(ticks));
+    Seed(static_cast<std::uint32_t>(ticks));
 }
 
 } // namespace kelvora

@@ -10,8 +10,8 @@ namespace kelvora {
 inline constexpr int MTStateSize = 624;
 inline constexpr std::uint32_t MTDefaultSeed = 4357;
 
-// One generator. The process has one, below; a pass of the swarm run on a thread of its own
-// draws from a value of its own.
+// One generator, a value: every swarm fit, and every pass of one run on a thread of its own,
+// draws from a generator of its own.
 struct MTGenerator
 {
     std::array<std::uint32_t, MTStateSize> State{};
@@ -19,6 +19,8 @@ struct MTGenerator
     std::int32_t Index = MTStateSize + 1;
 
     void Seed(std::uint32_t seed);
+    // Seeds with the low 32 bits of the monotonic high-resolution clock.
+    void SeedFromClock();
 
     // The next tempered word; the first word of an unseeded generator seeds it with 4357.
     std::uint32_t Next()
@@ -59,34 +61,5 @@ private:
     // the state and sets Index to 0. A negative Index is a range error.
     void Refill();
 };
-
-// The generator of the process, under the names the rest of the program uses. Single-threaded
-// use only.
-inline MTGenerator MTProcess;
-inline std::array<std::uint32_t, MTStateSize> &MTState = MTProcess.State;
-inline std::int32_t &MTIndex = MTProcess.Index;
-
-inline void MTSeed(std::uint32_t seed)
-{
-    MTProcess.Seed(seed);
-}
-
-// Seeds with the low 32 bits of the monotonic high-resolution clock.
-void MTSeedFromClock();
-
-inline std::uint32_t MTNext()
-{
-    return MTProcess.Next();
-}
-
-inline long double MTReal()
-{
-    return MTProcess.Real();
-}
-
-inline double MTRealPositive()
-{
-    return MTProcess.RealPositive();
-}
 
 } // namespace kelvora

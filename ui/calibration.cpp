@@ -118,14 +118,15 @@ QString progressText(int pass, int passes, int sweep, int sweepsPerPass)
 } // namespace
 
 TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextLocale &locale,
-                             std::function<void()> afterSave, QWidget *parent)
+                             const QString &pictureFolder, std::function<void()> afterSave,
+                             QWidget *parent)
     : QDialog(parent), m_records(records), m_dialogs(dialogs),
-      m_decimalSeparator(locale.decimalSeparator), m_afterSave(std::move(afterSave))
+      m_decimalSeparator(locale.decimalSeparator), m_pictureFolder(pictureFolder),
+      m_afterSave(std::move(afterSave))
 {
-    const int n = m_records.cdsBB.recordCount();
-    if (n < 1 || n > MaxPoints)
+    const int NPoints = m_records.cdsBB.recordCount();
+    if (NPoints < 1 || NPoints > MaxPoints)
         throw RangeError();
-    NPoints = n;
 
     setObjectName(QStringLiteral("FCalibration"));
     setWindowTitle(QStringLiteral("Calculation of Sakuma-Hattori Parameters"));
@@ -229,7 +230,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     centreLayout->setContentsMargins(0, 0, 0, 0);
     centreLayout->setSpacing(2);
     chApprox = new ResidualChart(centre);
-    chApprox->setDialogs(&m_dialogs);
+    chApprox->setDialogs(&m_dialogs, m_pictureFolder);
     centreLayout->addWidget(chApprox, 1);
     sbInfo = new QLabel(centre);
     sbInfo->setObjectName(QStringLiteral("sbInfo"));
@@ -319,7 +320,7 @@ void TFCalibration::EnableRunControls(bool enabled)
 {
     btnRun->setEnabled(enabled);
     btnEditUnc->setEnabled(enabled);
-    btnSaveInDB->setEnabled(enabled && m_holdsResults);
+    btnSaveInDB->setEnabled(enabled && m_results);
     btnClose->setEnabled(enabled);
     btnStop->setEnabled(!enabled);
 }
@@ -328,13 +329,11 @@ void TFCalibration::btnRunClick()
 {
     if (m_run)
         return;
-    m_holdsResults = false;
-    ResultsSaved = false;
+    m_results.reset();
     mLM->clear();
     mPSO->clear();
     sbInfo->setText(QStringLiteral("Levenberg-Marquardt fitting is in progress..."));
     EnableRunControls(false);
-    StopRequested = false;
 
     RunSettings settings;
     settings.Seed = m_seed;
@@ -364,7 +363,6 @@ void TFCalibration::btnRunClick()
     m_referenceT.clear();
     for (const auto &point : input.Points)
         m_referenceT.push_back(point.second);
-    m_passes = settings.LMOnly ? 0 : std::max(0, settings.NRestarts + 1);
     m_lmShown = false;
     m_bestShown = 0;
     pbRun->setRange(0, 1);
@@ -378,23 +376,22 @@ void TFCalibration::btnRunClick()
 
 void TFCalibration::btnStopClick()
 {
-    StopRequested = true;
     if (m_run)
         m_run->progress().requestStop();
 }
 
 void TFCalibration::btnEditUncClick()
 {
-    ChartEditor editor(chApprox->chart(), m_dialogs, this);
+    ChartEditor editor(chApprox->chart(), m_dialogs, m_pictureFolder, this);
     m_dialogs.exec(editor);
 }
 
 void TFCalibration::btnSaveInDBClick()
 {
-    if (!m_holdsResults)
+    if (!m_results)
         return;
     SaveResults();
-    ResultsSaved = true;
+    m_results->ResultsSaved = true;
 }
 
 void TFCalibration::btnCloseClick()
@@ -404,14 +401,14 @@ void TFCalibration::btnCloseClick()
 
 void TFCalibration::SaveResults()
 {
-    kelvora::SaveResults(m_records, m_records.store.clock());
+    kelvora::SaveResults(m_records, *m_results, m_records.store.clock());
     if (m_afterSave)
         m_afterSave();
 }
 
 void TFCalibration::FormClose()
 {
-    if (!m_holdsResults || ResultsSaved)
+    if (!m_results || m_results->ResultsSaved)
         return;
     if (m_dialogs.confirm(QStringLiteral("Results were not saved in the database and will be "
                                          "lost.\rDo you wish to save results before you close "
@@ -492,16 +489,16 @@ void TFCalibration::showSweep(const RunView &view)
         return;
     edRestartNo->setText(QString::number(view.restartNo));
     edNSucc->setText(QString::number(view.improvements));
-    if (m_passes <= 0 || view.sweepsPerPass <= 0)
+    if (view.passes <= 0 || view.sweepsPerPass <= 0)
         return;
     // Counted in sweeps; the bar's range is an int.
     const int perPass = view.sweepsPerPass;
-    const long long total = static_cast<long long>(m_passes) * perPass;
+    const long long total = static_cast<long long>(view.passes) * perPass;
     const int scale = static_cast<int>(std::max<long long>(1, total / 1'000'000'000 + 1));
     pbRun->setRange(0, static_cast<int>(total / scale));
     pbRun->setValue(static_cast<int>(
         (static_cast<long long>(view.restartNo) * perPass + view.sweep) / scale));
-    pbRun->setFormat(progressText(view.restartNo + 1, m_passes, view.sweep, perPass));
+    pbRun->setFormat(progressText(view.restartNo + 1, view.passes, view.sweep, perPass));
 }
 
 void TFCalibration::showLatestProgress()
@@ -535,7 +532,6 @@ void TFCalibration::endRun()
     showLatestProgress();
     const std::unique_ptr<BackgroundRun> run = std::move(m_run);
     const bool stopped = run->progress().stopWasRequested();
-    StopRequested = stopped;
 
     RunOutcome outcome;
     try {
@@ -562,7 +558,7 @@ void TFCalibration::endRun()
         ShowPSOProgress({pso.Result, pso.MeanRMS, pso.Lines});
     showFitLines(mPSO, pso.Lines);
     chApprox->showResiduals(chApprox->sePSO, residualPoints(pso.Lines));
-    m_holdsResults = true;
+    m_results = resultsOf(outcome);
     EnableRunControls(true);
     sbInfo->setText(stopped ? QStringLiteral("Fitting is interrupted.")
                             : QStringLiteral("Fitting is completed."));

@@ -1,7 +1,6 @@
 #include "ui/chartpicture.h"
 
 #include "core/errors.h"
-#include "records/folders.h"
 #include "ui/checklegend.h"
 #include "ui/dialogs.h"
 #include "ui/sizing.h"
@@ -224,13 +223,13 @@ void ChartPictureDialog::showPrintedSize()
                             + millimetres(chosen.pixels.height()) + QStringLiteral(" mm"));
 }
 
-QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, QWidget *parent)
+QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, const QString &folder,
+                           QWidget *parent)
 {
     ChartPictureDialog dialog(chart, parent);
     if (dialogs.exec(dialog) != QDialog::Accepted)
         return {};
-    const QString path = dialogs.savePicture(QStringLiteral("Save Chart as Picture"),
-                                             QString::fromStdString(OutputDir),
+    const QString path = dialogs.savePicture(QStringLiteral("Save Chart as Picture"), folder,
                                              QStringLiteral("chart.png"));
     if (path.trimmed().isEmpty())
         return {};

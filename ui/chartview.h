@@ -19,8 +19,13 @@ public:
     // later setChart would leave behind.)
     explicit ChartView(QChart *chart, QWidget *parent = nullptr);
 
-    // The dialogs through which "Save as Picture..." asks; nullptr leaves that item out.
-    void setDialogs(Dialogs *dialogs) { m_dialogs = dialogs; }
+    // The dialogs through which "Save as Picture..." asks, proposing a file in
+    // `pictureFolder`; nullptr leaves that item out.
+    void setDialogs(Dialogs *dialogs, const QString &pictureFolder)
+    {
+        m_dialogs = dialogs;
+        m_pictureFolder = pictureFolder;
+    }
 
     // The menu of the right button, with the items "Show Everything" and
     // "Save as Picture..."; the caller owns it.
@@ -32,6 +37,7 @@ protected:
 
 private:
     Dialogs *m_dialogs = nullptr;
+    QString m_pictureFolder;
 };
 
 } // namespace kelvora
