@@ -48,7 +48,7 @@ SignalUncertainties signalUncertainties(const std::vector<UncertainPoint> &point
             problem.Tol = request.Tol;
             problem.trials = request.trials;
             problem.seed = request.seed;
-            problem.signals = signals;
+            problem.signalValues = signals;
             problem.threads = request.threads;
             MonteCarloHost host;
             u.monteCarlo = RunMonteCarlo(problem, host);

@@ -120,7 +120,7 @@ MonteCarloOutcome RunMonteCarlo(const MonteCarloProblem &problem, MonteCarloHost
 
     MonteCarloOutcome outcome;
     outcome.trials = problem.trials;
-    outcome.values.assign(problem.signals.size(), std::nullopt);
+    outcome.values.assign(problem.signalValues.size(), std::nullopt);
 
     // Each trial's fitted triple, in its own slot.
     std::vector<std::optional<TParamVector>> fits(static_cast<std::size_t>(problem.trials));
@@ -147,9 +147,9 @@ MonteCarloOutcome RunMonteCarlo(const MonteCarloProblem &problem, MonteCarloHost
 
     // The statistics of each signal, the trials in their order.
     runSideBySide(
-        static_cast<int>(problem.signals.size()), problem.threads,
+        static_cast<int>(problem.signalValues.size()), problem.threads,
         [&](int j) {
-            const long double S = problem.signals[static_cast<std::size_t>(j)];
+            const long double S = problem.signalValues[static_cast<std::size_t>(j)];
             std::vector<long double> values;
             values.reserve(fits.size());
             try {

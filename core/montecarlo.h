@@ -37,7 +37,7 @@ struct MonteCarloProblem
     int trials = DefaultMonteCarloTrials; // 2 to MaxMonteCarloTrials
     std::uint32_t seed = DefaultMonteCarloSeed;
     // Where T(S) is evaluated.
-    std::vector<long double> signals;
+    std::vector<long double> signalValues;
     int threads = 1; // 1 to 1024
 };
 

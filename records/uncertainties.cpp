@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/numfmt.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kelvora {
@@ -57,11 +58,11 @@ std::optional<UncertaintyPropagation> PropagationOf(RecordStore &records, const 
 
 std::vector<std::optional<InterpolatedUncertainty>> UncertaintiesAt(
     const std::optional<UncertaintyPropagation> &propagation, const TParamVector &P,
-    const std::vector<long double> &signals, long double w)
+    const std::vector<long double> &signalValues, long double w)
 {
     std::vector<std::optional<InterpolatedUncertainty>> values;
-    values.reserve(signals.size());
-    for (const long double S : signals) {
+    values.reserve(signalValues.size());
+    for (const long double S : signalValues) {
         try {
             if (propagation) {
                 values.emplace_back(propagation->at(S, w));
@@ -78,6 +79,28 @@ std::vector<std::optional<InterpolatedUncertainty>> UncertaintiesAt(
         }
     }
     return values;
+}
+
+std::vector<std::pair<double, double>> UncertaintyCurve(const UncertaintyPropagation &propagation,
+                                                        const TParamVector &P, double TMin,
+                                                        double TMax, long double w, int steps)
+{
+    std::vector<std::pair<double, double>> curve;
+    if (!propagation.hasPointUncertainties() || !(TMax > TMin) || steps < 1)
+        return curve;
+    const double beyond = (TMax - TMin) / 6.0;
+    const double low = std::max(TMin - beyond, TMin / 2.0);
+    const double high = TMax + beyond;
+    for (int k = 0; k <= steps; ++k) {
+        const double T = low + (high - low) * k / steps;
+        try {
+            const long double S = SHSignal(P, T);
+            if (const std::optional<long double> U = propagation.at(S, w).U)
+                curve.emplace_back(T, static_cast<double>(*U * 1000.0L));
+        } catch (const Error &) {
+        }
+    }
+    return curve;
 }
 
 std::string UncertaintyResultsCsv(RecordStore &records)

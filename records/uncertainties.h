@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvora {
@@ -38,7 +39,15 @@ std::optional<UncertaintyPropagation> PropagationOf(RecordStore &records, const 
 // the signal has no temperature.
 std::vector<std::optional<InterpolatedUncertainty>> UncertaintiesAt(
     const std::optional<UncertaintyPropagation> &propagation, const TParamVector &P,
-    const std::vector<long double> &signals, long double w);
+    const std::vector<long double> &signalValues, long double w);
+
+// U (k = 2, mK) against T over the reference temperatures TMin..TMax and a sixth of their
+// span beyond each end, in `steps` equal steps of T: (T, U) where T has a signal and U a
+// value. Empty without every point's u(T).
+std::vector<std::pair<double, double>> UncertaintyCurve(const UncertaintyPropagation &propagation,
+                                                        const TParamVector &P, double TMin,
+                                                        double TMax, long double w,
+                                                        int steps = 200);
 
 // The results with uncertainties of the current record's measurements as CSV: one header
 // line, a row per measurement with its number, signal, temperature (K) and U (k = 2, mK),

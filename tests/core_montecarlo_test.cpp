@@ -40,7 +40,7 @@ MonteCarloProblem ProblemOf(int n, long double u, int trials = DefaultMonteCarlo
         problem.points.push_back(point);
     }
     for (const long double t : {430.0L, 894.0L, 1358.0L, 1765.0L, 2716.0L, 344.0L})
-        problem.signals.push_back(SHSignal(problem.fitted, t));
+        problem.signalValues.push_back(SHSignal(problem.fitted, t));
     problem.trials = trials;
     problem.threads = 2;
     return problem;
@@ -74,9 +74,9 @@ TEST(MonteCarlo, AgreesWithThePropagationForSmallUncertainties)
     EXPECT_EQ(outcome.trials, 10000);
     EXPECT_EQ(outcome.failed, 0);
     EXPECT_FALSE(outcome.stopped);
-    ASSERT_EQ(outcome.values.size(), problem.signals.size());
-    for (std::size_t j = 0; j < problem.signals.size(); ++j) {
-        const InterpolatedUncertainty linear = propagation.at(problem.signals[j], 0.0L);
+    ASSERT_EQ(outcome.values.size(), problem.signalValues.size());
+    for (std::size_t j = 0; j < problem.signalValues.size(); ++j) {
+        const InterpolatedUncertainty linear = propagation.at(problem.signalValues[j], 0.0L);
         SCOPED_TRACE("T = " + std::to_string(static_cast<double>(linear.T)));
         ASSERT_TRUE(outcome.values[j].has_value());
         const MonteCarloValue &mc = *outcome.values[j];
@@ -99,14 +99,14 @@ TEST(MonteCarlo, DepartsVisiblyFromThePropagationForLargeUncertainties)
     Recording host;
     const MonteCarloOutcome outcome = RunMonteCarlo(problem, host);
     const std::size_t far = 4; // 2716 K
-    const InterpolatedUncertainty linear = propagation.at(problem.signals[far], 0.0L);
+    const InterpolatedUncertainty linear = propagation.at(problem.signalValues[far], 0.0L);
     ASSERT_TRUE(outcome.values[far].has_value());
     const MonteCarloValue &mc = *outcome.values[far];
     EXPECT_GT(mc.u / *linear.uRef, 1.08L);
     EXPECT_GT(mc.high - linear.T, 1.5L * (linear.T - mc.low));
     EXPECT_GT(mc.mean - linear.T, 0.1L * *linear.uRef);
     // Inside the range the two still agree.
-    EXPECT_NEAR(outcome.values[1]->u / *propagation.at(problem.signals[1], 0.0L).uRef, 1.0L,
+    EXPECT_NEAR(outcome.values[1]->u / *propagation.at(problem.signalValues[1], 0.0L).uRef, 1.0L,
                 0.05L);
     EXPECT_EQ(host.lastFailed, outcome.failed);
 }
@@ -164,7 +164,7 @@ TEST(MonteCarlo, StopsWhenAskedAndGivesNothing)
 TEST(MonteCarlo, ASignalWithoutTemperatureHasNoValue)
 {
     MonteCarloProblem problem = ProblemOf(5, 0.5L, 50);
-    problem.signals = {0.0L, problem.signals[1]};
+    problem.signalValues = {0.0L, problem.signalValues[1]};
     MonteCarloHost host;
     const MonteCarloOutcome outcome = RunMonteCarlo(problem, host);
     EXPECT_FALSE(outcome.values[0].has_value());

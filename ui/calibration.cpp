@@ -1,9 +1,11 @@
 #include "ui/calibration.h"
 
+#include "calibration/backgroundmontecarlo.h"
 #include "calibration/backgroundrun.h"
 #include "core/numfmt.h"
 #include "records/operations.h"
 #include "records/recordstore.h"
+#include "records/uncertainties.h"
 #include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/charteditor.h"
@@ -33,6 +35,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace kelvora {
 
@@ -251,6 +254,17 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     pbRun->setMinimumWidth(
         widestTextWidth(pbRun->font(), {progressText(1001, 1001, 30000, 30000)})
         + 2 * pbRun->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16);
+    mUnc = resultMemo(centre, "mUnc");
+    // A header and six points in sight; more scroll.
+    mUnc->setFixedHeight(mUnc->fontMetrics().lineSpacing() * 7
+                         + mUnc->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                         + 2 * mUnc->frameWidth() + 8);
+    centreLayout->addWidget(bannerGroup(
+        centre, QStringLiteral("Uncertainties at the Reference Points (LM)"), mUnc));
+    lbBirge = new QLabel(centre);
+    lbBirge->setObjectName(QStringLiteral("lbBirge"));
+    lbBirge->setWordWrap(true);
+    centreLayout->addWidget(lbBirge);
     centreLayout->addWidget(sbInfo);
     centreLayout->addWidget(pbRun);
 
@@ -270,11 +284,15 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
                             QStyle::SP_DialogSaveButton);
     btnClose = makeButton(this, "btnClose", QStringLiteral("Close"),
                          QStringLiteral("Close window"), QStyle::SP_DialogCloseButton);
+    btnMonteCarlo = makeButton(this, "btnMonteCarlo", QStringLiteral("Monte Carlo"),
+                               QStringLiteral("Check the uncertainties by Monte Carlo trials"),
+                               QStyle::SP_BrowserReload);
     auto *buttons = new QHBoxLayout();
     buttons->setContentsMargins(2, 4, 2, 4);
     buttons->setSpacing(8);
     buttons->addWidget(btnRun);
     buttons->addWidget(btnStop);
+    buttons->addWidget(btnMonteCarlo);
     buttons->addStretch(1);
     buttons->addWidget(btnEditUnc);
     buttons->addWidget(btnSaveInDB);
@@ -313,6 +331,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     click(btnEditUnc, &TFCalibration::btnEditUncClick);
     click(btnSaveInDB, &TFCalibration::btnSaveInDBClick);
     click(btnClose, &TFCalibration::btnCloseClick);
+    click(btnMonteCarlo, &TFCalibration::btnMonteCarloClick);
     return content;
 }
 
@@ -323,15 +342,20 @@ void TFCalibration::EnableRunControls(bool enabled)
     btnSaveInDB->setEnabled(enabled && m_results);
     btnClose->setEnabled(enabled);
     btnStop->setEnabled(!enabled);
+    btnMonteCarlo->setEnabled(enabled && canCheck());
 }
 
 void TFCalibration::btnRunClick()
 {
-    if (m_run)
+    if (busy())
         return;
     m_results.reset();
+    m_propagation.reset();
+    m_monteCarloValues.clear();
     mLM->clear();
     mPSO->clear();
+    mUnc->clear();
+    lbBirge->clear();
     sbInfo->setText(QStringLiteral("Levenberg-Marquardt fitting is in progress..."));
     EnableRunControls(false);
 
@@ -354,6 +378,8 @@ void TFCalibration::btnRunClick()
             settings.LMOnly = true;
         }
         input = RunInputOf(m_records);
+        m_settingsMaxIter = settings.MaxIter;
+        m_settingsTol = settings.Tol;
     } catch (...) {
         sbInfo->clear();
         EnableRunControls(true);
@@ -378,6 +404,8 @@ void TFCalibration::btnStopClick()
 {
     if (m_run)
         m_run->progress().requestStop();
+    if (m_monteCarlo)
+        m_monteCarlo->requestStop();
 }
 
 void TFCalibration::btnEditUncClick()
@@ -419,7 +447,7 @@ void TFCalibration::FormClose()
 
 void TFCalibration::reject()
 {
-    if (m_run) {
+    if (busy()) {
         m_closePending = true;
         return;
     }
@@ -430,7 +458,7 @@ void TFCalibration::reject()
 
 void TFCalibration::closeEvent(QCloseEvent *event)
 {
-    if (m_run) {
+    if (busy()) {
         m_closePending = true;
         event->ignore();
         return;
@@ -503,6 +531,8 @@ void TFCalibration::showSweep(const RunView &view)
 
 void TFCalibration::showLatestProgress()
 {
+    if (m_monteCarlo)
+        showMonteCarloProgress();
     if (!m_run)
         return;
     const RunView view = m_run->progress().latest();
@@ -559,9 +589,134 @@ void TFCalibration::endRun()
     showFitLines(mPSO, pso.Lines);
     chApprox->showResiduals(chApprox->sePSO, residualPoints(pso.Lines));
     m_results = resultsOf(outcome);
+    showUncertainties(outcome.LM.Result);
     EnableRunControls(true);
     sbInfo->setText(stopped ? QStringLiteral("Fitting is interrupted.")
                             : QStringLiteral("Fitting is completed."));
+}
+
+// ---- the uncertainties of the fit and their Monte Carlo check -----------------------------
+
+namespace {
+
+QString millikelvins(const std::optional<long double> &value, char decimalSeparator)
+{
+    return value ? qtext(formatFixed(*value * 1000.0L, 15, 3, decimalSeparator))
+                 : QStringLiteral("-");
+}
+
+} // namespace
+
+void TFCalibration::showUncertainties(const TParamVector &P)
+{
+    m_uncertaintyP = P;
+    m_points = UncertainPointsOf(m_records);
+    m_monteCarloValues.clear();
+    m_propagation.reset();
+    try {
+        m_propagation.emplace(P, m_points);
+    } catch (const Error &error) {
+        mUnc->clear();
+        lbBirge->setText(qtext(error.what()));
+        return;
+    }
+    writeUncertainties();
+}
+
+void TFCalibration::writeUncertainties()
+{
+    if (!m_propagation)
+        return;
+    const char separator = m_decimalSeparator;
+    QStringList lines{QStringLiteral("T (K)  u_fit  u_ref  u_mc (mK)")};
+    for (std::size_t i = 0; i < m_points.size(); ++i) {
+        const InterpolatedUncertainty u = m_propagation->at(m_points[i].S, 0.0L);
+        std::optional<long double> mc;
+        if (i < m_monteCarloValues.size() && m_monteCarloValues[i])
+            mc = m_monteCarloValues[i]->u;
+        lines << qtext(formatFixed(m_points[i].T, 15, 4, separator)) + QStringLiteral("  ")
+                     + millikelvins(u.uFit, separator) + QStringLiteral("  ")
+                     + millikelvins(u.uRef, separator) + QStringLiteral("  ")
+                     + millikelvins(mc, separator);
+    }
+    mUnc->setPlainText(lines.join(QLatin1Char('\n')));
+    if (const auto ratio = m_propagation->birgeRatio())
+        lbBirge->setText(qtext(BirgeRatioRemark(*ratio, separator)));
+    else if (!m_propagation->hasPointUncertainties())
+        lbBirge->setText(QStringLiteral("Give u(T) of every reference point for u_ref, U and "
+                                        "the Birge ratio; u_fit alone comes from the scatter "
+                                        "of the points."));
+    else
+        lbBirge->setText(QStringLiteral("Three points leave no scatter: no u_fit and no "
+                                        "Birge ratio."));
+}
+
+bool TFCalibration::canCheck() const
+{
+    return m_results && m_propagation && m_propagation->hasPointUncertainties();
+}
+
+void TFCalibration::btnMonteCarloClick()
+{
+    if (busy() || !canCheck())
+        return;
+    const UncertaintySettings settings = UncertaintySettingsOf(m_records);
+    MonteCarloProblem problem;
+    problem.points = m_points;
+    problem.fitted = m_uncertaintyP;
+    problem.MaxIter = m_settingsMaxIter;
+    problem.Tol = m_settingsTol;
+    problem.trials = std::clamp(settings.trials, 2, MaxMonteCarloTrials);
+    problem.seed = settings.seed;
+    for (const UncertainPoint &point : m_points)
+        problem.signalValues.push_back(point.S);
+    problem.threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
+
+    m_monteCarloValues.clear();
+    writeUncertainties();
+    EnableRunControls(false);
+    sbInfo->setText(QStringLiteral("Monte Carlo check is in progress..."));
+    pbRun->setRange(0, problem.trials);
+    pbRun->setValue(0);
+    pbRun->setFormat(QStringLiteral("Trial %v of %m"));
+    m_monteCarlo = std::make_unique<BackgroundMonteCarlo>(std::move(problem), [this] {
+        QMetaObject::invokeMethod(this, [this] { monteCarloFinished(); },
+                                  Qt::QueuedConnection);
+    });
+    m_displayTimer.start();
+}
+
+void TFCalibration::showMonteCarloProgress()
+{
+    pbRun->setValue(m_monteCarlo->done());
+}
+
+void TFCalibration::monteCarloFinished()
+{
+    guarded(m_dialogs, [this] { endMonteCarlo(); });
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+    }
+}
+
+void TFCalibration::endMonteCarlo()
+{
+    m_displayTimer.stop();
+    const std::unique_ptr<BackgroundMonteCarlo> check = std::move(m_monteCarlo);
+    pbRun->setValue(check->done());
+    EnableRunControls(true);
+    const MonteCarloOutcome outcome = check->result();
+    if (outcome.stopped) {
+        sbInfo->setText(QStringLiteral("Monte Carlo check is interrupted."));
+        return;
+    }
+    m_monteCarloValues = outcome.values;
+    writeUncertainties();
+    sbInfo->setText(QStringLiteral("Monte Carlo check is completed: %1 of %2 trials failed "
+                                   "to fit.")
+                        .arg(outcome.failed)
+                        .arg(outcome.trials));
 }
 
 } // namespace kelvora

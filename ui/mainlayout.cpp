@@ -12,6 +12,7 @@
 #include "ui/radiogroup.h"
 #include "ui/sizing.h"
 #include "ui/tablemodel.h"
+#include "ui/uncertaintychart.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -343,7 +344,8 @@ QWidget *MainLayout::buildCalibrationPage()
                                 {"TPSO", QStringLiteral("TPSO (K)"), 104, false},
                                 {"dTLM", QStringLiteral("TLM-T (mK)"), 104, false},
                                 {"dTPSO", QStringLiteral("TPSO-T (mK)"), 104, false},
-                                {"Difference", QStringLiteral("TLM-TPSO (mK)"), 104, false}},
+                                {"Difference", QStringLiteral("TLM-TPSO (mK)"), 104, false},
+                                {"uT", QStringLiteral("u(T) (mK)"), 80, true}},
         m_dialogs);
     m_bbModel->setTextLocale(m_locale);
     dbgBB = new Grid(*m_bbModel, m_dialogs, tsCalibration);
@@ -351,8 +353,10 @@ QWidget *MainLayout::buildCalibrationPage()
     fitColumns(*dbgBB, m_locale);
     // The first column takes what the others leave (FormResize): the grid keeps room for
     // all of them at their fitted widths.
+    // The points' uncertainties, the last column, take the room of the first one's margin
+    // rather than widen the window.
     int columns = 0;
-    for (int c = 0; c < m_bbModel->columnCount(); ++c)
+    for (int c = 0; c < m_bbModel->columnCount() - 1; ++c)
         columns += dbgBB->columnWidth(c);
     const int scrollBar = m_window.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     dbgBB->setMinimumWidth(columns + 7 + 4 + 11 + scrollBar);
@@ -399,7 +403,8 @@ QWidget *MainLayout::buildMeasurementsPage()
     m_interpModel = std::make_unique<TableModel>(
         cdsInterp,
         std::vector<GridColumn>{{"S", QStringLiteral("Signal"), 140, true},
-                                {"T", QStringLiteral("Temperature (K)"), 110, false}},
+                                {"T", QStringLiteral("Temperature (K)"), 110, false},
+                                {"U", QStringLiteral("U (mK)"), 70, false}},
         m_dialogs);
     m_interpModel->setTextLocale(m_locale);
     dbgInterp = new Grid(*m_interpModel, m_dialogs, left);
@@ -407,6 +412,9 @@ QWidget *MainLayout::buildMeasurementsPage()
     dbgInterp->setAppendOnDown(true);
     fitColumns(*dbgInterp, m_locale);
     dbgInterp->setMinimumWidth(gridWidthFor(*dbgInterp));
+    // A few rows in sight at the least, so that the U chart below has room.
+    dbgInterp->setMinimumHeight(dbgInterp->horizontalHeader()->sizeHint().height()
+                                + 4 * dbgInterp->verticalHeader()->defaultSectionSize());
     leftLayout->addWidget(dbgInterp, 1);
 
     dbnIterp = new Navigator(cdsInterp,
@@ -424,6 +432,17 @@ QWidget *MainLayout::buildMeasurementsPage()
     dbspRecordCountInterp->setObjectName(QStringLiteral("dbspRecordCountInterp"));
     leftLayout->addWidget(whiteBar(left, {{dbspRecNoInterp, 100}, {dbspRecordCountInterp, 110},
                                           {new QLabel(), 0}}));
+
+    // U over the reference range and beyond, under the measurements it belongs to.
+    chU = new UncertaintyChart(left);
+    chU->setDialogs(&m_dialogs, m_pictureFolder);
+    chU->setMinimumHeight(chU->fontMetrics().height() * 7);
+    leftLayout->addWidget(chU, 1);
+    lbUncertainty = new QLabel(left);
+    lbUncertainty->setObjectName(QStringLiteral("lbUncertainty"));
+    // One line, its whole text in the tool tip: a wrapped label would set the page's height.
+    lbUncertainty->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    leftLayout->addWidget(lbUncertainty);
 
     btnLoadInterp = makeButton(left, "btnLoadInterp", QStringLiteral("Load"),
                                QStringLiteral("Load signals from text file"),
@@ -444,7 +463,11 @@ QWidget *MainLayout::buildMeasurementsPage()
     grid->addWidget(btnSaveInterp, 0, 1);
     grid->addWidget(btnComputeInterp, 1, 0);
     grid->addWidget(btnEraseInterp, 1, 1);
-    grid->setColumnStretch(2, 1);
+    btnSaveCsv = makeButton(left, "btnSaveCsv", QStringLiteral("CSV"),
+                            QStringLiteral("Save results with uncertainties in a CSV file"),
+                            QStyle::SP_DialogSaveButton);
+    grid->addWidget(btnSaveCsv, 0, 2);
+    grid->setColumnStretch(3, 1);
     fitFixedHeight(*buttons, 71);
     leftLayout->addWidget(buttons);
     fitFixedWidth(*left, 295);
@@ -457,6 +480,7 @@ QWidget *MainLayout::buildMeasurementsPage()
     chAll->setObjectName(QStringLiteral("chAll"));
     chAll->setDialogs(&m_dialogs, m_pictureFolder);
     rightLayout->addWidget(chAll, 1);
+
     btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit Graph"),
                             QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
     rightLayout->addWidget(buttonBar(right, 33, {btnEditUnc}, true));
