@@ -53,6 +53,14 @@ std::string BirgeRatioRemark(long double ratio, char decimalSeparator)
     return text;
 }
 
+std::string BirgeRatioShortRemark(long double ratio, char decimalSeparator)
+{
+    std::string text = "Birge ratio R_B = " + formatFixed(ratio, 15, 2, decimalSeparator);
+    if (ratio > BirgeRatioLimit)
+        text += ": the scatter exceeds u(T), U is probably too small";
+    return text;
+}
+
 UncertaintyPropagation::UncertaintyPropagation(const TParamVector &P,
                                                const std::vector<UncertainPoint> &points)
     : m_P(P)

@@ -55,6 +55,8 @@ inline constexpr long double BirgeRatioLimit = 2.0L;
 // The text a user reads beside a Birge ratio: the ratio, and above BirgeRatioLimit what it
 // means. `decimalSeparator` writes the number.
 std::string BirgeRatioRemark(long double ratio, char decimalSeparator = '.');
+// The same in one short line, for a status line.
+std::string BirgeRatioShortRemark(long double ratio, char decimalSeparator = '.');
 
 // The linearised propagation at a fitted triple. The least-squares problem is solved by a
 // Householder QR decomposition of the column-scaled Jacobian in extended precision, so that

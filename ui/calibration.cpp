@@ -263,7 +263,8 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
         centre, QStringLiteral("Uncertainties at the Reference Points (LM)"), mUnc));
     lbBirge = new QLabel(centre);
     lbBirge->setObjectName(QStringLiteral("lbBirge"));
-    lbBirge->setWordWrap(true);
+    // One line, its whole text in the tool tip, so that the window keeps its height.
+    lbBirge->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     centreLayout->addWidget(lbBirge);
     centreLayout->addWidget(sbInfo);
     centreLayout->addWidget(pbRun);
@@ -618,6 +619,7 @@ void TFCalibration::showUncertainties(const TParamVector &P)
     } catch (const Error &error) {
         mUnc->clear();
         lbBirge->setText(qtext(error.what()));
+        lbBirge->setToolTip(qtext(error.what()));
         return;
     }
     writeUncertainties();
@@ -640,15 +642,21 @@ void TFCalibration::writeUncertainties()
                      + millikelvins(mc, separator);
     }
     mUnc->setPlainText(lines.join(QLatin1Char('\n')));
-    if (const auto ratio = m_propagation->birgeRatio())
-        lbBirge->setText(qtext(BirgeRatioRemark(*ratio, separator)));
-    else if (!m_propagation->hasPointUncertainties())
-        lbBirge->setText(QStringLiteral("Give u(T) of every reference point for u_ref, U and "
-                                        "the Birge ratio; u_fit alone comes from the scatter "
-                                        "of the points."));
-    else
-        lbBirge->setText(QStringLiteral("Three points leave no scatter: no u_fit and no "
-                                        "Birge ratio."));
+    QString remark;
+    QString whole;
+    if (const auto ratio = m_propagation->birgeRatio()) {
+        remark = qtext(BirgeRatioShortRemark(*ratio, separator));
+        whole = qtext(BirgeRatioRemark(*ratio, separator));
+    } else if (!m_propagation->hasPointUncertainties()) {
+        remark = QStringLiteral("No u_ref: u(T) of a reference point is missing");
+        whole = QStringLiteral("Give u(T) of every reference point for u_ref, U and the Birge "
+                               "ratio; u_fit alone comes from the scatter of the points.");
+    } else {
+        remark = QStringLiteral("Three points leave no scatter: no u_fit, no Birge ratio");
+        whole = remark;
+    }
+    lbBirge->setText(remark);
+    lbBirge->setToolTip(whole);
 }
 
 bool TFCalibration::canCheck() const

@@ -450,16 +450,13 @@ void TFMain::showUncertainties()
         whole = QStringLiteral("Give u(T) of every reference point on the Calibration page.");
     } else if (const auto ratio = propagation->birgeRatio()) {
         whole = qtext(BirgeRatioRemark(*ratio, m_locale.decimalSeparator));
-        remark = *ratio > BirgeRatioLimit
-                     ? whole.left(whole.indexOf(QLatin1Char(':')))
-                           + QStringLiteral(": U is probably too small")
-                     : whole;
+        remark = qtext(BirgeRatioShortRemark(*ratio, m_locale.decimalSeparator));
     }
     m_ui.lbUncertainty->setText(remark);
     m_ui.lbUncertainty->setToolTip(whole);
     // A warning stands out.
     QPalette colours = m_ui.lbUncertainty->palette();
-    colours.setColor(QPalette::WindowText, remark.contains(QStringLiteral("too small"))
+    colours.setColor(QPalette::WindowText, remark != whole
                                                 ? QColor(Qt::red)
                                                 : palette().color(QPalette::WindowText));
     m_ui.lbUncertainty->setPalette(colours);
