@@ -96,7 +96,7 @@ TableSchema makeBBSchema()
         plainField("RecNo", FieldKind::Calculated),
         plainField("RecordCount", FieldKind::Calculated),
         // The standard uncertainty of T in mK; empty: not given.
-        floatField("uT"),
+        floatField("uT", "0.0##"),
     };
     s.indexes = {IndexDef{"cdsBBIndex1", "inc", false, true, true}};
     s.nestedIndex = 0;

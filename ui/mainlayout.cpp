@@ -49,6 +49,7 @@ constexpr PatternRange PatternRanges[] = {
     {"T", 5, false},          {"TLM", 5, false},       {"TPSO", 5, false},
     {"dTLM", 7, true},        {"dTPSO", 7, true},      {"Difference", 7, true}, // mK
     {"MeanRMSLM", 7, false},  {"MeanRMSPSO", 7, false},
+    {"uT", 6, false},         {"U", 6, false}, // mK
 };
 
 // The widest texts a field of the table shows.
@@ -353,10 +354,8 @@ QWidget *MainLayout::buildCalibrationPage()
     fitColumns(*dbgBB, m_locale);
     // The first column takes what the others leave (FormResize): the grid keeps room for
     // all of them at their fitted widths.
-    // The points' uncertainties, the last column, take the room of the first one's margin
-    // rather than widen the window.
     int columns = 0;
-    for (int c = 0; c < m_bbModel->columnCount() - 1; ++c)
+    for (int c = 0; c < m_bbModel->columnCount(); ++c)
         columns += dbgBB->columnWidth(c);
     const int scrollBar = m_window.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     dbgBB->setMinimumWidth(columns + 7 + 4 + 11 + scrollBar);
