@@ -34,10 +34,7 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     Table &main = records.cdsMain;
     Table &bb = records.cdsBB;
 
-    ReferenceSet reference;
-    for (int i = 0; i < file.N; ++i)
-        reference.append(file.S.at(static_cast<std::size_t>(i)),
-                         file.T.at(static_cast<std::size_t>(i)));
+    const ReferenceSet reference = ReferenceSetOf(file);
 
     main.insert();
     main.setString("Name", name);

@@ -443,7 +443,7 @@ TEST(AboutBox, TextsInsideThePicture)
     EXPECT_GE(about.width(), 517);
     EXPECT_GE(about.height(), 344);
     EXPECT_TRUE(about.windowFlags().testFlag(Qt::FramelessWindowHint));
-    // What the box shows: the version above the description, in larger letters.
+    // What the box shows, where and how large.
     EXPECT_EQ(about.Label2->text(), QStringLiteral("Version 1.1"));
     EXPECT_EQ(about.Label1->text(),
               QStringList({"Calculation of parameters for the Sakuma-Hattori equation using two ",
@@ -453,8 +453,10 @@ TEST(AboutBox, TextsInsideThePicture)
                            "radiation sources and radiation thermometers using multiple-point ",
                            "method based on the Sakuma-Hattori interpolation equation."})
                   .join(QLatin1Char('\n')));
-    EXPECT_LT(about.Label2->geometry().bottom(), about.Label1->geometry().top());
-    EXPECT_GT(about.Label2->font().pointSize(), about.Label1->font().pointSize());
+    EXPECT_EQ(about.Label2->pos(), QPoint(200, 117));
+    EXPECT_EQ(about.Label1->pos(), QPoint(32, 147));
+    EXPECT_EQ(about.Label2->font().pointSize(), 16);
+    EXPECT_EQ(about.Label1->font().pointSize(), 10);
     for (const QLabel *label : {about.Label1, about.Label2}) {
         EXPECT_TRUE(about.rect().contains(label->geometry())) << label->objectName().toStdString();
         EXPECT_TRUE(label->font().bold());
