@@ -61,6 +61,8 @@ QComboBox *settingCombo(QWidget *parent, const char *name, const QStringList &it
     combo->setObjectName(QLatin1String(name));
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed is what runs: no completion to the first preset that begins with it.
+    combo->setCompleter(nullptr);
     combo->addItems(items);
     combo->setCurrentText(current);
     return combo;

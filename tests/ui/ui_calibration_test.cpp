@@ -1,7 +1,7 @@
 // The calibration window opened by Compute: runs with their progress, Stop, failures and
 // errors, saving the results and the question on closing. Every run uses a fixed seed.
 
-#include "ui_main_fixture.h"
+#include "ui_calibration_fixture.h"
 
 #include "calibration/run.h"
 #include "core/lm.h"
@@ -27,119 +27,6 @@
 
 namespace kelvora::test {
 namespace {
-
-// Three points of an instrument with A = 0.65, B = 0.15, C = 3e6, exact: the swarm reaches
-// its target in its first pass.
-const char *const ExactThreePoints = "0.65\n0.01\n3\n"
-                                     "6.289647957098E-05  900.0\n"
-                                     "5.492418703621E-03  1100.0\n"
-                                     "1.212645735649E-01  1300.0\n";
-
-// Five points of the same instrument, with -20, 0 or +20 mK of error: every pass of the swarm
-// runs its full 30000 sweeps.
-const char *const NoisyFivePoints = "0.65\n0.01\n5\n"
-                                    "5.605744279596E-08  700.0\n"
-                                    "6.293084622009E-05  900.0\n"
-                                    "5.490410377996E-03  1100.0\n"
-                                    "1.212645735649E-01  1300.0\n"
-                                    "1.173418307831E+00  1500.0\n";
-
-const char *const NoisyFourPoints = "0.65\n0.01\n4\n"
-                                    "5.605744279596E-08  700.0\n"
-                                    "6.293084622009E-05  900.0\n"
-                                    "5.490410377996E-03  1100.0\n"
-                                    "1.212645735649E-01  1300.0\n";
-
-const char *const Caption = "Calculation of Sakuma-Hattori Parameters";
-const char *const UnsavedQuestion = "Results were not saved in the database and will be lost.\r"
-                                    "Do you wish to save results before you close the window?";
-
-class CalibrationWindow : public MainWindowTest
-{
-protected:
-    using Script = std::function<void(TFCalibration &)>;
-
-    // Imports the record and opens the calibration window on it with Compute; `script`
-    // plays the user in the window, which is shown and has a fixed seed.
-    void calibrate(const QByteArray &record, const Script &script)
-    {
-        if (!window)
-            startEmpty();
-        importRecord(QStringLiteral("Lamp"), record);
-        openCalibration(script);
-    }
-
-    void openCalibration(const Script &script)
-    {
-        dialogs.dialogScripts.push_back([script](QDialog &dialog) {
-            auto &calibration = dynamic_cast<TFCalibration &>(dialog);
-            calibration.setSeedForTesting(7);
-            calibration.show();
-            script(calibration);
-            // A window the script left open closes as by its title bar.
-            if (calibration.isVisible()) {
-                calibration.close();
-                EXPECT_TRUE(
-                    QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
-            }
-        });
-        btnCompute()->click();
-        EXPECT_TRUE(dialogs.allAnswersUsed()) << messagesShown();
-    }
-
-    template <typename Control>
-    static Control *control(TFCalibration &calibration, const char *name)
-    {
-        auto *found = calibration.findChild<Control *>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
-    static QString text(TFCalibration &calibration, const char *name)
-    {
-        return control<QLineEdit>(calibration, name)->text();
-    }
-
-    static QStringList memoLines(TFCalibration &calibration, const char *name)
-    {
-        const QString memo = control<QPlainTextEdit>(calibration, name)->toPlainText();
-        return memo.isEmpty() ? QStringList() : memo.split(QLatin1Char('\n'));
-    }
-
-    static QString status(TFCalibration &calibration)
-    {
-        return control<QLabel>(calibration, "sbInfo")->text();
-    }
-
-    static void setSetting(TFCalibration &calibration, const char *combo, const QString &value)
-    {
-        control<QComboBox>(calibration, combo)->setCurrentText(value);
-    }
-
-    static void click(TFCalibration &calibration, const char *button)
-    {
-        control<QPushButton>(calibration, button)->click();
-    }
-
-    // Presses Run and waits, handling events, until the run has ended.
-    static void run(TFCalibration &calibration)
-    {
-        click(calibration, "btnRun");
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
-        // The run's own end is reported through the event loop.
-        QCoreApplication::processEvents();
-    }
-
-    static void expectIdleButtons(TFCalibration &calibration, bool saveEnabled)
-    {
-        for (const char *name : {"btnRun", "btnEditUnc", "btnClose"})
-            EXPECT_TRUE(control<QPushButton>(calibration, name)->isEnabled()) << name;
-        EXPECT_FALSE(control<QPushButton>(calibration, "btnStop")->isEnabled());
-        EXPECT_EQ(control<QPushButton>(calibration, "btnSaveInDB")->isEnabled(), saveEnabled);
-    }
-
-    static QList<QPointF> points(QXYSeries *series) { return series->points(); }
-};
 
 TEST_F(CalibrationWindow, RunOnThreePointsShowsBothFitsAndOffersTheirSave)
 {
