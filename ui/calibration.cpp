@@ -12,10 +12,10 @@
 #include "ui/layoutparts.h"
 #include "ui/residualchart.h"
 #include "ui/sizing.h"
+#include "ui/spinedit.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -40,6 +40,10 @@ namespace {
 
 // The display shows the latest progress of a run 25 times a second.
 constexpr int DisplayIntervalMs = 40;
+
+// The limits of the search range, a factor on each side of the Levenberg-Marquardt result.
+constexpr long double SearchRangeMin = 1.0L;
+constexpr long double SearchRangeMax = 1000.0L;
 
 QString qtext(const std::string &text)
 {
@@ -107,6 +111,23 @@ QWidget *methodPanel(QWidget *parent, const QString &heading, const QColor &colo
     return panel;
 }
 
+// The refusal of a setting that is a number the run cannot use.
+Error refusedSetting(const QString &typed, const char *setting, const QString &limits)
+{
+    return Error(QStringLiteral("'%1' is not a valid %2: it must be %3")
+                     .arg(typed, QLatin1String(setting), limits)
+                     .toStdString());
+}
+
+// A whole number of at least `least`; a text that is not one raises the conversion error.
+int wholeSetting(const QString &typed, const char *setting, int least)
+{
+    const int value = parseInt(typed.toStdString());
+    if (value < least)
+        throw refusedSetting(typed, setting, QStringLiteral("at least %1").arg(least));
+    return value;
+}
+
 // The progress bar's text: the pass counted from 1, and the sweep within it.
 QString progressText(int pass, int passes, int sweep, int sweepsPerPass)
 {
@@ -133,7 +154,7 @@ TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextL
     setWindowTitle(QStringLiteral("Calculation of Sakuma-Hattori Parameters"));
     setWindowIcon(KelvoraIcon());
     const QWidget *content = buildLayout(locale);
-    edExt->setValue(static_cast<double>(DefaultSearchRange(NPoints)));
+    edExt->setValue(DefaultSearchRange(NPoints));
 
     const QSize needed = fittedMinimumSize(*content, QSize(995, 600))
                              .expandedTo(QSize(titleBarWidthFor(windowTitle(), font()), 0));
@@ -198,12 +219,8 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
                                    QStringLiteral("50"), QStringLiteral("100"),
                                    QStringLiteral("1000")},
                                   QStringLiteral("10"));
-    edExt = new QDoubleSpinBox(this);
+    edExt = new SpinEdit(SearchRangeMin, SearchRangeMax, 0.1L, 1, m_decimalSeparator, this);
     edExt->setObjectName(QStringLiteral("edExt"));
-    edExt->setRange(1.0, 1000.0);
-    edExt->setSingleStep(0.1);
-    edExt->setDecimals(1);
-    edExt->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     edRestartNo = readOnlyBox(this, "edRestartNo", counts);
     edNSucc = readOnlyBox(this, "edNSucc", counts);
     edAPSO = readOnlyBox(this, "edAPSO", general);
@@ -343,15 +360,17 @@ void TFCalibration::btnRunClick()
     settings.DecimalSeparator = m_decimalSeparator;
     RunInput input;
     try {
-        settings.MaxIter = parseInt(comboMaxNIter->currentText().toStdString());
-        settings.Tol = parseFloat(comboTolerance->currentText().toStdString(), m_decimalSeparator);
+        // Fewer than one iteration would set no limit to a fit that cannot be stopped.
+        settings.MaxIter =
+            wholeSetting(comboMaxNIter->currentText(), "Max. Number of Iterations", 1);
+        settings.Tol = readTolerance();
         // The swarm's settings are read when the Levenberg-Marquardt results are shown: a
-        // number that is not one ends the run there.
+        // setting the run cannot use ends the run there.
         m_swarmSettingError = nullptr;
         try {
-            settings.NRestarts = parseInt(comboNRestarts->currentText().toStdString());
-            settings.SearchRange = parseFloat(edExt->cleanText().toStdString(),
-                                              m_decimalSeparator);
+            settings.NRestarts =
+                wholeSetting(comboNRestarts->currentText(), "Number of Restarts", 0);
+            settings.SearchRange = readSearchRange();
         } catch (const Error &) {
             m_swarmSettingError = std::current_exception();
             settings.LMOnly = true;
@@ -376,6 +395,28 @@ void TFCalibration::btnRunClick()
         QMetaObject::invokeMethod(this, [this] { runFinished(); }, Qt::QueuedConnection);
     });
     m_displayTimer.start();
+}
+
+long double TFCalibration::readTolerance() const
+{
+    const QString typed = comboTolerance->currentText();
+    const long double tolerance = parseFloat(typed.toStdString(), m_decimalSeparator);
+    // A tolerance of 0 or less is never reached: the fit could only fail.
+    if (!(tolerance > 0.0L))
+        throw refusedSetting(typed, "Tolerance", QStringLiteral("greater than 0"));
+    return tolerance;
+}
+
+long double TFCalibration::readSearchRange() const
+{
+    const QString typed = edExt->typedText();
+    const long double range = parseFloat(typed.toStdString(), m_decimalSeparator);
+    if (!(range >= edExt->minimum() && range <= edExt->maximum()))
+        throw refusedSetting(typed, "Search Range",
+                             QStringLiteral("from %1 to %2")
+                                 .arg(edExt->textOf(edExt->minimum()),
+                                      edExt->textOf(edExt->maximum())));
+    return range;
 }
 
 void TFCalibration::btnStopClick()

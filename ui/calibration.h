@@ -16,7 +16,6 @@
 #include <vector>
 
 class QComboBox;
-class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -29,6 +28,7 @@ class BackgroundRun;
 class Dialogs;
 class RecordStore;
 class ResidualChart;
+class SpinEdit;
 struct PSOProgress;
 struct RunView;
 
@@ -82,6 +82,9 @@ private:
     QWidget *buildLayout(const TextLocale &locale);
     // Asks about unsaved results and saves them on Yes.
     void FormClose();
+    // The settings as typed; a setting the run cannot use raises its refusal.
+    long double readTolerance() const;
+    long double readSearchRange() const;
     void showLatestProgress();
     void showLevenbergMarquardt(const LMStage &stage);
     void ShowPSOProgress(const PSOProgress &best);
@@ -120,7 +123,7 @@ private:
     QLineEdit *edMeanRMSLM;
     QPlainTextEdit *mLM;
     QComboBox *comboNRestarts;
-    QDoubleSpinBox *edExt;
+    SpinEdit *edExt;
     QLineEdit *edRestartNo;
     QLineEdit *edNSucc;
     QLineEdit *edAPSO;

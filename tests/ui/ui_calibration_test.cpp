@@ -8,11 +8,11 @@
 #include "core/numfmt.h"
 #include "ui/calibration.h"
 #include "ui/residualchart.h"
+#include "ui/spinedit.h"
 #include "../fitline.h"
 
 #include <QCategoryAxis>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -446,8 +446,10 @@ TEST_F(CalibrationWindow, FitsOnEveryCoreAsOnOne)
 TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
 {
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
-        auto *range = control<QDoubleSpinBox>(calibration, "edExt");
-        EXPECT_EQ(range->value(), 2.0) << "four points or more";
+        auto *range = control<SpinEdit>(calibration, "edExt");
+        const QChar separator = QLatin1Char(window->textLocale().decimalSeparator);
+        EXPECT_EQ(range->typedText(), QStringLiteral("2") + separator + QStringLiteral("0"))
+            << "four points or more";
         range->setValue(3.5);
         setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
         run(calibration);
@@ -472,7 +474,9 @@ TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
 TEST_F(CalibrationWindow, ThreePointsStartWithTheNarrowerSearchRange)
 {
     calibrate(ExactThreePoints, [&](TFCalibration &calibration) {
-        EXPECT_EQ(control<QDoubleSpinBox>(calibration, "edExt")->value(), 1.5);
+        const QChar separator = QLatin1Char(window->textLocale().decimalSeparator);
+        EXPECT_EQ(control<SpinEdit>(calibration, "edExt")->typedText(),
+                  QStringLiteral("1") + separator + QStringLiteral("5"));
     });
 }
 
