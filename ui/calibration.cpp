@@ -463,10 +463,34 @@ void TFCalibration::FormClose()
         SaveResults();
 }
 
+void TFCalibration::closeWhenRunEnds()
+{
+    if (!m_closePending) {
+        if (!m_dialogs.confirm(QStringLiteral("Fitting is in progress.\rDo you wish to stop it "
+                                              "and close the window?"),
+                               Dialogs::Buttons::YesNo))
+            return;
+        m_closePending = true;
+        if (!m_run) {
+            // The run ended while the question was shown.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_closePending = false;
+                    close();
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        btnStopClick();
+    }
+    sbInfo->setText(QStringLiteral("The window will close when the run has ended"));
+}
+
 void TFCalibration::reject()
 {
     if (m_run) {
-        m_closePending = true;
+        closeWhenRunEnds();
         return;
     }
     // Closing cannot be refused: a failed save is shown, and the window closes.
@@ -477,7 +501,7 @@ void TFCalibration::reject()
 void TFCalibration::closeEvent(QCloseEvent *event)
 {
     if (m_run) {
-        m_closePending = true;
+        closeWhenRunEnds();
         event->ignore();
         return;
     }
@@ -516,7 +540,9 @@ void TFCalibration::showLevenbergMarquardt(const LMStage &stage)
     showFitLines(mLM, stage.Lines);
     chApprox->showResiduals(chApprox->seLM, residualPoints(stage.Lines));
     chApprox->drawZeroLine();
-    sbInfo->setText(QStringLiteral("Particle Swarm Optimization is in progress..."));
+    // A close waiting for the end of the run keeps saying so.
+    if (!m_closePending)
+        sbInfo->setText(QStringLiteral("Particle Swarm Optimization is in progress..."));
 }
 
 void TFCalibration::ShowPSOProgress(const PSOProgress &best)

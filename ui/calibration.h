@@ -70,8 +70,8 @@ public:
     // Tests fix the swarm's random sequence; the window otherwise seeds it from the clock.
     void setSeedForTesting(std::optional<std::uint32_t> seed) { m_seed = seed; }
 
-    // Esc, Close and the title bar: ask about unsaved results, then close; during a run the
-    // window closes when the run has ended.
+    // Esc, Close and the title bar: ask about unsaved results, then close. During a run they
+    // ask whether to stop it; on Yes the window closes as soon as the run has ended.
     void reject() override;
 
 protected:
@@ -82,6 +82,9 @@ private:
     QWidget *buildLayout(const TextLocale &locale);
     // Asks about unsaved results and saves them on Yes.
     void FormClose();
+    // A close requested during a run: asks whether to stop the run and close once it has
+    // ended.
+    void closeWhenRunEnds();
     // The settings as typed; a setting the run cannot use raises its refusal.
     long double readTolerance() const;
     long double readSearchRange() const;

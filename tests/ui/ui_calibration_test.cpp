@@ -484,6 +484,7 @@ struct CloseRequestCase
 {
     const char *name;
     void (*request)(TFCalibration &);
+    bool stop; // the answer to the question
 };
 
 void PrintTo(const CloseRequestCase &c, std::ostream *out)
@@ -496,29 +497,52 @@ class CalibrationWindowCloseDuringRun : public CalibrationWindow,
 {
 };
 
-TEST_P(CalibrationWindowCloseDuringRun, TakesEffectWhenTheRunHasEnded)
+TEST_P(CalibrationWindowCloseDuringRun, AsksAtOnceWhetherToStopTheRunAndClose)
 {
+    const CloseRequestCase &c = GetParam();
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
         setSetting(calibration, "comboNRestarts", QStringLiteral("1000"));
         click(calibration, "btnRun");
-        GetParam().request(calibration);
+        dialogs.confirmAnswers.push_back(c.stop);
+        c.request(calibration);
+        ASSERT_EQ(dialogs.confirmations.size(), 1u);
+        EXPECT_EQ(dialogs.confirmations[0].text,
+                  QStringLiteral("Fitting is in progress.\rDo you wish to stop it and close "
+                                 "the window?"));
+        EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::YesNo);
+        if (c.stop) {
+            EXPECT_EQ(status(calibration),
+                      QStringLiteral("The window will close when the run has ended"));
+            // The interrupted run's results are offered as after any run.
+            dialogs.confirmAnswers.push_back(false);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
+            ASSERT_EQ(dialogs.confirmations.size(), 2u);
+            EXPECT_EQ(dialogs.confirmations[1].text, QLatin1String(UnsavedQuestion));
+            EXPECT_TRUE(StopRequested);
+            return;
+        }
         QCoreApplication::processEvents();
-        EXPECT_TRUE(calibration.isVisible()) << "the run goes on";
-        EXPECT_TRUE(calibration.running());
-        dialogs.confirmAnswers.push_back(false);
+        EXPECT_TRUE(calibration.isVisible());
+        EXPECT_TRUE(calibration.running()) << "the run goes on";
         click(calibration, "btnStop");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(calibration.isVisible()) << "no close is left waiting for the run";
+        EXPECT_EQ(status(calibration), QStringLiteral("Fitting is interrupted."));
+        EXPECT_EQ(dialogs.confirmations.size(), 1u);
+        click(calibration, "btnSaveInDB");
     });
-    ASSERT_EQ(dialogs.confirmations.size(), 1u) << "then the window closes as usual";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, CalibrationWindowCloseDuringRun,
-    ::testing::Values(CloseRequestCase{"TitleBar", [](TFCalibration &w) { w.close(); }},
-                      CloseRequestCase{"Escape",
-                                       [](TFCalibration &w) {
-                                           QTest::keyClick(&w, Qt::Key_Escape);
-                                       }}),
+    ::testing::Values(
+        CloseRequestCase{"TitleBarStop", [](TFCalibration &w) { w.close(); }, true},
+        CloseRequestCase{"TitleBarGoOn", [](TFCalibration &w) { w.close(); }, false},
+        CloseRequestCase{"EscapeStop",
+                         [](TFCalibration &w) { QTest::keyClick(&w, Qt::Key_Escape); }, true},
+        CloseRequestCase{"EscapeGoOn",
+                         [](TFCalibration &w) { QTest::keyClick(&w, Qt::Key_Escape); }, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The fit runs beside the window: while it runs, an event waits no longer than a redraw of
