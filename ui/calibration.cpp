@@ -21,6 +21,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -323,6 +324,8 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     frame->addWidget(scrolledWhenTooSmall(content));
 
     const auto click = [this](QPushButton *button, void (TFCalibration::*handler)()) {
+        // No button is the dialog's default: Enter in a settings box starts nothing.
+        button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this,
                 [this, handler] { guarded(m_dialogs, [this, handler] { (this->*handler)(); }); });
     };
@@ -496,6 +499,19 @@ void TFCalibration::reject()
     // Closing cannot be refused: a failed save is shown, and the window closes.
     guarded(m_dialogs, [this] { FormClose(); });
     QDialog::reject();
+}
+
+void TFCalibration::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // Enter presses the button that has the focus, as Space does.
+        auto *button = qobject_cast<QPushButton *>(focusWidget());
+        if (button != nullptr && button->isEnabled())
+            button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TFCalibration::closeEvent(QCloseEvent *event)

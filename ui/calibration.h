@@ -76,6 +76,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Enter starts a run only when Run has the focus.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // The window's content, which scrolls on a screen too small for it.

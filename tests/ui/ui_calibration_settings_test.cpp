@@ -168,5 +168,52 @@ INSTANTIATE_TEST_SUITE_P(
                            true}),
     CaseName);
 
+struct EnterCase
+{
+    const char *name;
+    const char *control; // has the keyboard focus
+    Qt::Key key;
+    bool runs;
+};
+
+class CalibrationWindowEnter : public CalibrationWindow,
+                               public ::testing::WithParamInterface<EnterCase>
+{
+};
+
+TEST_P(CalibrationWindowEnter, StartsARunOnlyFromRun)
+{
+    const EnterCase &c = GetParam();
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("1000"));
+        activate(calibration);
+        auto *focused = control<QWidget>(calibration, c.control);
+        QWidget *target = focused->focusProxy() != nullptr ? focused->focusProxy() : focused;
+        if (auto *combo = qobject_cast<QComboBox *>(focused))
+            target = combo->lineEdit();
+        target->setFocus();
+        ASSERT_TRUE(target->hasFocus());
+        QTest::keyClick(target, c.key);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(calibration.running(), c.runs);
+        if (!calibration.running())
+            return;
+        click(calibration, "btnStop");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
+        QCoreApplication::processEvents();
+        click(calibration, "btnSaveInDB");
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, CalibrationWindowEnter,
+    ::testing::Values(EnterCase{"EnterInIterations", "comboMaxNIter", Qt::Key_Enter, false},
+                      EnterCase{"ReturnInTolerance", "comboTolerance", Qt::Key_Return, false},
+                      EnterCase{"ReturnInRestarts", "comboNRestarts", Qt::Key_Return, false},
+                      EnterCase{"ReturnInSearchRange", "edExt", Qt::Key_Return, false},
+                      EnterCase{"ReturnOnRun", "btnRun", Qt::Key_Return, true},
+                      EnterCase{"EnterOnRun", "btnRun", Qt::Key_Enter, true}),
+    CaseName);
+
 } // namespace
 } // namespace kelvora::test
