@@ -278,16 +278,16 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     body->addWidget(psoPanel);
     outer->addLayout(body, 1);
 
-    btnRun = makeButton(this, "btnRun", QStringLiteral("Run"), QStringLiteral("Start fitting"),
+    btnRun = makeButton(this, "btnRun", QStringLiteral("&Run"), QStringLiteral("Start fitting"),
                        QStyle::SP_MediaPlay);
-    btnStop = makeButton(this, "btnStop", QStringLiteral("Stop"),
+    btnStop = makeButton(this, "btnStop", QStringLiteral("S&top"),
                         QStringLiteral("Interrupt fitting"), QStyle::SP_MediaStop);
-    btnEditUnc = makeButton(this, "btnEditUnc", QStringLiteral("Edit Graph"),
+    btnEditUnc = makeButton(this, "btnEditUnc", QStringLiteral("Edit &Graph"),
                            QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
-    btnSaveInDB = makeButton(this, "btnSaveInDB", QStringLiteral("Save in Database"),
+    btnSaveInDB = makeButton(this, "btnSaveInDB", QStringLiteral("&Save in Database"),
                             QStringLiteral("Save fitting results in the database"),
                             QStyle::SP_DialogSaveButton);
-    btnClose = makeButton(this, "btnClose", QStringLiteral("Close"),
+    btnClose = makeButton(this, "btnClose", QStringLiteral("&Close"),
                          QStringLiteral("Close window"), QStyle::SP_DialogCloseButton);
     auto *buttons = new QHBoxLayout();
     buttons->setContentsMargins(2, 4, 2, 4);

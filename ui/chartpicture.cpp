@@ -175,10 +175,10 @@ ChartPictureDialog::ChartPictureDialog(QChart *chart, QWidget *parent) : QDialog
     seWidth->setValue(static_cast<int>(std::lround(chart->size().width() * scale)));
     seHeight->setValue(static_cast<int>(std::lround(chart->size().height() * scale)));
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     for (QPushButton *button : {btnOK, btnCancel})
         fitButton(*button, QSize(100, button->sizeHint().height()));

@@ -21,6 +21,9 @@ Grid::Grid(TableModel &model, Dialogs &dialogs, QWidget *parent)
                     | QAbstractItemView::AnyKeyPressed);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Tab and Shift+Tab leave the grid for the next control, as in the other controls; the
+    // arrows move between the cells.
+    setTabKeyNavigation(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setStretchLastSection(false);

@@ -183,9 +183,9 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     body->addWidget(p, 1);
     outer->addLayout(body, 1);
 
-    btnAbout = makeButton(central, "btnAbout", QStringLiteral("About"),
+    btnAbout = makeButton(central, "btnAbout", QStringLiteral("A&bout"),
                           QStringLiteral("About Kelvora"), QStyle::SP_MessageBoxInformation);
-    btnExit = makeButton(central, "btnExit", QStringLiteral("Exit"),
+    btnExit = makeButton(central, "btnExit", QStringLiteral("E&xit"),
                          QStringLiteral("Exit Kelvora"), QStyle::SP_DialogCloseButton);
     QWidget *bottomBar = buttonBar(central, 41, {btnAbout, btnExit}, true);
     bottomBar->setObjectName(QStringLiteral("RzPanel1"));
@@ -261,13 +261,13 @@ QWidget *MainLayout::buildLeftPanel()
     layout->addWidget(whiteBar(pLeft, {{dbspRecNoMain, 120}, {dbspRecordCountMain, 120},
                                        {new QLabel(), 0}}));
 
-    btnLoadMain = makeButton(pLeft, "btnLoadMain", QStringLiteral("Load"),
+    btnLoadMain = makeButton(pLeft, "btnLoadMain", QStringLiteral("&Load"),
                              QStringLiteral("Load record from text file"),
                              QStyle::SP_DialogOpenButton);
-    btnSaveMain = makeButton(pLeft, "btnSaveMain", QStringLiteral("Save"),
+    btnSaveMain = makeButton(pLeft, "btnSaveMain", QStringLiteral("&Save"),
                              QStringLiteral("Save record in text file"),
                              QStyle::SP_DialogSaveButton);
-    btnEraseMain = makeButton(pLeft, "btnEraseMain", QStringLiteral("Erase"),
+    btnEraseMain = makeButton(pLeft, "btnEraseMain", QStringLiteral("&Erase"),
                               QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
     layout->addWidget(buttonBar(pLeft, 41, {btnLoadMain, btnSaveMain, btnEraseMain}));
     fitFixedWidth(*pLeft, 468);
@@ -367,10 +367,10 @@ QWidget *MainLayout::buildCalibrationPage()
     layout->addWidget(whiteBar(tsCalibration, {{dbspRecNoBB, 120}, {dbspRecordCountBB, 120},
                                                {spFileName, 0}}));
 
-    btnCompute = makeButton(tsCalibration, "btnCompute", QStringLiteral("Compute"),
+    btnCompute = makeButton(tsCalibration, "btnCompute", QStringLiteral("&Compute"),
                             QStringLiteral("Compute Sakuma-Hattori parameters"),
                             QStyle::SP_MediaPlay);
-    btnEraseBB = makeButton(tsCalibration, "btnEraseBB", QStringLiteral("Erase"),
+    btnEraseBB = makeButton(tsCalibration, "btnEraseBB", QStringLiteral("E&rase"),
                             QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
     layout->addWidget(buttonBar(tsCalibration, 41, {btnCompute, btnEraseBB}));
     return tsCalibration;
@@ -417,16 +417,16 @@ QWidget *MainLayout::buildMeasurementsPage()
     leftLayout->addWidget(whiteBar(left, {{dbspRecNoInterp, 100}, {dbspRecordCountInterp, 110},
                                           {new QLabel(), 0}}));
 
-    btnLoadInterp = makeButton(left, "btnLoadInterp", QStringLiteral("Load"),
+    btnLoadInterp = makeButton(left, "btnLoadInterp", QStringLiteral("L&oad"),
                                QStringLiteral("Load signals from text file"),
                                QStyle::SP_DialogOpenButton);
-    btnSaveInterp = makeButton(left, "btnSaveInterp", QStringLiteral("Save"),
+    btnSaveInterp = makeButton(left, "btnSaveInterp", QStringLiteral("Sa&ve"),
                                QStringLiteral("Save data in text file"),
                                QStyle::SP_DialogSaveButton);
-    btnComputeInterp = makeButton(left, "btnComputeInterp", QStringLiteral("Compute"),
+    btnComputeInterp = makeButton(left, "btnComputeInterp", QStringLiteral("Co&mpute"),
                                   QStringLiteral("Compute temperature(s)"),
                                   QStyle::SP_MediaPlay);
-    btnEraseInterp = makeButton(left, "btnEraseInterp", QStringLiteral("Erase"),
+    btnEraseInterp = makeButton(left, "btnEraseInterp", QStringLiteral("Er&ase"),
                                 QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
     auto *buttons = new QWidget(left);
     auto *grid = new QGridLayout(buttons);
@@ -449,7 +449,7 @@ QWidget *MainLayout::buildMeasurementsPage()
     chAll->setObjectName(QStringLiteral("chAll"));
     chAll->setDialogs(&m_dialogs);
     rightLayout->addWidget(chAll, 1);
-    btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit Graph"),
+    btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit &Graph"),
                             QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
     rightLayout->addWidget(buttonBar(right, 33, {btnEditUnc}, true));
     rightLayout->addWidget(buildInterpolationControls());

@@ -33,7 +33,7 @@ TFOutOfRange::TFOutOfRange(QWidget *parent)
     lblAlert->setGeometry(14, 11, text.width(), text.height());
     setFixedSize(text.width() + 35, text.height() + 59);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setGeometry((width() - 100) / 2, height() - 37, 100, 25);
     btnOK->setDefault(true);

@@ -7,6 +7,7 @@
 
 #include "ui/calibration.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -111,7 +112,8 @@ protected:
     static void activate(QWidget &window)
     {
         window.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }, 5000));
     }
 
     // Types the text into the box as a user does, key by key, over what it held, and leaves
