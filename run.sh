@@ -2,6 +2,8 @@
 # Installs what is missing, builds, and starts Kelvora. Without a display it calibrates the
 # sample record with the command-line tool instead and says how to start the window.
 set -euo pipefail
+# Only what a user runs: the tests and benchmarks are built by ./test.sh.
+export KELVORA_BUILD_TARGETS="--target kelvora kelvora-cli program_folder"
 source "$(dirname "$0")/scripts/setup.sh"
 
 program="$KELVORA_BUILD/program"

@@ -19,8 +19,14 @@ std::string LMFailureMessage(int status)
 
 std::string FitLineText(int index, long double t, long double d, char decimalSeparator)
 {
+    std::string deviation = formatFixed(d, 6, 2, decimalSeparator);
+    // A deviation that rounds to zero reads as the grid's display format shows the stored
+    // one: without a sign.
+    if (deviation.front() == '-'
+        && deviation.find_first_not_of(std::string("-0") + decimalSeparator) == std::string::npos)
+        deviation.erase(0, 1);
     return std::to_string(index) + ": T = " + formatFixed(t, 9, 3, decimalSeparator)
-           + " K; d = " + formatFixed(d, 6, 2, decimalSeparator) + " mK";
+           + " K; d = " + deviation + " mK";
 }
 
 std::vector<FitLine> FitLines(const TParamVector &P, char decimalSeparator)

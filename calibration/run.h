@@ -133,7 +133,8 @@ RunOutcome RunCalibration(const RunInput &input, const RunSettings &settings, Ru
 // The user's text for an unsuccessful Levenberg-Marquardt status (1, 2 or 3).
 std::string LMFailureMessage(int status);
 
-// "2: T = 1234.568 K; d = -0.12 mK"
+// "2: T = 1234.568 K; d = -0.12 mK"; a deviation that rounds to zero is "0.00" whatever its
+// sign, as the grid shows it.
 std::string FitLineText(int index, long double t, long double d, char decimalSeparator = '.');
 
 // Fitted temperatures and deviations of P over the reference set.

@@ -13,7 +13,13 @@
 #include "core/inlinelog.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
+
+#ifndef KELVORA_PERTURB_TRANSCENDENTALS
+#define KELVORA_PERTURB_TRANSCENDENTALS 0
+#endif
 
 namespace kelvora {
 
@@ -84,6 +90,36 @@ inline void CheckFpFaults()
         fpdetail::ThrowFault(bits);
 }
 
+// A logarithm or exponential as the program takes it from the processor. The x87 instructions
+// behind them are not bound to one result in the last bit, and processors differ there; a
+// build with KELVORA_PERTURB_TRANSCENDENTALS simulates another processor: every such result
+// moves one unit in the last place, up or down in magnitude as the argument's lowest
+// significand bit says. Results that every processor gives exactly (0, 1, infinities, NaN)
+// stay, and a result never leaves its binade, so that no flag is raised.
+inline long double TranscendentalResult([[maybe_unused]] long double argument,
+                                        long double result)
+{
+#if KELVORA_PERTURB_TRANSCENDENTALS
+    if (!std::isfinite(result) || result == 0.0L || std::fabs(result) == 1.0L)
+        return result;
+    std::uint64_t argumentSignificand;
+    std::uint64_t significand;
+    std::memcpy(&argumentSignificand, &argument, sizeof argumentSignificand);
+    std::memcpy(&significand, &result, sizeof significand);
+    constexpr std::uint64_t IntegerBit = std::uint64_t{1} << 63;
+    if ((significand & IntegerBit) == 0)
+        return result; // subnormal
+    if ((argumentSignificand & 1) != 0) {
+        if (significand != ~std::uint64_t{0})
+            ++significand;
+    } else if (significand != IntegerBit) {
+        --significand;
+    }
+    std::memcpy(&result, &significand, sizeof significand);
+#endif
+    return result;
+}
+
 // Elementary operations of a computation whose flags are read once, at its end.
 struct FastFp
 {
@@ -94,8 +130,8 @@ struct FastFp
     static long double sub(long double a, long double b) { return a - b; }
     static long double mul(long double a, long double b) { return a * b; }
     static long double div(long double a, long double b) { return a / b; }
-    static long double exp(long double a) { return std::exp(a); }
-    static long double log(long double a) { return InlineLog(a); }
+    static long double exp(long double a) { return TranscendentalResult(a, std::exp(a)); }
+    static long double log(long double a) { return TranscendentalResult(a, InlineLog(a)); }
     static long double sqrt(long double a) { return std::sqrt(a); }
     static double toDouble(long double a) { return static_cast<double>(a); }
 };
@@ -119,8 +155,14 @@ struct SteppedFp
     {
         return done(FpFenced(a) / FpFenced(b));
     }
-    static long double exp(long double a) { return done(std::exp(FpFenced(a))); }
-    static long double log(long double a) { return done(std::log(FpFenced(a))); }
+    static long double exp(long double a)
+    {
+        return done(TranscendentalResult(a, std::exp(FpFenced(a))));
+    }
+    static long double log(long double a)
+    {
+        return done(TranscendentalResult(a, std::log(FpFenced(a))));
+    }
     static long double sqrt(long double a) { return done(std::sqrt(FpFenced(a))); }
     static double toDouble(long double a) { return done(static_cast<double>(FpFenced(a))); }
 

@@ -176,4 +176,48 @@ TEST(FpGuardedRun, ReportsTheFirstFaultingStep)
               Overflow);
 }
 
+struct TranscendentalCase
+{
+    const char *name;
+    long double argument;
+    bool exact;  // every processor gives this result exactly
+};
+
+class Transcendental : public testing::TestWithParam<TranscendentalCase>
+{
+};
+
+// Both ways of computing take one result; a build that simulates another processor moves it
+// one unit in the last place from the library's, except where the result is exact.
+TEST_P(Transcendental, BothPathsTakeOneResult)
+{
+    const TranscendentalCase &c = GetParam();
+    const long double x = c.argument;
+    const bool perturbed = KELVORA_PERTURB_TRANSCENDENTALS != 0;
+    const auto expectFromLibrary = [&](long double fast, long double stepped,
+                                       long double library) {
+        EXPECT_EQ(fast, stepped);
+        if (c.exact || !perturbed) {
+            EXPECT_EQ(fast, library);
+        } else {
+            const long double unit = std::nextafter(std::fabs(library),
+                                                    std::numeric_limits<long double>::max())
+                                     - std::fabs(library);
+            EXPECT_EQ(std::fabs(fast - library), unit);
+        }
+    };
+    if (x > 0.0L)
+        expectFromLibrary(FastFp::log(x), SteppedFp::log(x), std::log(x));
+    expectFromLibrary(FastFp::exp(x), SteppedFp::exp(x), std::exp(x));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, Transcendental,
+    testing::Values(TranscendentalCase{"near_one", 1.0L + 0x1p-20L, false},
+                    TranscendentalCase{"ordinary", 7.3365228e-4L, false},
+                    TranscendentalCase{"odd_significand", 3.0L + 0x1p-62L, false},
+                    TranscendentalCase{"negative", -40.5L, false},
+                    TranscendentalCase{"zero", 0.0L, true}),
+    CaseName);
+
 } // namespace

@@ -23,7 +23,7 @@ struct FitLineCase
 
 // Temperatures keep 9 significant digits and 3 decimals, deviations 6 digits and 2
 // decimals: the large values show which precision rounds first.
-constexpr std::array<FitLineCase, 7> FitLineCases{{
+constexpr std::array<FitLineCase, 10> FitLineCases{{
     {2, 1234.56789L, -0.1234L, '.', "2: T = 1234.568 K; d = -0.12 mK"},
     {1, 1000.0L, 0.0L, '.', "1: T = 1000.000 K; d = 0.00 mK"},
     {12, 429.74849L, 0.0051L, '.', "12: T = 429.748 K; d = 0.01 mK"},
@@ -31,6 +31,10 @@ constexpr std::array<FitLineCase, 7> FitLineCases{{
     {4, 999.99951L, -99.999L, '.', "4: T = 1000.000 K; d = -100.00 mK"},
     {5, 1357.77L, 0.5L, ',', "5: T = 1357,770 K; d = 0,50 mK"},
     {20, 933.473L, -1.25L, ',', "20: T = 933,473 K; d = -1,25 mK"},
+    // A deviation that rounds to zero has no sign, as in the grid.
+    {6, 1300.0L, -0.001L, '.', "6: T = 1300.000 K; d = 0.00 mK"},
+    {7, 1300.0L, 0.004L, ',', "7: T = 1300,000 K; d = 0,00 mK"},
+    {8, 1300.0L, -0.006L, '.', "8: T = 1300.000 K; d = -0.01 mK"},
 }};
 
 TEST(RunFitLine, TextOfEachPoint)

@@ -256,6 +256,60 @@ TEST_F(MainWindowTest, ALockFileThatCannotBeUsedEndsTheProgram)
 }
 
 #ifdef KELVORA_GUI
+struct NoDisplayCase
+{
+    const char *name;
+    const char *display;   // DISPLAY, or nullptr for none
+    const char *platform;  // QT_QPA_PLATFORM, or nullptr for none
+    const char *beginning; // of the one line on standard error
+};
+
+void PrintTo(const NoDisplayCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class ProgramWithoutDisplay : public testing::TestWithParam<NoDisplayCase>
+{
+};
+
+// Without a display the program says so in one line and ends with status 1, not with Qt's
+// advice to reinstall and an abort: no display named, one that does not answer, or a platform
+// plugin that cannot start.
+TEST_P(ProgramWithoutDisplay, SaysWhatIsMissingInOneLine)
+{
+    const NoDisplayCase &c = GetParam();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    if (c.display != nullptr)
+        environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(c.display));
+    if (c.platform != nullptr)
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(c.platform));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(KELVORA_GUI), {});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QString said = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(said.count(QLatin1Char('\n')), 1) << said.toStdString();
+    EXPECT_TRUE(said.startsWith(QLatin1String(c.beginning))) << said.toStdString();
+    EXPECT_TRUE(said.endsWith(QLatin1String("; use kelvora-cli for work without one\n")))
+        << said.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, ProgramWithoutDisplay,
+    testing::Values(
+        NoDisplayCase{"NoDisplay", nullptr, nullptr,
+                      "Kelvora needs a graphical display; use kelvora-cli"},
+        NoDisplayCase{"DisplayNotAnswering", ":7654", nullptr,
+                      "Kelvora cannot open its window (could not connect to display :7654)"},
+        NoDisplayCase{"UnknownPlatform", nullptr, "nosuchplatform",
+                      "Kelvora cannot open its window ("}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 // The real program, copied into this test's program folder and running offscreen, holds the
 // database; once it is killed its lock is taken over and nothing it had saved is lost.
 TEST_F(MainWindowTest, TheLockOfAKilledProgramIsTakenOver)
