@@ -4,6 +4,7 @@
 #include "core/numfmt.h"
 #include "records/operations.h"
 #include "records/recordstore.h"
+#include "textio/report.h"
 #include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/charteditor.h"
@@ -144,7 +145,8 @@ QString progressText(int pass, int passes, int sweep, int sweepsPerPass)
 TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextLocale &locale,
                              std::function<void()> afterSave, QWidget *parent)
     : QDialog(parent), m_records(records), m_dialogs(dialogs),
-      m_decimalSeparator(locale.decimalSeparator), m_afterSave(std::move(afterSave))
+      m_decimalSeparator(locale.decimalSeparator), m_afterSave(std::move(afterSave)),
+      m_pictureName(QString::fromStdString(SafeFileName(records.cdsMain.asString("Name"))))
 {
     const int n = m_records.cdsBB.recordCount();
     if (n < 1 || n > MaxPoints)
@@ -250,6 +252,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     centreLayout->setSpacing(2);
     chApprox = new ResidualChart(centre);
     chApprox->setDialogs(&m_dialogs);
+    chApprox->setPictureName([this] { return m_pictureName; });
     centreLayout->addWidget(chApprox, 1);
     sbInfo = new QLabel(centre);
     sbInfo->setObjectName(QStringLiteral("sbInfo"));
@@ -431,7 +434,7 @@ void TFCalibration::btnStopClick()
 
 void TFCalibration::btnEditUncClick()
 {
-    ChartEditor editor(chApprox->chart(), m_dialogs, this);
+    ChartEditor editor(chApprox->chart(), m_dialogs, m_pictureName, this);
     m_dialogs.exec(editor);
 }
 
@@ -441,6 +444,7 @@ void TFCalibration::btnSaveInDBClick()
         return;
     SaveResults();
     ResultsSaved = true;
+    sbInfo->setText(QStringLiteral("Results saved in the database"));
 }
 
 void TFCalibration::btnCloseClick()

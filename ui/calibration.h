@@ -103,6 +103,8 @@ private:
     Dialogs &m_dialogs;
     char m_decimalSeparator;
     std::function<void()> m_afterSave;
+    // The name a picture of the chart is proposed under: the record's.
+    QString m_pictureName;
     std::optional<std::uint32_t> m_seed;
 
     std::unique_ptr<BackgroundRun> m_run;

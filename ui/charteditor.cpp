@@ -83,8 +83,9 @@ QString axisCaption(const QAbstractAxis *axis)
     return place + QStringLiteral(": ") + axis->titleText();
 }
 
-ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, QWidget *parent)
-    : QDialog(parent), m_chart(chart), m_dialogs(dialogs)
+ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, const QString &pictureName,
+                         QWidget *parent)
+    : QDialog(parent), m_chart(chart), m_dialogs(dialogs), m_pictureName(pictureName)
 {
     setObjectName(QStringLiteral("ce"));
     setWindowTitle(QStringLiteral("Graph Editor"));
@@ -410,7 +411,8 @@ void ChartEditor::deleteCurrent()
 
 void ChartEditor::savePicture()
 {
-    guarded(m_dialogs, [this] { saveChartPictureAs(m_chart, m_dialogs, this); });
+    guarded(m_dialogs,
+            [this] { saveChartPictureAs(m_chart, m_dialogs, m_pictureName, this); });
 }
 
 } // namespace kelvora

@@ -224,14 +224,16 @@ void ChartPictureDialog::showPrintedSize()
                             + millimetres(chosen.pixels.height()) + QStringLiteral(" mm"));
 }
 
-QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, QWidget *parent)
+QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, const QString &name,
+                           QWidget *parent)
 {
     ChartPictureDialog dialog(chart, parent);
     if (dialogs.exec(dialog) != QDialog::Accepted)
         return {};
     const QString path = dialogs.savePicture(QStringLiteral("Save Chart as Picture"),
                                              QString::fromStdString(OutputDir),
-                                             QStringLiteral("chart.png"));
+                                             (name.isEmpty() ? QStringLiteral("chart") : name)
+                                                 + QStringLiteral(".png"));
     if (path.trimmed().isEmpty())
         return {};
     saveChartPicture(chart, path, dialog.settings());

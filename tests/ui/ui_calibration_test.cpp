@@ -294,6 +294,7 @@ TEST_F(CalibrationWindow, SaveThenCloseAsksNothing)
         run(calibration);
         click(calibration, "btnSaveInDB");
         EXPECT_TRUE(ResultsSaved);
+        EXPECT_EQ(status(calibration), QStringLiteral("Results saved in the database"));
         click(calibration, "btnClose");
     });
     EXPECT_TRUE(dialogs.confirmations.empty());

@@ -450,7 +450,7 @@ TEST_P(SeriesOutOfTheLegend, IsDrawnButNeitherInTheLegendNorInTheEditor)
     EXPECT_TRUE(residuals.seZero->isVisible());
 
     ScriptedDialogs dialogs;
-    ChartEditor editor(residuals.chart(), dialogs);
+    ChartEditor editor(residuals.chart(), dialogs, QString());
     ASSERT_EQ(editor.lstSeries->count(), 2);
     EXPECT_EQ(editor.lstSeries->item(0)->text(), QStringLiteral("LM"));
     EXPECT_EQ(editor.lstSeries->item(1)->text(), QStringLiteral("PSO"));
@@ -503,7 +503,7 @@ protected:
 
     MainChart chart;
     ScriptedDialogs dialogs;
-    ChartEditor editor{chart.chart(), dialogs};
+    ChartEditor editor{chart.chart(), dialogs, QString()};
 };
 
 TEST_F(ChartEditorTest, ListsTheSeriesWithTheFirstChosen)
