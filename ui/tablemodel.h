@@ -50,14 +50,17 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     // Makes the row current, puts the table in edit state and writes the field from the
-    // text; a text that is not a number is reported and changes nothing. The row is posted
-    // when the user leaves it or the grid.
+    // text; a text that is not a number, or that the field cannot hold, is reported (the
+    // cell and the text named where the message does not name them) and changes nothing.
+    // The row is posted when the user leaves it or the grid.
     bool setData(const QModelIndex &index, const QVariant &value,
                  int role = Qt::EditRole) override;
 
 signals:
     // After every data change: the table's current row as the grid shows it (-1: none).
     void cursorChanged(int row);
+    // After setData reported that the cell does not take the text.
+    void refused(const QModelIndex &index, const QString &text);
 
 private:
     void onDataChanged(const DataChange &change);

@@ -166,5 +166,68 @@ TEST_P(TabInGrid, MovesTheFocusOnToTheNextControl)
 INSTANTIATE_TEST_SUITE_P(Grids, TabInGrid, ::testing::Values("dbgMain", "dbgBB", "dbgInterp"),
                          [](const auto &info) { return std::string(info.param); });
 
+struct RefusedCellCase
+{
+    const char *name;
+    const char *typed;
+    Qt::Key leaveWith;
+    const char *message;
+};
+
+class RefusedCell : public KeyboardTest, public ::testing::WithParamInterface<RefusedCellCase>
+{
+};
+
+// After the message the keyboard is back in the cell that was being edited, with the refused
+// text selected, ready to be typed over.
+TEST_P(RefusedCell, KeepsTheKeyboardInTheCellWithItsTextSelected)
+{
+    const RefusedCellCase &c = GetParam();
+    startWithComputedRecord();
+    loadSignals("2\n3.1E-3\n7.9E-3\n");
+    pc()->setCurrentWidget(tsMeasurements());
+    returnToEventLoop();
+    Grid *grid = dbgInterp();
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(1, 0));
+    // The first key opens the cell's editor, which takes the others.
+    const QString typed = QLatin1String(c.typed);
+    QTest::keyClicks(grid, typed.left(1));
+    ASSERT_TRUE(QApplication::focusWidget() != nullptr
+                && grid->isAncestorOf(QApplication::focusWidget()))
+        << "typing opens the cell's editor";
+    QTest::keyClicks(QApplication::focusWidget(), typed.mid(1));
+    QTest::keyClick(QApplication::focusWidget(), c.leaveWith);
+    QTest::qWait(100); // the editor commits and closes through the event loop
+
+    EXPECT_EQ(dialogs.messages, QStringList{QLatin1String(c.message)});
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr) << "the keyboard goes nowhere";
+    EXPECT_TRUE(grid->isAncestorOf(editor));
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(1, 0));
+    EXPECT_EQ(editor->text(), QLatin1String(c.typed));
+    EXPECT_EQ(editor->selectedText(), QLatin1String(c.typed));
+
+    // Typed over, the cell takes the number.
+    QTest::keyClicks(editor, QStringLiteral("5E-3"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::qWait(100);
+    EXPECT_EQ(dialogs.messages.size(), 1) << messagesShown();
+    EXPECT_EQ(grid->model()->index(1, 0).data().toString(),
+              QString::number(5e-3).replace(QLatin1Char('.'),
+                                            QLatin1Char(window->textLocale().decimalSeparator)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RefusedCell,
+    ::testing::Values(
+        RefusedCellCase{"Overflow", "1e400", Qt::Key_Return,
+                        "Signal, row 2: '1e400'\rFloating point overflow"},
+        RefusedCellCase{"OverflowLeftWithTab", "-1e400", Qt::Key_Tab,
+                        "Signal, row 2: '-1e400'\rFloating point overflow"},
+        RefusedCellCase{"NotANumber", "abc", Qt::Key_Return,
+                        "'abc' is not a valid floating point value"}),
+    CaseName);
+
 } // namespace
 } // namespace kelvora::test
