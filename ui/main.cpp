@@ -215,6 +215,8 @@ void TFMain::dsMainDataChange()
     m_ui.p->setVisible(cdsMain.recordCount() > 0);
     repaintGrid(m_ui.dbgMain);
     repaintGrid(m_ui.dbgBB);
+    // The marks of the measurements follow the record's reference range.
+    repaintGrid(m_ui.dbgInterp);
     UpdateButtons();
 }
 

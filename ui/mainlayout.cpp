@@ -1,5 +1,6 @@
 #include "ui/mainlayout.h"
 
+#include "records/interpolation.h"
 #include "records/recordstore.h"
 
 #include "ui/appearance.h"
@@ -394,6 +395,17 @@ QWidget *MainLayout::buildMeasurementsPage()
                                 {"T", QStringLiteral("Temperature (K)"), 110, false}},
         m_dialogs);
     m_interpModel->setTextLocale(m_locale);
+    // A temperature outside the reference range is marked with the warning it gave.
+    m_interpModel->setCellWarning([this](int row, int column) {
+        const Table &interp = m_records.cdsInterp;
+        if (m_interpModel->column(column).field != "T")
+            return QString();
+        const Value temperature = interp.valueAt(row, m_interpModel->fieldIndex(column));
+        const double *t = std::get_if<double>(&temperature);
+        if (t == nullptr || !TemperatureOutOfRange(m_records, *t))
+            return QString();
+        return shownText(QString::fromStdString(OutOfRangeText(OutOfRangeTemperatures)));
+    });
     dbgInterp = new Grid(*m_interpModel, m_dialogs, left);
     dbgInterp->setObjectName(QStringLiteral("dbgInterp"));
     dbgInterp->setAppendOnDown(true);

@@ -87,6 +87,14 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
         if (!column(index.column()).editable)
             return CreamColor;
         return {};
+    case Qt::ForegroundRole:
+    case Qt::ToolTipRole: {
+        const QString warning =
+            m_cellWarning ? m_cellWarning(index.row(), index.column()) : QString();
+        if (warning.isEmpty())
+            return {};
+        return role == Qt::ToolTipRole ? QVariant(warning) : QVariant(WarningColor);
+    }
     case Qt::TextAlignmentRole: {
         const FieldKind kind = m_table.schema().fields[static_cast<std::size_t>(field)].kind;
         const bool number = kind == FieldKind::Float || kind == FieldKind::AutoInc

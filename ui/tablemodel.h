@@ -39,6 +39,10 @@ public:
     const GridColumn &column(int column) const;
     int fieldIndex(int column) const;
     void setTextLocale(const TextLocale &locale);
+    // A warning of a cell (empty: none), shown in the warning's colour with its text as the
+    // cell's tool tip; for a row and column as the grid shows them.
+    using CellWarning = std::function<QString(int row, int column)>;
+    void setCellWarning(CellWarning warning) { m_cellWarning = std::move(warning); }
     // True while rows are being inserted, removed or reset: the views' own reactions to
     // that (a new current row) must not move the table, whose cursor has moved already.
     bool changingRows() const { return m_changingRows; }
@@ -73,6 +77,7 @@ private:
     std::vector<int> m_fieldIndexes;
     Dialogs &m_dialogs;
     TextLocale m_locale;
+    CellWarning m_cellWarning;
     int m_rowCount = 0; // the count the views know, until the model tells them otherwise
     bool m_changingRows = false;
     EventConnection m_connection; // the last member: it ends before the others go
