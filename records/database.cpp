@@ -1,11 +1,11 @@
 #include "records/database.h"
 
+#include "records/rowchecksum.h"
 #include "records/sqlitedb.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -42,11 +42,6 @@ constexpr const char *SavedTable = "_saved"; // one row: the save id of the last
 std::string quoted(const std::string &name)
 {
     return '"' + name + '"';
-}
-
-bool isStored(FieldKind kind)
-{
-    return kind != FieldKind::Nested && kind != FieldKind::Calculated;
 }
 
 const char *kindName(FieldKind kind)
@@ -96,16 +91,6 @@ const std::vector<std::string> &nestedFieldNames()
     return names;
 }
 
-// The fields that have a column, in layout order, with their positions in RowData::values.
-std::vector<std::pair<int, const FieldDef *>> storedFields(const TableSchema &schema)
-{
-    std::vector<std::pair<int, const FieldDef *>> result;
-    for (std::size_t i = 0; i < schema.fields.size(); ++i)
-        if (isStored(schema.fields[i].kind))
-            result.emplace_back(static_cast<int>(i), &schema.fields[i]);
-    return result;
-}
-
 std::vector<std::string> nextIncColumns()
 {
     std::vector<std::string> columns;
@@ -114,8 +99,8 @@ std::vector<std::string> nextIncColumns()
     return columns;
 }
 
-// Column list of a table: own leading columns, then the stored fields, then the trailing ones.
-std::string columnList(const std::vector<std::string> &leading, const TableSchema &schema,
+// Column list of a table: own leading columns, then the fields, then the trailing ones.
+std::string columnList(const std::vector<std::string> &leading, const StoredFields &fields,
                        const std::vector<std::string> &trailing = {})
 {
     std::string list;
@@ -126,7 +111,7 @@ std::string columnList(const std::vector<std::string> &leading, const TableSchem
     };
     for (const std::string &c : leading)
         add(c);
-    for (const auto &[index, field] : storedFields(schema))
+    for (const auto &[index, field] : fields)
         add(field->name);
     for (const std::string &c : trailing)
         add(c);
@@ -139,86 +124,6 @@ std::vector<const TableSchema *> allSchemas()
     for (std::size_t slot = 0; slot < nestedFieldNames().size(); ++slot)
         schemas.push_back(&nestedSchema(slot));
     return schemas;
-}
-
-// ---- checksums ----
-
-// FNV-1a over the bytes, with a final mix so that every input bit reaches every output bit.
-class RowChecksum
-{
-public:
-    void bytes(const void *data, std::size_t size)
-    {
-        const auto *p = static_cast<const unsigned char *>(data);
-        for (std::size_t i = 0; i < size; ++i)
-            m_hash = (m_hash ^ p[i]) * 0x100000001b3ULL;
-    }
-    void integer(std::int64_t v) { bytes(&v, sizeof v); }
-    // A value as the file gives it back: an empty text, NaN and -0 do not survive a round
-    // trip through SQLite as they are, so they count as what comes back.
-    void value(const Value &v)
-    {
-        const auto tag = [this](unsigned char t) { bytes(&t, 1); };
-        if (const auto *s = std::get_if<std::string>(&v)) {
-            tag(4);
-            integer(static_cast<std::int64_t>(s->size()));
-            bytes(s->data(), s->size());
-        } else if (const auto *d = std::get_if<double>(&v)) {
-            if (*d != *d)
-                return tag(0);
-            tag(2);
-            integer(std::bit_cast<std::int64_t>(*d == 0.0 ? 0.0 : *d));
-        } else if (const auto *i = std::get_if<std::int64_t>(&v)) {
-            tag(1);
-            integer(*i);
-        } else if (const auto *b = std::get_if<bool>(&v)) {
-            tag(3);
-            integer(*b ? 1 : 0);
-        } else if (const auto *t = std::get_if<DateTime>(&v)) {
-            tag(5);
-            integer(t->msecs);
-        } else {
-            tag(0);
-        }
-    }
-    std::int64_t result() const
-    {
-        std::uint64_t z = m_hash;
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return static_cast<std::int64_t>(z ^ (z >> 31));
-    }
-
-private:
-    std::uint64_t m_hash = 0xcbf29ce484222325ULL;
-};
-
-void addFields(RowChecksum &sum, const TableSchema &schema, const RowData &row)
-{
-    for (const auto &[index, field] : storedFields(schema))
-        sum.value(row.values[static_cast<std::size_t>(index)]);
-}
-
-std::int64_t recordChecksum(std::int64_t key, const RowData &record)
-{
-    RowChecksum sum;
-    sum.integer(key);
-    addFields(sum, mainSchema(), record);
-    for (const NestedRows &rows : record.nested) {
-        sum.integer(rows.nextInc);
-        sum.integer(static_cast<std::int64_t>(rows.rows.size()));
-    }
-    return sum.result();
-}
-
-std::int64_t nestedChecksum(std::int64_t key, std::int64_t pos, const TableSchema &schema,
-                            const RowData &row)
-{
-    RowChecksum sum;
-    sum.integer(key);
-    sum.integer(pos);
-    addFields(sum, schema, row);
-    return sum.result();
 }
 
 // ---- writing ----
@@ -393,7 +298,7 @@ public:
         int column = bindFields(m_insertRecord, 2, mainSchema(), record);
         for (const NestedRows &rows : record.nested)
             m_insertRecord.bind(column++, rows.nextInc);
-        m_insertRecord.bind(column, recordChecksum(key, record));
+        m_insertRecord.bind(column, recordChecksum(key, record, storedFields(mainSchema())));
         m_insertRecord.run();
 
         for (std::size_t slot = 0; slot < nestedCount; ++slot) {
@@ -406,7 +311,7 @@ public:
                 st.bind(1, key);
                 st.bind(2, pos);
                 const int last = bindFields(st, 3, schema, rows[n]);
-                st.bind(last, nestedChecksum(key, pos, schema, rows[n]));
+                st.bind(last, nestedChecksum(key, pos, rows[n], storedFields(schema)));
                 st.run();
             }
         }
@@ -517,12 +422,14 @@ Value readValue(const SqlStatement &st, int column, const TableSchema &schema,
     wrongKind(schema, field);
 }
 
-// Fills the stored fields of a row from column `first` on; returns the next column.
-int readFields(const SqlStatement &st, int first, const TableSchema &schema, RowData &row)
+// Fills the fields a file holds of a row from column `first` on, the others empty; returns
+// the next column.
+int readFields(const SqlStatement &st, int first, const TableSchema &schema,
+               const StoredFields &fields, RowData &row)
 {
     row.values.assign(schema.fields.size(), std::monostate{});
     int column = first;
-    for (const auto &[index, field] : storedFields(schema))
+    for (const auto &[index, field] : fields)
         row.values[static_cast<std::size_t>(index)] = readValue(st, column++, schema, *field);
     return column;
 }
@@ -561,27 +468,59 @@ void checkIntegrity(SqlConnection &db)
         throw DatabaseError("The database is damaged: its integrity check fails");
 }
 
-// The field list in the file must be ours: names and kinds in layout order.
-void checkDefinitions(SqlConnection &db)
+// The stored fields that a file holds of each table, in the order of allSchemas().
+using FileFields = std::vector<StoredFields>;
+
+// The field list of each table in the file must be ours: names and kinds in layout order. A
+// table's fields are only ever appended at its end, so a file written before that holds the
+// first ones of them; it holds every nested table all the same. A field the program does not
+// know is another layout.
+FileFields checkDefinitions(SqlConnection &db)
 {
     SqlStatement fields(db, "SELECT name, kind FROM " + quoted(FieldsTable)
                                 + " WHERE tbl = ? ORDER BY pos");
+    FileFields held;
     for (const TableSchema *schema : allSchemas()) {
+        const auto anotherLayout = [schema] {
+            return DatabaseError("The database holds another layout of table " + schema->name);
+        };
         fields.bind(1, schema->name);
-        for (const FieldDef &f : schema->fields) {
+        StoredFields &tableFields = held.emplace_back();
+        bool ended = false;
+        for (std::size_t i = 0; i < schema->fields.size(); ++i) {
+            const FieldDef &f = schema->fields[i];
             if (f.kind == FieldKind::Calculated)
                 continue;
-            if (!fields.step() || fields.text(0) != f.name || fields.text(1) != kindName(f.kind))
-                throw DatabaseError("The database holds another layout of table "
-                                    + schema->name);
+            ended = ended || !fields.step();
+            if (ended) {
+                if (f.kind == FieldKind::Nested)
+                    throw anotherLayout();
+                continue;
+            }
+            if (fields.text(0) != f.name || fields.text(1) != kindName(f.kind))
+                throw anotherLayout();
+            if (f.kind != FieldKind::Nested)
+                tableFields.emplace_back(static_cast<int>(i), &f);
         }
-        if (fields.step())
-            throw DatabaseError("The database holds another layout of table " + schema->name);
+        if (!ended && fields.step())
+            throw anotherLayout();
         fields.reset();
     }
     // The list of index definitions must be there too.
     SqlStatement indexes(db, "SELECT count(*) FROM " + quoted(IndexesTable));
     indexes.step();
+    return held;
+}
+
+// True when the file holds every field of every table.
+bool holdsEveryField(const FileFields &held)
+{
+    const std::vector<const TableSchema *> schemas = allSchemas();
+    for (std::size_t t = 0; t < schemas.size(); ++t) {
+        if (held[t].size() != storedFields(*schemas[t]).size())
+            return false;
+    }
+    return true;
 }
 
 std::int64_t readSaveId(SqlConnection &db)
@@ -601,7 +540,7 @@ std::int64_t readSaveId(SqlConnection &db)
                         + " does not match its checksum");
 }
 
-StoreData readRecords(SqlConnection &db, int version)
+StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
 {
     const bool checked = version == LayoutVersion;
     const std::vector<std::string> check =
@@ -611,13 +550,13 @@ StoreData readRecords(SqlConnection &db, int version)
     std::vector<std::int64_t> recordChecks;
     std::vector<std::string> trailing = nextIncColumns();
     trailing.insert(trailing.end(), check.begin(), check.end());
-    SqlStatement records(db, "SELECT " + columnList({PosColumn}, mainSchema(), trailing)
+    SqlStatement records(db, "SELECT " + columnList({PosColumn}, held[0], trailing)
                                  + " FROM " + quoted(mainSchema().name) + " ORDER BY "
                                  + quoted(PosColumn));
     while (records.step()) {
         RowData record;
         data.keys.push_back(readInteger(records, 0, "storage key"));
-        int column = readFields(records, 1, mainSchema(), record);
+        int column = readFields(records, 1, mainSchema(), held[0], record);
         record.nested.resize(nestedCount);
         for (NestedRows &rows : record.nested)
             rows.nextInc = readInteger(records, column++, "auto-increment value");
@@ -629,7 +568,8 @@ StoreData readRecords(SqlConnection &db, int version)
     // Both lists are in key order: one walk pairs every nested row with its record.
     for (std::size_t slot = 0; slot < nestedCount; ++slot) {
         const TableSchema &schema = nestedSchema(slot);
-        SqlStatement rows(db, "SELECT " + columnList({RecordColumn, PosColumn}, schema, check)
+        const StoredFields &fields = held[slot + 1];
+        SqlStatement rows(db, "SELECT " + columnList({RecordColumn, PosColumn}, fields, check)
                                   + " FROM " + quoted(schema.name) + " ORDER BY "
                                   + quoted(RecordColumn) + ", " + quoted(PosColumn));
         std::size_t owner = 0;
@@ -642,11 +582,11 @@ StoreData readRecords(SqlConnection &db, int version)
             std::vector<RowData> &list = data.records[owner].nested[slot].rows;
             const std::int64_t pos = readInteger(rows, 1, "row position");
             RowData row;
-            const int column = readFields(rows, 2, schema, row);
+            const int column = readFields(rows, 2, schema, fields, row);
             if (checked) {
                 if (pos != static_cast<std::int64_t>(list.size())
                     || readInteger(rows, column, "checksum")
-                           != nestedChecksum(key, pos, schema, row))
+                           != nestedChecksum(key, pos, row, fields))
                     checksumFails(schema);
             }
             list.push_back(std::move(row));
@@ -654,7 +594,7 @@ StoreData readRecords(SqlConnection &db, int version)
     }
     if (checked) {
         for (std::size_t r = 0; r < data.records.size(); ++r) {
-            if (recordChecks[r] != recordChecksum(data.keys[r], data.records[r]))
+            if (recordChecks[r] != recordChecksum(data.keys[r], data.records[r], held[0]))
                 checksumFails(mainSchema());
         }
         data.saveId = readSaveId(db);
@@ -739,7 +679,8 @@ void writeInPlace(const std::string &path, const WriteRequest &request, std::int
     const int version = checkHeader(db);
     const bool whole = request.changes == nullptr || version != LayoutVersion
                        || request.changes->saveId == 0
-                       || readSaveId(db) != request.changes->saveId;
+                       || readSaveId(db) != request.changes->saveId
+                       || !holdsEveryField(checkDefinitions(db));
     if (whole) {
         dropTables(db);
         writeAll(db, request);
@@ -817,8 +758,7 @@ StoreData loadDatabase(const std::string &path)
     db.exec("BEGIN");
     const int version = checkHeader(db);
     checkIntegrity(db);
-    checkDefinitions(db);
-    StoreData data = readRecords(db, version);
+    StoreData data = readRecords(db, version, checkDefinitions(db));
     db.exec("COMMIT");
     return data;
 }

@@ -13,6 +13,12 @@ namespace kelvora {
 // has), so that damage SQLite cannot see is found when the file is read. Files of layout 1,
 // written before rows had checksums, are read as well; their first save rewrites them.
 //
+// Fields are only ever appended at the end of a table's field list. A file whose list of a
+// table is the first part of the program's (a file written before fields were appended) is
+// read with the missing fields empty, its checksums taken over the fields it holds, and its
+// first save rewrites it whole with every field; a file holding a field the program does not
+// know is another layout and is refused.
+//
 // Saving. A missing file is written whole under a temporary name beside it, synced and
 // renamed into place, so it appears complete or not at all. An existing file is changed in
 // place, in one SQLite transaction with a rollback journal and synchronous=FULL: a crash
@@ -20,8 +26,9 @@ namespace kelvora {
 // and the file keeps its mode, owner and links. Each save marks the file with a new random
 // save id, which the store's change log keeps: when the file still carries the mark the log
 // expects, only the records in the log are written (a changed record is replaced with its
-// nested rows); otherwise (an older layout, a file changed behind the store's back, a store
-// not read from this file) the whole store is written, in place and in one transaction.
+// nested rows); otherwise (an older layout, fewer fields, a file changed behind the store's
+// back, a store not read from this file) the whole store is written, in place and in one
+// transaction.
 
 // 'Cannot create file "<full path>". <reason>', the text of a failed save.
 std::string cannotCreateText(const std::string &path, const std::string &reason);

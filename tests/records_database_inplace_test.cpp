@@ -1,3 +1,4 @@
+#include "records/rowchecksum.h"
 #include "tests/records_dbfixture.h"
 
 #include <sqlite3.h>
@@ -226,6 +227,115 @@ TEST_F(DatabaseFolder, OlderLayoutIsReadAsItIs)
               Value{0.9});
     EXPECT_EQ(read.saveId, 0);
 }
+
+// ---- files written before fields were appended to a table ----
+
+// Sets the checksum of one nested row.
+void setChecksum(const std::string &path, const TableSchema &schema, std::int64_t key,
+                 std::int64_t pos, std::int64_t checksum)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt *st = nullptr;
+    const std::string sql =
+        "UPDATE " + schema.name + " SET _check = ? WHERE _record = ? AND _pos = ?";
+    ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK);
+    sqlite3_bind_int64(st, 1, checksum);
+    sqlite3_bind_int64(st, 2, key);
+    sqlite3_bind_int64(st, 3, pos);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+    EXPECT_EQ(sqlite3_changes(db), 1);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+}
+
+// Three records whose every nested field holds a value.
+StoreData threeFullRecords()
+{
+    StoreData data = threeRecords();
+    double value = 0.5;
+    for (RowData &record : data.records) {
+        for (RowData &point : record.nested[0].rows)
+            set(point, bbSchema(), "Difference", value += 0.25);
+        for (RowData &measurement : record.nested[1].rows)
+            set(measurement, interpSchema(), "T", value += 100.0);
+    }
+    return data;
+}
+
+struct FewerFieldsCase
+{
+    const char *name;
+    const TableSchema &(*schema)(); // the table that lacks its last field
+    int layout;                     // 1: without checksums
+};
+
+class DatabaseFewerFields : public DatabaseFolder,
+                            public ::testing::WithParamInterface<FewerFieldsCase>
+{
+};
+
+// A file of a program whose table ended one field earlier: the column and its definition are
+// not there, and the checksums of its rows cover the fields before it.
+TEST_P(DatabaseFewerFields, IsReadWithTheFieldEmptyAndRewrittenWholeByItsFirstSave)
+{
+    const TableSchema &schema = GetParam().schema();
+    const StoredFields fields = storedFields(schema);
+    const std::string last = fields.back().second->name;
+    const StoredFields held(fields.begin(), fields.end() - 1);
+    const std::size_t slot = static_cast<std::size_t>(schema.nestedIndex);
+    StoreData data = threeFullRecords();
+    saveDatabase(dbPath, data);
+    execSql(dbPath, "ALTER TABLE " + schema.name + " DROP COLUMN " + last + ";"
+                        + " DELETE FROM _fields WHERE tbl = '" + schema.name + "' AND name = '"
+                        + last + "';");
+    if (GetParam().layout == 1) {
+        execSql(dbPath, "DROP TABLE _saved; ALTER TABLE cdsMain DROP COLUMN _check;"
+                        " ALTER TABLE cdsBB DROP COLUMN _check; ALTER TABLE cdsInterp DROP"
+                        " COLUMN _check; PRAGMA user_version = 1;");
+    } else {
+        for (std::size_t r = 0; r < data.records.size(); ++r) {
+            const auto &rows = data.records[r].nested[slot].rows;
+            for (std::size_t n = 0; n < rows.size(); ++n) {
+                const auto key = static_cast<std::int64_t>(r) + 1;
+                const auto pos = static_cast<std::int64_t>(n);
+                setChecksum(dbPath, schema, key, pos, nestedChecksum(key, pos, rows[n], held));
+            }
+        }
+    }
+    for (RowData &record : data.records)
+        for (RowData &row : record.nested[slot].rows)
+            set(row, schema, last, std::monostate{});
+
+    Store store;
+    store.load(loadDatabase(dbPath));
+    expectSameStore(data, store.data());
+    if (GetParam().layout != 1) {
+        // The checksums still find a value changed behind them.
+        const std::string sound = readWholeFile(dbPath);
+        execSql(dbPath, "UPDATE " + schema.name + " SET inc = inc + 100 WHERE _pos = 0;");
+        EXPECT_THROW(loadDatabase(dbPath), DatabaseError);
+        writeWholeFile(dbPath, sound);
+    }
+
+    store.open();
+    goTo(store.cdsMain, "R1");
+    store.cdsMain.edit();
+    store.cdsMain.setString("Rem", "the first change");
+    store.cdsMain.post();
+    saveDatabase(dbPath, store);
+    execSql(dbPath, "SELECT " + last + " FROM " + schema.name + ";");
+    const StoreData reread = loadDatabase(dbPath);
+    expectSameStore(store.data(), reread);
+    EXPECT_NE(reread.saveId, 0) << "rewritten in the current layout";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DatabaseFewerFields,
+    ::testing::Values(FewerFieldsCase{"ReferencePointsWithChecksums", bbSchema, 2},
+                      FewerFieldsCase{"MeasurementsWithChecksums", interpSchema, 2},
+                      FewerFieldsCase{"ReferencePointsWithoutChecksums", bbSchema, 1}),
+    CaseName);
 
 } // namespace
 } // namespace kelvora::dbtest

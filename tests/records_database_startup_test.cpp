@@ -52,6 +52,12 @@ const DamagedCase DamagedCases[] = {
     {"ColumnMissing", tampered("ALTER TABLE cdsBB DROP COLUMN TPSO;")},
     {"IndexListMissing", tampered("DROP TABLE _indexes;")},
     {"FieldListChanged", tampered("UPDATE _fields SET kind = 'Memo' WHERE name = 'MeanWL';")},
+    // A field appended by a later program: this one does not know it.
+    {"FieldUnknownToTheProgram",
+     tampered("ALTER TABLE cdsBB ADD COLUMN Extra REAL;"
+              " INSERT INTO _fields VALUES ('cdsBB', 8, 'Extra', 'Float', 0, 0);")},
+    {"NestedTableMissingFromTheFieldList",
+     tampered("DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = 'Interp';")},
     {"BooleanOutOfRange", tampered("UPDATE cdsMain SET Computed = 2;")},
     {"TextInAFloatField",
      tampered("CREATE TABLE x AS SELECT * FROM cdsBB; DROP TABLE cdsBB;"
