@@ -58,6 +58,10 @@ TableSchema makeMainSchema()
         plainField("RecordCount", FieldKind::Calculated),
         plainField("Computed", FieldKind::Boolean),
         plainField("Interp", FieldKind::Nested),
+        // The seed of the particle swarm fit whose result the record holds (a whole number
+        // of 0 to 4294967295); empty before the first calibration and in records saved
+        // before it was kept.
+        floatField("Seed", "0"),
     };
     s.indexes = {
         IndexDef{"cdsMainIndex1", "Name", false, false, false},

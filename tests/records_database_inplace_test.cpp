@@ -337,5 +337,37 @@ INSTANTIATE_TEST_SUITE_P(
                       FewerFieldsCase{"ReferencePointsWithoutChecksums", bbSchema, 1}),
     CaseName);
 
+// A file written before records kept the seed of their particle swarm fit: the records read
+// with the seed empty, and the file's first save keeps the seeds the records then have.
+TEST_F(DatabaseFolder, RecordsWithoutTheSwarmSeedAreReadWithItEmpty)
+{
+    const StoredFields fields = storedFields(mainSchema());
+    ASSERT_EQ(fields.back().second->name, "Seed") << "the seed is the record's last field";
+    const StoredFields held(fields.begin(), fields.end() - 1);
+    StoreData data = threeFullRecords();
+    saveDatabase(dbPath, data);
+    execSql(dbPath, "ALTER TABLE cdsMain DROP COLUMN Seed;"
+                    " DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = 'Seed';");
+    for (std::size_t r = 0; r < data.records.size(); ++r) {
+        const auto key = static_cast<std::int64_t>(r) + 1;
+        execSql(dbPath, "UPDATE cdsMain SET _check = "
+                            + std::to_string(recordChecksum(key, data.records[r], held))
+                            + " WHERE _pos = " + std::to_string(key) + ";");
+    }
+
+    Store store;
+    store.load(loadDatabase(dbPath));
+    expectSameStore(data, store.data());
+    store.open();
+    goTo(store.cdsMain, "R1");
+    EXPECT_TRUE(store.cdsMain.isNull("Seed"));
+    store.cdsMain.edit();
+    store.cdsMain.setFloat("Seed", 4294967295.0);
+    store.cdsMain.post();
+    saveDatabase(dbPath, store);
+    const StoreData reread = loadDatabase(dbPath);
+    expectSameStore(store.data(), reread);
+}
+
 } // namespace
 } // namespace kelvora::dbtest

@@ -355,7 +355,7 @@ TEST_F(RecordsTest, ReportOfAComputedRecordCarriesResults)
     PSOResult = shiftedTriple(0.5L);
     LMMeanRMS = 0.01234L;
     PSOMeanRMS = 2.0L;
-    SaveResults(records, DateTime{1262304000000});
+    SaveResults(records, DateTime{1262304000000}, 17);
 
     const RecordReport report = CollectRecordReport(records, TextLocale{'.', usDateTime});
     EXPECT_TRUE(report.Computed);

@@ -178,7 +178,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
 {
     const QStringList general = widestGeneralTexts(15, locale, ValueRange::Extended);
     const QStringList meanRMS = widestFixedTexts(9, 4, locale, ValueRange::Extended);
-    // Iterations, passes and improvements: whole numbers of up to ten digits.
+    // Iterations, passes, improvements and seeds: whole numbers of up to ten digits.
     const QStringList counts = widestWholeNumbers(10);
     auto *content = new QWidget(this);
     auto *outer = new QVBoxLayout(content);
@@ -224,16 +224,25 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
                                   QStringLiteral("10"));
     edExt = new SpinEdit(SearchRangeMin, SearchRangeMax, 0.1L, 1, m_decimalSeparator, this);
     edExt->setObjectName(QStringLiteral("edExt"));
+    edSeed = new QLineEdit(this);
+    edSeed->setObjectName(QStringLiteral("edSeed"));
+    edSeed->setPlaceholderText(QStringLiteral("from the clock"));
+    edSeed->setToolTip(QStringLiteral("Seed of the random generator, 0 to 4294967295: the same "
+                                      "seed repeats a fit; empty takes a new one from the clock"));
+    fitEditWidth(*edSeed, QStringList(counts) << edSeed->placeholderText());
     edRestartNo = readOnlyBox(this, "edRestartNo", counts);
     edNSucc = readOnlyBox(this, "edNSucc", counts);
     edAPSO = readOnlyBox(this, "edAPSO", general);
     edBPSO = readOnlyBox(this, "edBPSO", general);
     edCPSO = readOnlyBox(this, "edCPSO", general);
     edMeanRMSPSO = readOnlyBox(this, "edMeanRMSPSO", meanRMS);
+    edSeedUsed = readOnlyBox(this, "edSeedUsed", counts);
+    edSeedUsed->setToolTip(QStringLiteral("The seed the result was found with"));
     mPSO = resultMemo(this, "mPSO");
     QGroupBox *psoSettings = editGroup(this, QStringLiteral("Settings"),
                                        {{QStringLiteral("Number of Restarts "), comboNRestarts},
-                                        {QStringLiteral("Search Range "), edExt}});
+                                        {QStringLiteral("Search Range "), edExt},
+                                        {QStringLiteral("Seed "), edSeed}});
     QGroupBox *psoProgress = editGroup(
         this, QStringLiteral("Progress"),
         {{QStringLiteral("Restart # "), edRestartNo},
@@ -241,7 +250,8 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
          {QStringLiteral("A "), edAPSO},
          {QStringLiteral("B "), edBPSO},
          {QStringLiteral("C "), edCPSO},
-         {QStringLiteral("Mean RMS (mK)  "), edMeanRMSPSO}});
+         {QStringLiteral("Mean RMS (mK)  "), edMeanRMSPSO},
+         {QStringLiteral("Seed Used "), edSeedUsed}});
     QWidget *psoPanel =
         methodPanel(this, QStringLiteral("Particle Swarm Optimization \r(PSO)  Method"),
                     Qt::red, psoSettings, psoProgress, mPSO);
@@ -361,8 +371,8 @@ void TFCalibration::btnRunClick()
     EnableRunControls(false);
     StopRequested = false;
 
+    edSeedUsed->clear();
     RunSettings settings;
-    settings.Seed = m_seed;
     settings.DecimalSeparator = m_decimalSeparator;
     RunInput input;
     try {
@@ -377,6 +387,7 @@ void TFCalibration::btnRunClick()
             settings.NRestarts =
                 wholeSetting(comboNRestarts->currentText(), "Number of Restarts", 0);
             settings.SearchRange = readSearchRange();
+            settings.Seed = readSeed();
         } catch (const Error &) {
             m_swarmSettingError = std::current_exception();
             settings.LMOnly = true;
@@ -411,6 +422,25 @@ long double TFCalibration::readTolerance() const
     if (!(tolerance > 0.0L))
         throw refusedSetting(typed, "Tolerance", QStringLiteral("greater than 0"));
     return tolerance;
+}
+
+std::optional<std::uint32_t> TFCalibration::readSeed() const
+{
+    const QString typed = edSeed->text();
+    if (typed.trimmed().isEmpty())
+        return std::nullopt;
+    bool whole = false;
+    const qlonglong seed = typed.trimmed().toLongLong(&whole);
+    if (!whole)
+        throw ConvertError("'" + typed.toStdString() + "' is not a valid integer value");
+    if (seed < 0 || seed > std::numeric_limits<std::uint32_t>::max())
+        throw refusedSetting(typed, "Seed", QStringLiteral("from 0 to 4294967295"));
+    return static_cast<std::uint32_t>(seed);
+}
+
+void TFCalibration::setSeedForTesting(std::optional<std::uint32_t> seed)
+{
+    edSeed->setText(seed ? QString::number(*seed) : QString());
 }
 
 long double TFCalibration::readSearchRange() const
@@ -454,7 +484,7 @@ void TFCalibration::btnCloseClick()
 
 void TFCalibration::SaveResults()
 {
-    kelvora::SaveResults(m_records, m_records.store.clock());
+    kelvora::SaveResults(m_records, m_records.store.clock(), m_seedUsed);
     if (m_afterSave)
         m_afterSave();
 }
@@ -651,6 +681,8 @@ void TFCalibration::endRun()
         ShowPSOProgress({pso.Result, pso.MeanRMS, pso.Lines});
     showFitLines(mPSO, pso.Lines);
     chApprox->showResiduals(chApprox->sePSO, residualPoints(pso.Lines));
+    m_seedUsed = pso.Seed;
+    edSeedUsed->setText(QString::number(pso.Seed));
     m_holdsResults = true;
     EnableRunControls(true);
     sbInfo->setText(stopped ? QStringLiteral("Fitting is interrupted.")

@@ -67,8 +67,8 @@ public:
     bool running() const { return m_run != nullptr; }
     // True while the window holds the results of a successful run on its record.
     bool holdsResults() const { return m_holdsResults; }
-    // Tests fix the swarm's random sequence; the window otherwise seeds it from the clock.
-    void setSeedForTesting(std::optional<std::uint32_t> seed) { m_seed = seed; }
+    // Tests and benchmarks type a seed as a user does (nothing: from the clock).
+    void setSeedForTesting(std::optional<std::uint32_t> seed);
 
     // Esc, Close and the title bar: ask about unsaved results, then close. During a run they
     // ask whether to stop it; on Yes the window closes as soon as the run has ended.
@@ -90,6 +90,7 @@ private:
     // The settings as typed; a setting the run cannot use raises its refusal.
     long double readTolerance() const;
     long double readSearchRange() const;
+    std::optional<std::uint32_t> readSeed() const;
     void showLatestProgress();
     void showLevenbergMarquardt(const LMStage &stage);
     void ShowPSOProgress(const PSOProgress &best);
@@ -105,7 +106,6 @@ private:
     std::function<void()> m_afterSave;
     // The name a picture of the chart is proposed under: the record's.
     QString m_pictureName;
-    std::optional<std::uint32_t> m_seed;
 
     std::unique_ptr<BackgroundRun> m_run;
     QTimer m_displayTimer;
@@ -119,6 +119,8 @@ private:
     // stage, where the run reads it.
     std::exception_ptr m_swarmSettingError;
     bool m_holdsResults = false;
+    // The seed the swarm of the held results ran with.
+    std::uint32_t m_seedUsed = 0;
     bool m_closePending = false;
 
     QComboBox *comboMaxNIter;
@@ -131,12 +133,14 @@ private:
     QPlainTextEdit *mLM;
     QComboBox *comboNRestarts;
     SpinEdit *edExt;
+    QLineEdit *edSeed;
     QLineEdit *edRestartNo;
     QLineEdit *edNSucc;
     QLineEdit *edAPSO;
     QLineEdit *edBPSO;
     QLineEdit *edCPSO;
     QLineEdit *edMeanRMSPSO;
+    QLineEdit *edSeedUsed;
     QPlainTextEdit *mPSO;
     ResidualChart *chApprox;
     QLabel *sbInfo;

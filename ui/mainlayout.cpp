@@ -49,6 +49,7 @@ constexpr PatternRange PatternRanges[] = {
     {"T", 5, false},          {"TLM", 5, false},       {"TPSO", 5, false},
     {"dTLM", 7, true},        {"dTPSO", 7, true},      {"Difference", 7, true}, // mK
     {"MeanRMSLM", 7, false},  {"MeanRMSPSO", 7, false},
+    {"Seed", 10, false}, // 0 to 4294967295
 };
 
 // The widest texts a field of the table shows.
@@ -308,7 +309,8 @@ QWidget *MainLayout::buildHeader()
                                {{QStringLiteral("A "), bound("APSO")},
                                 {QStringLiteral("B "), bound("BPSO")},
                                 {QStringLiteral("C "), bound("CPSO")},
-                                {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSPSO")}},
+                                {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSPSO")},
+                                {QStringLiteral("Seed "), bound("Seed")}},
                                Qt::red);
     fitFixedWidth(*pso, 214);
     layout->addWidget(spectral);

@@ -120,7 +120,10 @@ protected:
     // the box with Tab.
     static void typeInto(TFCalibration &calibration, const char *box, const QString &typed)
     {
-        auto *edit = control<QWidget>(calibration, box)->findChild<QLineEdit *>();
+        QWidget *shown = control<QWidget>(calibration, box);
+        auto *edit = qobject_cast<QLineEdit *>(shown);
+        if (edit == nullptr)
+            edit = shown->findChild<QLineEdit *>();
         ASSERT_NE(edit, nullptr) << box;
         activate(calibration);
         edit->setFocus();

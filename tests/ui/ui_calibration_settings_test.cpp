@@ -28,7 +28,10 @@ QString withSeparators(const char *text, char separator)
 // What the box shows: a drop-down list's text or a spin edit's.
 QString boxText(TFCalibration &calibration, const char *box)
 {
-    auto *edit = calibration.findChild<QWidget *>(QLatin1String(box))->findChild<QLineEdit *>();
+    QWidget *shown = calibration.findChild<QWidget *>(QLatin1String(box));
+    auto *edit = qobject_cast<QLineEdit *>(shown);
+    if (edit == nullptr)
+        edit = shown->findChild<QLineEdit *>();
     return edit != nullptr ? edit->text() : QString();
 }
 

@@ -104,8 +104,9 @@ TEST_F(MainLayout, RecordValuesShowWholeInCreamReadOnlyEdits)
         EXPECT_EQ(edit->palette().color(QPalette::Base), CreamColor);
         EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance(edit->text()) + 4);
     }
-    // The record's 13 values in the header, its two ranges and the interpolation's parameters.
-    EXPECT_EQ(shown, 13 + 4 + 3);
+    // The record's 13 values and its swarm's seed in the header, its two ranges and the
+    // interpolation's parameters.
+    EXPECT_EQ(shown, 14 + 4 + 3);
 }
 
 TEST_F(MainLayout, EachMethodsResultsAreCaptionedInItsColour)
