@@ -13,6 +13,7 @@
 #include "ui/radiogroup.h"
 #include "ui/sizing.h"
 #include "ui/tablemodel.h"
+#include "ui/wraplayout.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -23,10 +24,13 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kelvora {
 
@@ -102,6 +106,26 @@ QWidget *buttonBar(QWidget *parent, int height, const std::vector<QPushButton *>
     return bar;
 }
 
+// A bar of buttons under a list that may narrow: they keep their designed width while the
+// bar has room and give it up down to what their captions need.
+QWidget *narrowingButtonBar(QWidget *parent, int height, const std::vector<QPushButton *> &buttons)
+{
+    auto *bar = new QWidget(parent);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(6, 0, 6, 0);
+    layout->setSpacing(8);
+    for (QPushButton *button : buttons) {
+        const QSize designed = button->size();
+        button->setMinimumSize(button->sizeHint().width(), designed.height());
+        button->setMaximumSize(designed);
+        button->setParent(bar);
+        layout->addWidget(button, 1);
+    }
+    layout->addStretch(1);
+    fitFixedHeight(*bar, height);
+    return bar;
+}
+
 // A white status bar of panes with fixed widths; a width of 0 takes the rest.
 QWidget *whiteBar(QWidget *parent, const std::vector<std::pair<QLabel *, int>> &panes)
 {
@@ -162,11 +186,23 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     layoutWithoutMargins(outer);
     auto *body = new QHBoxLayout();
     body->setContentsMargins(4, 4, 4, 0);
-    body->setSpacing(5); // the vertical separator
-    // Left-aligned, so that the list stays at the edge while the right-hand panel is hidden.
-    body->addWidget(buildLeftPanel(), 0, Qt::AlignLeft);
+    // The record list and the record side by side; the vertical separator between them moves
+    // them. The record keeps its width as the window narrows, the list gives it up first.
+    auto *split = new QSplitter(Qt::Horizontal, central);
+    split->setObjectName(QStringLiteral("spSeparator"));
+    split->setHandleWidth(5);
+    split->setChildrenCollapsible(false);
+    split->addWidget(buildLeftPanel());
+    // The record's side stays when the panel p is hidden, so that the list keeps its width.
+    auto *recordSide = new QWidget(split);
+    auto *recordLayout = new QVBoxLayout(recordSide);
+    layoutWithoutMargins(recordLayout);
+    split->addWidget(recordSide);
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    body->addWidget(split, 1);
 
-    p = new QWidget(central);
+    p = new QWidget(recordSide);
     p->setObjectName(QStringLiteral("p"));
     auto *right = new QVBoxLayout(p);
     layoutWithoutMargins(right);
@@ -182,7 +218,7 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     // As designed, the Interpolation page is active until the start-up chooses otherwise.
     pc->setCurrentWidget(tsMeasurements);
     right->addWidget(pc, 1);
-    body->addWidget(p, 1);
+    recordLayout->addWidget(p, 1);
     outer->addLayout(body, 1);
 
     btnAbout = makeButton(central, "btnAbout", QStringLiteral("A&bout"),
@@ -194,11 +230,17 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     outer->addWidget(bottomBar);
     m_window.setCentralWidget(central);
 
-    // As designed, unless the font needs more room; a screen too small for that scrolls the
-    // window's content.
+    // The list starts as designed, unless the font needs more room.
+    const int listWidth = std::max({468, pLeft->minimumSizeHint().width(), gridWidthFor(*dbgMain),
+                                    pLeft->layout()->itemAt(0)->sizeHint().width()});
+    split->setSizes({listWidth, p->minimumSizeHint().width()});
+    // As designed where the screen has room; on a smaller one the list narrows, and on one too
+    // small even for that the window's content scrolls.
     const QSize needed = fittedMinimumSize(m_window, QSize(1290, 750));
+    const int startWidth = listWidth + split->handleWidth() + p->minimumSizeHint().width()
+                           + body->contentsMargins().left() + body->contentsMargins().right();
     m_window.setCentralWidget(scrolledWhenTooSmall(m_window.takeCentralWidget()));
-    fitWindowToScreen(m_window, needed, QSize(1290, 763));
+    fitWindowToScreen(m_window, needed, QSize(std::max(1290, startWidth), 763));
 }
 
 MainLayout::~MainLayout() = default;
@@ -211,11 +253,16 @@ QWidget *MainLayout::buildLeftPanel()
     auto *layout = new QVBoxLayout(pLeft);
     layoutWithoutMargins(layout);
 
+    // The search and the order side by side, one under the other where the list is narrow.
     auto *band = new QWidget(pLeft);
-    auto *bandLayout = new QHBoxLayout(band);
+    auto *bandLayout = new WrapLayout(band);
     bandLayout->setContentsMargins(4, 2, 4, 4);
-    auto *findLabel = new QLabel(QStringLiteral("Find Record Name "), band);
-    edFind = new QLineEdit(band);
+    bandLayout->setSpacing(6);
+    auto *find = new QWidget(band);
+    auto *findLayout = new QHBoxLayout(find);
+    findLayout->setContentsMargins(0, 0, 0, 0);
+    auto *findLabel = new QLabel(QStringLiteral("Find Record Name "), find);
+    edFind = new QLineEdit(find);
     edFind->setObjectName(QStringLiteral("edFind"));
     edFind->setFixedWidth(100);
     rgSort = new RadioGroup(
@@ -223,11 +270,11 @@ QWidget *MainLayout::buildLeftPanel()
         {QStringLiteral("Record Name"), QStringLiteral("Record Creation Time")}, 1, band);
     rgSort->setObjectName(QStringLiteral("rgSort"));
     fitFixedWidth(*rgSort, 180);
-    bandLayout->addWidget(findLabel);
-    bandLayout->addWidget(edFind);
-    bandLayout->addStretch(1);
+    findLayout->addWidget(findLabel);
+    findLayout->addWidget(edFind);
+    bandLayout->addWidget(find);
+    bandLayout->addStretch();
     bandLayout->addWidget(rgSort);
-    fitFixedHeight(*band, 74);
     layout->addWidget(band);
 
     m_mainModel = std::make_unique<TableModel>(
@@ -240,7 +287,7 @@ QWidget *MainLayout::buildLeftPanel()
     dbgMain = new Grid(*m_mainModel, m_dialogs, pLeft);
     dbgMain->setObjectName(QStringLiteral("dbgMain"));
     fitColumns(*dbgMain, m_locale);
-    dbgMain->setMinimumWidth(gridWidthFor(*dbgMain));
+    // A narrow list scrolls its columns.
     layout->addWidget(dbgMain, 1);
 
     m = new BoundMemo(cdsMain, "Rem", m_dialogs);
@@ -271,8 +318,7 @@ QWidget *MainLayout::buildLeftPanel()
                              QStyle::SP_DialogSaveButton);
     btnEraseMain = makeButton(pLeft, "btnEraseMain", QStringLiteral("&Erase"),
                               QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
-    layout->addWidget(buttonBar(pLeft, 41, {btnLoadMain, btnSaveMain, btnEraseMain}));
-    fitFixedWidth(*pLeft, 468);
+    layout->addWidget(narrowingButtonBar(pLeft, 41, {btnLoadMain, btnSaveMain, btnEraseMain}));
     return pLeft;
 }
 

@@ -57,8 +57,9 @@ TEST_P(CalibrationWindowSeed, SavedResultIsTheCommandLinesFitWithThatSeed)
         shownSeed = text(calibration, "edSeedUsed");
         click(calibration, "btnSaveInDB");
     });
-    if (*c.typed != 0)
+    if (*c.typed != 0) {
         EXPECT_EQ(shownSeed, QLatin1String(c.typed));
+    }
     bool whole = false;
     const qulonglong seed = shownSeed.toULongLong(&whole);
     ASSERT_TRUE(whole) << shownSeed.toStdString();

@@ -63,8 +63,9 @@ TEST_P(CalibrationWindowTypedSetting, RunsWithWhatWasTyped)
         const QString typed = withSeparators(c.typed, separator);
         typeInto(calibration, c.box, typed);
         EXPECT_EQ(boxText(calibration, c.box), typed);
-        if (combo != nullptr)
+        if (combo != nullptr) {
             EXPECT_EQ(combo->count(), presets) << "the list still offers its presets";
+        }
         run(calibration);
         const QString shownIterations = text(calibration, "edNILM");
         const QString shownA = text(calibration, "edAPSO");

@@ -8,6 +8,8 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
+
+#include <algorithm>
 #include <QStatusBar>
 #include <QTest>
 #include <QTabWidget>
@@ -161,7 +163,12 @@ TEST_F(MainLayout, WindowPanelsAndPagesHaveTheirSizesAndCaptions)
     // The designed sizes, or what the font needs where that is more.
     EXPECT_GE(window->minimumWidth(), 1290);
     EXPECT_GE(window->minimumHeight(), 750);
-    EXPECT_EQ(window->size(), QSize(1290, 763).expandedTo(window->minimumSize()));
+    // Opened at the designed size, or where the font needs more, as wide as the record list at
+    // its designed width and the record beside it need.
+    EXPECT_EQ(window->height(), std::max(763, window->minimumHeight()));
+    EXPECT_GE(window->width(), 1290);
+    EXPECT_TRUE(window->width() == 1290 || p()->width() == p()->minimumSizeHint().width())
+        << window->width();
     EXPECT_GE(pLeft()->width(), 468);
     EXPECT_EQ(edFind()->width(), 100);
     EXPECT_GE(window->statusBar()->height(), 19);

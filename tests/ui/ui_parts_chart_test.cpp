@@ -11,6 +11,8 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCheckBox>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QLegend>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -293,6 +295,31 @@ INSTANTIATE_TEST_SUITE_P(
         AxisCase{"SignalSmall", false, 1e-6, 5e-6,
                  {"1.0 e-06", "2.0 e-06", "3.0 e-06", "4.0 e-06", "5.0 e-06"}}),
     CaseName);
+
+// A chart too low for the signal axis's usual ticks takes fewer: no label is cut short.
+TEST(ChartAxisLabels, AreFewerOnALowChartAndNoneIsCut)
+{
+    std::vector<int> counts;
+    for (const int height : {600, 200}) {
+        MainChart chart;
+        chart.resize(700, height);
+        chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+        chart.axisS()->setRange(0, 14);
+        QCoreApplication::processEvents();
+        counts.push_back(static_cast<int>(chart.axisS()->categoriesLabels().size()));
+        for (const QGraphicsItem *item : chart.scene()->items()) {
+            if (const auto *text = dynamic_cast<const QGraphicsTextItem *>(item)) {
+                EXPECT_FALSE(text->isVisible()
+                             && text->toPlainText().endsWith(QStringLiteral("...")))
+                    << height << ": " << text->toPlainText().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(counts[0], 8) << "0 to 14 in steps of 2";
+    EXPECT_LT(counts[1], counts[0]);
+    EXPECT_GE(counts[1], 2);
+}
 
 // A chart on the screen at a usual size, its legend laid out.
 class ShownChart : public ::testing::Test
