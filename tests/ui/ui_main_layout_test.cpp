@@ -8,12 +8,11 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
-
-#include <algorithm>
 #include <QStatusBar>
 #include <QTest>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
