@@ -41,7 +41,8 @@ protected:
 double stored(const QJsonValue &value)
 {
     long double number = 0;
-    EXPECT_TRUE(parseDecimal(value.toString().toStdString(), number)) << value.toString().toStdString();
+    const std::string text = value.toString().toStdString();
+    EXPECT_TRUE(parseDecimal(text, number)) << text;
     return static_cast<double>(number);
 }
 
@@ -72,7 +73,8 @@ TEST_P(CalibrationWindowSeed, SavedResultIsTheCommandLinesFitWithThatSeed)
     const ProcessResult fit = cli({"fit", record, "--restarts", "1", "--seed",
                                    shownSeed.toStdString(), "--json"});
     ASSERT_EQ(fit.status, 0) << fit.err;
-    const QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(fit.out)).object();
+    const QJsonObject report =
+        QJsonDocument::fromJson(QByteArray::fromStdString(fit.out)).object();
     const QJsonObject lm = report[QStringLiteral("lm")].toObject();
     const QJsonObject pso = report[QStringLiteral("pso")].toObject();
     EXPECT_EQ(pso[QStringLiteral("seed")].toDouble(), static_cast<double>(seed));

@@ -159,10 +159,11 @@ TEST_F(Screen, MainWindowShowsEverythingOnEitherPage)
                             "RzDBEdit8", "RzDBEdit13"});
     expectAxisLabelsWhole(*chAll(), "chAll");
     // The record list gives up room first: the header holds its groups in one row.
+    const QWidget *header =
+        window->findChild<QWidget *>(QStringLiteral("dbeALM"))->parentWidget()->parentWidget();
     QList<int> tops;
     for (const QGroupBox *group : window->findChildren<QGroupBox *>()) {
-        if (group->parentWidget()
-            == window->findChild<QWidget *>(QStringLiteral("dbeALM"))->parentWidget()->parentWidget())
+        if (group->parentWidget() == header)
             tops << group->y();
     }
     ASSERT_EQ(tops.size(), 4);
