@@ -81,11 +81,13 @@ int main(int argc, char **argv)
     QApplication::setFont(kelvora::KelvoraFont());
     QApplication::setWindowIcon(kelvora::KelvoraIcon());
 
-    kelvora::QtDialogs dialogs;
+    // Offscreen nobody could answer a message box: the start-up's messages go to standard
+    // error, and one that ends the program ends it at once.
+    kelvora::QtDialogs dialogs(kelvora::windowsCanBeAnswered());
     kelvora::ErrorSink::setDialogs(&dialogs);
     kelvora::TFMain window(dialogs, QCoreApplication::applicationFilePath());
-    // The start-up refused to go on (database in use, or a damaged file that could not be
-    // backed up): the program ends without saving anything.
+    // The start-up refused to go on (database in use or kept locked by another program, or a
+    // damaged file that could not be backed up): the program ends without saving anything.
     if (window.endRequested())
         return 1;
     window.show();

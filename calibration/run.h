@@ -24,6 +24,16 @@ inline std::atomic<bool> StopRequested = false;
 // Cleared at the start of every run, set by Save in Database.
 inline bool ResultsSaved = false;
 
+// The settings a run is given must lie within these limits; the front ends refuse others
+// before a run starts. MaxIter: 1 to MaxIterLimit (0 or below would set no limit at all).
+// Tol: above 0 (0 or below never converges) and below 1. NRestarts: 0 to MaxRestarts (below
+// 0 the swarm would not run and leave the Levenberg-Marquardt triple as its result).
+// SearchRange: MinSearchRange to MaxSearchRange.
+inline constexpr int MaxIterLimit = 1000000;
+inline constexpr int MaxRestarts = 1000000;
+inline constexpr long double MinSearchRange = 1.0L;
+inline constexpr long double MaxSearchRange = 1000.0L;
+
 struct RunSettings
 {
     int MaxIter = 50;

@@ -5,6 +5,7 @@
 #include "cli/fitcommand.h"
 #include "cli/fitreport.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "cli/runoptions.h"
 #include "frontend/systemlocale.h"
 #include "records/interpolation.h"
@@ -39,10 +40,13 @@ const char *const DatabaseUsage =
     "  results NAME [-o FILE]           the interpolation results\n"
     "  delete NAME                      deletes the record\n"
     "NAME is the newest record of that name. Commands that change the database refuse\n"
-    "while Kelvora has it open.\n"
-    "Exit status: 0 done, 1 refused, 2 Levenberg-Marquardt failed, 3 file cannot be\n"
-    "opened or database missing or damaged, 4 floating-point fault, 5 file cannot be\n"
-    "written, 6 out of memory, 64 bad command line.\n";
+    "while Kelvora has it open. The options of calibrate take the ranges of fit's\n"
+    "(fit --help).\n"
+    "Exit status: 0 done, 1 refused (also a database in use or kept locked by another\n"
+    "program), 2 Levenberg-Marquardt failed, 3 file cannot be opened or database missing\n"
+    "or damaged, 4 floating-point fault, 5 file or output cannot be written (also a\n"
+    "database changed by another program since it was read), 6 out of memory, 64 bad\n"
+    "command line.\n";
 
 namespace {
 
@@ -74,7 +78,7 @@ int runCommand(const char *name, const std::vector<std::string> &args,
                const std::function<int(const std::vector<std::string> &)> &command)
 {
     if (std::find(args.begin(), args.end(), "--help") != args.end()) {
-        std::fputs(DatabaseUsage, stdout);
+        printOut(DatabaseUsage);
         return 0;
     }
     try {
@@ -101,7 +105,7 @@ int runCommand(const char *name, const std::vector<std::string> &args,
 void writeOutput(const std::optional<std::string> &file, const std::string &text)
 {
     if (!file) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        printOut(text);
         return;
     }
     try {
@@ -158,7 +162,7 @@ int listRecords(const std::vector<std::string> &args)
                         std::to_string(db.records().cdsBB.recordCount()),
                         std::to_string(db.records().cdsInterp.recordCount())});
     }
-    std::fputs(alignedTable(rows).c_str(), stdout);
+    printOut(alignedTable(rows));
     return 0;
 }
 
@@ -175,8 +179,8 @@ int importRecordFile(const std::vector<std::string> &args)
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Create);
     ImportRecord(db.records(), file, name);
     db.save();
-    std::printf("Record \"%s\" imported with %d reference points\n",
-                db.records().cdsMain.asString("Name").c_str(), file.N);
+    printOut("Record \"" + db.records().cdsMain.asString("Name") + "\" imported with "
+             + std::to_string(file.N) + " reference points\n");
     return 0;
 }
 
@@ -193,7 +197,7 @@ int calibrateRecord(const std::vector<std::string> &args)
     const FitRecord record = FitRecordOf(db.records());
 
     const RunOutcome outcome = runWithProgress(record.Input, run);
-    std::fputs(plainFitReport(record, outcome).c_str(), stdout);
+    printOut(plainFitReport(record, outcome));
     if (!outcome.LM.Message.empty())
         throw CommandError(outcome.LM.Message, ExitFitFailed);
 
@@ -231,7 +235,7 @@ int interpolateSignals(const std::vector<std::string> &args)
 
     std::string results = interpolationResultsText(CollectMeasurements(records));
     results.erase(std::remove(results.begin(), results.end(), '\r'), results.end());
-    std::fputs(results.c_str(), stdout);
+    printOut(results);
     return 0;
 }
 
@@ -265,7 +269,7 @@ int deleteRecord(const std::vector<std::string> &args)
     db.selectRecord(name);
     db.records().cdsMain.remove();
     db.save();
-    std::printf("Record \"%s\" deleted\n", name.c_str());
+    printOut("Record \"" + name + "\" deleted\n");
     return 0;
 }
 

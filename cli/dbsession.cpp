@@ -1,6 +1,7 @@
 #include "cli/dbsession.h"
 
 #include "cli/fitcommand.h"
+#include "records/database.h"
 #include "records/folders.h"
 
 #include <filesystem>
@@ -32,10 +33,7 @@ DatabaseSession::DatabaseSession(const std::string &path, Access access)
         case DatabaseLock::Failure::Unusable:
             throw CommandError(m_session.lockFailureText(), ExitRefused);
         case DatabaseLock::Failure::InUse:
-            throw CommandError("The database " + m_session.path()
-                                   + " is in use by a running copy of Kelvora;"
-                                   " close it and try again",
-                               ExitRefused);
+            throw CommandError(databaseInUseCommandText(m_session.path()), ExitRefused);
         }
     }
 
@@ -47,6 +45,8 @@ DatabaseSession::DatabaseSession(const std::string &path, Access access)
         if (access != Access::Create)
             throw CommandError(outcome.message, ExitCannotOpen);
         break;
+    case OpenOutcome::Busy:
+        throw CommandError(outcome.message, ExitRefused);
     case OpenOutcome::Corrupted:
     case OpenOutcome::BackupFailed:
         throw CommandError(outcome.reason.empty() ? outcome.message
@@ -75,6 +75,8 @@ void DatabaseSession::save()
     PostIfEditing(records().cdsMain);
     try {
         m_session.save();
+    } catch (const DatabaseBusyError &e) {
+        throw CommandError(e.what(), ExitRefused);
     } catch (const Error &e) {
         throw CommandError(e.what(), ExitCannotWrite);
     }

@@ -9,8 +9,10 @@ namespace kelvora::cli {
 
 // Exit statuses of the database commands besides 0 and ExitUsage; 1 to 4 mean what they
 // mean for `fit`.
-inline constexpr int ExitRefused = 1;     // refused input, no such record, database in use
-inline constexpr int ExitCannotWrite = 5; // the database, a report or a results file
+inline constexpr int ExitRefused = 1; // refused input, no such record, database in use or busy
+// The database (also when another program changed it since it was read), a report, a results
+// file or standard output.
+inline constexpr int ExitCannotWrite = 5;
 
 // An error that ends a command with its own exit status.
 class CommandError : public Error

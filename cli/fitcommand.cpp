@@ -3,6 +3,7 @@
 #include "calibration/run.h"
 #include "cli/fitreport.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "cli/runoptions.h"
 #include "core/fpe.h"
 #include "frontend/systemlocale.h"
@@ -18,18 +19,20 @@ const char *const FitUsage =
     "usage: kelvora-cli fit RECORD.txt [options]\n"
     "Imports the record file and runs a calibration on it: Levenberg-Marquardt from the\n"
     "Saunders-White guess, then particle swarm optimisation around its result.\n"
-    "  --max-iter N   iteration limit of Levenberg-Marquardt (50)\n"
-    "  --tol X        tolerance on the relative parameter change (1e-9)\n"
-    "  --restarts N   restarts of the particle swarm after its first pass (10)\n"
+    "  --max-iter N   iteration limit of Levenberg-Marquardt, 1 to 1000000 (50)\n"
+    "  --tol X        tolerance on the relative parameter change, above 0 and below 1\n"
+    "                 (1e-9)\n"
+    "  --restarts N   restarts of the particle swarm after its first pass, 0 to 1000000\n"
+    "                 (10)\n"
     "  --range W      search range, 1.0 to 1000.0 (2.0; 1.5 for three points)\n"
-    "  --seed N       seed of the random generator instead of the clock\n"
-    "  --threads N    threads of the particle swarm fit (all cores); 1 runs its passes one\n"
-    "                 after another; the results are the same\n"
+    "  --seed N       seed of the random generator instead of the clock, 0 to 4294967295\n"
+    "  --threads N    threads of the particle swarm fit, 1 to 1024 (all cores); 1 runs its\n"
+    "                 passes one after another; the results are the same\n"
     "  --lm-only      no particle swarm fit\n"
     "  --json         the results as one JSON object\n"
     "Exit status: 0 done, 1 record file refused, 2 Levenberg-Marquardt failed,\n"
-    "3 file cannot be opened, 4 floating-point fault, 6 out of memory,\n"
-    "64 bad command line.\n";
+    "3 file cannot be opened, 4 floating-point fault, 5 output cannot be written,\n"
+    "6 out of memory, 64 bad command line.\n";
 
 namespace {
 
@@ -73,24 +76,28 @@ int fitRecord(const FitCommandLine &line)
         // The refusals name their bounds with the user's decimal separator, as an import does.
         file = readRecordFile(line.path, systemTextLocale().decimalSeparator);
     } catch (const RecordFileError &e) {
-        std::fprintf(stderr, "%s\n", e.what());
+        std::fprintf(stderr, "%s\n", asLines(e.what()).c_str());
         return e.kind() == RecordFileError::Kind::Open ? ExitCannotOpen : ExitRecordRefused;
     }
 
     FitRecord record;
     try {
         record = importedRecord(file, line.path);
+    } catch (const WriteFailedError &e) {
+        // A value the record cannot hold refuses the record file, as the import refuses it;
+        // there is no database to speak of.
+        std::fprintf(stderr, "%s\n", asLines(e.why().empty() ? e.what() : e.why()).c_str());
+        return ExitRecordRefused;
     } catch (const Error &e) {
-        // A value the record cannot hold refuses the record file, as the import refuses it.
-        std::fprintf(stderr, "%s\n", e.what());
+        std::fprintf(stderr, "%s\n", asLines(e.what()).c_str());
         return ExitRecordRefused;
     }
 
     const RunOutcome outcome = runWithProgress(record.Input, line.run);
     if (line.json)
-        std::fputs(jsonFitReport(record, outcome).dump().c_str(), stdout);
+        printOut(jsonFitReport(record, outcome).dump());
     else
-        std::fputs(plainFitReport(record, outcome).c_str(), stdout);
+        printOut(plainFitReport(record, outcome));
     if (!outcome.LM.Message.empty()) {
         std::fprintf(stderr, "%s\n", asLines(outcome.LM.Message).c_str());
         return ExitFitFailed;
@@ -104,7 +111,7 @@ int runFitCommand(const std::vector<std::string> &args)
 {
     for (const std::string &arg : args) {
         if (arg == "--help" || arg == "-h") {
-            std::fputs(FitUsage, stdout);
+            printOut(FitUsage);
             return 0;
         }
     }
@@ -119,7 +126,7 @@ int runFitCommand(const std::vector<std::string> &args)
         return fitRecord(line);
     } catch (const Error &e) {
         // Floating-point faults, and any other fault of the computation, end the run.
-        std::fprintf(stderr, "%s\n", e.what());
+        std::fprintf(stderr, "%s\n", asLines(e.what()).c_str());
         return ExitFloatFault;
     }
 }

@@ -1,8 +1,10 @@
 #include "cli/dbcommands.h"
 #include "cli/fitcommand.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "core/errors.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <new>
@@ -34,22 +36,26 @@ const Command Commands[] = {
     {"delete", "delete a record of the database", kelvora::cli::runDeleteCommand},
 };
 
-void printUsage(std::FILE *out)
+std::string usage()
 {
-    std::fputs("usage: kelvora-cli COMMAND [arguments]\n\nCommands:\n", out);
-    for (const Command &command : Commands)
-        std::fprintf(out, "  %-12s %s\n", command.name, command.summary);
+    std::string text = "usage: kelvora-cli COMMAND [arguments]\n\nCommands:\n";
+    for (const Command &command : Commands) {
+        std::string name = command.name;
+        name.resize(std::max<std::size_t>(name.size(), 12), ' ');
+        text += "  " + name + " " + command.summary + "\n";
+    }
+    return text;
 }
 
 int runCommandLine(int argc, char *argv[])
 {
     if (argc < 2) {
-        printUsage(stderr);
+        std::fputs(usage().c_str(), stderr);
         return kelvora::cli::ExitUsage;
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        printUsage(stdout);
+        kelvora::cli::printOut(usage());
         return 0;
     }
     for (const Command &command : Commands) {
@@ -57,7 +63,7 @@ int runCommandLine(int argc, char *argv[])
             return command.run(std::vector<std::string>(argv + 2, argv + argc));
     }
     std::fprintf(stderr, "kelvora-cli: unknown command '%s'\n", name.c_str());
-    printUsage(stderr);
+    std::fputs(usage().c_str(), stderr);
     return kelvora::cli::ExitUsage;
 }
 
@@ -68,7 +74,7 @@ int main(int argc, char *argv[])
     // A file-size limit makes a write fail with its own error instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
     try {
-        return runCommandLine(argc, argv);
+        return kelvora::cli::finishOutput(runCommandLine(argc, argv));
     } catch (const std::bad_alloc &error) {
         std::fprintf(stderr, "%s\n", kelvora::errorText(error).c_str());
         return kelvora::cli::ExitOutOfMemory;

@@ -62,22 +62,38 @@ std::string asLines(std::string text)
     return text;
 }
 
-int intOption(const std::string &name, const std::string &text)
+namespace {
+
+// The text as it stands is the number, or it is not one.
+bool bare(const std::string &text)
 {
-    try {
-        return parseInt(text);
-    } catch (const ConvertError &e) {
-        throw UsageError(name + ": " + e.what());
-    }
+    return !text.empty() && static_cast<unsigned char>(text.front()) > ' '
+           && static_cast<unsigned char>(text.back()) > ' ';
 }
 
-long double floatOption(const std::string &name, const std::string &text)
+} // namespace
+
+int intOption(const std::string &name, const std::string &text, int low, int high)
 {
-    try {
-        return parseFloat(text);
-    } catch (const ConvertError &e) {
-        throw UsageError(name + ": " + e.what());
-    }
+    std::int64_t value = 0;
+    const char *end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (!bare(text) || ec != std::errc() || ptr != end || value < low || value > high)
+        throw UsageError(name + ": '" + text + "' is not a whole number from "
+                         + std::to_string(low) + " to " + std::to_string(high));
+    return static_cast<int>(value);
+}
+
+long double floatOption(const std::string &name, const std::string &text,
+                        const FloatRange &range)
+{
+    long double value = 0;
+    const bool number = bare(text) && parseDecimal(text, value);
+    const bool aboveLow = range.lowExcluded ? value > range.low : value >= range.low;
+    const bool belowHigh = range.highExcluded ? value < range.high : value <= range.high;
+    if (!number || !aboveLow || !belowHigh)
+        throw UsageError(name + ": '" + text + "' is not a number " + range.text);
+    return value;
 }
 
 std::uint32_t unsignedOption(const std::string &name, const std::string &text)

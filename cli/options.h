@@ -46,10 +46,24 @@ ParsedOptions parseOptions(const std::vector<std::string> &args, const OptionTab
 // The user's text with each carriage return as a line break of the terminal.
 std::string asLines(std::string text);
 
-// The value of an option read as a number; a text that is not one raises UsageError naming
-// the option.
-int intOption(const std::string &name, const std::string &text);
-long double floatOption(const std::string &name, const std::string &text);
+// The value of an option read as a number within its valid range. The text must be the number
+// alone (no blanks or other characters around it); anything else raises UsageError naming the
+// option, the text and the range.
+// A whole number from `low` to `high`.
+int intOption(const std::string &name, const std::string &text, int low, int high);
+// A number with an optional full stop and exponent, from `low` to `high`; with
+// `lowExcluded` above `low`, and with `highExcluded` below `high`. `range` words the range.
+struct FloatRange
+{
+    long double low;
+    long double high;
+    bool lowExcluded;
+    bool highExcluded;
+    const char *text; // "from 1.0 to 1000.0"
+};
+long double floatOption(const std::string &name, const std::string &text,
+                        const FloatRange &range);
+// A whole number from 0 to 4294967295.
 std::uint32_t unsignedOption(const std::string &name, const std::string &text);
 
 } // namespace kelvora::cli

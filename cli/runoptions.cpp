@@ -27,25 +27,20 @@ RunOptions runOptionsFrom(const ParsedOptions &options)
     RunOptions run;
     RunSettings &settings = run.settings;
     if (const auto text = options.value("--max-iter"))
-        settings.MaxIter = intOption("--max-iter", *text);
+        settings.MaxIter = intOption("--max-iter", *text, 1, MaxIterLimit);
     if (const auto text = options.value("--tol"))
-        settings.Tol = floatOption("--tol", *text);
+        settings.Tol =
+            floatOption("--tol", *text, {0.0L, 1.0L, true, true, "above 0 and below 1"});
     if (const auto text = options.value("--restarts"))
-        settings.NRestarts = intOption("--restarts", *text);
-    if (const auto text = options.value("--range")) {
-        run.range = floatOption("--range", *text);
-        // The limits of the window's search range box.
-        if (!(*run.range >= 1.0L && *run.range <= 1000.0L))
-            throw UsageError("--range: " + *text + " is not from 1.0 to 1000.0");
-    }
+        settings.NRestarts = intOption("--restarts", *text, 0, MaxRestarts);
+    if (const auto text = options.value("--range"))
+        run.range = floatOption("--range", *text,
+                                {MinSearchRange, MaxSearchRange, false, false,
+                                 "from 1.0 to 1000.0"});
     if (const auto text = options.value("--seed"))
         settings.Seed = unsignedOption("--seed", *text);
-    if (const auto text = options.value("--threads")) {
-        settings.Threads = intOption("--threads", *text);
-        if (settings.Threads < 1 || settings.Threads > MaxThreads)
-            throw UsageError("--threads: " + *text + " is not from 1 to "
-                             + std::to_string(MaxThreads));
-    }
+    if (const auto text = options.value("--threads"))
+        settings.Threads = intOption("--threads", *text, 1, MaxThreads);
     return run;
 }
 

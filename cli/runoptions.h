@@ -9,9 +9,9 @@
 
 namespace kelvora::cli {
 
-// The options that choose the settings of a calibration run:
-// --max-iter N, --tol X, --restarts N, --range W (1.0 to 1000.0), --seed N,
-// --threads N (1 to 1024).
+// The options that choose the settings of a calibration run: --max-iter N (1 to 1000000),
+// --tol X (above 0, below 1), --restarts N (0 to 1000000), --range W (1.0 to 1000.0),
+// --seed N (0 to 4294967295), --threads N (1 to 1024).
 const std::set<std::string> &runOptionNames();
 
 struct RunOptions

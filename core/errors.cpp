@@ -1,5 +1,6 @@
 #include "core/errors.h"
 
+#include <cstring>
 #include <new>
 
 namespace kelvora {
@@ -27,11 +28,22 @@ FloatError::FloatError(Kind kind)
 {
 }
 
+FloatError::FloatError(Kind kind, const std::string &where)
+    : Error(floatErrorText(kind) + std::string("\r") + where)
+    , m_kind(kind)
+{
+}
+
 std::string errorText(const std::exception &error)
 {
     if (dynamic_cast<const std::bad_alloc *>(&error))
         return OutOfMemoryText;
     return error.what();
+}
+
+std::string systemErrorText(int error)
+{
+    return std::strerror(error);
 }
 
 } // namespace kelvora

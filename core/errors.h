@@ -19,6 +19,8 @@ public:
     enum class Kind { Invalid, DivisionByZero, Overflow };
 
     explicit FloatError(Kind kind);
+    // The system's text, then on a line of its own where and why the fault arose.
+    FloatError(Kind kind, const std::string &where);
     Kind kind() const { return m_kind; }
 
 private:
@@ -50,5 +52,9 @@ public:
 // memory OutOfMemoryText.
 inline constexpr const char *OutOfMemoryText = "Out of memory";
 std::string errorText(const std::exception &error);
+
+// The system's text for an errno value ("Permission denied", "File too large"): every message
+// that reports a failed call of the system words it so.
+std::string systemErrorText(int error);
 
 } // namespace kelvora

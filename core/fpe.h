@@ -9,6 +9,7 @@
 // through empty asm statements: an operation fenced on both sides runs exactly between them,
 // and a result is forced into being before the flags are read.
 
+#include "core/buildoptions.h"
 #include "core/errors.h"
 #include "core/inlinelog.h"
 
@@ -16,10 +17,6 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-
-#ifndef KELVORA_PERTURB_TRANSCENDENTALS
-#define KELVORA_PERTURB_TRANSCENDENTALS 0
-#endif
 
 namespace kelvora {
 

@@ -1,5 +1,7 @@
 #include "records/database.h"
 
+#include "records/databasefiles.h"
+#include "records/databasetexts.h"
 #include "records/rowchecksum.h"
 #include "records/sqlitedb.h"
 
@@ -8,12 +10,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <random>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -24,9 +24,11 @@ namespace {
 
 // PRAGMA application_id of our files ("Klvr"); any other value is a foreign file.
 constexpr int ApplicationId = 0x4B6C7672;
-// PRAGMA user_version: the layout of the tables below. Layout 1 had no checksums and no save
-// id; it is still read.
-constexpr int LayoutVersion = 2;
+// PRAGMA user_version: the layout of the program's own tables and columns below; fields
+// appended to a table do not change it. Layout 1 had no checksums and no save id, layout 2
+// no check of the whole store; both are still read, and their first save rewrites them.
+constexpr int LayoutVersion = 3;
+constexpr int LayoutWithoutStoreCheck = 2;
 constexpr int LayoutWithoutChecksums = 1;
 
 // Own columns besides the fields: a record's storage key, a nested row's record and position,
@@ -38,6 +40,8 @@ constexpr const char *CheckColumn = "_check";
 constexpr const char *FieldsTable = "_fields";
 constexpr const char *IndexesTable = "_indexes";
 constexpr const char *SavedTable = "_saved"; // one row: the save id of the last save
+// One row per table: how many rows it holds and the sum of their checksums.
+constexpr const char *StoreCheckTable = "_store";
 
 std::string quoted(const std::string &name)
 {
@@ -126,7 +130,44 @@ std::vector<const TableSchema *> allSchemas()
     return schemas;
 }
 
+// The check of the whole store: per table its number of rows and the sum of their checksums,
+// modulo 2^64. A row checksum cannot see a row that is not there; the tally of the rows that
+// are there then differs from the one the last save left.
+struct TableTally
+{
+    std::int64_t rows = 0;
+    std::uint64_t sum = 0;
+
+    void add(std::int64_t checksum)
+    {
+        ++rows;
+        sum += static_cast<std::uint64_t>(checksum);
+    }
+    void remove(std::int64_t checksum)
+    {
+        --rows;
+        sum -= static_cast<std::uint64_t>(checksum);
+    }
+    bool operator==(const TableTally &) const = default;
+};
+
+// In the order of allSchemas().
+using StoreTally = std::vector<TableTally>;
+
+StoreTally emptyTally()
+{
+    return StoreTally(allSchemas().size());
+}
+
 // ---- writing ----
+
+std::int64_t readInteger(const SqlStatement &st, int column, const char *what)
+{
+    if (st.type(column) != SQLITE_INTEGER)
+        throw DatabaseError(std::string("The database holds a bad ") + what);
+    return st.integer(column);
+}
+
 
 std::string placeholders(std::size_t n)
 {
@@ -164,6 +205,8 @@ void createTables(SqlConnection &db)
            " PRIMARY KEY (tbl, pos)) STRICT;";
     sql += "CREATE TABLE " + quoted(SavedTable) + " (saveId INTEGER NOT NULL) STRICT;";
     sql += "INSERT INTO " + quoted(SavedTable) + " VALUES (0);";
+    sql += "CREATE TABLE " + quoted(StoreCheckTable) + " (tbl TEXT PRIMARY KEY,"
+           " rows INTEGER NOT NULL, checksums INTEGER NOT NULL) STRICT;";
     db.exec(sql);
 }
 
@@ -172,7 +215,7 @@ void dropTables(SqlConnection &db)
     std::string sql;
     for (const TableSchema *schema : allSchemas())
         sql += "DROP TABLE IF EXISTS " + quoted(schema->name) + ";";
-    for (const char *table : {FieldsTable, IndexesTable, SavedTable})
+    for (const char *table : {FieldsTable, IndexesTable, SavedTable, StoreCheckTable})
         sql += "DROP TABLE IF EXISTS " + quoted(table) + ";";
     db.exec(sql);
 }
@@ -267,7 +310,8 @@ int bindFields(SqlStatement &st, int first, const TableSchema &schema, const Row
     return column;
 }
 
-// The statements that write and delete records under their keys.
+// The statements that write and delete records under their keys, keeping count of what
+// they change in the check of the whole store.
 class RecordWriter
 {
 public:
@@ -277,7 +321,9 @@ public:
                                                 + nestedFieldNames().size())
                                  + ")")
         , m_deleteRecord(db, "DELETE FROM " + quoted(mainSchema().name) + " WHERE "
-                                 + quoted(PosColumn) + " = ?")
+                                 + quoted(PosColumn) + " = ? RETURNING " + quoted(CheckColumn))
+        , m_added(emptyTally())
+        , m_removed(emptyTally())
     {
         for (std::size_t slot = 0; slot < nestedFieldNames().size(); ++slot) {
             const TableSchema &schema = nestedSchema(slot);
@@ -286,9 +332,13 @@ public:
                         + placeholders(3 + storedFields(schema).size()) + ")"));
             m_deleteNested.push_back(std::make_unique<SqlStatement>(
                 db, "DELETE FROM " + quoted(schema.name) + " WHERE " + quoted(RecordColumn)
-                        + " = ?"));
+                        + " = ? RETURNING " + quoted(CheckColumn)));
         }
     }
+
+    // The rows written and the rows deleted, as their checksums in the file said.
+    const StoreTally &added() const { return m_added; }
+    const StoreTally &removed() const { return m_removed; }
 
     void write(std::int64_t key, const RowData &record)
     {
@@ -298,11 +348,14 @@ public:
         int column = bindFields(m_insertRecord, 2, mainSchema(), record);
         for (const NestedRows &rows : record.nested)
             m_insertRecord.bind(column++, rows.nextInc);
-        m_insertRecord.bind(column, recordChecksum(key, record, storedFields(mainSchema())));
+        const std::int64_t checksum = recordChecksum(key, record, storedFields(mainSchema()));
+        m_insertRecord.bind(column, checksum);
         m_insertRecord.run();
+        m_added[0].add(checksum);
 
         for (std::size_t slot = 0; slot < nestedCount; ++slot) {
             const TableSchema &schema = nestedSchema(slot);
+            const StoredFields fields = storedFields(schema);
             const std::vector<RowData> &rows = record.nested[slot].rows;
             SqlStatement &st = *m_insertNested[slot];
             for (std::size_t n = 0; n < rows.size(); ++n) {
@@ -311,27 +364,36 @@ public:
                 st.bind(1, key);
                 st.bind(2, pos);
                 const int last = bindFields(st, 3, schema, rows[n]);
-                st.bind(last, nestedChecksum(key, pos, rows[n], storedFields(schema)));
+                const std::int64_t checksum = nestedChecksum(key, pos, rows[n], fields);
+                st.bind(last, checksum);
                 st.run();
+                m_added[slot + 1].add(checksum);
             }
         }
     }
 
     void remove(std::int64_t key)
     {
-        for (const auto &st : m_deleteNested) {
-            st->bind(1, key);
-            st->run();
-        }
-        m_deleteRecord.bind(1, key);
-        m_deleteRecord.run();
+        for (std::size_t slot = 0; slot < m_deleteNested.size(); ++slot)
+            deleteRows(*m_deleteNested[slot], key, m_removed[slot + 1]);
+        deleteRows(m_deleteRecord, key, m_removed[0]);
     }
 
 private:
+    static void deleteRows(SqlStatement &st, std::int64_t key, TableTally &tally)
+    {
+        st.bind(1, key);
+        while (st.step())
+            tally.add(st.integer(0));
+        st.reset();
+    }
+
     SqlStatement m_insertRecord;
     SqlStatement m_deleteRecord;
     std::vector<std::unique_ptr<SqlStatement>> m_insertNested;
     std::vector<std::unique_ptr<SqlStatement>> m_deleteNested;
+    StoreTally m_added;
+    StoreTally m_removed;
 };
 
 // The records to write: all of them under their keys, or only those in a change log.
@@ -347,6 +409,36 @@ std::int64_t keyOf(const WriteRequest &request, std::size_t i)
     return request.keys.empty() ? static_cast<std::int64_t>(i) + 1 : request.keys[i];
 }
 
+void writeStoreCheck(SqlConnection &db, const StoreTally &tally)
+{
+    SqlStatement st(db, "INSERT OR REPLACE INTO " + quoted(StoreCheckTable) + " VALUES (?, ?, ?)");
+    const std::vector<const TableSchema *> schemas = allSchemas();
+    for (std::size_t t = 0; t < schemas.size(); ++t) {
+        st.bind(1, schemas[t]->name);
+        st.bind(2, tally[t].rows);
+        st.bind(3, static_cast<std::int64_t>(tally[t].sum));
+        st.run();
+    }
+}
+
+// The check of the whole store as the file holds it; DatabaseError when it is not there whole.
+StoreTally readStoreCheck(SqlConnection &db)
+{
+    SqlStatement st(db, "SELECT rows, checksums FROM " + quoted(StoreCheckTable)
+                            + " WHERE tbl = ?");
+    const std::vector<const TableSchema *> schemas = allSchemas();
+    StoreTally tally = emptyTally();
+    for (std::size_t t = 0; t < schemas.size(); ++t) {
+        st.bind(1, schemas[t]->name);
+        if (!st.step())
+            throw DatabaseError("The database has lost the check of its whole store");
+        tally[t].rows = readInteger(st, 0, "row count");
+        tally[t].sum = static_cast<std::uint64_t>(readInteger(st, 1, "checksum"));
+        st.reset();
+    }
+    return tally;
+}
+
 void writeAll(SqlConnection &db, const WriteRequest &request)
 {
     if (!request.keys.empty() && request.keys.size() != request.records.size())
@@ -356,10 +448,14 @@ void writeAll(SqlConnection &db, const WriteRequest &request)
     RecordWriter writer(db);
     for (std::size_t i = 0; i < request.records.size(); ++i)
         writer.write(keyOf(request, i), request.records[i]);
+    writeStoreCheck(db, writer.added());
 }
 
+// Only the records in the change log; the check of the whole store moves by what they change,
+// so that damage done to the file's other rows stays visible.
 void writeChanges(SqlConnection &db, const WriteRequest &request)
 {
+    StoreTally tally = readStoreCheck(db);
     RecordWriter writer(db);
     for (const std::int64_t key : request.changes->removed)
         writer.remove(key);
@@ -370,6 +466,11 @@ void writeChanges(SqlConnection &db, const WriteRequest &request)
         writer.remove(key);
         writer.write(key, request.records[static_cast<std::size_t>(at - request.keys.begin())]);
     }
+    for (std::size_t t = 0; t < tally.size(); ++t) {
+        tally[t].rows += writer.added()[t].rows - writer.removed()[t].rows;
+        tally[t].sum += writer.added()[t].sum - writer.removed()[t].sum;
+    }
+    writeStoreCheck(db, tally);
 }
 
 void markSaved(SqlConnection &db, std::int64_t saveId)
@@ -434,13 +535,6 @@ int readFields(const SqlStatement &st, int first, const TableSchema &schema,
     return column;
 }
 
-std::int64_t readInteger(const SqlStatement &st, int column, const char *what)
-{
-    if (st.type(column) != SQLITE_INTEGER)
-        throw DatabaseError(std::string("The database holds a bad ") + what);
-    return st.integer(column);
-}
-
 std::int64_t pragmaValue(SqlConnection &db, const std::string &pragma)
 {
     SqlStatement st(db, "PRAGMA " + pragma);
@@ -455,10 +549,54 @@ int checkHeader(SqlConnection &db)
     if (pragmaValue(db, "application_id") != ApplicationId)
         throw DatabaseError("The file is not a Kelvora database");
     const std::int64_t version = pragmaValue(db, "user_version");
-    if (version != LayoutVersion && version != LayoutWithoutChecksums)
+    if (version > LayoutVersion)
+        throw DatabaseError("The database has layout " + std::to_string(version)
+                            + ", written by a newer version of Kelvora; this one reads layouts"
+                              " up to "
+                            + std::to_string(LayoutVersion));
+    if (version < LayoutWithoutChecksums)
         throw DatabaseError("The database layout " + std::to_string(version)
                             + " is not one this program reads");
     return static_cast<int>(version);
+}
+
+bool hasTable(SqlConnection &db, const std::string &table)
+{
+    SqlStatement st(db, "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?");
+    st.bind(1, table);
+    return st.step() && st.integer(0) > 0;
+}
+
+std::set<std::string> columnsOf(SqlConnection &db, const std::string &table)
+{
+    SqlStatement st(db, "SELECT name FROM pragma_table_info(?)");
+    st.bind(1, table);
+    std::set<std::string> columns;
+    while (st.step())
+        columns.insert(st.text(0));
+    return columns;
+}
+
+// The tables of every layout must be there, and the program's own tables and columns must be
+// those of the file's layout version: a version set back by hand would otherwise turn the
+// checks off, and one set forward would take a file without checks for a checked one.
+void checkTables(SqlConnection &db, int version)
+{
+    std::vector<std::string> tables{FieldsTable, IndexesTable};
+    for (const TableSchema *schema : allSchemas())
+        tables.push_back(schema->name);
+    for (const std::string &table : tables) {
+        if (!hasTable(db, table))
+            throw DatabaseError("The database is damaged: its table " + table + " is missing");
+    }
+    const bool checked = version > LayoutWithoutChecksums;
+    bool agrees = hasTable(db, SavedTable) == checked
+                  && hasTable(db, StoreCheckTable) == (version == LayoutVersion);
+    for (const TableSchema *schema : allSchemas())
+        agrees = agrees && (columnsOf(db, schema->name).count(CheckColumn) > 0) == checked;
+    if (!agrees)
+        throw DatabaseError("The database is damaged: its layout version "
+                            + std::to_string(version) + " does not match the tables it holds");
 }
 
 void checkIntegrity(SqlConnection &db)
@@ -485,6 +623,7 @@ FileFields checkDefinitions(SqlConnection &db)
             return DatabaseError("The database holds another layout of table " + schema->name);
         };
         fields.bind(1, schema->name);
+        const std::set<std::string> columns = columnsOf(db, schema->name);
         StoredFields &tableFields = held.emplace_back();
         bool ended = false;
         for (std::size_t i = 0; i < schema->fields.size(); ++i) {
@@ -499,8 +638,12 @@ FileFields checkDefinitions(SqlConnection &db)
             }
             if (fields.text(0) != f.name || fields.text(1) != kindName(f.kind))
                 throw anotherLayout();
-            if (f.kind != FieldKind::Nested)
-                tableFields.emplace_back(static_cast<int>(i), &f);
+            if (f.kind == FieldKind::Nested)
+                continue;
+            if (columns.count(f.name) == 0)
+                throw DatabaseError("The database is damaged: the column of field '" + f.name
+                                    + "' of table " + schema->name + " is missing");
+            tableFields.emplace_back(static_cast<int>(i), &f);
         }
         if (!ended && fields.step())
             throw anotherLayout();
@@ -542,7 +685,8 @@ std::int64_t readSaveId(SqlConnection &db)
 
 StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
 {
-    const bool checked = version == LayoutVersion;
+    const bool checked = version > LayoutWithoutChecksums;
+    StoreTally tally = emptyTally();
     const std::vector<std::string> check =
         checked ? std::vector<std::string>{CheckColumn} : std::vector<std::string>{};
     const std::size_t nestedCount = nestedFieldNames().size();
@@ -560,8 +704,10 @@ StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
         record.nested.resize(nestedCount);
         for (NestedRows &rows : record.nested)
             rows.nextInc = readInteger(records, column++, "auto-increment value");
-        if (checked)
+        if (checked) {
             recordChecks.push_back(readInteger(records, column, "checksum"));
+            tally[0].add(recordChecks.back());
+        }
         data.records.push_back(std::move(record));
     }
 
@@ -584,10 +730,11 @@ StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
             RowData row;
             const int column = readFields(rows, 2, schema, fields, row);
             if (checked) {
+                const std::int64_t checksum = readInteger(rows, column, "checksum");
                 if (pos != static_cast<std::int64_t>(list.size())
-                    || readInteger(rows, column, "checksum")
-                           != nestedChecksum(key, pos, row, fields))
+                    || checksum != nestedChecksum(key, pos, row, fields))
                     checksumFails(schema);
+                tally[slot + 1].add(checksum);
             }
             list.push_back(std::move(row));
         }
@@ -599,87 +746,65 @@ StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
         }
         data.saveId = readSaveId(db);
     }
+    if (version == LayoutVersion) {
+        const StoreTally saved = readStoreCheck(db);
+        const std::vector<const TableSchema *> schemas = allSchemas();
+        for (std::size_t t = 0; t < schemas.size(); ++t) {
+            if (tally[t] != saved[t])
+                throw DatabaseError("The database is damaged: table " + schemas[t]->name
+                                    + " holds other rows than its last save wrote");
+        }
+    }
+    data.fromFile = true;
     return data;
 }
 
 // ---- the file ----
 
-std::string systemReason(int error)
+// A file that did not exist: written whole under a temporary name beside it, synced and moved
+// into place, never over a file that appeared meanwhile.
+void writeNewFile(const std::string &path, const std::string &file, const WriteRequest &request,
+                  std::int64_t saveId)
 {
-    return std::strerror(error);
-}
-
-// Creates a new empty file path + ".tmp-XXXXXX" and returns its name.
-std::string createTemporaryFile(const std::string &path)
-{
-    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device device;
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof Letters - 2);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = path + ".tmp-";
-        for (int i = 0; i < 6; ++i)
-            name += Letters[pick(device)];
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return name;
-        }
-        if (errno != EEXIST)
-            throw DatabaseError(systemReason(errno));
-    }
-    throw DatabaseError(systemReason(EEXIST));
-}
-
-// Flushes a file or folder to the disk; returns 0 or the errno of the failure.
-int syncPath(const std::string &path, int flags)
-{
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int error = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return error;
-}
-
-void syncFolderOf(const std::string &path)
-{
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    syncPath(folder.empty() ? "." : folder.string(), O_RDONLY | O_DIRECTORY);
-}
-
-// A file that did not exist: written whole under a temporary name and renamed into place.
-void writeNewFile(const std::string &path, const WriteRequest &request, std::int64_t saveId)
-{
-    const std::string temporary = createTemporaryFile(path);
+    const std::string temporary = createTemporaryFile(file);
     try {
         SqlConnection db(temporary, SQLITE_OPEN_READWRITE);
-        // The file is renamed into place only when complete, so SQLite need not guard it.
+        // The file is moved into place only when complete, so SQLite need not guard it.
         db.exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN");
         writeAll(db, request);
         markSaved(db, saveId);
         db.exec("COMMIT");
         db.close();
-        if (const int error = syncPath(temporary, O_RDONLY))
-            throw DatabaseError(systemReason(error));
-        if (::rename(temporary.c_str(), path.c_str()) != 0)
-            throw DatabaseError(systemReason(errno));
+        if (const int error = syncFile(temporary))
+            throw DatabaseError(systemErrorText(error));
+        const int error = moveWithoutReplacing(temporary, file);
+        if (error == EEXIST)
+            throw DatabaseChangedError(databaseChangedText(path));
+        if (error != 0)
+            throw DatabaseError(systemErrorText(error));
     } catch (...) {
         ::unlink(temporary.c_str());
         throw;
     }
-    // The new file is in place; syncing the folder only makes the rename durable, so a
-    // failure here is not a failed save.
-    syncFolderOf(path);
+    // The new file is in place; syncing the folder only makes the move durable, so a failure
+    // here is not a failed save.
+    syncFolderOf(file);
 }
 
-void writeInPlace(const std::string &path, const WriteRequest &request, std::int64_t saveId)
+void writeInPlace(const std::string &path, const std::string &file,
+                  const WriteRequest &request, std::int64_t saveId)
 {
-    SqlConnection db(path, SQLITE_OPEN_READWRITE);
+    SqlConnection db(file, SQLITE_OPEN_READWRITE);
     db.exec("PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; BEGIN IMMEDIATE");
     const int version = checkHeader(db);
-    const bool whole = request.changes == nullptr || version != LayoutVersion
-                       || request.changes->saveId == 0
-                       || readSaveId(db) != request.changes->saveId
+    const StoreChanges *changes = request.changes;
+    if (changes) {
+        // Another save since the store read the file: what it wrote is never overwritten.
+        const std::int64_t mark = version == LayoutWithoutChecksums ? 0 : readSaveId(db);
+        if (!changes->fromFile || mark != changes->saveId)
+            throw DatabaseChangedError(databaseChangedText(path));
+    }
+    const bool whole = changes == nullptr || version != LayoutVersion || changes->saveId == 0
                        || !holdsEveryField(checkDefinitions(db));
     if (whole) {
         dropTables(db);
@@ -694,12 +819,12 @@ void writeInPlace(const std::string &path, const WriteRequest &request, std::int
 
 // After a failed write SQLite may leave its journal for the next reader to roll back (it
 // does so after an I/O error): that is done at once, so that the file is the old one again.
-void rollBackNow(const std::string &path)
+void rollBackNow(const std::string &file)
 {
     try {
-        SqlConnection db(path, SQLITE_OPEN_READWRITE);
+        SqlConnection db(file, SQLITE_OPEN_READWRITE);
         db.exec("SELECT count(*) FROM sqlite_schema");
-    } catch (const DatabaseError &) {
+    } catch (const Error &) {
         // The next load tries again.
     }
 }
@@ -711,53 +836,48 @@ std::int64_t writeStore(const std::string &path, const WriteRequest &request)
     // halfway through a save.
     std::signal(SIGXFSZ, SIG_IGN);
     const std::int64_t saveId = newSaveId();
+    const std::string file = linkTarget(path);
     try {
         struct stat status{};
-        if (::stat(path.c_str(), &status) != 0) {
+        if (::stat(file.c_str(), &status) != 0) {
             if (errno != ENOENT)
-                throw DatabaseError(systemReason(errno));
-            writeNewFile(path, request, saveId);
+                throw DatabaseError(systemErrorText(errno));
+            writeNewFile(path, file, request, saveId);
             return saveId;
         }
         if (S_ISDIR(status.st_mode))
-            throw DatabaseError(systemReason(EISDIR));
+            throw DatabaseError(systemErrorText(EISDIR));
         // A file that the user has made read-only to protect it stays as it is.
         if (!S_ISREG(status.st_mode) || (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            throw DatabaseError(systemReason(EACCES));
+            throw DatabaseError(systemErrorText(EACCES));
+        // A file there although the store started without one: someone else made it.
+        if (request.changes && !request.changes->fromFile)
+            throw DatabaseChangedError(databaseChangedText(path));
         try {
-            writeInPlace(path, request, saveId);
+            writeInPlace(path, file, request, saveId);
         } catch (const DatabaseError &) {
-            rollBackNow(path);
+            rollBackNow(file);
             throw;
         }
     } catch (const DatabaseError &e) {
         throw Error(cannotCreateText(path, e.what()));
+    } catch (const DatabaseBusyError &) {
+        throw DatabaseBusyError(databaseBusyText(path));
     }
     return saveId;
 }
 
 } // namespace
 
-std::string fullPath(const std::string &path)
-{
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.string();
-}
-
-std::string cannotCreateText(const std::string &path, const std::string &reason)
-{
-    return "Cannot create file \"" + fullPath(path) + "\". " + reason;
-}
-
 StoreData loadDatabase(const std::string &path)
 {
     // Opened for writing when the file allows it, so that SQLite can roll back the
     // transaction of a save that was killed; reading writes nothing else.
-    SqlConnection db(path, SQLITE_OPEN_READWRITE);
+    SqlConnection db(linkTarget(path), SQLITE_OPEN_READWRITE);
     db.exec("BEGIN");
     const int version = checkHeader(db);
     checkIntegrity(db);
+    checkTables(db, version);
     StoreData data = readRecords(db, version, checkDefinitions(db));
     db.exec("COMMIT");
     return data;

@@ -40,6 +40,19 @@ bool outsideRange(const Table &main, const IndexedArray<long double, MaxSignals>
     return false;
 }
 
+// Which measurement a floating-point fault of the interpolation met, and for a signal that has
+// no temperature, why.
+std::string faultPlace(int row, long double signal, char decimalSeparator)
+{
+    std::string place = "Measurement " + std::to_string(row) + " has the signal "
+                        + formatGeneral(signal, 12, decimalSeparator);
+    if (signal == 0.0L)
+        place += " (a signal list that ends before its count reads the missing signals as 0)";
+    if (!(signal > 0.0L))
+        place += "; a temperature needs a positive signal";
+    return place;
+}
+
 } // namespace
 
 ParameterTexts ParameterTextsOf(const RecordStore &records, FitMethod method,
@@ -75,19 +88,28 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
 
     {
         const SuspendedDisplays suspended(interp);
-        try {
-            for (int i = 1; i <= n; ++i) {
-                interp.setRecNo(i);
-                interp.edit();
-                interp.setFloat("T", StoredDouble(SHTemperature(P, interp.asFloat("S"))));
-                interp.post();
-            }
-        } catch (const std::exception &) {
+        int row = 0;
+        long double signal = 0.0L;
+        const auto stopAtFault = [&] {
             // The faulting row keeps its old temperature; the rows before it keep their new
             // ones and are stored in the record.
             if (interp.isEditing())
                 interp.cancel();
             PostIfEditing(records.cdsMain);
+        };
+        try {
+            for (row = 1; row <= n; ++row) {
+                interp.setRecNo(row);
+                interp.edit();
+                signal = interp.asFloat("S");
+                interp.setFloat("T", StoredDouble(SHTemperature(P, signal)));
+                interp.post();
+            }
+        } catch (const FloatError &fault) {
+            stopAtFault();
+            throw FloatError(fault.kind(), faultPlace(row, signal, decimalSeparator));
+        } catch (const std::exception &) {
+            stopAtFault();
             throw;
         }
     }

@@ -28,9 +28,10 @@ ParameterTexts ParameterTextsOf(const RecordStore &records, FitMethod method,
 // Interpolates every measurement with the triple parsed from the texts ("'x' is not a valid
 // floating point value" before anything changed; more than 1000 rows: "Range check error").
 // `temperatureWarning` runs when a temperature lies outside TMin..TMax, before the record is
-// posted. A floating-point fault stops at its row and propagates: that row keeps its old
-// temperature, the rows before it keep their new ones and the record is posted, so that no
-// table is left editing and the displays are resumed.
+// posted. A floating-point fault stops at its row and propagates, its text followed by a line
+// that names the measurement, its signal and, for a signal of 0 or below, why it has no
+// temperature: that row keeps its old temperature, the rows before it keep their new ones and
+// the record is posted, so that no table is left editing and the displays are resumed.
 void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
                              char decimalSeparator,
                              const std::function<void()> &temperatureWarning = {});

@@ -2,8 +2,11 @@
 
 #include "calibration/run.h"
 #include "core/fpe.h"
+#include "core/numfmt.h"
 
+#include <cmath>
 #include <exception>
+#include <utility>
 
 namespace kelvora {
 
@@ -19,6 +22,12 @@ std::string NotEnoughPointsText(int n)
 }
 
 } // namespace
+
+WriteFailedError::WriteFailedError(const std::string &why)
+    : Error(why.empty() ? std::string(WriteFailedText) : WriteFailedText + std::string("\r") + why)
+    , m_why(why)
+{
+}
 
 void LoadReferenceSet(const RecordFileData &file)
 {
@@ -56,7 +65,7 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
         } catch (const std::exception &) {
             if (bb.isEditing())
                 bb.cancel();
-            throw Error(WriteFailedText);
+            throw WriteFailedError();
         }
         bb.first();
     }
@@ -65,6 +74,12 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     long double b = 0.0L;
     long double c = 0.0L;
     SaundersWhiteGuess(file.MeanWL, file.Bandwidth, a, b, c);
+    for (const auto &[name, value] : {std::pair{"A", a}, std::pair{"B", b}, std::pair{"C", c}}) {
+        if (std::fabs(value) >= DoubleOverflowBound)
+            throw WriteFailedError(std::string("The Saunders-White guess ") + name + " = "
+                                   + formatGeneral(value)
+                                   + " of these reference points is too large to be stored");
+    }
     try {
         main.edit();
         main.setFloat("AS", StoredDouble(a));
@@ -72,7 +87,7 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
         main.setFloat("CS", StoredDouble(c));
         main.post();
     } catch (const std::exception &) {
-        throw Error(WriteFailedText);
+        throw WriteFailedError();
     }
 
     records.UpdateReferenceRanges();

@@ -102,6 +102,11 @@ void RecordsSession::save()
 void RecordsSession::close()
 {
     save();
+    closeWithoutSaving();
+}
+
+void RecordsSession::closeWithoutSaving()
+{
     m_open = false;
     m_records.store.close();
     if (m_lock)

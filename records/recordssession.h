@@ -50,13 +50,17 @@ public:
     // Writes the changes to the file, taking the lock again first if the session has one
     // that is not held. A record left in edit state only because its points or measurements
     // changed is posted first; an edit the user still has open stays open. Throws Error with
-    // the text of the failure; the change log stays for the next save.
+    // the text of the failure (DatabaseChangedError when another program changed the file
+    // since it was read, DatabaseBusyError when one keeps it locked); the change log stays
+    // for the next save.
     void autosave();
     // Posts a pending edit of the record, then writes like autosave.
     void save();
     // Saves, closes the tables and drops the lock. A failed save throws and leaves the
     // session open.
     void close();
+    // Closes the tables and drops the lock without saving: what was not saved is lost.
+    void closeWithoutSaving();
 
 private:
     void write();

@@ -1,24 +1,36 @@
 #include "records/sqlitedb.h"
 
+#include "records/databasetexts.h"
+
 #include <sqlite3.h>
 
-#include <cstring>
 #include <new>
 
 namespace kelvora {
 
 namespace {
 
-// SQLite's text for a result code; for a failed system call the system's own text. SQLite's
-// message of a single failure can quote the file (a damaged schema), so it is not used.
-std::string reasonOf(sqlite3 *db, int rc)
+// The errno of the system call that failed: SQLite's note of it, or the database file's own
+// (SQLite's note is lost when a failed write is rolled back).
+int systemErrorOf(sqlite3 *db)
 {
+    if (!db)
+        return 0;
+    int error = sqlite3_system_errno(db);
+    if (error == 0)
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &error);
+    return error;
+}
+
+// SQLite's message of a single failure can quote the file (a damaged schema), so it is never
+// used: the text comes from the result code.
+[[noreturn]] void throwFailure(sqlite3 *db, int rc)
+{
+    const std::string text = sqliteErrorText(rc, systemErrorOf(db));
     const int primary = rc & 0xFF;
-    const int error = db ? sqlite3_system_errno(db) : 0;
-    if (error != 0 && (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN
-                       || primary == SQLITE_FULL))
-        return std::strerror(error);
-    return sqlite3_errstr(rc);
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        throw DatabaseBusyError(text);
+    throw DatabaseError(text);
 }
 
 } // namespace
@@ -31,12 +43,19 @@ SqlConnection::SqlConnection(const std::string &path, int flags)
         throw std::bad_alloc();
     }
     if (rc != SQLITE_OK) {
-        const std::string reason = reasonOf(m_db, rc);
-        sqlite3_close_v2(m_db);
+        sqlite3 *failed = m_db;
         m_db = nullptr;
-        throw DatabaseError(reason);
+        try {
+            throwFailure(failed, rc);
+        } catch (...) {
+            sqlite3_close_v2(failed);
+            throw;
+        }
     }
     sqlite3_extended_result_codes(m_db, 1);
+    // A name in double quotes that names no column is an error, never a string.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     // A reader of the file waits while a save commits.
     sqlite3_busy_timeout(m_db, 10000);
 }
@@ -52,7 +71,7 @@ void SqlConnection::fail() const
     // A lack of memory says nothing about the file.
     if (rc == SQLITE_NOMEM)
         throw std::bad_alloc();
-    throw DatabaseError(reasonOf(m_db, rc));
+    throwFailure(m_db, rc);
 }
 
 void SqlConnection::exec(const std::string &sql)

@@ -10,7 +10,9 @@ struct sqlite3_stmt;
 
 namespace kelvora {
 
-// An open SQLite connection; every failure throws DatabaseError with SQLite's message.
+// An open SQLite connection. Every failure throws DatabaseError with the text of its result
+// code (sqliteErrorText), or DatabaseBusyError when another program keeps the file locked
+// longer than the connection waits.
 class SqlConnection
 {
 public:

@@ -170,7 +170,8 @@ void Store::load(StoreData data)
     if (cdsMain.active())
         throw StoreError("Cannot perform this operation on an open dataset");
     checkRecords(data.records);
-    if (data.keys.empty()) {
+    if (data.keys.empty() && !data.records.empty()) {
+        // Keys of our own: they need not be the file's.
         data.keys.resize(data.records.size());
         std::iota(data.keys.begin(), data.keys.end(), std::int64_t{1});
         data.saveId = 0;
@@ -179,7 +180,7 @@ void Store::load(StoreData data)
     d->records = std::move(data.records);
     d->log.nextKey = d->records.empty() ? 1 : data.keys.back() + 1;
     d->log.keys = std::move(data.keys);
-    d->log.changes = StoreChanges{data.saveId, {}, {}};
+    d->log.changes = StoreChanges{data.saveId, data.fromFile, {}, {}};
 }
 
 StoreData Store::data() const
@@ -187,7 +188,7 @@ StoreData Store::data() const
     // The mark says which file holds these records only while nothing waits to be saved.
     const StoreChanges &changes = d->log.changes;
     const bool saved = changes.changed.empty() && changes.removed.empty();
-    return StoreData{d->records, d->log.keys, saved ? changes.saveId : 0};
+    return StoreData{d->records, d->log.keys, saved ? changes.saveId : 0, changes.fromFile};
 }
 
 void Store::clearAll()
@@ -217,7 +218,7 @@ const StoreChanges &Store::changes() const
 
 void Store::changesSaved(std::int64_t saveId)
 {
-    d->log.changes = StoreChanges{saveId, {}, {}};
+    d->log.changes = StoreChanges{saveId, true, {}, {}};
 }
 
 void Store::open()

@@ -19,6 +19,7 @@ struct StoreData
     // one per record (empty: 1, 2, 3 ...), and the mark of that file's last save (0: none).
     std::vector<std::int64_t> keys;
     std::int64_t saveId = 0;
+    bool fromFile = false; // read from a database file; false for a store that starts empty
 };
 
 // The store's change log: what a save has to write so that the database file last read or
@@ -26,6 +27,10 @@ struct StoreData
 struct StoreChanges
 {
     std::int64_t saveId = 0;       // the mark of that file's last save; 0: every record is new
+    // The store was read from that file or saved into it. A save into a file that is there
+    // while the store never saw one, or that carries another mark, finds the file changed
+    // by someone else.
+    bool fromFile = false;
     std::set<std::int64_t> changed; // keys of records added or changed since
     std::set<std::int64_t> removed; // keys of records deleted since
 };

@@ -4,6 +4,12 @@
 # holds every operation that finished before it. After every operation that finishes, the
 # folder holds the database file alone: nothing a killed process left stays.
 #
+# The database has a second name, a symbolic link in another folder: each operation reaches it
+# under one of the two, and in some trials a second writer imports at the same moment under the
+# other name (it finishes, or is refused because the first holds the lock; what it finished
+# must stay). In some trials another program (the sqlite3 shell) keeps the file locked for a
+# moment while the operation starts, and the operation waits for it.
+#
 #   scripts/killtest.sh [TRIALS [SEED]]     defaults: 200 trials, seed 1
 #
 # KELVORA_CLI names the program to test (default: build/program/kelvora-cli).
@@ -17,12 +23,14 @@ record="$root/data/samples/fixed-points-in-cu.txt"
 work="$(mktemp -d "${TMPDIR:-/tmp}/kelvora-killtest-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 db="$work/DB/kelvora.dbs"
-mkdir "$work/DB"
+link="$work/Other/kelvora.dbs"
+mkdir "$work/DB" "$work/Other"
+ln -s ../DB/kelvora.dbs "$link"
 RANDOM="$seed"
 
 declare -A present  # record name -> yes, no, maybe
 declare -A computed # record name -> yes, no, maybe
-failures=0 kills=0 finished=0 midsave=0
+failures=0 kills=0 finished=0 midsave=0 refused=0 pairs=0 busy=0
 
 fail() {
     echo "trial $trial: $*" >&2
@@ -92,6 +100,21 @@ importTime=$(duration "$cli" import "$record" --name r0 --db "$db")
 calibrateTime=$(duration "$cli" calibrate r0 --restarts 0 --seed 1 --db "$db")
 deleteTime=$(duration "$cli" delete r0 --db "$db")
 
+# The second writer of a trial: an import under the other name, never killed.
+pairDone() {
+    local status=0
+    wait "$pairPid" 2>/dev/null || status=$?
+    case $status in
+    0) present[$pairName]=yes computed[$pairName]=no ;;
+    1)
+        grep -q "is in use by a running copy of Kelvora" "$work/pair.err" \
+            || fail "the second writer was refused: $(cat "$work/pair.err")"
+        present[$pairName]=no computed[$pairName]=no
+        ;;
+    *) fail "the second writer ended with status $status: $(cat "$work/pair.err")" ;;
+    esac
+}
+
 for trial in $(seq 1 "$trials"); do
     names=()
     for name in "${!present[@]}"; do
@@ -117,12 +140,43 @@ for trial in $(seq 1 "$trials"); do
         delay=$((RANDOM % (deleteTime * 5 / 4 + 1)))
         ;;
     esac
-    "$cli" "${args[@]}" --db "$db" >/dev/null 2>"$work/err" &
+    under="$db" other="$link"
+    if [ $((RANDOM % 2)) -eq 1 ]; then
+        under="$link" other="$db"
+    fi
+    holder=""
+    if [ $((RANDOM % 5)) -eq 0 ]; then
+        busy=$((busy + 1))
+        hold=$((100 + RANDOM % 700))
+        (echo 'BEGIN EXCLUSIVE;'; sleep "0.$(printf '%03d' "$hold")"; echo 'COMMIT;') \
+            | sqlite3 "$db" &
+        holder=$!
+        delay=$((delay + hold))
+        sleep 0.05
+    fi
+    "$cli" "${args[@]}" --db "$under" >/dev/null 2>"$work/err" &
     pid=$!
+    pairPid=""
+    if [ $((RANDOM % 4)) -eq 0 ]; then
+        pairs=$((pairs + 1))
+        pairName="p$trial"
+        present[$pairName]=maybe computed[$pairName]=no
+        "$cli" import "$record" --name "$pairName" --db "$other" >/dev/null 2>"$work/pair.err" &
+        pairPid=$!
+    fi
     sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
     kill -KILL "$pid" 2>/dev/null || true
     status=0
     wait "$pid" 2>/dev/null || status=$?
+    [ -z "$pairPid" ] || pairDone
+    [ -z "$holder" ] || wait "$holder" || fail "the sqlite3 shell could not hold the lock"
+    if [ "$status" -eq 1 ] && grep -q "is in use by a running copy of Kelvora" "$work/err"; then
+        # The second writer held the lock: nothing of this operation happened.
+        refused=$((refused + 1))
+        [ "$op" -ne 0 ] || present[$target]=no computed[$target]=no
+        check
+        continue
+    fi
     case $status in
     0)
         finished=$((finished + 1))
@@ -159,5 +213,6 @@ check
 checkFolder
 
 echo "$trials trials (seed $seed): $kills killed ($midsave while writing the file)," \
-    "$finished finished, $failures failures"
+    "$finished finished, $refused refused for a second writer ($pairs trials with one, $busy" \
+    "with the file kept locked by another program), $failures failures"
 [ "$failures" -eq 0 ]

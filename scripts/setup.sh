@@ -14,6 +14,8 @@ packages=(
     # The face of a fresh system and two common desktop faces, for the layout tests.
     fonts-dejavu-core fonts-liberation2 fonts-noto-core
     clang libclang-rt-14-dev # the fuzz targets: compiler and libFuzzer runtime
+    ccache # shares what the build folders compile alike
+    sqlite3 # the crash test keeps the database locked with it, as another program does
 )
 
 missing=()
@@ -33,9 +35,15 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
 fi
 
+# The compiler cache takes paths inside the checkout as relative ones, so that the build folders
+# (build/, build-perturbed/, ...) share what they compile alike.
+export CCACHE_BASEDIR="$KELVORA_ROOT"
+
 # KELVORA_CMAKE_ARGS: more options for the first configuration of the build folder.
 if [ ! -f "$KELVORA_BUILD/CMakeCache.txt" ]; then
     # shellcheck disable=SC2086
-    cmake -S "$KELVORA_ROOT" -B "$KELVORA_BUILD" -DCMAKE_BUILD_TYPE=Release ${KELVORA_CMAKE_ARGS:-}
+    cmake -S "$KELVORA_ROOT" -B "$KELVORA_BUILD" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
+        ${KELVORA_CMAKE_ARGS:-}
 fi
 cmake --build "$KELVORA_BUILD" -j"$(nproc)" ${KELVORA_BUILD_TARGETS:-}

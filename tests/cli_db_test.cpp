@@ -18,6 +18,8 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
+#include <chrono>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -295,7 +297,11 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"UnknownOption", {"list", "--fast"}, 64, "unknown option --fast"},
         CommandCase{"ExtraArgument", {"delete", "m", "n"}, 64, "unexpected argument 'n'"},
         CommandCase{"BadRange", {"calibrate", "m", "--range", "0.5"}, 64, "--range"},
-        CommandCase{"BadThreads", {"calibrate", "m", "--threads", "0"}, 64, "--threads"}),
+        CommandCase{"BadThreads", {"calibrate", "m", "--threads", "0"}, 64, "--threads"},
+        CommandCase{"NegativeRestarts", {"calibrate", "m", "--restarts", "-1"}, 64,
+                    "--restarts: '-1' is not a whole number from 0 to 1000000"},
+        CommandCase{"SeedWithTrailingJunk", {"calibrate", "m", "--seed", "12abc"}, 64,
+                    "--seed: '12abc' is not a whole number"}),
     CaseName);
 
 struct InterpolationCase
@@ -509,12 +515,16 @@ const DamageCase DamageCases[] = {
     {"ReferencePointChanged",
      [](const std::string &db) { tamperedBy(db, "UPDATE cdsBB SET T = T + 1e-9;"); },
      "The database is damaged: a row of table cdsBB does not match its checksum"},
+    // Set back by hand, the version would turn the checks off.
+    {"LayoutVersionSetBack",
+     [](const std::string &db) { tamperedBy(db, "PRAGMA user_version = 1;"); },
+     "The database is damaged: its layout version 1 does not match the tables it holds"},
     // Names made of raw bytes in the file's own schema never reach the message.
     {"SchemaOfRawBytes",
      [](const std::string &db) {
          tamperedBy(db, "DROP TABLE _fields; CREATE TABLE \"\x01\xfe\x80_fields\" (x);");
      },
-     "SQL logic error"},
+     "The database is damaged: its table _fields is missing"},
 };
 
 class CliDamagedDatabase : public CliDatabase, public ::testing::WithParamInterface<DamageCase>
@@ -543,26 +553,64 @@ TEST_P(CliDamagedDatabase, EveryCommandRefusesItAndLeavesItUntouched)
 
 INSTANTIATE_TEST_SUITE_P(Damage, CliDamagedDatabase, ::testing::ValuesIn(DamageCases), CaseName);
 
-// Four imports at once, against a lock file left by a process that has ended: every import
-// that says it is done is in the file, and every other one is refused as it should be.
-TEST_F(CliDatabase, WritersAtOnceNeverLoseARecord)
+// Four imports at once, against a lock file left by a process that has ended, each writer
+// reaching the database under one of its names: every import that says it is done is in the
+// file, and every other one is refused as it should be. While another program keeps the file
+// locked for a moment, the writers wait for it.
+struct RaceCase
 {
+    const char *name;
+    bool otherNames;    // writers take turns with a symbolic link and a hard link
+    bool busyAtTheStart; // another program keeps the file locked for the first second
+};
+
+class CliRace : public CliDatabase, public ::testing::WithParamInterface<RaceCase>
+{
+};
+
+TEST_P(CliRace, WritersAtOnceNeverLoseARecord)
+{
+    const RaceCase &c = GetParam();
     ok({"import", Minimal, "--name", "first"});
-    constexpr int Trials = 12;
+    fs::create_directory(dir() / "link");
+    fs::create_directory(dir() / "hard");
+    fs::create_symlink("../kelvora.dbs", dir() / "link" / "kelvora.dbs");
+    fs::create_hard_link(db, dir() / "hard" / "kelvora.dbs");
+    const std::vector<std::string> paths =
+        c.otherNames ? std::vector<std::string>{db, (dir() / "link" / "kelvora.dbs").string(),
+                                                (dir() / "hard" / "kelvora.dbs").string()}
+                     : std::vector<std::string>{db};
+    const int trials = c.busyAtTheStart ? 2 : 12;
     constexpr int Writers = 4;
     int done = 0;
-    for (int trial = 0; trial < Trials; ++trial) {
+    for (int trial = 0; trial < trials; ++trial) {
         writeFile("kelvora.dbs.lock", "999999999\n");
         std::string script;
+        std::vector<std::string> writerPaths;
         for (int w = 0; w < Writers; ++w) {
             const std::string name = "t" + std::to_string(trial) + "w" + std::to_string(w);
+            writerPaths.push_back(paths[static_cast<std::size_t>(trial + w) % paths.size()]);
             script += "(" + test::shellWords({KELVORA_CLI, "import", Minimal, "--name", name,
-                                              "--db", db})
+                                              "--db", writerPaths.back()})
                       + " >" + test::shellQuoted(pathOf(name + ".out")) + " 2>"
                       + test::shellQuoted(pathOf(name + ".err")) + "; echo $? >"
                       + test::shellQuoted(pathOf(name + ".rc")) + ") & ";
         }
-        ASSERT_EQ(std::system((script + "wait").c_str()), 0);
+        sqlite3 *other = nullptr;
+        if (c.busyAtTheStart) {
+            ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+        }
+        int writers = -1;
+        std::thread race([&] { writers = std::system((script + "wait").c_str()); });
+        if (other) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(other);
+        }
+        race.join();
+        ASSERT_EQ(writers, 0);
         const std::vector<std::string> listedNames = names(listed());
         for (int w = 0; w < Writers; ++w) {
             const std::string name = "t" + std::to_string(trial) + "w" + std::to_string(w);
@@ -574,7 +622,7 @@ TEST_F(CliDatabase, WritersAtOnceNeverLoseARecord)
             } else {
                 EXPECT_EQ(status, 1) << name;
                 EXPECT_EQ(readWholeFile(pathOf(name + ".err")),
-                          "The database " + db
+                          "The database " + writerPaths[static_cast<std::size_t>(w)]
                               + " is in use by a running copy of Kelvora; close it and try"
                                 " again\n");
                 EXPECT_FALSE(kept) << name << " was refused and is there";
@@ -582,7 +630,92 @@ TEST_F(CliDatabase, WritersAtOnceNeverLoseARecord)
         }
     }
     EXPECT_EQ(static_cast<int>(listed().size()), done + 1);
-    EXPECT_GE(done, Trials) << "every trial has a winner";
+    EXPECT_GE(done, trials) << "every trial has a winner";
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, CliRace,
+                         ::testing::Values(RaceCase{"OneName", false, false},
+                                           RaceCase{"ThreeNames", true, false},
+                                           RaceCase{"ThreeNamesAndABusyFile", true, true}),
+                         CaseName);
+
+// Another program (an SQLite shell, a backup tool) keeps the file locked longer than a reader
+// waits: the file is busy, not damaged; it is reported so and left as it is.
+TEST_F(CliDatabase, AFileKeptLockedByAnotherProgramIsBusyNotDamaged)
+{
+    ok({"import", Copper, "--name", "cu"});
+    const std::string before = readWholeFile(db);
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const ProcessResult result = cli({"delete", "cu"});
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "The database " + db
+                              + " is busy: another program (an SQLite tool or a backup) keeps it"
+                                " locked.\nIt is left as it is; try again when that program is"
+                                " done.\n");
+    EXPECT_EQ(readWholeFile(db), before);
+    EXPECT_EQ(folderEntries(dir()), std::vector<std::string>{"kelvora.dbs"});
+}
+
+// A record deleted with its rows outside the program: with two records of one name the
+// commands would otherwise act on the older one as if nothing had happened.
+TEST_F(CliDatabase, ARecordDeletedBehindTheChecksIsFound)
+{
+    ok({"import", Minimal, "--name", "lamp"});
+    ok({"import", Copper, "--name", "lamp"});
+    tamperedBy(db, "DELETE FROM cdsBB WHERE _record = 2; DELETE FROM cdsInterp WHERE _record = 2;"
+                   " DELETE FROM cdsMain WHERE _pos = 2;");
+    const std::string damaged = readWholeFile(db);
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"report", "lamp"}, {"results", "lamp"},
+          {"calibrate", "lamp", "--restarts", "0"}}) {
+        SCOPED_TRACE(args.front());
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.status, 3);
+        EXPECT_EQ(result.err, "File " + db + " might be corrupted\nThe database is damaged: table"
+                                             " cdsMain holds other rows than its last save"
+                                             " wrote\n");
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(readWholeFile(db), damaged);
+    }
+}
+
+// The first save through a link that leads to no file yet creates that file and keeps the
+// link, so that every name of the database goes on reaching the same file.
+TEST_F(CliDatabase, AFirstSaveThroughADanglingLinkCreatesItsTarget)
+{
+    fs::create_directory(dir() / "shared");
+    fs::create_symlink("shared/kelvora.dbs", db);
+    ok({"import", Minimal, "--name", "m"});
+    EXPECT_TRUE(fs::is_symlink(db));
+    EXPECT_TRUE(fs::is_regular_file(dir() / "shared" / "kelvora.dbs"));
+    EXPECT_EQ(names(listed()), std::vector<std::string>{"m"});
+    const ProcessResult other = test::runProgram(
+        KELVORA_CLI, {"list", "--db", (dir() / "shared" / "kelvora.dbs").string()}, dir());
+    EXPECT_EQ(other.status, 0);
+    EXPECT_NE(other.out.find("\nm "), std::string::npos) << other.out;
+}
+
+// What a command writes must reach standard output: a full device is a failure with the
+// system's text, not a success with the output lost.
+TEST_F(CliDatabase, OutputThatCannotBeWrittenIsAFailure)
+{
+    ok({"import", Minimal, "--name", "m"});
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"report", "m"}, {"results", "m"}, {"list"}, {"list", "--help"},
+          {"import", Minimal, "--name", "second"}}) {
+        SCOPED_TRACE(args.front());
+        std::vector<std::string> command{"-c", "exec \"$0\" \"$@\" >/dev/full", KELVORA_CLI};
+        command.insert(command.end(), args.begin(), args.end());
+        command.insert(command.end(), {"--db", db});
+        const ProcessResult r = test::runProgram("sh", command, dir());
+        EXPECT_EQ(r.status, 5);
+        EXPECT_EQ(r.err, "Error in writing to standard output: No space left on device\n");
+    }
 }
 
 TEST_F(CliDatabase, LockPathThatIsAFolderIsRefusedClearly)
@@ -628,32 +761,57 @@ TEST_F(CliDatabase, ReadOnlyFolderReadsButRefusesChanges)
         GTEST_SKIP() << "the program cannot be run as another user here: " << list.err;
     EXPECT_EQ(list.status, 0) << list.err;
     EXPECT_EQ(asUser({"report", "cu"}).status, 0);
-    for (const std::vector<std::string> &args :
-         {std::vector<std::string>{"import", Minimal}, {"delete", "cu"}, {"calibrate", "cu"}}) {
-        SCOPED_TRACE(args.front());
-        const ProcessResult result = asUser(args);
-        EXPECT_EQ(result.status, 5);
-        EXPECT_EQ(result.err, "Cannot create file \"" + roDb + "\". Permission denied\n");
-        EXPECT_EQ(result.out, "");
-    }
-    EXPECT_EQ(readWholeFile(roDb), before);
+    // Without a lock the changing commands are refused before they start; with one taken
+    // only the save is, after a calibration has printed its results.
+    const auto refusesChanges = [&](bool locked) {
+        for (const std::vector<std::string> &args :
+             {std::vector<std::string>{"import", Minimal}, {"delete", "cu"},
+              {"calibrate", "cu", "--restarts", "0"}}) {
+            SCOPED_TRACE(args.front());
+            const ProcessResult result = asUser(args);
+            EXPECT_EQ(result.status, 5);
+            EXPECT_EQ(result.err, "Cannot create file \"" + roDb + "\". Permission denied\n");
+            EXPECT_EQ(result.out.empty(), !locked || args.front() != "calibrate");
+        }
+        EXPECT_EQ(readWholeFile(roDb), before);
+    };
+    refusesChanges(false);
     EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
+
+    // A lock file left by a killed writer, and the files the user's own: the lock is taken,
+    // and the save meets the folder that may not be written.
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+    test::writeWholeFile(folder / "kelvora.dbs.lock", "999999999\n");
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+    if (::geteuid() == 0) {
+        for (const char *name : {"kelvora.dbs", "kelvora.dbs.lock"})
+            ASSERT_EQ(::chown((folder / name).c_str(), 65534, 65534), 0);
+    }
+    SCOPED_TRACE("stale lock file");
+    refusesChanges(true);
 }
 
+// Under a file-size limit a save fails with the system's text, the first save of a new file
+// as much as a save in place, and leaves the folder as it was.
 TEST_F(CliDatabase, FileSizeLimitFailsTheSaveAndKeepsTheFile)
 {
-    ok({"import", Copper, "--name", "cu"});
-    const std::string before = readWholeFile(db);
-    ASSERT_GT(before.size(), 8192u);
-    // 8 blocks of 512 bytes: every page past the first 4 KiB is beyond the limit.
-    const ProcessResult result =
-        test::runProgram("sh", {"-c", "ulimit -f 8; exec \"$0\" \"$@\"", KELVORA_CLI, "import",
-                                Minimal, "--name", "m", "--db", db},
-                         dir());
-    EXPECT_EQ(result.status, 5);
-    EXPECT_EQ(result.err, "Cannot create file \"" + db + "\". File too large\n");
-    EXPECT_EQ(readWholeFile(db), before);
-    EXPECT_EQ(folderEntries(dir()), (std::vector<std::string>{"kelvora.dbs"}));
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "first save" : "save in place");
+        if (!first)
+            ok({"import", Copper, "--name", "cu"});
+        const std::string before = readWholeFile(db);
+        ASSERT_TRUE(first || before.size() > 8192u);
+        // 8 blocks of 512 bytes: every page past the first 4 KiB is beyond the limit.
+        const ProcessResult result = test::runProgram(
+            "sh", {"-c", "ulimit -f 8; exec \"$0\" \"$@\"", KELVORA_CLI, "import", Copper,
+                   "--name", "m", "--db", db},
+            dir());
+        EXPECT_EQ(result.status, 5);
+        EXPECT_EQ(result.err, "Cannot create file \"" + db + "\". File too large\n");
+        EXPECT_EQ(readWholeFile(db), before);
+        EXPECT_EQ(folderEntries(dir()),
+                  first ? std::vector<std::string>{} : std::vector<std::string>{"kelvora.dbs"});
+    }
 }
 
 TEST_F(CliDatabase, SaveKeepsTheFilesModeOwnerAndLink)

@@ -419,7 +419,7 @@ TEST_F(CliFit, RefusedRecordFiles)
         {"comma.txt", "0,65\n0.01\n3\n1 1000\n2 1100\n3 1200\n", "Error in reading file "},
         // A signal a double field cannot hold.
         {"huge.txt", "0.65\n0.01\n3\n1e400 1000\n2 1100\n3 1200\n",
-         "Error writing data to database"},
+         "Signal of point 1 is too large to be stored: 1E400 "},
     };
     for (const RefusedCase &c : cases) {
         const ProcessResult r = kelvora::test::runProgram(
@@ -480,5 +480,125 @@ TEST_F(CliFit, BadCommandLines)
         EXPECT_EQ(r.out, "") << line;
     }
 }
+
+// Every numeric option has its valid range, and its value is the number alone: trailing
+// characters, blanks and values outside the range are a usage error naming both.
+struct OptionCase
+{
+    const char *option;
+    const char *value;
+    const char *range; // the end of the message
+};
+
+void PrintTo(const OptionCase &c, std::ostream *out)
+{
+    *out << c.option << " '" << c.value << "'";
+}
+
+class CliFitOption : public CliFit, public ::testing::WithParamInterface<OptionCase>
+{
+};
+
+TEST_P(CliFitOption, OutsideItsRangeIsAUsageError)
+{
+    const OptionCase &c = GetParam();
+    const ProcessResult r = run({"fit", sample("minimal.txt"), "--lm-only", c.option, c.value});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+              std::string("kelvora-cli fit: ") + c.option + ": '" + c.value + "' is not "
+                  + c.range);
+    EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, CliFitOption,
+    ::testing::Values(
+        OptionCase{"--seed", "12abc", "a whole number from 0 to 4294967295"},
+        OptionCase{"--seed", " 12", "a whole number from 0 to 4294967295"},
+        OptionCase{"--max-iter", "5x", "a whole number from 1 to 1000000"},
+        OptionCase{"--max-iter", "0", "a whole number from 1 to 1000000"},
+        OptionCase{"--max-iter", "-50", "a whole number from 1 to 1000000"},
+        OptionCase{"--max-iter", "1000001", "a whole number from 1 to 1000000"},
+        OptionCase{"--tol", "1e-9q", "a number above 0 and below 1"},
+        OptionCase{"--tol", "0", "a number above 0 and below 1"},
+        OptionCase{"--tol", "-1e-9", "a number above 0 and below 1"},
+        OptionCase{"--tol", "1", "a number above 0 and below 1"},
+        OptionCase{"--tol", "1e-5000", "a number above 0 and below 1"},
+        OptionCase{"--restarts", "-1", "a whole number from 0 to 1000000"},
+        OptionCase{"--restarts", "3 ", "a whole number from 0 to 1000000"},
+        OptionCase{"--restarts", "99999999999", "a whole number from 0 to 1000000"},
+        OptionCase{"--range", "2x", "a number from 1.0 to 1000.0"},
+        OptionCase{"--range", "0.99", "a number from 1.0 to 1000.0"},
+        OptionCase{"--threads", "2 ", "a whole number from 1 to 1024"},
+        OptionCase{"--threads", "\t2", "a whole number from 1 to 1024"},
+        OptionCase{"--threads", "0", "a whole number from 1 to 1024"}),
+    [](const auto &info) { return "Case" + std::to_string(info.index); });
+
+// What fit writes must reach standard output: a full device is a failure with the system's
+// text, not a success with the results lost.
+TEST_F(CliFit, OutputThatCannotBeWrittenIsAFailure)
+{
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"fit", sample("fixed-points-in-cu.txt"), "--lm-only"},
+          {"fit", sample("fixed-points-in-cu.txt"), "--lm-only", "--json"},
+          {"fit", "--help"},
+          {"--help"}}) {
+        std::vector<std::string> command{"-c", "exec \"$0\" \"$@\" >/dev/full", KELVORA_CLI};
+        command.insert(command.end(), args.begin(), args.end());
+        const ProcessResult r = kelvora::test::runProgram("sh", command, dir());
+        EXPECT_EQ(r.status, 5) << args.back();
+        EXPECT_EQ(r.err, "Error in writing to standard output: No space left on device\n");
+    }
+}
+
+// Signals a double cannot hold as they are, and an initial guess too large to be stored, are
+// refused naming the value, as the import refuses them.
+struct UnstorableCase
+{
+    const char *name;
+    const char *signal;
+    const char *message; // "%v" stands for a value computed from the points
+};
+
+class CliFitUnstorable : public CliFit, public ::testing::WithParamInterface<UnstorableCase>
+{
+};
+
+TEST_P(CliFitUnstorable, IsRefusedNamingTheValue)
+{
+    const std::string record = writeFile(
+        "record.txt", std::string("0.65\n0.01\n3\n6.1E-3 1358.0\n") + GetParam().signal
+                          + " 1235.0\n1.85E-2 1500.0\n");
+    const ProcessResult r = run({"fit", record, "--lm-only"});
+    EXPECT_EQ(r.status, 1);
+    const std::string message = std::string(GetParam().message) + "\n";
+    const std::size_t value = message.find("%v");
+    if (value == std::string::npos) {
+        EXPECT_EQ(r.err, message);
+    } else {
+        const std::string after = message.substr(value + 2);
+        EXPECT_EQ(r.err.substr(0, value), message.substr(0, value)) << r.err;
+        ASSERT_GE(r.err.size(), after.size());
+        EXPECT_EQ(r.err.substr(r.err.size() - after.size()), after) << r.err;
+    }
+    EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, CliFitUnstorable,
+    ::testing::Values(
+        UnstorableCase{"BecomesZero", "1e-4000",
+                       "Signal of point 2 is too small to be stored: 1E-4000 (the smallest is "
+                       "2.2250738585072E-308)"},
+        UnstorableCase{"LosesItsPrecision", "1e-310",
+                       "Signal of point 2 is too small to be stored: 1E-310 (the smallest is "
+                       "2.2250738585072E-308)"},
+        UnstorableCase{"Overflows", "1e309",
+                       "Signal of point 2 is too large to be stored: 1E309 (the largest is "
+                       "1.79769313486232E308)"},
+        UnstorableCase{"GuessOverflows", "1e305",
+                       "The Saunders-White guess C = %v of these reference points is too "
+                       "large to be stored"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

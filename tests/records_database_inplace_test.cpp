@@ -168,59 +168,106 @@ TEST_F(DatabaseFolder, SaveWritesOnlyTheChangedRecords)
     expectSameStore(store.data(), loadDatabase(dbPath));
 }
 
-// A file that is not the one the store's change log was kept against gets the whole store.
-struct OtherFileCase
+// Makes a file of the current layout one of an older layout: 2 had no check of the whole
+// store, 1 neither that nor checksums and a save mark.
+void toLayout(const std::string &path, int layout)
 {
-    const char *name;
-    std::function<void(const std::string &path)> replace;
-};
-
-const OtherFileCase OtherFileCases[] = {
-    {"ReplacedByAnotherDatabase",
-     [](const std::string &p) { saveDatabase(p, oneRecordStore("Someone else's")); }},
-    {"MarkChangedByAnotherSave",
-     [](const std::string &p) { execSql(p, "UPDATE _saved SET saveId = saveId + 1;"); }},
-    {"RemovedMeanwhile", [](const std::string &p) { fs::remove(p); }},
-    // Written before rows had checksums: read as it is, then rewritten in the new layout.
-    {"OlderLayout",
-     [](const std::string &p) {
-         std::string sql = "DROP TABLE _saved; PRAGMA user_version = 1;";
-         for (const char *table : {"cdsMain", "cdsBB", "cdsInterp"})
-             sql += std::string("ALTER TABLE ") + table + " DROP COLUMN _check;";
-         execSql(p, sql);
-     }},
-};
-
-class DatabaseOtherFile : public DatabaseFolder,
-                          public ::testing::WithParamInterface<OtherFileCase>
-{
-};
-
-TEST_P(DatabaseOtherFile, GetsTheWholeStore)
-{
-    saveDatabase(dbPath, threeRecords());
-    Store store;
-    store.load(loadDatabase(dbPath));
-    store.open();
-    GetParam().replace(dbPath);
-    goTo(store.cdsMain, "R2");
-    store.cdsMain.edit();
-    store.cdsMain.setString("Rem", "after the change");
-    store.cdsMain.post();
-
-    saveDatabase(dbPath, store);
-    expectSameStore(store.data(), loadDatabase(dbPath));
+    std::string sql = "DROP TABLE _store; PRAGMA user_version = " + std::to_string(layout) + ";";
+    if (layout == 1) {
+        sql += "DROP TABLE _saved;";
+        for (const char *table : {"cdsMain", "cdsBB", "cdsInterp"})
+            sql += std::string("ALTER TABLE ") + table + " DROP COLUMN _check;";
+    }
+    execSql(path, sql);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, DatabaseOtherFile, ::testing::ValuesIn(OtherFileCases), CaseName);
+std::int64_t userVersion(const std::string &path)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr);
+    const std::int64_t version = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return version;
+}
+
+// A save into a file that is no longer the one the store read: another program's work is
+// never overwritten; a file that is simply gone, or still of the older layout the store read,
+// gets the whole store.
+struct SaveTargetCase
+{
+    const char *name;
+    int readLayout; // the layout of the file the store reads; 0: no file, the store starts empty
+    std::function<void(const std::string &path)> meanwhile;
+    bool refused;
+};
+
+void nothing(const std::string &) {}
+
+void savedBySomeoneElse(const std::string &p)
+{
+    saveDatabase(p, oneRecordStore("Someone else's"));
+}
+
+const SaveTargetCase SaveTargetCases[] = {
+    {"ReplacedByAnotherDatabase", 3, savedBySomeoneElse, true},
+    {"MarkChangedByAnotherSave", 3,
+     [](const std::string &p) { execSql(p, "UPDATE _saved SET saveId = saveId + 1;"); }, true},
+    {"SetBackToAnOlderLayout", 3, [](const std::string &p) { toLayout(p, 1); }, true},
+    {"SavedByAnotherProgramAfterAnUnmarkedRead", 1, savedBySomeoneElse, true},
+    {"CreatedAfterTheStoreStartedEmpty", 0, savedBySomeoneElse, true},
+    {"RemovedMeanwhile", 3, [](const std::string &p) { fs::remove(p); }, false},
+    {"StillMissing", 0, nothing, false},
+    {"StillOfLayoutTwo", 2, nothing, false},
+    {"StillOfLayoutOne", 1, nothing, false},
+};
+
+class DatabaseSaveTarget : public DatabaseFolder,
+                           public ::testing::WithParamInterface<SaveTargetCase>
+{
+};
+
+TEST_P(DatabaseSaveTarget, NeverOverwritesAnotherProgramsChange)
+{
+    const SaveTargetCase &c = GetParam();
+    Store store;
+    if (c.readLayout > 0) {
+        saveDatabase(dbPath, threeRecords());
+        if (c.readLayout < 3)
+            toLayout(dbPath, c.readLayout);
+        store.load(loadDatabase(dbPath));
+    }
+    store.clock = [] { return DateTime{SomeTimeMs + 1000}; };
+    store.open();
+    c.meanwhile(dbPath);
+    const std::string before = readWholeFile(dbPath);
+    store.cdsMain.append();
+    store.cdsMain.setString("Name", "Mine");
+    store.cdsMain.post();
+
+    if (c.refused) {
+        EXPECT_THROW(saveDatabase(dbPath, store), DatabaseChangedError);
+        EXPECT_EQ(readWholeFile(dbPath), before);
+        EXPECT_FALSE(store.changes().changed.empty()) << "the change is kept for a later save";
+        EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
+    } else {
+        saveDatabase(dbPath, store);
+        expectSameStore(store.data(), loadDatabase(dbPath));
+        EXPECT_EQ(userVersion(dbPath), 3);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DatabaseSaveTarget, ::testing::ValuesIn(SaveTargetCases),
+                         CaseName);
 
 TEST_F(DatabaseFolder, OlderLayoutIsReadAsItIs)
 {
     const StoreData data = threeRecords();
     saveDatabase(dbPath, data);
-    execSql(dbPath, "DROP TABLE _saved; ALTER TABLE cdsMain DROP COLUMN _check;"
-                    " ALTER TABLE cdsBB DROP COLUMN _check; ALTER TABLE cdsInterp DROP COLUMN"
-                    " _check; UPDATE cdsMain SET MeanWL = 0.9; PRAGMA user_version = 1;");
+    toLayout(dbPath, 1);
+    execSql(dbPath, "UPDATE cdsMain SET MeanWL = 0.9;");
     const StoreData read = loadDatabase(dbPath);
     ASSERT_EQ(read.records.size(), 3u);
     EXPECT_EQ(read.records[1].values[static_cast<std::size_t>(mainSchema().fieldIndex("MeanWL"))],
@@ -228,21 +275,48 @@ TEST_F(DatabaseFolder, OlderLayoutIsReadAsItIs)
     EXPECT_EQ(read.saveId, 0);
 }
 
+// A file of layout 2, as the program wrote it before the check of the whole store: two
+// records, one calibrated with its measurements interpolated. It is read as it is, and its
+// first save rewrites it in the current layout.
+TEST_F(DatabaseFolder, FileOfLayoutTwoIsReadAndRewrittenByItsFirstSave)
+{
+    fs::copy_file(fs::path(KELVORA_TEST_DATA) / "layout2.dbs", dbPath);
+    ASSERT_EQ(userVersion(dbPath), 2);
+    Store store;
+    store.load(loadDatabase(dbPath));
+    store.open();
+    goTo(store.cdsMain, "Lamp");
+    EXPECT_FALSE(store.cdsMain.asBoolean("Computed"));
+    EXPECT_EQ(store.cdsBB.recordCount(), 3);
+    EXPECT_EQ(store.cdsBB.asFloat("S"), 2.4e-3);
+    EXPECT_EQ(store.cdsBB.asFloat("T"), 1235.0);
+    goTo(store.cdsMain, "Cu");
+    EXPECT_TRUE(store.cdsMain.asBoolean("Computed"));
+    EXPECT_FALSE(store.cdsMain.isNull("CPSO"));
+    EXPECT_EQ(store.cdsBB.recordCount(), 7);
+    EXPECT_EQ(store.cdsInterp.recordCount(), 7);
+    EXPECT_FALSE(store.cdsInterp.isNull("T"));
+
+    store.cdsMain.edit();
+    store.cdsMain.setString("Rem", "read again");
+    store.cdsMain.post();
+    saveDatabase(dbPath, store);
+    EXPECT_EQ(userVersion(dbPath), 3);
+    expectSameStore(store.data(), loadDatabase(dbPath));
+}
+
 // ---- files written before fields were appended to a table ----
 
-// Sets the checksum of one nested row.
-void setChecksum(const std::string &path, const TableSchema &schema, std::int64_t key,
-                 std::int64_t pos, std::int64_t checksum)
+// Runs one statement with integer values bound; it must change exactly one row.
+void changeOneRow(const std::string &path, const std::string &sql,
+                  const std::vector<std::int64_t> &values)
 {
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     sqlite3_stmt *st = nullptr;
-    const std::string sql =
-        "UPDATE " + schema.name + " SET _check = ? WHERE _record = ? AND _pos = ?";
     ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK);
-    sqlite3_bind_int64(st, 1, checksum);
-    sqlite3_bind_int64(st, 2, key);
-    sqlite3_bind_int64(st, 3, pos);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        sqlite3_bind_int64(st, static_cast<int>(i) + 1, values[i]);
     EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
     EXPECT_EQ(sqlite3_changes(db), 1);
     sqlite3_finalize(st);
@@ -267,7 +341,7 @@ struct FewerFieldsCase
 {
     const char *name;
     const TableSchema &(*schema)(); // the table that lacks its last field
-    int layout;                     // 1: without checksums
+    int layout;                     // 1: without checksums, 2: without the store's check
 };
 
 class DatabaseFewerFields : public DatabaseFolder,
@@ -289,20 +363,27 @@ TEST_P(DatabaseFewerFields, IsReadWithTheFieldEmptyAndRewrittenWholeByItsFirstSa
     execSql(dbPath, "ALTER TABLE " + schema.name + " DROP COLUMN " + last + ";"
                         + " DELETE FROM _fields WHERE tbl = '" + schema.name + "' AND name = '"
                         + last + "';");
-    if (GetParam().layout == 1) {
-        execSql(dbPath, "DROP TABLE _saved; ALTER TABLE cdsMain DROP COLUMN _check;"
-                        " ALTER TABLE cdsBB DROP COLUMN _check; ALTER TABLE cdsInterp DROP"
-                        " COLUMN _check; PRAGMA user_version = 1;");
-    } else {
+    if (GetParam().layout > 1) {
+        // The checksums, and their sum in the check of the whole store, as that program
+        // wrote them.
+        std::uint64_t sum = 0;
         for (std::size_t r = 0; r < data.records.size(); ++r) {
             const auto &rows = data.records[r].nested[slot].rows;
             for (std::size_t n = 0; n < rows.size(); ++n) {
                 const auto key = static_cast<std::int64_t>(r) + 1;
                 const auto pos = static_cast<std::int64_t>(n);
-                setChecksum(dbPath, schema, key, pos, nestedChecksum(key, pos, rows[n], held));
+                const std::int64_t checksum = nestedChecksum(key, pos, rows[n], held);
+                sum += static_cast<std::uint64_t>(checksum);
+                changeOneRow(dbPath, "UPDATE " + schema.name
+                                         + " SET _check = ? WHERE _record = ? AND _pos = ?",
+                             {checksum, key, pos});
             }
         }
+        changeOneRow(dbPath, "UPDATE _store SET checksums = ? WHERE tbl = '" + schema.name + "'",
+                     {static_cast<std::int64_t>(sum)});
     }
+    if (GetParam().layout < 3)
+        toLayout(dbPath, GetParam().layout);
     for (RowData &record : data.records)
         for (RowData &row : record.nested[slot].rows)
             set(row, schema, last, std::monostate{});
@@ -332,8 +413,9 @@ TEST_P(DatabaseFewerFields, IsReadWithTheFieldEmptyAndRewrittenWholeByItsFirstSa
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DatabaseFewerFields,
-    ::testing::Values(FewerFieldsCase{"ReferencePointsWithChecksums", bbSchema, 2},
-                      FewerFieldsCase{"MeasurementsWithChecksums", interpSchema, 2},
+    ::testing::Values(FewerFieldsCase{"ReferencePoints", bbSchema, 3},
+                      FewerFieldsCase{"Measurements", interpSchema, 3},
+                      FewerFieldsCase{"ReferencePointsOfLayoutTwo", bbSchema, 2},
                       FewerFieldsCase{"ReferencePointsWithoutChecksums", bbSchema, 1}),
     CaseName);
 

@@ -308,6 +308,116 @@ TEST_P(DatabaseRefusedLock, IsNotHeldAndSaysWhy)
 INSTANTIATE_TEST_SUITE_P(Causes, DatabaseRefusedLock, ::testing::ValuesIn(RefusedLockCases),
                          CaseName);
 
+// ---- one lock per file, whatever name reaches it ----
+
+struct OtherNameCase
+{
+    const char *name;
+    // Makes the database file (or leaves it to the first save) and returns another name for it.
+    std::function<std::string(const fs::path &folder, const std::string &dbPath)> otherName;
+};
+
+const OtherNameCase OtherNameCases[] = {
+    {"SymbolicLinkToTheFile",
+     [](const fs::path &f, const std::string &db) {
+         writeWholeFile(db, "file");
+         fs::create_directory(f / "other");
+         fs::create_symlink("../kelvora.dbs", f / "other" / "kelvora.dbs");
+         return (f / "other" / "kelvora.dbs").string();
+     }},
+    {"SymbolicLinkToAFileNotThereYet",
+     [](const fs::path &f, const std::string &) {
+         fs::create_directory(f / "other");
+         fs::create_symlink(f / "kelvora.dbs", f / "other" / "kelvora.dbs");
+         return (f / "other" / "kelvora.dbs").string();
+     }},
+    {"ChainOfLinks",
+     [](const fs::path &f, const std::string &db) {
+         writeWholeFile(db, "file");
+         fs::create_symlink("kelvora.dbs", f / "first.dbs");
+         fs::create_symlink(f / "first.dbs", f / "second.dbs");
+         return (f / "second.dbs").string();
+     }},
+    {"SymbolicLinkToTheFolder",
+     [](const fs::path &f, const std::string &db) {
+         writeWholeFile(db, "file");
+         fs::create_directory_symlink(f, f / "DB");
+         return (f / "DB" / "kelvora.dbs").string();
+     }},
+    {"HardLink",
+     [](const fs::path &f, const std::string &db) {
+         writeWholeFile(db, "file");
+         fs::create_directory(f / "other");
+         fs::create_hard_link(db, f / "other" / "kelvora.dbs");
+         return (f / "other" / "kelvora.dbs").string();
+     }},
+};
+
+class DatabaseLockOtherName : public DatabaseFolder,
+                              public ::testing::WithParamInterface<OtherNameCase>
+{
+};
+
+TEST_P(DatabaseLockOtherName, IsTheSameLock)
+{
+    const std::string other = GetParam().otherName(folder, dbPath);
+    for (const auto &[firstPath, secondPath] :
+         {std::pair{dbPath, other}, std::pair{other, dbPath}}) {
+        DatabaseLock first(firstPath);
+        DatabaseLock second(secondPath);
+        ASSERT_TRUE(first.acquire()) << firstPath;
+        EXPECT_FALSE(second.acquire()) << secondPath << " is locked apart from " << firstPath;
+        EXPECT_EQ(second.failure(), DatabaseLock::Failure::InUse);
+        EXPECT_FALSE(second.held());
+        first.release();
+        EXPECT_TRUE(second.acquire());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, DatabaseLockOtherName, ::testing::ValuesIn(OtherNameCases),
+                         CaseName);
+
+// A file created by the first save, after the lock was taken, is locked too before the next
+// save: a hard link made to it then is no way around the lock.
+TEST_F(DatabaseFolder, AFileCreatedWhileHeldIsLockedAtTheNextAcquire)
+{
+    DatabaseLock lock(dbPath);
+    ASSERT_TRUE(lock.acquire());
+    writeWholeFile(dbPath, "first save");
+    fs::create_directory(folder / "other");
+    const std::string other = (folder / "other" / "kelvora.dbs").string();
+    fs::create_hard_link(dbPath, other);
+    ASSERT_TRUE(lock.acquire());
+    DatabaseLock second(other);
+    EXPECT_FALSE(second.acquire());
+    EXPECT_EQ(second.failure(), DatabaseLock::Failure::InUse);
+}
+
+// The lock file is checked after it is locked, because a holder may release it (removing it)
+// between the opening and the locking, and a third process then take the lock on a new file.
+// The race is put into that moment: the file locked is removed and the third takes a new one.
+TEST_F(DatabaseFolder, ALockFileReplacedWhileBeingLockedIsNotHeld)
+{
+    writeWholeFile(dbPath + ".lock", "stale\n");
+    DatabaseLock third(dbPath);
+    DatabaseLock lock(dbPath);
+    int raced = 0;
+    lock.afterLocking = [&] {
+        if (raced++ > 0)
+            return;
+        fs::remove(dbPath + ".lock");
+        ASSERT_TRUE(third.acquire());
+    };
+
+    EXPECT_FALSE(lock.acquire());
+    EXPECT_EQ(lock.failure(), DatabaseLock::Failure::InUse);
+    EXPECT_FALSE(lock.held());
+    EXPECT_EQ(raced, 1);
+    EXPECT_EQ(readWholeFile(dbPath + ".lock"), std::to_string(::getpid()) + "\n");
+    third.release();
+    EXPECT_TRUE(lock.acquire()) << "free again once the third releases";
+}
+
 TEST_F(DatabaseFolder, LockRefusedForLackOfAFolderIsTakenOnceTheFolderExists)
 {
     const fs::path db = folder / "DB";

@@ -30,6 +30,7 @@ struct DamagedCase
 {
     const char *name;
     std::function<void(const fs::path &)> make; // writes the file at that path
+    std::string reason;                         // why it does not load
 };
 
 // A valid file, then changed by SQL.
@@ -41,35 +42,74 @@ std::function<void(const fs::path &)> tampered(const std::string &sql)
     };
 }
 
+constexpr const char *NotOurs = "The file is not a Kelvora database";
+constexpr const char *LayoutDisagrees =
+    "The database is damaged: its layout version %d does not match the tables it holds";
+
+std::string disagreeing(int version)
+{
+    std::string text = LayoutDisagrees;
+    return text.replace(text.find("%d"), 2, std::to_string(version));
+}
+
 const DamagedCase DamagedCases[] = {
-    {"ZeroLength", [](const fs::path &p) { writeWholeFile(p, ""); }},
-    {"Garbage", [](const fs::path &p) { writeWholeFile(p, std::string(5000, 'x') + "garbage"); }},
+    {"ZeroLength", [](const fs::path &p) { writeWholeFile(p, ""); }, NotOurs},
+    {"Garbage", [](const fs::path &p) { writeWholeFile(p, std::string(5000, 'x') + "garbage"); },
+     NotOurs},
     {"ForeignSqlite",
-     [](const fs::path &p) { execSql(p, "CREATE TABLE cdsMain (Name TEXT);"); }},
-    {"OtherApplicationId", tampered("PRAGMA application_id = 1;")},
-    {"OtherLayoutVersion", tampered("PRAGMA user_version = 3;")},
-    {"TableMissing", tampered("DROP TABLE cdsInterp;")},
-    {"ColumnMissing", tampered("ALTER TABLE cdsBB DROP COLUMN TPSO;")},
-    {"IndexListMissing", tampered("DROP TABLE _indexes;")},
-    {"FieldListChanged", tampered("UPDATE _fields SET kind = 'Memo' WHERE name = 'MeanWL';")},
+     [](const fs::path &p) { execSql(p, "CREATE TABLE cdsMain (Name TEXT);"); }, NotOurs},
+    {"OtherApplicationId", tampered("PRAGMA application_id = 1;"), NotOurs},
+    {"NewerLayoutVersion", tampered("PRAGMA user_version = 4;"),
+     "The database has layout 4, written by a newer version of Kelvora; this one reads layouts"
+     " up to 3"},
+    // A version that disagrees with the tables the file holds would turn checks off.
+    {"VersionSetBackToOne", tampered("PRAGMA user_version = 1;"), disagreeing(1).c_str()},
+    {"VersionSetBackToTwo", tampered("PRAGMA user_version = 2;"), disagreeing(2).c_str()},
+    {"CheckOfTheWholeStoreDropped", tampered("DROP TABLE _store;"), disagreeing(3).c_str()},
+    {"CheckOfTheWholeStoreLost", tampered("DELETE FROM _store;"),
+     "The database has lost the check of its whole store"},
+    // A row checksum cannot see a row that is not there: the check of the whole store does.
+    {"RecordDeletedWithItsRows",
+     tampered("DELETE FROM cdsBB; DELETE FROM cdsInterp; DELETE FROM cdsMain;"),
+     "The database is damaged: table cdsMain holds other rows than its last save wrote"},
+    {"TableMissing", tampered("DROP TABLE cdsInterp;"),
+     "The database is damaged: its table cdsInterp is missing"},
+    {"ColumnMissing", tampered("ALTER TABLE cdsBB DROP COLUMN TPSO;"),
+     "The database is damaged: the column of field 'TPSO' of table cdsBB is missing"},
+    {"IndexListMissing", tampered("DROP TABLE _indexes;"),
+     "The database is damaged: its table _indexes is missing"},
+    {"FieldListChanged", tampered("UPDATE _fields SET kind = 'Memo' WHERE name = 'MeanWL';"),
+     "The database holds another layout of table cdsMain"},
     // A field appended by a later program: this one does not know it.
     {"FieldUnknownToTheProgram",
      tampered("ALTER TABLE cdsBB ADD COLUMN Extra REAL;"
-              " INSERT INTO _fields VALUES ('cdsBB', 8, 'Extra', 'Float', 0, 0);")},
+              " INSERT INTO _fields VALUES ('cdsBB', 8, 'Extra', 'Float', 0, 0);"),
+     "The database holds another layout of table cdsBB"},
     {"NestedTableMissingFromTheFieldList",
-     tampered("DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = 'Interp';")},
-    {"BooleanOutOfRange", tampered("UPDATE cdsMain SET Computed = 2;")},
+     tampered("DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = 'Interp';"),
+     "The database holds another layout of table cdsMain"},
+    {"BooleanOutOfRange", tampered("UPDATE cdsMain SET Computed = 2;"),
+     "Field 'Computed' of table cdsMain holds a value of the wrong kind"},
     {"TextInAFloatField",
      tampered("CREATE TABLE x AS SELECT * FROM cdsBB; DROP TABLE cdsBB;"
-              " ALTER TABLE x RENAME TO cdsBB; UPDATE cdsBB SET S = 'abc' WHERE inc = 2;")},
+              " ALTER TABLE x RENAME TO cdsBB; UPDATE cdsBB SET S = 'abc' WHERE inc = 2;"),
+     "Field 'S' of table cdsBB holds a value of the wrong kind"},
     {"TextInADateField",
      tampered("CREATE TABLE x AS SELECT * FROM cdsMain; DROP TABLE cdsMain;"
-              " ALTER TABLE x RENAME TO cdsMain; UPDATE cdsMain SET Created = 'today';")},
-    {"RowsWithoutRecord", tampered("UPDATE cdsBB SET _record = 42;")},
+              " ALTER TABLE x RENAME TO cdsMain; UPDATE cdsMain SET Created = 'today';"),
+     "Field 'Created' of table cdsMain holds a value of the wrong kind"},
+    {"AutoIncrementCounterChanged", tampered("UPDATE cdsMain SET BB_nextInc = BB_nextInc + 1;"),
+     "The database is damaged: a row of table cdsMain does not match its checksum"},
+    {"RowsWithoutRecord", tampered("UPDATE cdsBB SET _record = 42;"),
+     "A row of table cdsBB has no record"},
     // Damage SQLite does not see: the rows' checksums find it.
-    {"ValueChangedBehindItsChecksum", tampered("UPDATE cdsMain SET MeanWL = 0.66;")},
-    {"RowsSwapped", tampered("UPDATE cdsBB SET _pos = _pos + 10; UPDATE cdsBB SET _pos = 11 - _pos;")},
-    {"SaveMarkLost", tampered("DELETE FROM _saved;")},
+    {"ValueChangedBehindItsChecksum", tampered("UPDATE cdsMain SET MeanWL = 0.66;"),
+     "The database is damaged: a row of table cdsMain does not match its checksum"},
+    {"RowsSwapped",
+     tampered("UPDATE cdsBB SET _pos = _pos + 10; UPDATE cdsBB SET _pos = 11 - _pos;"),
+     "The database is damaged: a row of table cdsBB does not match its checksum"},
+    {"SaveMarkLost", tampered("DELETE FROM _saved;"),
+     "The database has lost the mark of its last save"},
     {"DamagedPages",
      [](const fs::path &p) {
          saveDatabase(p.string(), oneRecordStore());
@@ -78,7 +118,8 @@ const DamagedCase DamagedCases[] = {
          for (std::size_t i = 4096; i < bytes.size(); i += 7)
              bytes[i] = static_cast<char>(0xA5);
          writeWholeFile(p, bytes);
-     }},
+     },
+     "The database is damaged: its integrity check fails"},
     {"Truncated",
      [](const fs::path &p) {
          StoreData big = oneRecordStore();
@@ -86,7 +127,8 @@ const DamagedCase DamagedCases[] = {
          saveDatabase(p.string(), big);
          const std::string bytes = readWholeFile(p);
          writeWholeFile(p, bytes.substr(0, bytes.size() / 2));
-     }},
+     },
+     "The database is damaged: some of its pages are malformed"},
 };
 
 class DatabaseDamaged : public DatabaseFolder, public ::testing::WithParamInterface<DamagedCase>
@@ -106,20 +148,24 @@ TEST_P(DatabaseDamaged, LoadRefusesIt)
     EXPECT_THROW(loadDatabase(dbPath), DatabaseError);
 }
 
-TEST_P(DatabaseDamaged, StartUpMovesItToTheBackupReplacingAnOlderOne)
+TEST_P(DatabaseDamaged, StartUpMovesItAsideBesideOlderBackupsAndSaysWhy)
 {
     writeWholeFile(bakPath, "an older backup");
     StoreData data = oneRecordStore();
 
     const OpenOutcome outcome = openDatabaseAtStartup(dbPath, data);
 
+    const std::string backup = (folder / "kelvora.1.bak").string();
     EXPECT_EQ(outcome.kind, OpenOutcome::Corrupted);
+    EXPECT_EQ(outcome.reason, GetParam().reason);
+    EXPECT_EQ(outcome.backup, backup);
     EXPECT_EQ(outcome.message, "File " + dbPath + " might be corrupted\r"
-                               "It will be backed up and the empty database will be created");
-    EXPECT_FALSE(outcome.reason.empty());
+                               "It will be backed up and the empty database will be created\r"
+                               "\rReason: " + outcome.reason + "\rBackup file: " + backup);
     EXPECT_TRUE(data.records.empty());
     EXPECT_FALSE(fs::exists(dbPath));
-    EXPECT_EQ(readWholeFile(bakPath), damagedBytes);
+    EXPECT_EQ(readWholeFile(backup), damagedBytes);
+    EXPECT_EQ(readWholeFile(bakPath), "an older backup");
 }
 
 TEST_P(DatabaseDamaged, CheckLeavesItAlone)
@@ -136,6 +182,31 @@ TEST_P(DatabaseDamaged, CheckLeavesItAlone)
 INSTANTIATE_TEST_SUITE_P(Files, DatabaseDamaged, ::testing::ValuesIn(DamagedCases), CaseName);
 
 // ---- start-up ----
+
+// Another program (an SQLite shell, a backup tool) keeps the file locked longer than a reader
+// waits: the file is busy, not damaged, and stays where it is.
+TEST_F(DatabaseFolder, StartUpReportsABusyFileAndLeavesItInPlace)
+{
+    saveDatabase(dbPath, oneRecordStore());
+    const std::string bytes = readWholeFile(dbPath);
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(dbPath.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    StoreData data = oneRecordStore();
+
+    const OpenOutcome outcome = openDatabaseAtStartup(dbPath, data);
+
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(outcome.kind, OpenOutcome::Busy);
+    EXPECT_EQ(outcome.message,
+              "The database " + dbPath
+                  + " is busy: another program (an SQLite tool or a backup) keeps it locked.\r"
+                    "It is left as it is; try again when that program is done.");
+    EXPECT_TRUE(data.records.empty());
+    EXPECT_EQ(readWholeFile(dbPath), bytes);
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
+}
 
 TEST_F(DatabaseFolder, StartUpLoadsAGoodFileAndTouchesNothing)
 {
@@ -190,46 +261,100 @@ TEST_P(DatabaseNotFound, StartUpAndCheckReportItAndCreateNothing)
 
 INSTANTIATE_TEST_SUITE_P(Paths, DatabaseNotFound, ::testing::ValuesIn(NotFoundCases), CaseName);
 
-// The backup path is taken by something that a file cannot replace.
-struct BackupBlockedCase
+// Whatever is at the backup names already stays: the damaged file takes the first free one.
+struct BackupNameCase
 {
     const char *name;
-    std::function<void(const fs::path &backup)> block;
+    std::function<void(const fs::path &folder)> occupy;
+    const char *backup; // the name the damaged file gets
 };
 
-const BackupBlockedCase BackupBlockedCases[] = {
-    {"EmptyFolder", [](const fs::path &b) { fs::create_directory(b); }},
-    {"FolderWithFiles",
-     [](const fs::path &b) {
-         fs::create_directory(b);
-         writeWholeFile(b / "inside.txt", "keep me");
-     }},
+const BackupNameCase BackupNameCases[] = {
+    {"NothingThere", [](const fs::path &) {}, "kelvora.bak"},
+    {"AnOlderBackup", [](const fs::path &f) { writeWholeFile(f / "kelvora.bak", "older"); },
+     "kelvora.1.bak"},
+    {"ABackupAndAFolderWithFiles",
+     [](const fs::path &f) {
+         writeWholeFile(f / "kelvora.bak", "older");
+         fs::create_directory(f / "kelvora.1.bak");
+         writeWholeFile(f / "kelvora.1.bak" / "inside.txt", "keep me");
+     },
+     "kelvora.2.bak"},
+    {"ALinkThatLeadsNowhere",
+     [](const fs::path &f) { fs::create_symlink(f / "nowhere", f / "kelvora.bak"); },
+     "kelvora.1.bak"},
 };
 
-class DatabaseBackupBlocked : public DatabaseFolder,
-                              public ::testing::WithParamInterface<BackupBlockedCase>
+class DatabaseBackupName : public DatabaseFolder,
+                           public ::testing::WithParamInterface<BackupNameCase>
 {
 };
 
-TEST_P(DatabaseBackupBlocked, StartUpReportsItAndLeavesTheDamagedFileInPlace)
+TEST_P(DatabaseBackupName, IsTheFirstFreeOne)
 {
     writeWholeFile(dbPath, "garbage");
-    GetParam().block(bakPath);
+    GetParam().occupy(folder);
+    const auto occupied = folderEntries(folder);
     StoreData data;
 
     const OpenOutcome outcome = openDatabaseAtStartup(dbPath, data);
 
-    EXPECT_EQ(outcome.kind, OpenOutcome::BackupFailed);
-    EXPECT_EQ(outcome.message, "File " + dbPath + " might be corrupted\r"
-                               "It will be backed up and the empty database will be created");
-    EXPECT_STREQ(CannotCreateBackupText, "Cannot create backup file");
-    EXPECT_EQ(readWholeFile(dbPath), "garbage");
-    EXPECT_TRUE(fs::is_directory(bakPath));
-    EXPECT_TRUE(data.records.empty());
+    const fs::path backup = folder / GetParam().backup;
+    EXPECT_EQ(outcome.kind, OpenOutcome::Corrupted);
+    EXPECT_EQ(outcome.backup, backup.string());
+    EXPECT_EQ(readWholeFile(backup), "garbage");
+    std::vector<std::string> expected = occupied;
+    std::replace(expected.begin(), expected.end(), std::string("kelvora.dbs"),
+                 std::string(GetParam().backup));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folderEntries(folder), expected) << "nothing else moved or removed";
 }
 
-INSTANTIATE_TEST_SUITE_P(Obstacles, DatabaseBackupBlocked,
-                         ::testing::ValuesIn(BackupBlockedCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(Folders, DatabaseBackupName, ::testing::ValuesIn(BackupNameCases),
+                         CaseName);
+
+// A damaged file reached through a symbolic link: the file itself goes aside, beside it, and
+// the link stays for the first save to create the file anew.
+TEST_F(DatabaseFolder, DamagedFileBehindALinkIsBackedUpBesideItself)
+{
+    fs::create_directory(folder / "shared");
+    const fs::path target = folder / "shared" / "kelvora.dbs";
+    writeWholeFile(target, "garbage");
+    fs::create_symlink("shared/kelvora.dbs", dbPath);
+    StoreData data;
+
+    const OpenOutcome outcome = openDatabaseAtStartup(dbPath, data);
+
+    EXPECT_EQ(outcome.kind, OpenOutcome::Corrupted);
+    EXPECT_EQ(outcome.backup, (folder / "shared" / "kelvora.bak").string());
+    EXPECT_EQ(readWholeFile(folder / "shared" / "kelvora.bak"), "garbage");
+    EXPECT_TRUE(fs::is_symlink(dbPath));
+    saveDatabase(dbPath, oneRecordStore());
+    EXPECT_TRUE(fs::is_symlink(dbPath));
+    expectSameStore(oneRecordStore(), loadDatabase(target.string()));
+}
+
+// No name is free for the backup: the first is taken, and a number makes the name longer than
+// the file system allows.
+TEST_F(DatabaseFolder, StartUpReportsABackupThatCannotBeMadeAndLeavesTheFileInPlace)
+{
+    const std::string stem(251, 'k');
+    const std::string path = (folder / (stem + ".dbs")).string();
+    writeWholeFile(path, "garbage");
+    fs::create_directory(folder / (stem + ".bak"));
+    StoreData data;
+
+    const OpenOutcome outcome = openDatabaseAtStartup(path, data);
+
+    EXPECT_EQ(outcome.kind, OpenOutcome::BackupFailed);
+    EXPECT_EQ(outcome.message, "File " + path + " might be corrupted\r"
+                               "It will be backed up and the empty database will be created\r"
+                               "\rReason: " + outcome.reason);
+    EXPECT_EQ(outcome.backup, "");
+    EXPECT_STREQ(CannotCreateBackupText, "Cannot create backup file");
+    EXPECT_EQ(readWholeFile(path), "garbage");
+    EXPECT_TRUE(data.records.empty());
+}
 
 TEST_F(DatabaseFolder, ProgramFolderNamedDbsStillGetsItsBackup)
 {

@@ -198,7 +198,7 @@ TEST_F(DatabaseFolder, FileCarriesOurApplicationIdAndLayoutVersion)
 {
     saveDatabase(dbPath, oneRecordStore());
     EXPECT_EQ(pragma(dbPath, "application_id"), 0x4B6C7672);
-    EXPECT_EQ(pragma(dbPath, "user_version"), 2);
+    EXPECT_EQ(pragma(dbPath, "user_version"), 3);
     // Another program reading the file finds the index definitions of the three tables.
     sqlite3 *db = nullptr;
     sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);

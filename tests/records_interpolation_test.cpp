@@ -222,6 +222,49 @@ TEST_F(InterpolationTest, RowCountOutside1To1000IsARangeError)
     }
 }
 
+// A signal without a temperature stops the interpolation with the system's text, then the
+// measurement, its signal and why (a signal list that ends early reads its missing signals as
+// 0).
+struct FaultCase
+{
+    const char *name;
+    double signal;
+    char separator;
+    FloatError::Kind kind;
+    const char *message;
+};
+
+class InterpolationFault : public InterpolationTest,
+                           public ::testing::WithParamInterface<FaultCase>
+{
+};
+
+TEST_P(InterpolationFault, NamesTheMeasurementAndWhy)
+{
+    const FaultCase &c = GetParam();
+    const double good = static_cast<double>(signalAt(1000.0L));
+    addMeasurements({good, good, c.signal});
+    try {
+        InterpolateMeasurements(records, lmTexts(), c.separator);
+        FAIL() << "no fault";
+    } catch (const FloatError &e) {
+        EXPECT_EQ(e.kind(), c.kind);
+        EXPECT_STREQ(e.what(), c.message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, InterpolationFault,
+    ::testing::Values(
+        FaultCase{"Zero", 0.0, '.', FloatError::Kind::DivisionByZero,
+                  "Floating point division by zero\rMeasurement 3 has the signal 0 (a signal "
+                  "list that ends before its count reads the missing signals as 0); a "
+                  "temperature needs a positive signal"},
+        FaultCase{"Negative", -0.5, ',', FloatError::Kind::Invalid,
+                  "Invalid floating point operation\rMeasurement 3 has the signal -0,5; a "
+                  "temperature needs a positive signal"}),
+    CaseName);
+
 TEST_F(InterpolationTest, FaultPartWayKeepsEarlierRowsAndLeavesTheTableUsable)
 {
     const double good = static_cast<double>(signalAt(1000.0L));

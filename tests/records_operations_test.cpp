@@ -137,6 +137,27 @@ INSTANTIATE_TEST_SUITE_P(
                                        {{0.5L, 1000}, {1.0L, 1100}, {1e400L, 1200}}, 0, 2}),
     CaseName);
 
+// Signals that a double holds, but whose initial guess C it does not: the failure names the
+// value, and the record keeps its points without a guess or ranges.
+TEST_F(RecordsTest, AGuessTooLargeToStoreIsNamed)
+{
+    try {
+        import("Huge", {{1e305L, 1235}, {6.1e-3L, 1358}, {1.85e-2L, 1500}});
+        FAIL() << "the failure was not reported";
+    } catch (const WriteFailedError &e) {
+        const std::string why = e.why();
+        EXPECT_EQ(why.rfind("The Saunders-White guess C = ", 0), 0u) << why;
+        const std::string end = " of these reference points is too large to be stored";
+        ASSERT_GT(why.size(), end.size());
+        EXPECT_EQ(why.substr(why.size() - end.size()), end);
+        EXPECT_EQ(std::string(e.what()), "Error writing data to database\r" + why);
+    }
+    PostIfEditing(records.cdsMain);
+    EXPECT_EQ(records.cdsBB.recordCount(), 3);
+    EXPECT_TRUE(records.cdsMain.isNull("CS"));
+    EXPECT_TRUE(records.cdsMain.isNull("SMin"));
+}
+
 // --- Reference ranges ------------------------------------------------------------------
 
 struct RangeCase

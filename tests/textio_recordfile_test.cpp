@@ -76,9 +76,27 @@ const RecordCase Cases[] = {
     {"TemperatureCheckedAsDouble",
      head("0.65", "0.01", "3") + "1e-5 99.99999999999999999\r\n1e-3 4000\r\n2e-3 2000\r\n",
      Outcome::Accepted},
-    // Zero once rounded to double, positive in extended precision.
-    {"SignalCheckedInExtended", head("0.65", "0.01", "3") + "1e-400 1235\r\n" + Points,
-     Outcome::Accepted},
+    // Positive in extended precision, but a double holds it as 0 or without its precision, or
+    // cannot hold it: refused naming the point and the value.
+    {"SignalZeroOnceStored", head("0.65", "0.01", "3") + "1e-400 1235\r\n" + Points,
+     Outcome::Check,
+     "Signal of point 1 is too small to be stored: 1E-400 (the smallest is 2.2250738585072E-308)"},
+    {"SignalDenormalOnceStored", head("0.65", "0.01", "3")
+                                     + "2.4E-3 1235\r\n1e-310 1358\r\n3e-3 1500\r\n",
+     Outcome::Check,
+     "Signal of point 2 is too small to be stored: 1E-310 (the smallest is 2.2250738585072E-308)"},
+    {"SignalSmallestNormal", head("0.65", "0.01", "3") + "2.2250738585072014e-308 1235\r\n"
+     + Points, Outcome::Accepted},
+    {"SignalLargestDouble", head("0.65", "0.01", "3") + "1.7976931348623157e308 1235\r\n"
+     + Points, Outcome::Accepted},
+    {"SignalBeyondDoubles", head("0.65", "0.01", "3") + "1.8e308 1235\r\n" + Points,
+     Outcome::Check,
+     "Signal of point 1 is too large to be stored: 1.8E308 (the largest is 1.79769313486232E308)"},
+    {"SignalMessageWithComma", head("0.65", "0.01", "3") + "2.5e-320 1235\r\n" + Points,
+     Outcome::Check,
+     "Signal of point 1 is too small to be stored: 2,5E-320 (the smallest is "
+     "2,2250738585072E-308)",
+     ','},
 
     {"LambdaAboveRange", head("1000.5", "0.01", "3") + Points, Outcome::Check, WavelengthMessage},
     {"LambdaBelowRange", head("0.0999", "0", "3") + Points, Outcome::Check, WavelengthMessage},
@@ -216,6 +234,26 @@ TEST_F(RecordFileValuesTest, ReadsOnlyWhatTheFormatNeeds)
     } catch (const RecordFileError &e) {
         EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
         EXPECT_EQ(std::string(e.what()), "Error in reading file /dev/zero");
+    }
+}
+
+// Blank lines are skipped before a number, but not without end: reading stops after 16 MiB,
+// which no record file reaches before its last number.
+TEST_F(RecordFileValuesTest, ReadsNoMoreThanSixteenMebibytes)
+{
+    const std::string blanks(MaxReadLength - Example.size(), '\n');
+    EXPECT_EQ(readRecordFile(writeFile("within.txt", blanks + Example), '.').N, 3);
+
+    const std::string path = writeFile("beyond.txt", std::string(MaxReadLength, '\n') + Example);
+    try {
+        readRecordFile(path, '.');
+        FAIL() << "read beyond the limit";
+    } catch (const RecordFileError &e) {
+        EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
+        EXPECT_EQ(std::string(e.what()),
+                  "Error in reading file " + path
+                      + "\rIts numbers do not end within its first 16 MiB, more than any record"
+                        " file or signal list holds");
     }
 }
 

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 #include <ostream>
 #include <string>
 #include <utility>
@@ -120,6 +126,32 @@ TEST_F(SignalListFileTest, AnEndlessDeviceIsAReadingFailure)
         EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
         EXPECT_EQ(std::string(e.what()), "Error in reading file /dev/zero");
     }
+}
+
+// A pipe that brings blank lines without end, as `yes ''` does: reading stops after 16 MiB.
+TEST_F(SignalListFileTest, EndlessBlankLinesAreAReadingFailure)
+{
+    const std::string fifo = pathOf("endless");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    std::thread writer([&fifo] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        const std::string lines(64 * 1024, '\n');
+        while (fd >= 0 && ::write(fd, lines.data(), lines.size()) > 0) {
+        }
+        ::close(fd);
+    });
+    std::string message;
+    try {
+        readSignalList(fifo);
+    } catch (const RecordFileError &e) {
+        message = e.what();
+    }
+    writer.join();
+    std::signal(SIGPIPE, previous);
+    EXPECT_EQ(message, "Error in reading file " + fifo
+                           + "\rIts numbers do not end within its first 16 MiB, more than any "
+                             "record file or signal list holds");
 }
 
 TEST_F(SignalListFileTest, MissingFileIsAReadingFailure)

@@ -1,9 +1,11 @@
 #include "textio/recordfile.h"
 
+#include "core/fpe.h"
 #include "core/global.h"
 #include "core/numfmt.h"
 #include "textio/numberreader.h"
 
+#include <limits>
 #include <optional>
 
 namespace kelvora {
@@ -86,6 +88,18 @@ RecordFileData readRecordFile(const std::string &path, char decimalSeparator)
             reader.endOfGroup();
         if (!(s > 0.0L))
             refuse("Signals must be positive");
+        // The signal is stored as a double: one that would become 0, lose its precision or
+        // overflow on the way is refused here, naming it, instead of failing a calibration.
+        if (s < std::numeric_limits<double>::min())
+            refuse("Signal of point " + std::to_string(i + 1) + " is too small to be stored: "
+                   + formatGeneral(s, 15, decimalSeparator) + " (the smallest is "
+                   + formatGeneral(std::numeric_limits<double>::min(), 15, decimalSeparator)
+                   + ")");
+        if (s >= DoubleOverflowBound)
+            refuse("Signal of point " + std::to_string(i + 1) + " is too large to be stored: "
+                   + formatGeneral(s, 15, decimalSeparator) + " (the largest is "
+                   + formatGeneral(std::numeric_limits<double>::max(), 15, decimalSeparator)
+                   + ")");
         const double temperature = static_cast<double>(t);
         if (temperature < 100.0 || temperature > 4000.0)
             refuse("Temperatures must be from " + bound(100.0L, 1) + " K to " + bound(4000.0L, 1)

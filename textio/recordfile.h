@@ -19,10 +19,11 @@ struct RecordFileData
 
 // Reads and checks a record file: mean wavelength, bandwidth, the count of reference points
 // and that many signal-temperature pairs, each group starting on a new line and anything after
-// its last number on that line ignored. Throws RecordFileError: kind Check with the message of
-// the first check that fails (bounds written with `decimalSeparator`), kind Read with
-// "Error in reading file " + path for an invalid number, kind Open when the file cannot be
-// opened.
+// its last number on that line ignored. A signal must also be one that a double holds as it
+// is: from the smallest normal double up to the largest. Throws RecordFileError: kind Check
+// with the message of the first check that fails (bounds and values written with
+// `decimalSeparator`), kind Read with "Error in reading file " + path for an invalid number,
+// kind Open when the file cannot be opened.
 RecordFileData readRecordFile(const std::string &path, char decimalSeparator);
 
 } // namespace kelvora

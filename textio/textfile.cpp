@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace kelvora {
 
@@ -23,7 +22,7 @@ InputTextFile::InputTextFile(const std::string &path, const std::string &openFai
         throw RecordFileError(RecordFileError::Kind::Open,
                               !openFailureText.empty()
                                   ? openFailureText
-                                  : "Cannot open file " + path + ". " + std::strerror(reason));
+                                  : "Cannot open file " + path + ". " + systemErrorText(reason));
     }
     m_buffer.resize(64 * 1024);
 }
@@ -61,6 +60,11 @@ int InputTextFile::get()
     m_lineLength = c == '\n' ? 0 : m_lineLength + 1;
     if (m_lineLength > MaxLineLength)
         readError();
+    if (++m_read > MaxReadLength)
+        throw RecordFileError(RecordFileError::Kind::Read,
+                              readErrorText(m_path) + "\rIts numbers do not end within its first "
+                                  + std::to_string(MaxReadLength >> 20)
+                                  + " MiB, more than any record file or signal list holds");
     return c;
 }
 

@@ -27,12 +27,16 @@ private:
 
 // The longest line an input text file may have: far more than any valid line needs.
 inline constexpr std::size_t MaxLineLength = 64 * 1024;
+// The most that is read of an input text file, so that an endless source (a pipe of blank
+// lines) ends: far more than any record file or signal list holds before its last number.
+inline constexpr std::size_t MaxReadLength = 16 * 1024 * 1024;
 
 // An input text file, read through a buffer only as far as its reader asks, so that what
 // follows the data (a huge file, an endless device) costs nothing. Throws RecordFileError: kind
 // Open with `openFailureText`, or the system's reason when that is empty, when the file cannot
 // be opened; kind Read with "Error in reading file " + path when reading fails or a line is
-// longer than MaxLineLength.
+// longer than MaxLineLength, and with a second line that says why when more than
+// MaxReadLength bytes are asked for.
 class InputTextFile
 {
 public:
@@ -55,6 +59,7 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
     std::size_t m_lineLength = 0;
+    std::size_t m_read = 0;
 };
 
 // Creates or replaces the file and writes `text` as it is (no line-end translation). Any

@@ -19,6 +19,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kelvora {
 
@@ -93,6 +94,13 @@ void withCloseButtonOnly(QDialog &box)
                        | Qt::WindowCloseButtonHint);
 }
 
+// What a box would have said, on standard error.
+void printInstead(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", shownText(text).toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 // A window manager writes the caption "Kelvora" in the title bar beside its buttons: the box
 // is made wide enough for it, however short its text.
 void widenForCaption(QMessageBox &box)
@@ -109,6 +117,12 @@ void widenForCaption(QMessageBox &box)
 
 Dialogs::~Dialogs() = default;
 
+bool windowsCanBeAnswered()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 QString shownText(const QString &text)
 {
     QString shown = text;
@@ -118,6 +132,8 @@ QString shownText(const QString &text)
 
 void QtDialogs::message(const QString &text)
 {
+    if (!m_answerable)
+        return printInstead(text);
     QMessageBox box(QMessageBox::NoIcon, Caption, shownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
     withCloseButtonOnly(box);
@@ -127,6 +143,11 @@ void QtDialogs::message(const QString &text)
 
 bool QtDialogs::confirm(const QString &text, Buttons buttons)
 {
+    // Unanswered, nothing is done.
+    if (!m_answerable) {
+        printInstead(text);
+        return false;
+    }
     const bool yesNo = buttons == Buttons::YesNo;
     const QMessageBox::StandardButton accept = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
     const QMessageBox::StandardButton refuse = yesNo ? QMessageBox::No : QMessageBox::Cancel;

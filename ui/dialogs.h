@@ -46,10 +46,14 @@ public:
     virtual void processEvents() = 0;
 };
 
-// The real dialogs: message boxes, file dialogs and the text query of Qt.
+// The real dialogs: message boxes, file dialogs and the text query of Qt. When nobody can
+// answer them (the program runs on a platform that shows no window) a message or a question
+// goes to standard error instead, and a question is answered No.
 class QtDialogs : public Dialogs
 {
 public:
+    explicit QtDialogs(bool answerable = true) : m_answerable(answerable) {}
+
     void message(const QString &text) override;
     bool confirm(const QString &text, Buttons buttons) override;
     QString openFile(const QString &title, const QString &folder) override;
@@ -64,8 +68,12 @@ public:
     void processEvents() override;
 
 private:
+    bool m_answerable;
     int m_busyDepth = 0;
 };
+
+// False on a platform that shows no window (offscreen, minimal): nobody could answer a box.
+bool windowsCanBeAnswered();
 
 // The text of a message as a label shows it: "\r" line separators become line breaks.
 QString shownText(const QString &text);

@@ -69,6 +69,11 @@ std::vector<ChartPoint> chartPointsOf(const Table &table)
     return points;
 }
 
+// After a save refused because another program changed the database file.
+constexpr const char *KeptText = "Your changes are kept in this window while it stays open.";
+constexpr const char *CloseWithoutSavingText =
+    "Close Kelvora without saving? The changes made since the last save will be lost.";
+
 bool browsingOrEditing(const Table &table)
 {
     return table.state() == TableState::Browse || table.state() == TableState::Edit;
@@ -134,6 +139,9 @@ void TFMain::FormCreate()
             m_dialogs.message(qtext(CannotCreateBackupText));
             m_endRequested = true;
         }
+        // A file another program keeps locked is left to it: nothing may be written.
+        if (outcome.kind == OpenOutcome::Busy)
+            m_endRequested = true;
     } catch (const std::exception &error) {
         // A file that loads but does not fit the records: keep it untouched and stop.
         m_dialogs.message(qtext(error.what()));
@@ -318,6 +326,11 @@ bool TFMain::flushSave()
         return true;
     try {
         m_session.autosave();
+    } catch (const DatabaseChangedError &error) {
+        if (!m_saveFailed)
+            m_dialogs.message(qtext(error.what()) + QChar(13) + QString::fromUtf8(KeptText));
+        m_saveFailed = true;
+        return false;
     } catch (const std::exception &error) {
         // Shown once until a save succeeds again, not after every change.
         if (!m_saveFailed)
@@ -345,11 +358,24 @@ void TFMain::closeEvent(QCloseEvent *event)
         return;
     }
     m_saveTimer.stop();
-    if (!guarded(m_dialogs, [this] { m_session.close(); })) {
+    try {
+        m_session.close();
+        ++m_saveCount;
+    } catch (const DatabaseChangedError &error) {
+        // The changes cannot be saved without overwriting another program's: the user
+        // decides whether to close without them.
+        if (!m_dialogs.confirm(qtext(error.what()) + QStringLiteral("\r\r")
+                                   + QString::fromUtf8(CloseWithoutSavingText),
+                               Dialogs::Buttons::YesNo)) {
+            event->ignore();
+            return;
+        }
+        m_session.closeWithoutSaving();
+    } catch (const std::exception &error) {
+        m_dialogs.message(qtext(errorText(error)));
         event->ignore();
         return;
     }
-    ++m_saveCount;
     event->accept();
 }
 

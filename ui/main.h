@@ -31,8 +31,9 @@ public:
     RecordStore &records() { return m_records; }
     Dialogs &dialogs() { return m_dialogs; }
     const TextLocale &textLocale() const { return m_locale; }
-    // True when the start-up refused to go on (the database is used by another copy, or a
-    // damaged file could not be backed up): the program ends without saving.
+    // True when the start-up refused to go on (the database is used by another copy, another
+    // program keeps it locked, or a damaged file could not be backed up): the program ends
+    // without saving.
     bool endRequested() const { return m_endRequested; }
 
     // Writes the store to the database file now, if a change is waiting. False when the

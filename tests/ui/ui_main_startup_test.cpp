@@ -12,6 +12,9 @@
 #include <QThread>
 #include <QToolButton>
 
+#include <sqlite3.h>
+#include <unistd.h>
+
 namespace kelvora {
 namespace {
 
@@ -27,6 +30,16 @@ QString corruptedText(const QString &path)
 {
     return QStringLiteral("File ") + path + QStringLiteral(" might be corrupted") + QChar(13)
            + QStringLiteral("It will be backed up and the empty database will be created");
+}
+
+// The message of a file that does not load, with why and where it went.
+QString corruptedText(const QString &path, const QString &reason, const QString &backup)
+{
+    QString text = corruptedText(path) + QChar(13) + QChar(13) + QStringLiteral("Reason: ")
+                   + reason;
+    if (!backup.isEmpty())
+        text += QChar(13) + QStringLiteral("Backup file: ") + backup;
+    return text;
 }
 
 QString backupPathOf(const QString &dbPath)
@@ -88,6 +101,7 @@ struct DamagedFile
 {
     const char *what;
     QByteArray content;
+    const char *reason;
 };
 
 // Names the case in test output.
@@ -100,15 +114,18 @@ class DamagedDatabase : public MainWindowTest, public ::testing::WithParamInterf
 {
 };
 
-TEST_P(DamagedDatabase, IsBackedUpAndTheProgramStartsEmpty)
+TEST_P(DamagedDatabase, IsBackedUpBesideOlderBackupsAndTheProgramStartsEmpty)
 {
     const QByteArray damaged = GetParam().content;
     writeFile(QStringLiteral("DB/kelvora.dbs"), damaged);
     writeFile(QStringLiteral("DB/kelvora.bak"), "an older backup");
     start();
-    EXPECT_EQ(dialogs.messages, QStringList{corruptedText(dbPath())});
+    const QString backup = dir.filePath(QStringLiteral("DB/kelvora.1.bak"));
+    EXPECT_EQ(dialogs.messages,
+              QStringList{corruptedText(dbPath(), QLatin1String(GetParam().reason), backup)});
     EXPECT_FALSE(window->endRequested());
-    EXPECT_EQ(readFile(backupPathOf(dbPath())), damaged);
+    EXPECT_EQ(readFile(backup), damaged);
+    EXPECT_EQ(readFile(backupPathOf(dbPath())), "an older backup");
     EXPECT_EQ(cdsMain().recordCount(), 0);
     EXPECT_TRUE(p()->isHidden());
 
@@ -118,9 +135,12 @@ TEST_P(DamagedDatabase, IsBackedUpAndTheProgramStartsEmpty)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DamagedDatabase,
-    ::testing::Values(DamagedFile{"zero-length", QByteArray()},
-                      DamagedFile{"garbage", QByteArray("this is no database\r\n", 21)},
-                      DamagedFile{"sqlite-header", QByteArray("SQLite format 3\0garbage", 23)}),
+    ::testing::Values(
+        DamagedFile{"zero-length", QByteArray(), "The file is not a Kelvora database"},
+        DamagedFile{"garbage", QByteArray("this is no database\r\n", 21),
+                    "The file is not a Kelvora database"},
+        DamagedFile{"sqlite-header", QByteArray("SQLite format 3\0garbage", 23),
+                    "The file is not a Kelvora database"}),
     [](const auto &info) {
         std::string name = info.param.what;
         std::replace(name.begin(), name.end(), '-', '_');
@@ -129,13 +149,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MainWindowTest, ABackupThatCannotBeMadeEndsTheProgramWithoutSaving)
 {
+    // The database is a link to a file whose backup names are all barred: the first by a
+    // folder with content, the numbered ones by being longer than a file name may be.
     const QByteArray damaged("damaged");
-    writeFile(QStringLiteral("DB/kelvora.dbs"), damaged);
-    // A folder in the backup's way, with content so that it cannot be replaced.
-    ASSERT_TRUE(QDir().mkpath(backupPathOf(dbPath()) + QStringLiteral("/inside")));
+    const QString stem(251, QLatin1Char('k'));
+    writeFile(stem + QStringLiteral(".dbs"), damaged);
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(stem + QStringLiteral(".bak/inside"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(stem + QStringLiteral(".dbs")), dbPath()));
     start();
     EXPECT_EQ(dialogs.messages,
-              (QStringList{corruptedText(dbPath()), QStringLiteral("Cannot create backup file")}));
+              (QStringList{corruptedText(dbPath(),
+                                         QStringLiteral("The file is not a Kelvora database"),
+                                         {}),
+                           QStringLiteral("Cannot create backup file")}));
     EXPECT_TRUE(window->endRequested());
 
     importRecord(QStringLiteral("Lamp"));
@@ -156,7 +182,7 @@ TEST_F(MainWindowTest, RecordsSurviveAnExitAndARestartUnchanged)
     // A comment still being typed when the program ends.
     m()->setPlainText(QStringLiteral("second lamp\nrecalibrated"));
     ASSERT_TRUE(cdsMain().isEditing());
-    ASSERT_TRUE(window->close());
+    ASSERT_TRUE(window->close()) << messagesShown();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     const StoreData before = records().store.data();
     window.reset();
@@ -253,6 +279,137 @@ TEST_F(MainWindowTest, ALockFileThatCannotBeUsedEndsTheProgram)
     EXPECT_TRUE(window->close());
     EXPECT_EQ(window->saveCount(), 0);
     EXPECT_EQ(readFile(dbPath()), saved);
+}
+
+// A second program folder whose database is the first one's under another name: a link to
+// the file or a hard link. One file, one lock: the second copy refuses to start.
+struct SecondName
+{
+    const char *what;
+    bool hardLink;
+};
+
+void PrintTo(const SecondName &c, std::ostream *out)
+{
+    *out << c.what;
+}
+
+class DatabaseUnderAnotherName : public MainWindowTest,
+                                 public ::testing::WithParamInterface<SecondName>
+{
+};
+
+TEST_P(DatabaseUnderAnotherName, ASecondCopyRefusesToStart)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Lamp"));
+    returnToEventLoop();
+    QTemporaryDir otherFolder;
+    ASSERT_TRUE(QDir(otherFolder.path()).mkpath(QStringLiteral("DB")));
+    const QString otherDb = otherFolder.filePath(QStringLiteral("DB/kelvora.dbs"));
+    if (GetParam().hardLink)
+        ASSERT_EQ(::link(dbFile().c_str(), otherDb.toStdString().c_str()), 0);
+    else
+        ASSERT_TRUE(QFile::link(dbPath(), otherDb));
+
+    test::ScriptedDialogs otherDialogs;
+    {
+        TFMain other(otherDialogs, otherFolder.filePath(QStringLiteral("kelvora")));
+        EXPECT_EQ(otherDialogs.messages,
+                  QStringList{QStringLiteral("The database ") + otherDb
+                              + QStringLiteral(" is in use by another running copy of Kelvora.")});
+        EXPECT_TRUE(other.endRequested());
+        EXPECT_TRUE(other.close());
+    }
+    importRecord(QStringLiteral("Later"));
+    ASSERT_TRUE(window->close()) << messagesShown();
+    EXPECT_EQ(savedData().records.size(), 2u) << "nothing of the first copy's work is lost";
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, DatabaseUnderAnotherName,
+                         ::testing::Values(SecondName{"SymbolicLink", false},
+                                           SecondName{"HardLink", true}),
+                         [](const auto &info) { return std::string(info.param.what); });
+
+// Another program (an SQLite shell, a backup tool) keeps the file locked longer than a reader
+// waits: the window says so and ends, and the file stays as it is, where it is.
+TEST_F(MainWindowTest, ADatabaseKeptLockedByAnotherProgramIsLeftAlone)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Lamp"));
+    ASSERT_TRUE(window->close());
+    window.reset();
+    const QByteArray saved = readFile(dbPath());
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(dbFile().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    start();
+
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("The database ") + dbPath()
+                          + QStringLiteral(" is busy: another program (an SQLite tool or a "
+                                           "backup) keeps it locked.\rIt is left as it is; try "
+                                           "again when that program is done.")});
+    EXPECT_TRUE(window->endRequested());
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->saveCount(), 0);
+    EXPECT_EQ(readFile(dbPath()), saved);
+    window.reset();
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("DB"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("kelvora.dbs")});
+}
+
+// A store of one record, as another program would write it.
+StoreData someoneElsesRecords()
+{
+    Store store;
+    store.open();
+    store.cdsMain.append();
+    store.cdsMain.setString("Name", "Theirs");
+    store.cdsMain.post();
+    return store.data();
+}
+
+// Another program changes the file while the window has it open: the window's saves are
+// refused instead of overwriting that change, its own changes stay in memory, and closing
+// asks whether to close without them.
+TEST_F(MainWindowTest, AFileChangedByAnotherProgramIsNeverOverwritten)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Lamp"));
+    returnToEventLoop();
+    saveDatabase(dbFile(), someoneElsesRecords());
+    const QByteArray theirs = readFile(dbPath());
+
+    importRecord(QStringLiteral("Mine"));
+    returnToEventLoop();
+    importRecord(QStringLiteral("Mine too"));
+    returnToEventLoop();
+    const QString refused = QStringLiteral("The database ") + dbPath()
+                            + QStringLiteral(" was changed by another program after Kelvora "
+                                             "read it.\rNothing was saved, so that the other "
+                                             "program's changes are not overwritten.");
+    EXPECT_EQ(dialogs.messages,
+              QStringList{refused + QStringLiteral("\rYour changes are kept in this window "
+                                                   "while it stays open.")})
+        << "shown once";
+    EXPECT_EQ(readFile(dbPath()), theirs);
+    EXPECT_EQ(cdsMain().recordCount(), 3);
+
+    dialogs.confirmAnswers.push_back(false);
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(dialogs.confirmations.size(), 1u);
+    EXPECT_EQ(dialogs.confirmations[0].text,
+              refused + QStringLiteral("\r\rClose Kelvora without saving? The changes made "
+                                       "since the last save will be lost."));
+    EXPECT_EQ(cdsMain().recordCount(), 3);
+    dialogs.confirmAnswers.push_back(true);
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(readFile(dbPath()), theirs);
+    EXPECT_TRUE(dialogs.allAnswersUsed());
 }
 
 #ifdef KELVORA_GUI
@@ -355,6 +512,39 @@ TEST_F(MainWindowTest, TheLockOfAKilledProgramIsTakenOver)
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     EXPECT_FALSE(window->endRequested());
     EXPECT_EQ(cdsMain().recordCount(), 1);
+}
+#endif
+
+#ifdef KELVORA_GUI
+// The real program on a platform that shows no window: a message nobody could answer goes to
+// standard error, and a start-up that cannot go on ends the program with status 1.
+TEST_F(MainWindowTest, ASecondCopyWithoutAScreenSaysWhyOnStandardErrorAndEnds)
+{
+    startEmpty();
+    ASSERT_TRUE(window->close());
+    window.reset();
+    DatabaseLock first(dbFile());
+    ASSERT_TRUE(first.acquire());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KELVORA_GUI), programFile()));
+    QFile(programFile()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    second.setProcessEnvironment(environment);
+    second.start(programFile(), {});
+    ASSERT_TRUE(second.waitForStarted(10000));
+    const bool ended = second.waitForFinished(20000);
+    if (!ended) {
+        second.kill();
+        second.waitForFinished(10000);
+    }
+    EXPECT_TRUE(ended) << "the second copy waits for an answer nobody can give";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+    const QString errors = QString::fromLocal8Bit(second.readAllStandardError()).trimmed();
+    EXPECT_EQ(errors.split(QLatin1Char('\n')).last(),
+              QStringLiteral("The database ") + dbPath()
+                  + QStringLiteral(" is in use by another running copy of Kelvora."));
 }
 #endif
 
