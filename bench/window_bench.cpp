@@ -45,6 +45,12 @@ public:
     {
         return {};
     }
+    QString openPicture(const QString &, const QString &) override { return {}; }
+    QString saveDocument(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
+    bool showDocument(const QString &) override { return false; }
     std::optional<QString> query(const QString &, const QString &, const QString &) override
     {
         return std::nullopt;

@@ -1,13 +1,18 @@
 #include "cli/dbcommands.h"
 
 #include "calibration/run.h"
+#include "certificate/certificatepdf.h"
 #include "cli/dbsession.h"
 #include "cli/fitcommand.h"
 #include "cli/fitreport.h"
+#include "cli/offscreengui.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/runoptions.h"
 #include "frontend/systemlocale.h"
+#include "records/certificate.h"
+#include "records/certificatenumber.h"
+#include "records/laboratory.h"
 #include "records/interpolation.h"
 #include "records/operations.h"
 #include "records/reports.h"
@@ -19,7 +24,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 namespace kelvora::cli {
 
@@ -39,6 +46,18 @@ const char *const DatabaseUsage =
     "  report NAME [-o FILE]            the record's report\n"
     "  results NAME [-o FILE]           the interpolation results\n"
     "  delete NAME                      deletes the record\n"
+    "  certificate NAME -o FILE.pdf [--method lm|pso] [--step K] [--new-number]\n"
+    "              [--customer TEXT] [--make TEXT] [--model TEXT] [--serial TEXT]\n"
+    "                                   issues the record's calibration certificate as a\n"
+    "                                   PDF/A file: the parameters of the fit chosen (by\n"
+    "                                   default the lower mean RMS), a calibration table\n"
+    "                                   every K kelvins (50); the record's number and date\n"
+    "                                   of issue, unless --new-number, or the next number\n"
+    "  laboratory [--name TEXT] [--address TEXT] [--logo FILE | --no-logo]\n"
+    "             [--calibrated-by NAME] [--approved-by NAME] [--page-size a4|letter]\n"
+    "             [--pattern TEXT] [--next-number N]\n"
+    "                                   shows or sets the laboratory's details that\n"
+    "                                   certificates carry (pattern: KV-{yyyy}-{nnnn})\n"
     "NAME is the newest record of that name. Commands that change the database refuse\n"
     "while Kelvora has it open. The options of calibrate take the ranges of fit's\n"
     "(fit --help).\n"
@@ -206,17 +225,24 @@ int calibrateRecord(const std::vector<std::string> &args)
     return 0;
 }
 
+// The fit that --method names; none when it is not given.
+std::optional<FitMethod> methodOption(const ParsedOptions &options)
+{
+    const auto text = options.value("--method");
+    if (!text)
+        return std::nullopt;
+    if (*text == "pso")
+        return FitMethod::ParticleSwarm;
+    if (*text != "lm")
+        throw UsageError("--method: '" + *text + "' is neither lm nor pso");
+    return FitMethod::LevenbergMarquardt;
+}
+
 int interpolateSignals(const std::vector<std::string> &args)
 {
     const ParsedOptions options =
         parseCommandLine(args, {{"--method"}, {}}, 2, "missing record name or signal list");
-    FitMethod method = FitMethod::LevenbergMarquardt;
-    if (const auto text = options.value("--method")) {
-        if (*text == "pso")
-            method = FitMethod::ParticleSwarm;
-        else if (*text != "lm")
-            throw UsageError("--method: '" + *text + "' is neither lm nor pso");
-    }
+    const FitMethod method = methodOption(options).value_or(FitMethod::LevenbergMarquardt);
     const std::vector<long double> signals = readSignalList(options.positional[1]);
 
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
@@ -273,6 +299,150 @@ int deleteRecord(const std::vector<std::string> &args)
     return 0;
 }
 
+int issueCertificate(const std::vector<std::string> &args)
+{
+    const ParsedOptions options = parseCommandLine(
+        args,
+        {{"-o", "--method", "--step", "--customer", "--make", "--model", "--serial"},
+         {"--new-number"}},
+        1, "missing record name");
+    const auto path = options.value("-o");
+    if (!path)
+        throw UsageError("missing -o FILE.pdf");
+    CertificateChoices choices;
+    choices.method = methodOption(options);
+    if (const auto step = options.value("--step")) {
+        choices.step = intOption("--step", *step, 1, MaxTableStep);
+    }
+
+    DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
+    const std::string &name = options.positional.front();
+    db.selectRecord(name);
+    RecordStore &records = db.records();
+    if (const std::string refusal = CertificateRefusal(records, choices); !refusal.empty())
+        throw CommandError(refusal, ExitRefused);
+
+    ItemDetails item = ItemDetailsOf(records);
+    const std::pair<const char *, std::string ItemDetails::*> itemOptions[] = {
+        {"--customer", &ItemDetails::customer},
+        {"--make", &ItemDetails::make},
+        {"--model", &ItemDetails::model},
+        {"--serial", &ItemDetails::serial},
+    };
+    for (const auto &[option, text] : itemOptions) {
+        if (const auto value = options.value(option))
+            item.*text = *value;
+    }
+    SetItemDetails(records, item);
+
+    const OffscreenGui gui;
+    const CertificateIssue issue = IssueCertificate(
+        records, choices, options.has("--new-number"), records.store.clock(),
+        [&path](const CertificateDocument &document) {
+            try {
+                writeCertificatePdf(*path, document);
+            } catch (const Error &e) {
+                throw CommandError(e.what(), ExitCannotWrite);
+            }
+        });
+    db.save();
+    std::printf("Certificate %s of record \"%s\" written to %s\n", issue.number.c_str(),
+                name.c_str(), path->c_str());
+    return 0;
+}
+
+// The laboratory's details as lines of "label: value"; a value of several lines continues
+// under the first.
+std::string laboratoryText(const LaboratorySettings &laboratory, DateTime now)
+{
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {"Name", laboratory.name},
+        {"Address", laboratory.address},
+        {"Logo", laboratory.logo.empty() ? "none"
+                                         : std::to_string(laboratory.logo.size()) + " bytes"},
+        {"Calibrated by", laboratory.calibratedBy},
+        {"Approved by", laboratory.approvedBy},
+        {"Page size", laboratory.pageSize == PageSize::Letter ? "letter" : "a4"},
+        {"Number pattern", laboratory.numberPattern},
+        {"Next number", std::to_string(NextCertificateCounter(laboratory, now))},
+    };
+    std::string text;
+    for (const auto &[label, value] : rows) {
+        std::string line = label + ":";
+        line += std::string(16 - line.size(), ' ');
+        for (const char c : value)
+            line += c == '\n' ? std::string("\n") + std::string(16, ' ') : std::string(1, c);
+        text += line + "\n";
+    }
+    return text;
+}
+
+// The bytes of an image file; Error when the file cannot be read or holds no image.
+std::string logoFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw CommandError("Cannot open file " + path, ExitCannotOpen);
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const OffscreenGui gui;
+    if (const std::string refusal = logoRefusal(bytes); !refusal.empty())
+        throw CommandError(refusal + ": " + path, ExitRefused);
+    return bytes;
+}
+
+int laboratorySettings(const std::vector<std::string> &args)
+{
+    const OptionTable known{{"--name", "--address", "--logo", "--calibrated-by",
+                             "--approved-by", "--page-size", "--pattern", "--next-number"},
+                            {"--no-logo"}};
+    const ParsedOptions options = parseCommandLine(args, known, 0, "");
+    const bool changing = !options.values.empty() || !options.switches.empty();
+    if (options.has("--logo") && options.has("--no-logo"))
+        throw UsageError("--logo and --no-logo exclude each other");
+
+    DatabaseSession db(databaseOption(options), changing ? DatabaseSession::Access::Create
+                                                         : DatabaseSession::Access::Read);
+    Store &store = db.records().store;
+    const DateTime now = store.clock();
+    LaboratorySettings laboratory = LaboratorySettingsOf(store.settings());
+    const std::pair<const char *, std::string LaboratorySettings::*> texts[] = {
+        {"--name", &LaboratorySettings::name},
+        {"--address", &LaboratorySettings::address},
+        {"--calibrated-by", &LaboratorySettings::calibratedBy},
+        {"--approved-by", &LaboratorySettings::approvedBy},
+    };
+    for (const auto &[option, text] : texts) {
+        if (const auto value = options.value(option))
+            laboratory.*text = *value;
+    }
+    if (const auto size = options.value("--page-size")) {
+        if (*size != "a4" && *size != "letter")
+            throw UsageError("--page-size: '" + *size + "' is neither a4 nor letter");
+        laboratory.pageSize = *size == "letter" ? PageSize::Letter : PageSize::A4;
+    }
+    if (const auto pattern = options.value("--pattern")) {
+        if (const std::string refusal = NumberPatternRefusal(*pattern); !refusal.empty())
+            throw UsageError("--pattern: " + refusal);
+        laboratory.numberPattern = *pattern;
+    }
+    if (const auto next = options.value("--next-number")) {
+        laboratory.nextNumber = intOption("--next-number", *next, 1, MaxCertificateCounter);
+        // The number given is this year's.
+        laboratory.counterYear = toCivil(now).year;
+    }
+    if (options.has("--no-logo"))
+        laboratory.logo.clear();
+    if (const auto logo = options.value("--logo"))
+        laboratory.logo = logoFile(*logo);
+
+    if (changing) {
+        store.setSettings(WithLaboratorySettings(store.settings(), laboratory));
+        db.save();
+    }
+    std::fputs(laboratoryText(laboratory, now).c_str(), stdout);
+    return 0;
+}
+
 } // namespace
 
 int runListCommand(const std::vector<std::string> &args)
@@ -308,6 +478,16 @@ int runResultsCommand(const std::vector<std::string> &args)
 int runDeleteCommand(const std::vector<std::string> &args)
 {
     return runCommand("delete", args, deleteRecord);
+}
+
+int runCertificateCommand(const std::vector<std::string> &args)
+{
+    return runCommand("certificate", args, issueCertificate);
+}
+
+int runLaboratoryCommand(const std::vector<std::string> &args)
+{
+    return runCommand("laboratory", args, laboratorySettings);
 }
 
 } // namespace kelvora::cli

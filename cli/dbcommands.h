@@ -15,6 +15,8 @@ int runInterpolateCommand(const std::vector<std::string> &args);
 int runReportCommand(const std::vector<std::string> &args);
 int runResultsCommand(const std::vector<std::string> &args);
 int runDeleteCommand(const std::vector<std::string> &args);
+int runCertificateCommand(const std::vector<std::string> &args);
+int runLaboratoryCommand(const std::vector<std::string> &args);
 
 extern const char *const DatabaseUsage;
 

@@ -34,6 +34,10 @@ const Command Commands[] = {
     {"report", "the report of a record", kelvora::cli::runReportCommand},
     {"results", "the interpolation results of a record", kelvora::cli::runResultsCommand},
     {"delete", "delete a record of the database", kelvora::cli::runDeleteCommand},
+    {"certificate", "a record's calibration certificate as a PDF/A file",
+     kelvora::cli::runCertificateCommand},
+    {"laboratory", "the laboratory's details that certificates carry",
+     kelvora::cli::runLaboratoryCommand},
 };
 
 std::string usage()

@@ -40,8 +40,12 @@ constexpr const char *CheckColumn = "_check";
 constexpr const char *FieldsTable = "_fields";
 constexpr const char *IndexesTable = "_indexes";
 constexpr const char *SavedTable = "_saved"; // one row: the save id of the last save
-// One row per table: how many rows it holds and the sum of their checksums.
+// One row per table (the settings included): how many rows it holds and the sum of their
+// checksums.
 constexpr const char *StoreCheckTable = "_store";
+// The store's settings: one row per setting, its name, its bytes and their checksum. Files of
+// the layouts before hold no settings.
+constexpr const char *SettingsTable = "_settings";
 
 std::string quoted(const std::string &name)
 {
@@ -151,12 +155,22 @@ struct TableTally
     bool operator==(const TableTally &) const = default;
 };
 
-// In the order of allSchemas().
+// In the order of allSchemas(), then the settings.
 using StoreTally = std::vector<TableTally>;
 
 StoreTally emptyTally()
 {
-    return StoreTally(allSchemas().size());
+    return StoreTally(allSchemas().size() + 1);
+}
+
+// The names of the tables a tally counts, in its order.
+std::vector<std::string> talliedTables()
+{
+    std::vector<std::string> names;
+    for (const TableSchema *schema : allSchemas())
+        names.push_back(schema->name);
+    names.push_back(SettingsTable);
+    return names;
 }
 
 // ---- writing ----
@@ -167,7 +181,6 @@ std::int64_t readInteger(const SqlStatement &st, int column, const char *what)
         throw DatabaseError(std::string("The database holds a bad ") + what);
     return st.integer(column);
 }
-
 
 std::string placeholders(std::size_t n)
 {
@@ -207,6 +220,8 @@ void createTables(SqlConnection &db)
     sql += "INSERT INTO " + quoted(SavedTable) + " VALUES (0);";
     sql += "CREATE TABLE " + quoted(StoreCheckTable) + " (tbl TEXT PRIMARY KEY,"
            " rows INTEGER NOT NULL, checksums INTEGER NOT NULL) STRICT;";
+    sql += "CREATE TABLE " + quoted(SettingsTable) + " (name TEXT PRIMARY KEY,"
+           " value BLOB NOT NULL, " + quoted(CheckColumn) + " INTEGER NOT NULL) STRICT;";
     db.exec(sql);
 }
 
@@ -215,7 +230,8 @@ void dropTables(SqlConnection &db)
     std::string sql;
     for (const TableSchema *schema : allSchemas())
         sql += "DROP TABLE IF EXISTS " + quoted(schema->name) + ";";
-    for (const char *table : {FieldsTable, IndexesTable, SavedTable, StoreCheckTable})
+    for (const char *table :
+         {FieldsTable, IndexesTable, SavedTable, StoreCheckTable, SettingsTable})
         sql += "DROP TABLE IF EXISTS " + quoted(table) + ";";
     db.exec(sql);
 }
@@ -396,13 +412,32 @@ private:
     StoreTally m_removed;
 };
 
-// The records to write: all of them under their keys, or only those in a change log.
+// The records to write: all of them under their keys, or only those in a change log; the
+// settings with all of them, or when the log says they changed.
 struct WriteRequest
 {
     const std::vector<RowData> &records;
+    const Settings &settings;
     const std::vector<std::int64_t> &keys; // empty: 1, 2, 3 ...
     const StoreChanges *changes;           // nullptr: write everything
 };
+
+// Replaces the settings the file holds; returns their tally.
+TableTally writeSettings(SqlConnection &db, const Settings &settings)
+{
+    db.exec("DELETE FROM " + quoted(SettingsTable));
+    SqlStatement insert(db, "INSERT INTO " + quoted(SettingsTable) + " VALUES (?, ?, ?)");
+    TableTally tally;
+    for (const auto &[name, value] : settings) {
+        const std::int64_t checksum = settingChecksum(name, value);
+        insert.bind(1, name);
+        insert.bindBlob(2, value);
+        insert.bind(3, checksum);
+        insert.run();
+        tally.add(checksum);
+    }
+    return tally;
+}
 
 std::int64_t keyOf(const WriteRequest &request, std::size_t i)
 {
@@ -412,9 +447,9 @@ std::int64_t keyOf(const WriteRequest &request, std::size_t i)
 void writeStoreCheck(SqlConnection &db, const StoreTally &tally)
 {
     SqlStatement st(db, "INSERT OR REPLACE INTO " + quoted(StoreCheckTable) + " VALUES (?, ?, ?)");
-    const std::vector<const TableSchema *> schemas = allSchemas();
-    for (std::size_t t = 0; t < schemas.size(); ++t) {
-        st.bind(1, schemas[t]->name);
+    const std::vector<std::string> tables = talliedTables();
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        st.bind(1, tables[t]);
         st.bind(2, tally[t].rows);
         st.bind(3, static_cast<std::int64_t>(tally[t].sum));
         st.run();
@@ -426,10 +461,10 @@ StoreTally readStoreCheck(SqlConnection &db)
 {
     SqlStatement st(db, "SELECT rows, checksums FROM " + quoted(StoreCheckTable)
                             + " WHERE tbl = ?");
-    const std::vector<const TableSchema *> schemas = allSchemas();
+    const std::vector<std::string> tables = talliedTables();
     StoreTally tally = emptyTally();
-    for (std::size_t t = 0; t < schemas.size(); ++t) {
-        st.bind(1, schemas[t]->name);
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        st.bind(1, tables[t]);
         if (!st.step())
             throw DatabaseError("The database has lost the check of its whole store");
         tally[t].rows = readInteger(st, 0, "row count");
@@ -448,7 +483,9 @@ void writeAll(SqlConnection &db, const WriteRequest &request)
     RecordWriter writer(db);
     for (std::size_t i = 0; i < request.records.size(); ++i)
         writer.write(keyOf(request, i), request.records[i]);
-    writeStoreCheck(db, writer.added());
+    StoreTally tally = writer.added();
+    tally.back() = writeSettings(db, request.settings);
+    writeStoreCheck(db, tally);
 }
 
 // Only the records in the change log; the check of the whole store moves by what they change,
@@ -466,10 +503,12 @@ void writeChanges(SqlConnection &db, const WriteRequest &request)
         writer.remove(key);
         writer.write(key, request.records[static_cast<std::size_t>(at - request.keys.begin())]);
     }
-    for (std::size_t t = 0; t < tally.size(); ++t) {
+    for (std::size_t t = 0; t + 1 < tally.size(); ++t) {
         tally[t].rows += writer.added()[t].rows - writer.removed()[t].rows;
         tally[t].sum += writer.added()[t].sum - writer.removed()[t].sum;
     }
+    if (request.changes->settingsChanged)
+        tally.back() = writeSettings(db, request.settings);
     writeStoreCheck(db, tally);
 }
 
@@ -591,7 +630,8 @@ void checkTables(SqlConnection &db, int version)
     }
     const bool checked = version > LayoutWithoutChecksums;
     bool agrees = hasTable(db, SavedTable) == checked
-                  && hasTable(db, StoreCheckTable) == (version == LayoutVersion);
+                  && hasTable(db, StoreCheckTable) == (version == LayoutVersion)
+                  && hasTable(db, SettingsTable) == (version == LayoutVersion);
     for (const TableSchema *schema : allSchemas())
         agrees = agrees && (columnsOf(db, schema->name).count(CheckColumn) > 0) == checked;
     if (!agrees)
@@ -683,6 +723,28 @@ std::int64_t readSaveId(SqlConnection &db)
                         + " does not match its checksum");
 }
 
+// The settings of a file of the current layout, each checked against its checksum and counted
+// into `tally`.
+Settings readSettings(SqlConnection &db, TableTally &tally)
+{
+    Settings settings;
+    SqlStatement rows(db, "SELECT name, value, " + quoted(CheckColumn) + " FROM "
+                              + quoted(SettingsTable) + " ORDER BY name");
+    while (rows.step()) {
+        if (rows.type(0) != SQLITE_TEXT || rows.type(1) != SQLITE_BLOB)
+            throw DatabaseError("The database holds a bad setting");
+        std::string name = rows.text(0);
+        std::string value = rows.blob(1);
+        const std::int64_t checksum = readInteger(rows, 2, "checksum");
+        if (checksum != settingChecksum(name, value))
+            throw DatabaseError("The database is damaged: a setting does not match its"
+                                " checksum");
+        tally.add(checksum);
+        settings.emplace(std::move(name), std::move(value));
+    }
+    return settings;
+}
+
 StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
 {
     const bool checked = version > LayoutWithoutChecksums;
@@ -747,11 +809,12 @@ StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
         data.saveId = readSaveId(db);
     }
     if (version == LayoutVersion) {
+        data.settings = readSettings(db, tally.back());
         const StoreTally saved = readStoreCheck(db);
-        const std::vector<const TableSchema *> schemas = allSchemas();
-        for (std::size_t t = 0; t < schemas.size(); ++t) {
+        const std::vector<std::string> tables = talliedTables();
+        for (std::size_t t = 0; t < tables.size(); ++t) {
             if (tally[t] != saved[t])
-                throw DatabaseError("The database is damaged: table " + schemas[t]->name
+                throw DatabaseError("The database is damaged: table " + tables[t]
                                     + " holds other rows than its last save wrote");
         }
     }
@@ -885,13 +948,14 @@ StoreData loadDatabase(const std::string &path)
 
 void saveDatabase(const std::string &path, const StoreData &data)
 {
-    writeStore(path, WriteRequest{data.records, data.keys, nullptr});
+    writeStore(path, WriteRequest{data.records, data.settings, data.keys, nullptr});
 }
 
 void saveDatabase(const std::string &path, Store &store)
 {
     const std::int64_t saveId =
-        writeStore(path, WriteRequest{store.records(), store.keys(), &store.changes()});
+        writeStore(path, WriteRequest{store.records(), store.settings(), store.keys(),
+                                      &store.changes()});
     store.changesSaved(saveId);
 }
 

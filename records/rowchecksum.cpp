@@ -96,4 +96,12 @@ std::int64_t nestedChecksum(std::int64_t key, std::int64_t pos, const RowData &r
     return sum.result();
 }
 
+std::int64_t settingChecksum(const std::string &name, const std::string &value)
+{
+    RowChecksum sum;
+    sum.value(name);
+    sum.value(value);
+    return sum.result();
+}
+
 } // namespace kelvora

@@ -3,6 +3,7 @@
 #include "records/schema.h"
 
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -24,5 +25,7 @@ StoredFields storedFields(const TableSchema &schema);
 std::int64_t recordChecksum(std::int64_t key, const RowData &record, const StoredFields &fields);
 std::int64_t nestedChecksum(std::int64_t key, std::int64_t pos, const RowData &row,
                             const StoredFields &fields);
+// The checksum of a setting: its name and its bytes.
+std::int64_t settingChecksum(const std::string &name, const std::string &value);
 
 } // namespace kelvora

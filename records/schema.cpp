@@ -58,6 +58,14 @@ TableSchema makeMainSchema()
         plainField("RecordCount", FieldKind::Calculated),
         plainField("Computed", FieldKind::Boolean),
         plainField("Interp", FieldKind::Nested),
+        // The calibrated item and its certificate. Fields are only ever appended, so that
+        // files written before them read with them empty.
+        stringField("Customer", 200, false),
+        stringField("Make", 100, false),
+        stringField("Model", 100, false),
+        stringField("Serial", 100, false),
+        stringField("CertNo", 100, false),
+        plainField("CertIssued", FieldKind::DateTime),
         // The seed of the particle swarm fit whose result the record holds (a whole number
         // of 0 to 4294967295); empty before the first calibration and in records saved
         // before it was kept.

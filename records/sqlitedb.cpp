@@ -147,6 +147,11 @@ void SqlStatement::bind(int i, const std::string &v)
     check(sqlite3_bind_text64(m_stmt, i, v.data(), v.size(), SQLITE_TRANSIENT, SQLITE_UTF8));
 }
 
+void SqlStatement::bindBlob(int i, const std::string &bytes)
+{
+    check(sqlite3_bind_blob64(m_stmt, i, bytes.data(), bytes.size(), SQLITE_TRANSIENT));
+}
+
 int SqlStatement::type(int column) const
 {
     return sqlite3_column_type(m_stmt, column);
@@ -165,6 +170,13 @@ double SqlStatement::real(int column) const
 std::string SqlStatement::text(int column) const
 {
     const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)))
+             : std::string();
+}
+
+std::string SqlStatement::blob(int column) const
+{
+    const auto *p = static_cast<const char *>(sqlite3_column_blob(m_stmt, column));
     return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)))
              : std::string();
 }

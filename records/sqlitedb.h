@@ -50,11 +50,13 @@ public:
     void bind(int i, std::int64_t v);
     void bind(int i, double v);
     void bind(int i, const std::string &v);
+    void bindBlob(int i, const std::string &bytes);
 
     int type(int column) const; // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, ...
     std::int64_t integer(int column) const;
     double real(int column) const;
     std::string text(int column) const;
+    std::string blob(int column) const;
 
 private:
     void check(int rc);

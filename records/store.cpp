@@ -146,6 +146,7 @@ struct Store::Impl
 {
     std::vector<RowData> records; // in storage order
     RecordLog log;
+    Settings settings;
 };
 
 Store::Store()
@@ -181,14 +182,17 @@ void Store::load(StoreData data)
     d->log.nextKey = d->records.empty() ? 1 : data.keys.back() + 1;
     d->log.keys = std::move(data.keys);
     d->log.changes = StoreChanges{data.saveId, data.fromFile, {}, {}};
+    d->settings = std::move(data.settings);
 }
 
 StoreData Store::data() const
 {
     // The mark says which file holds these records only while nothing waits to be saved.
     const StoreChanges &changes = d->log.changes;
-    const bool saved = changes.changed.empty() && changes.removed.empty();
-    return StoreData{d->records, d->log.keys, saved ? changes.saveId : 0, changes.fromFile};
+    const bool saved =
+        changes.changed.empty() && changes.removed.empty() && !changes.settingsChanged;
+    return StoreData{d->records, d->settings, d->log.keys, saved ? changes.saveId : 0,
+                     changes.fromFile};
 }
 
 void Store::clearAll()
@@ -197,6 +201,7 @@ void Store::clearAll()
     close();
     d->records.clear();
     d->log = RecordLog{};
+    d->settings.clear();
     if (wasOpen)
         open();
 }
@@ -219,6 +224,19 @@ const StoreChanges &Store::changes() const
 void Store::changesSaved(std::int64_t saveId)
 {
     d->log.changes = StoreChanges{saveId, true, {}, {}};
+}
+
+const Settings &Store::settings() const
+{
+    return d->settings;
+}
+
+void Store::setSettings(Settings settings)
+{
+    if (settings == d->settings)
+        return;
+    d->settings = std::move(settings);
+    d->log.changes.settingsChanged = true;
 }
 
 void Store::open()

@@ -5,16 +5,23 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
 
 namespace kelvora {
 
-// Everything a database file holds: the records in storage order with their nested rows.
+// Settings kept with the records, so that they travel with the database file: named values,
+// each a string of bytes.
+using Settings = std::map<std::string, std::string>;
+
+// Everything a database file holds: the records in storage order with their nested rows, and
+// the settings.
 struct StoreData
 {
     std::vector<RowData> records;
+    Settings settings;
     // Where the records stand in the file they were read from: their storage keys, rising,
     // one per record (empty: 1, 2, 3 ...), and the mark of that file's last save (0: none).
     std::vector<std::int64_t> keys;
@@ -33,6 +40,7 @@ struct StoreChanges
     bool fromFile = false;
     std::set<std::int64_t> changed; // keys of records added or changed since
     std::set<std::int64_t> removed; // keys of records deleted since
+    bool settingsChanged = false;
 };
 
 // The three tables: cdsMain with the nested cdsBB (reference points) and cdsInterp
@@ -66,6 +74,11 @@ public:
     // log; a save that wrote it all under the mark `saveId` clears it.
     const StoreChanges &changes() const;
     void changesSaved(std::int64_t saveId);
+
+    // The settings as loaded or last set; setting them enters the change log, so that the
+    // next save writes them with the records.
+    const Settings &settings() const;
+    void setSettings(Settings settings);
 
     // Opening cdsMain opens the nested tables; the cursor goes to the first row of the
     // current order (Created, newest first).

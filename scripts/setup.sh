@@ -11,6 +11,7 @@ packages=(
     qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
     libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth
+    poppler-utils # the certificate tests read the PDF back
     # The face of a fresh system and two common desktop faces, for the layout tests.
     fonts-dejavu-core fonts-liberation2 fonts-noto-core
     clang libclang-rt-14-dev # the fuzz targets: compiler and libFuzzer runtime

@@ -169,10 +169,11 @@ TEST_F(DatabaseFolder, SaveWritesOnlyTheChangedRecords)
 }
 
 // Makes a file of the current layout one of an older layout: 2 had no check of the whole
-// store, 1 neither that nor checksums and a save mark.
+// store and no settings, 1 neither those nor checksums and a save mark.
 void toLayout(const std::string &path, int layout)
 {
-    std::string sql = "DROP TABLE _store; PRAGMA user_version = " + std::to_string(layout) + ";";
+    std::string sql = "DROP TABLE _store; DROP TABLE _settings; PRAGMA user_version = "
+                      + std::to_string(layout) + ";";
     if (layout == 1) {
         sql += "DROP TABLE _saved;";
         for (const char *table : {"cdsMain", "cdsBB", "cdsInterp"})
@@ -430,12 +431,19 @@ TEST_F(DatabaseFolder, RecordsWithoutTheSwarmSeedAreReadWithItEmpty)
     saveDatabase(dbPath, data);
     execSql(dbPath, "ALTER TABLE cdsMain DROP COLUMN Seed;"
                     " DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = 'Seed';");
+    // A file of the layout before the seed was kept: its rows' checksums and the check of the
+    // whole store (their sum modulo 2^64) are those of rows without it.
+    std::uint64_t sum = 0;
     for (std::size_t r = 0; r < data.records.size(); ++r) {
         const auto key = static_cast<std::int64_t>(r) + 1;
-        execSql(dbPath, "UPDATE cdsMain SET _check = "
-                            + std::to_string(recordChecksum(key, data.records[r], held))
+        const std::int64_t checksum = recordChecksum(key, data.records[r], held);
+        sum += static_cast<std::uint64_t>(checksum);
+        execSql(dbPath, "UPDATE cdsMain SET _check = " + std::to_string(checksum)
                             + " WHERE _pos = " + std::to_string(key) + ";");
     }
+    execSql(dbPath, "UPDATE _store SET checksums = "
+                        + std::to_string(static_cast<std::int64_t>(sum))
+                        + " WHERE tbl = 'cdsMain';");
 
     Store store;
     store.load(loadDatabase(dbPath));

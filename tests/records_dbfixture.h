@@ -99,6 +99,7 @@ inline void expectSameRows(const std::vector<RowData> &expected,
 inline void expectSameStore(const StoreData &expected, const StoreData &actual)
 {
     expectSameRows(expected.records, actual.records, mainSchema(), "record");
+    EXPECT_EQ(expected.settings, actual.settings) << "settings";
 }
 
 // ---- files ----

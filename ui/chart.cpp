@@ -1,6 +1,7 @@
 #include "ui/chart.h"
 
 #include "core/numfmt.h"
+#include "core/roundstep.h"
 #include "frontend/systemlocale.h"
 #include "textio/signals.h"
 #include "ui/checklegend.h"
@@ -23,16 +24,6 @@ namespace {
 constexpr int CurvePoints = 201;
 // The part of the data's span left free on each side of the plot.
 constexpr double AxisMargin = 0.04;
-
-// A round step that cuts `span` into about five parts.
-double niceStep(double span)
-{
-    const double raw = span / 5;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double fraction = raw / magnitude;
-    const double nice = fraction < 1.5 ? 1 : fraction < 3 ? 2 : fraction < 7 ? 5 : 10;
-    return nice * magnitude;
-}
 
 // The round step after `step`: 1, 2, 5, 10 times a power of ten.
 double nextNiceStep(double step)
@@ -98,7 +89,7 @@ void placeTicks(QCategoryAxis *axis, const std::string &pattern, const QChart *c
         const QRectF plot = chart != nullptr ? chart->plotArea() : QRectF();
         const double length = vertical ? plot.height() : plot.width();
         const char separator = decimalSeparatorOf(QLocale::system());
-        double step = niceStep(high - low);
+        double step = RoundStep(high - low);
         ticks = ticksOf(low, high, step, pattern, separator);
         while (ticks.size() > 2
                && !labelsFit(ticks, high - low, length, vertical, axis->labelsFont())) {
@@ -306,7 +297,7 @@ void fitAxesToSeries(QChart *chart, QValueAxis *axisX, QValueAxis *axisY,
         const double margin = (high - low) * AxisMargin;
         const double paddedLow = low - margin;
         const double paddedHigh = high + margin;
-        const double step = niceStep(paddedHigh - paddedLow);
+        const double step = RoundStep(paddedHigh - paddedLow);
         double axisLow = std::floor(paddedLow / step) * step;
         double axisHigh = std::ceil(paddedHigh / step) * step;
         // Values of one sign do not get a whole round step of the other sign: the axis

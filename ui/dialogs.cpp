@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QSpacerItem>
 #include <QTreeView>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -29,6 +31,9 @@ const QString Caption = QStringLiteral("Kelvora");
 const QString TextFilter = QStringLiteral("Text Files (*.txt);;All Files (*)");
 const QString PngFilter = QStringLiteral("PNG Image (*.png)");
 const QString SvgFilter = QStringLiteral("SVG Drawing (*.svg)");
+const QString ImageFilter =
+    QStringLiteral("Pictures (*.png *.jpg *.jpeg *.svg *.bmp);;All Files (*)");
+const QString PdfFilter = QStringLiteral("PDF Document (*.pdf)");
 
 // Qt's own file dialog opens narrow, with the Size, Type and Date columns cut: they take the
 // width of their contents, the name the rest, and the dialog opens wide enough for all of
@@ -176,6 +181,24 @@ QString QtDialogs::savePicture(const QString &title, const QString &folder,
 {
     return runFileDialog(QFileDialog::AcceptSave, title, folder, proposedName,
                          PngFilter + QStringLiteral(";;") + SvgFilter, QStringLiteral("png"));
+}
+
+QString QtDialogs::openPicture(const QString &title, const QString &folder)
+{
+    return runFileDialog(QFileDialog::AcceptOpen, title, folder, {}, ImageFilter,
+                         QStringLiteral("png"));
+}
+
+QString QtDialogs::saveDocument(const QString &title, const QString &folder,
+                                const QString &proposedName)
+{
+    return runFileDialog(QFileDialog::AcceptSave, title, folder, proposedName, PdfFilter,
+                         QStringLiteral("pdf"));
+}
+
+bool QtDialogs::showDocument(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 std::optional<QString> QtDialogs::query(const QString &caption, const QString &prompt,

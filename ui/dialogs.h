@@ -31,6 +31,13 @@ public:
     // the path ends in the extension of the chosen type.
     virtual QString savePicture(const QString &title, const QString &folder,
                                 const QString &proposedName) = 0;
+    // The open dialog for a picture (PNG, JPEG, SVG, BMP).
+    virtual QString openPicture(const QString &title, const QString &folder) = 0;
+    // The save dialog for a PDF document; the path ends in ".pdf".
+    virtual QString saveDocument(const QString &title, const QString &folder,
+                                 const QString &proposedName) = 0;
+    // Shows a saved document in the system's viewer; false when none could be started.
+    virtual bool showDocument(const QString &path) = 0;
 
     // A one-line text query; nothing when the user cancels.
     virtual std::optional<QString> query(const QString &caption, const QString &prompt,
@@ -61,6 +68,10 @@ public:
                      const QString &proposedName) override;
     QString savePicture(const QString &title, const QString &folder,
                         const QString &proposedName) override;
+    QString openPicture(const QString &title, const QString &folder) override;
+    QString saveDocument(const QString &title, const QString &folder,
+                         const QString &proposedName) override;
+    bool showDocument(const QString &path) override;
     std::optional<QString> query(const QString &caption, const QString &prompt,
                                  const QString &value) override;
     int exec(QDialog &dialog) override;

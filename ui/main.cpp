@@ -1,10 +1,13 @@
 #include "ui/main.h"
 
+#include "certificate/certificatepdf.h"
 #include "core/global.h"
 #include "frontend/systemlocale.h"
+#include "records/certificate.h"
 #include "records/database.h"
 #include "records/folders.h"
 #include "records/interpolation.h"
+#include "records/laboratory.h"
 #include "records/operations.h"
 #include "records/reports.h"
 #include "textio/recordfile.h"
@@ -13,12 +16,14 @@
 #include "ui/about.h"
 #include "ui/boundedit.h"
 #include "ui/calibration.h"
+#include "ui/certificatedialog.h"
 #include "ui/chart.h"
 #include "ui/charteditor.h"
 #include "ui/dialogs.h"
 #include "ui/erase.h"
 #include "ui/errorsink.h"
 #include "ui/grid.h"
+#include "ui/laboratorydialog.h"
 #include "ui/outofrange.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
@@ -27,6 +32,8 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -170,6 +177,8 @@ void TFMain::connectControls()
     click(m_ui.btnComputeInterp, &TFMain::btnComputeInterpClick);
     click(m_ui.btnEraseInterp, &TFMain::btnEraseInterpClick);
     click(m_ui.btnEditUnc, &TFMain::btnEditUncClick);
+    click(m_ui.btnCertificate, &TFMain::btnCertificateClick);
+    click(m_ui.btnLaboratory, &TFMain::btnLaboratoryClick);
     click(m_ui.btnAbout, &TFMain::btnAboutClick);
     click(m_ui.btnExit, &TFMain::btnExitClick);
 }
@@ -209,6 +218,7 @@ void TFMain::UpdateButtons()
     m_ui.btnEraseBB->setEnabled(records);
     m_ui.btnSaveMain->setEnabled(records);
     m_ui.btnEraseMain->setEnabled(records);
+    m_ui.btnCertificate->setEnabled(records && cdsMain.asBoolean("Computed"));
     m_ui.pc->setVisible(records);
     m_ui.pc->setTabVisible(m_ui.pc->indexOf(m_ui.tsMeasurements),
                            records && cdsMain.asBoolean("Computed"));
@@ -539,6 +549,70 @@ void TFMain::btnEditUncClick()
 {
     ChartEditor editor(m_ui.chAll->chart(), m_dialogs, pictureName(), this);
     m_dialogs.exec(editor);
+}
+
+void TFMain::btnCertificateClick()
+{
+    // What is typed in the comments goes into the certificate's remarks.
+    PostIfEditing(m_records.cdsMain);
+    if (const std::string refusal = RecordCertificateRefusal(m_records); !refusal.empty()) {
+        m_dialogs.message(qtext(refusal));
+        return;
+    }
+    const DateTime now = currentDateTime();
+    TFCertificate dialog(m_records, m_dialogs, m_locale, now, this);
+    if (m_dialogs.exec(dialog) != QDialog::Accepted)
+        return;
+    SetItemDetails(m_records, dialog.item());
+    if (dialog.output() == TFCertificate::Output::Printer)
+        printCertificate(dialog, now);
+    else
+        saveCertificate(dialog, now);
+}
+
+void TFMain::saveCertificate(const TFCertificate &dialog, DateTime now)
+{
+    const CertificateIssue planned = PlanCertificateIssue(m_records, dialog.newNumber(), now);
+    const QString path = m_dialogs.saveDocument(QStringLiteral("Save Certificate as PDF"),
+                                                qtext(OutputDir),
+                                                qtext(SafeFileName(planned.number)));
+    if (path.trimmed().isEmpty())
+        return;
+    IssueCertificate(m_records, dialog.choices(), dialog.newNumber(), now,
+                     [&path](const CertificateDocument &document) {
+                         writeCertificatePdf(path.toStdString(), document);
+                     });
+    if (dialog.showWhenSaved() && !m_dialogs.showDocument(path))
+        m_dialogs.message(QStringLiteral("The certificate is saved in ") + path
+                          + QStringLiteral(", but no program to show it could be started."));
+}
+
+void TFMain::printCertificate(const TFCertificate &dialog, DateTime now)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setFullPage(true);
+    printer.setPageLayout(
+        certificatePageLayout(LaboratorySettingsOf(m_records.store.settings()).pageSize));
+    QPrintDialog printDialog(&printer, this);
+    if (m_dialogs.exec(printDialog) != QDialog::Accepted)
+        return;
+    IssueCertificate(m_records, dialog.choices(), dialog.newNumber(), now,
+                     [&printer](const CertificateDocument &document) {
+                         printer.setDocName(QString::fromStdString(document.runningTitle));
+                         paintCertificate(printer, document);
+                     });
+}
+
+void TFMain::btnLaboratoryClick()
+{
+    Store &store = m_records.store;
+    TFLaboratory dialog(LaboratorySettingsOf(store.settings()), m_dialogs, currentDateTime(),
+                        this);
+    if (m_dialogs.exec(dialog) != QDialog::Accepted)
+        return;
+    store.setSettings(WithLaboratorySettings(store.settings(), dialog.settings()));
+    if (m_session.changed)
+        m_session.changed();
 }
 
 void TFMain::btnAboutClick()

@@ -14,6 +14,7 @@
 namespace kelvora {
 
 class Dialogs;
+class TFCertificate;
 
 // The main window: the record list on the left, the current record on the right with its
 // reference points (Calibration page) and its measurements with the chart (Interpolation
@@ -66,6 +67,8 @@ public:
     void btnSaveInterpClick();
     void btnComputeInterpClick();
     void btnEditUncClick();
+    void btnCertificateClick();
+    void btnLaboratoryClick();
     void btnAboutClick();
     void btnExitClick();
 
@@ -84,6 +87,8 @@ private:
     QString pictureName() const;
     void openErase(int target);
     void showOutOfRange(int kind);
+    void saveCertificate(const TFCertificate &dialog, DateTime now);
+    void printCertificate(const TFCertificate &dialog, DateTime now);
     void repaintGrid(Grid *grid);
     // Runs a store reaction: an error is shown instead of breaking the store operation.
     void react(const std::function<void()> &reaction);

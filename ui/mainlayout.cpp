@@ -225,7 +225,14 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
                           QStringLiteral("About Kelvora"), QStyle::SP_MessageBoxInformation);
     btnExit = makeButton(central, "btnExit", QStringLiteral("E&xit"),
                          QStringLiteral("Exit Kelvora"), QStyle::SP_DialogCloseButton);
-    QWidget *bottomBar = buttonBar(central, 41, {btnAbout, btnExit}, true);
+    btnCertificate = makeButton(central, "btnCertificate", QStringLiteral("Cer&tificate..."),
+                                QStringLiteral("Issue the record's calibration certificate"),
+                                QStyle::SP_FileDialogContentsView);
+    btnLaboratory = makeButton(central, "btnLaboratory", QStringLiteral("Laborator&y..."),
+                               QStringLiteral("The laboratory's details on certificates"),
+                               QStyle::SP_ComputerIcon);
+    QWidget *bottomBar =
+        buttonBar(central, 41, {btnCertificate, btnLaboratory, btnAbout, btnExit}, true);
     bottomBar->setObjectName(QStringLiteral("RzPanel1"));
     outer->addWidget(bottomBar);
     m_window.setCentralWidget(central);

@@ -82,6 +82,8 @@ public:
     BoundEdit *RzDBEdit9 = nullptr;  // TMin
     BoundEdit *RzDBEdit13 = nullptr; // TMax
 
+    QPushButton *btnCertificate = nullptr;
+    QPushButton *btnLaboratory = nullptr;
     QPushButton *btnAbout = nullptr;
     QPushButton *btnExit = nullptr;
 

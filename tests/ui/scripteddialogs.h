@@ -52,6 +52,10 @@ public:
     std::deque<QString> openAnswers;
     std::deque<QString> saveAnswers;
     std::deque<QString> pictureAnswers;
+    std::deque<QString> openPictureAnswers;
+    std::deque<QString> documentAnswers;
+    // Whether a viewer starts for a document shown.
+    bool viewerStarts = true;
     std::deque<std::optional<QString>> queryAnswers;
     // A script plays the user in a modal window: sets its controls, presses its buttons.
     // A window shown with no script queued is closed at once, as by its close box.
@@ -64,6 +68,9 @@ public:
     std::vector<FileRequest> openRequests;
     std::vector<FileRequest> saveRequests;
     std::vector<FileRequest> pictureRequests;
+    std::vector<FileRequest> openPictureRequests;
+    std::vector<FileRequest> documentRequests;
+    QStringList shownDocuments;
     std::vector<QueryRequest> queries;
     QStringList dialogTitles;
 
@@ -105,6 +112,25 @@ public:
     {
         pictureRequests.push_back({title, folder, proposedName});
         return next(pictureAnswers, "picture dialog", title);
+    }
+
+    QString openPicture(const QString &title, const QString &folder) override
+    {
+        openPictureRequests.push_back({title, folder, {}});
+        return next(openPictureAnswers, "picture open dialog", title);
+    }
+
+    QString saveDocument(const QString &title, const QString &folder,
+                         const QString &proposedName) override
+    {
+        documentRequests.push_back({title, folder, proposedName});
+        return next(documentAnswers, "document dialog", title);
+    }
+
+    bool showDocument(const QString &path) override
+    {
+        shownDocuments << path;
+        return viewerStarts;
     }
 
     std::optional<QString> query(const QString &caption, const QString &prompt,
@@ -160,6 +186,9 @@ public:
         openRequests.clear();
         saveRequests.clear();
         pictureRequests.clear();
+        openPictureRequests.clear();
+        documentRequests.clear();
+        shownDocuments.clear();
         queries.clear();
         dialogTitles.clear();
         busyCount = 0;
@@ -170,7 +199,8 @@ public:
     bool allAnswersUsed() const
     {
         return confirmAnswers.empty() && openAnswers.empty() && saveAnswers.empty()
-               && pictureAnswers.empty() && queryAnswers.empty() && dialogScripts.empty();
+               && pictureAnswers.empty() && openPictureAnswers.empty()
+               && documentAnswers.empty() && queryAnswers.empty() && dialogScripts.empty();
     }
 
 private:

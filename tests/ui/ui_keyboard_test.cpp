@@ -64,7 +64,15 @@ protected:
     }
 };
 
-enum class Shown { MainWindow, CalibrationWindow, GraphEditor, PictureSettings, EraseDialog };
+enum class Shown {
+    MainWindow,
+    CalibrationWindow,
+    GraphEditor,
+    PictureSettings,
+    EraseDialog,
+    CertificateDialog,
+    LaboratoryDialog
+};
 
 struct WindowCase
 {
@@ -102,6 +110,12 @@ TEST_P(AltLetters, AreOneForEachButtonOfTheWindow)
     case Shown::EraseDialog:
         inDialogOf(btnEraseMain(), check);
         break;
+    case Shown::CertificateDialog:
+        inDialogOf(btnCertificate(), check);
+        break;
+    case Shown::LaboratoryDialog:
+        inDialogOf(btnLaboratory(), check);
+        break;
     }
     EXPECT_TRUE(checked);
 }
@@ -112,7 +126,11 @@ INSTANTIATE_TEST_SUITE_P(Windows, AltLetters,
                                                       Shown::CalibrationWindow},
                                            WindowCase{"GraphEditor", Shown::GraphEditor},
                                            WindowCase{"PictureSettings", Shown::PictureSettings},
-                                           WindowCase{"EraseDialog", Shown::EraseDialog}),
+                                           WindowCase{"EraseDialog", Shown::EraseDialog},
+                                           WindowCase{"CertificateDialog",
+                                                      Shown::CertificateDialog},
+                                           WindowCase{"LaboratoryDialog",
+                                                      Shown::LaboratoryDialog}),
                          CaseName);
 
 TEST_F(KeyboardTest, AltLetterOfTheMainWindowPressesItsButton)

@@ -92,6 +92,8 @@ protected:
     QPushButton *btnLoadMain() const { return control<QPushButton>("btnLoadMain"); }
     QPushButton *btnSaveMain() const { return control<QPushButton>("btnSaveMain"); }
     QPushButton *btnEraseMain() const { return control<QPushButton>("btnEraseMain"); }
+    QPushButton *btnCertificate() const { return control<QPushButton>("btnCertificate"); }
+    QPushButton *btnLaboratory() const { return control<QPushButton>("btnLaboratory"); }
     QWidget *p() const { return control<QWidget>("p"); }
     QTabWidget *pc() const { return control<QTabWidget>("pc"); }
     QWidget *tsCalibration() const { return control<QWidget>("tsCalibration"); }

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "records/certificatetext.h"
+
+#include <QRectF>
+
+namespace kelvora {
+
+class PageFlow;
+
+// Paints the chart of the deviations into `area` of the flow's current page as lines and
+// marks, so that it stays sharp at any zoom: a title, a framed plot with round ticks on both
+// axes, a dashed zero line, a square mark per point and, where a point has one, its error bar.
+void paintResidualChart(const PageFlow &flow, const QRectF &area, const ResidualChart &chart);
+
+} // namespace kelvora
