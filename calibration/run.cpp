@@ -120,6 +120,7 @@ PSOStage runParticleSwarm(const TParamVector &lo, const TParamVector &hi,
     stage.PassesRun = fit.PassesRun;
     stage.Improvements = fit.Improvements;
     stage.Stopped = fit.Stopped;
+    stage.Seed = fit.Seed;
     // Without a single improvement the snapshot belongs to an earlier fit (or to none):
     // the swarm then found nothing better than its start, and the result is the
     // Levenberg-Marquardt one it was built around.

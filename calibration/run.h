@@ -88,6 +88,8 @@ struct PSOStage
     int PassesRun = 0;
     std::uint32_t Improvements = 0;
     bool Stopped = false;
+    // The seed of the swarm's generator, given or drawn from the clock.
+    std::uint32_t Seed = 0;
     TParamVector Result;
     long double MeanRMS = 0.0L;
     std::vector<FitLine> Lines;

@@ -71,8 +71,8 @@ inline void MTSeed(std::uint32_t seed)
     MTProcess.Seed(seed);
 }
 
-// Seeds with the low 32 bits of the monotonic high-resolution clock.
-void MTSeedFromClock();
+// A seed from the low 32 bits of the monotonic high-resolution clock.
+std::uint32_t ClockSeed();
 
 inline std::uint32_t MTNext()
 {

@@ -84,10 +84,8 @@ PSOOutcome PSOFit(int NRestarts, const TParamVector &Lo, const TParamVector &Hi,
     BestIndex = 1;
     OverallBest = NoValue;
     Improvements = 0;
-    if (settings.Seed)
-        MTSeed(*settings.Seed);
-    else
-        MTSeedFromClock();
+    const std::uint32_t seed = settings.Seed ? *settings.Seed : ClockSeed();
+    MTSeed(seed);
     SwarmSize = ParticlesPerSwarm;
     MaxSweeps = settings.MaxSweeps > 0 ? settings.MaxSweeps : SwarmSize * SweepsPerParticle;
     // Clerc-Kennedy constriction with phi = 4.1: 2 / |2 - phi - sqrt(phi^2 - 4 phi)|.
@@ -106,6 +104,7 @@ PSOOutcome PSOFit(int NRestarts, const TParamVector &Lo, const TParamVector &Hi,
         out = RunPassesHere(lastPass, Lo, Hi, best);
     }
     out.Improvements = Improvements;
+    out.Seed = seed;
     return out;
 }
 

@@ -21,6 +21,12 @@ void scanMeasurements(Table &interp, const char *field,
     ForEachRow(interp, [&] { values[++i] = interp.asFloat(field); });
 }
 
+// A value equal to a bound lies inside; empty bounds read as 0.
+bool outside(long double value, long double low, long double high)
+{
+    return value > high || value < low;
+}
+
 // True if one of the first NSignals values lies outside the record's low..high fields.
 bool outsideRange(const Table &main, const IndexedArray<long double, MaxSignals> &values,
                   const char *lowField, const char *highField)
@@ -28,7 +34,7 @@ bool outsideRange(const Table &main, const IndexedArray<long double, MaxSignals>
     const long double low = main.asFloat(lowField);
     const long double high = main.asFloat(highField);
     for (int i = 1; i <= NSignals; ++i) {
-        if (values[i] > high || values[i] < low)
+        if (outside(values[i], low, high))
             return true;
     }
     return false;
@@ -123,6 +129,12 @@ bool TemperaturesOutOfRange(RecordStore &records)
 {
     scanMeasurements(records.cdsInterp, "T", SigT);
     return outsideRange(records.cdsMain, SigT, "TMin", "TMax");
+}
+
+bool TemperatureOutOfRange(const RecordStore &records, long double temperature)
+{
+    const Table &main = records.cdsMain;
+    return outside(temperature, main.asFloat("TMin"), main.asFloat("TMax"));
 }
 
 void LoadSignals(RecordStore &records, const std::vector<long double> &signalValues,

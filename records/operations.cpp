@@ -110,7 +110,7 @@ RunInput RunInputOf(RecordStore &records)
     return input;
 }
 
-void SaveResults(RecordStore &records, DateTime now)
+void SaveResults(RecordStore &records, DateTime now, std::uint32_t seed)
 {
     Table &main = records.cdsMain;
     Table &bb = records.cdsBB;
@@ -124,6 +124,7 @@ void SaveResults(RecordStore &records, DateTime now)
     main.setFloat("BPSO", StoredDouble(PSOResult[2]));
     main.setFloat("CPSO", StoredDouble(PSOResult[3]));
     main.setFloat("MeanRMSPSO", StoredDouble(PSOMeanRMS));
+    main.setFloat("Seed", seed);
     main.setBoolean("Computed", true);
     main.setDateTime("Processed", now);
     main.post();

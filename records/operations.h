@@ -6,6 +6,7 @@
 #include "records/recordstore.h"
 #include "textio/recordfile.h"
 
+#include <cstdint>
 #include <string>
 
 namespace kelvora {
@@ -49,8 +50,8 @@ std::string CalibrationRefusal(RecordStore &records);
 RunInput RunInputOf(RecordStore &records);
 
 // Writes the held results of the last calibration run (LMResult, LMMeanRMS, PSOResult,
-// PSOMeanRMS; NPoints, RefS, RefT) into the current record and its reference points, marks
-// it computed and stamps Processed with `now`.
-void SaveResults(RecordStore &records, DateTime now);
+// PSOMeanRMS; NPoints, RefS, RefT) and the seed its swarm ran with into the current record
+// and its reference points, marks it computed and stamps Processed with `now`.
+void SaveResults(RecordStore &records, DateTime now, std::uint32_t seed);
 
 } // namespace kelvora

@@ -20,7 +20,7 @@ void importComputedRecord(RecordStore &records, const std::string &name, int poi
     PSOResult[1] *= 1.000001L;
     LMMeanRMS = MeanRMSmK(LMResult);
     PSOMeanRMS = MeanRMSmK(PSOResult);
-    SaveResults(records, processed);
+    SaveResults(records, processed, 1);
     if (measured.empty())
         return;
     LoadSignals(records, measured);

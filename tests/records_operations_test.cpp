@@ -315,7 +315,7 @@ TEST_P(SaveResultsTest, DeviationsAreFittedMinusReferenceAndLMMinusPSO)
     PSOMeanRMS = 0.125L;
     const DateTime now{1262304000123};
 
-    SaveResults(records, now);
+    SaveResults(records, now, 4294967295u);
 
     const Table &main = records.cdsMain;
     EXPECT_EQ(main.state(), TableState::Browse);
@@ -326,6 +326,7 @@ TEST_P(SaveResultsTest, DeviationsAreFittedMinusReferenceAndLMMinusPSO)
     EXPECT_EQ(main.asFloat("BPSO"), static_cast<double>(-c.psoShift));
     EXPECT_EQ(main.asFloat("MeanRMSLM"), 0.25);
     EXPECT_EQ(main.asFloat("MeanRMSPSO"), 0.125);
+    EXPECT_EQ(main.asString("Seed"), "4294967295") << "the seed the swarm ran with";
     expectRanges(before);
 
     Table &bb = records.cdsBB;

@@ -83,8 +83,9 @@ QString axisCaption(const QAbstractAxis *axis)
     return place + QStringLiteral(": ") + axis->titleText();
 }
 
-ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, QWidget *parent)
-    : QDialog(parent), m_chart(chart), m_dialogs(dialogs)
+ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, const QString &pictureName,
+                         QWidget *parent)
+    : QDialog(parent), m_chart(chart), m_dialogs(dialogs), m_pictureName(pictureName)
 {
     setObjectName(QStringLiteral("ce"));
     setWindowTitle(QStringLiteral("Graph Editor"));
@@ -102,8 +103,8 @@ ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, QWidget *parent)
     for (QWidget *page : {tsChart, tsAxis, tsSeries})
         pages->addWidget(page);
 
-    btnPicture = makeButton(this, "btnPicture", QStringLiteral("Save as Picture..."));
-    btnClose = makeButton(this, "btnClose", QStringLiteral("Close"));
+    btnPicture = makeButton(this, "btnPicture", QStringLiteral("Save as &Picture..."));
+    btnClose = makeButton(this, "btnClose", QStringLiteral("&Close"));
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(btnPicture);
     bottom->addStretch();
@@ -169,13 +170,13 @@ QWidget *ChartEditor::buildSeriesPage()
     page->setObjectName(QStringLiteral("tsSeries"));
     lstSeries = new QListWidget(page);
     lstSeries->setObjectName(QStringLiteral("lstSeries"));
-    btnUp = makeButton(page, "btnUp", QStringLiteral("Move Up"));
-    btnDown = makeButton(page, "btnDown", QStringLiteral("Move Down"));
-    btnAdd = makeButton(page, "btnAdd", QStringLiteral("Add"));
-    btnDelete = makeButton(page, "btnDelete", QStringLiteral("Delete"));
+    btnUp = makeButton(page, "btnUp", QStringLiteral("Move &Up"));
+    btnDown = makeButton(page, "btnDown", QStringLiteral("Move &Down"));
+    btnAdd = makeButton(page, "btnAdd", QStringLiteral("&Add"));
+    btnDelete = makeButton(page, "btnDelete", QStringLiteral("De&lete"));
     edTitle = new QLineEdit(page);
     edTitle->setObjectName(QStringLiteral("edTitle"));
-    btnColour = makeButton(page, "btnColour", QStringLiteral("Change..."));
+    btnColour = makeButton(page, "btnColour", QStringLiteral("C&hange..."));
     cbVisible = new QCheckBox(QStringLiteral("Visible"), page);
     cbVisible->setObjectName(QStringLiteral("cbVisible"));
 
@@ -410,7 +411,8 @@ void ChartEditor::deleteCurrent()
 
 void ChartEditor::savePicture()
 {
-    guarded(m_dialogs, [this] { saveChartPictureAs(m_chart, m_dialogs, this); });
+    guarded(m_dialogs,
+            [this] { saveChartPictureAs(m_chart, m_dialogs, m_pictureName, this); });
 }
 
 } // namespace kelvora

@@ -175,10 +175,10 @@ ChartPictureDialog::ChartPictureDialog(QChart *chart, QWidget *parent) : QDialog
     seWidth->setValue(static_cast<int>(std::lround(chart->size().width() * scale)));
     seHeight->setValue(static_cast<int>(std::lround(chart->size().height() * scale)));
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     for (QPushButton *button : {btnOK, btnCancel})
         fitButton(*button, QSize(100, button->sizeHint().height()));
@@ -224,14 +224,16 @@ void ChartPictureDialog::showPrintedSize()
                             + millimetres(chosen.pixels.height()) + QStringLiteral(" mm"));
 }
 
-QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, QWidget *parent)
+QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, const QString &name,
+                           QWidget *parent)
 {
     ChartPictureDialog dialog(chart, parent);
     if (dialogs.exec(dialog) != QDialog::Accepted)
         return {};
     const QString path = dialogs.savePicture(QStringLiteral("Save Chart as Picture"),
                                              QString::fromStdString(OutputDir),
-                                             QStringLiteral("chart.png"));
+                                             (name.isEmpty() ? QStringLiteral("chart") : name)
+                                                 + QStringLiteral(".png"));
     if (path.trimmed().isEmpty())
         return {};
     saveChartPicture(chart, path, dialog.settings());

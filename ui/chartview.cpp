@@ -27,7 +27,10 @@ QMenu *ChartView::makeContextMenu()
         QAction *picture = menu->addAction(QStringLiteral("Save as Picture..."));
         picture->setObjectName(QStringLiteral("actSavePicture"));
         connect(picture, &QAction::triggered, this, [this] {
-            guarded(*m_dialogs, [this] { saveChartPictureAs(chart(), *m_dialogs, window()); });
+            guarded(*m_dialogs, [this] {
+                saveChartPictureAs(chart(), *m_dialogs,
+                                   m_pictureName ? m_pictureName() : QString(), window());
+            });
         });
     }
     return menu;

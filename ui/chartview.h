@@ -2,6 +2,8 @@
 
 #include <QChartView>
 
+#include <functional>
+
 class QMenu;
 
 namespace kelvora {
@@ -21,6 +23,8 @@ public:
 
     // The dialogs through which "Save as Picture..." asks; nullptr leaves that item out.
     void setDialogs(Dialogs *dialogs) { m_dialogs = dialogs; }
+    // The name a picture of the chart is proposed under, asked for when it is saved.
+    void setPictureName(std::function<QString()> name) { m_pictureName = std::move(name); }
 
     // The menu of the right button, with the items "Show Everything" and
     // "Save as Picture..."; the caller owns it.
@@ -32,6 +36,7 @@ protected:
 
 private:
     Dialogs *m_dialogs = nullptr;
+    std::function<QString()> m_pictureName;
 };
 
 } // namespace kelvora
