@@ -119,6 +119,7 @@ void SaveResults(RecordStore &records, const RunResults &results, DateTime now)
     main.setFloat("BPSO", StoredDouble(PSOResult[2]));
     main.setFloat("CPSO", StoredDouble(PSOResult[3]));
     main.setFloat("MeanRMSPSO", StoredDouble(results.PSOMeanRMS));
+    main.setFloat("Seed", results.Seed);
     main.setBoolean("Computed", true);
     main.setDateTime("Processed", now);
     main.post();

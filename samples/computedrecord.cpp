@@ -22,6 +22,7 @@ void importComputedRecord(RecordStore &records, const std::string &name, int poi
     results.PSOResult[1] *= 1.000001L;
     results.LMMeanRMS = MeanRMSmK(results.LMResult, results.reference);
     results.PSOMeanRMS = MeanRMSmK(results.PSOResult, results.reference);
+    results.Seed = 1;
     SaveResults(records, results, processed);
     if (measured.empty())
         return;

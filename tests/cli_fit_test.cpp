@@ -230,7 +230,30 @@ TEST_F(CliFit, JsonReportHoldsEveryValueAsExtendedText)
     const JsonValue &pso = report["pso"];
     EXPECT_EQ(pso["passes_run"].number(), 1.0);
     EXPECT_TRUE(pso["improvements"].isNumber());
+    EXPECT_EQ(pso["seed"].number(), 9.0);
     expectFit(pso, 7, "pso");
+}
+
+// Without --seed the swarm's seed comes from the clock; the report names it, and that seed
+// repeats the fit.
+TEST_F(CliFit, SeedFromTheClockIsReportedAndRepeatsTheFit)
+{
+    const std::vector<std::string> args{"fit", sample("fixed-points-in-cu.txt"), "--restarts",
+                                        "0", "--json"};
+    const ProcessResult drawn = run(args);
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    const double seed = parseJson(drawn.out)["pso"]["seed"].number();
+    ASSERT_GE(seed, 0.0);
+    ASSERT_LE(seed, 4294967295.0);
+    std::vector<std::string> again = args;
+    again.insert(again.end(), {"--seed", std::to_string(static_cast<std::uint32_t>(seed))});
+    const ProcessResult repeated = run(again);
+    ASSERT_EQ(repeated.status, 0) << repeated.err;
+    EXPECT_EQ(repeated.out, drawn.out);
+
+    const ProcessResult plain = run({"fit", sample("fixed-points-in-cu.txt"), "--restarts", "0",
+                                     "--seed", "4294967295"});
+    EXPECT_NE(plain.out.find("  Seed = 4294967295\n"), std::string::npos) << plain.out;
 }
 
 TEST_F(CliFit, SeededRunsRepeat)

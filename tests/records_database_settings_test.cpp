@@ -107,8 +107,9 @@ INSTANTIATE_TEST_SUITE_P(Settings, DamagedSettings, ::testing::ValuesIn(DamageCa
 // whole store, and the record table ends with the measurements.
 TEST_F(DatabaseFolder, AFileFromBeforeCertificatesIsReadWithoutThemAndRewrittenByItsFirstSave)
 {
-    const char *certificateFields[] = {"Customer", "Make", "Model", "Serial", "CertNo",
-                                       "CertIssued"};
+    // The certificate's fields and every field appended after them.
+    const char *certificateFields[] = {"Customer", "Make",       "Model", "Serial",
+                                       "CertNo",   "CertIssued", "Seed"};
     StoreData data = oneRecordStore();
     saveDatabase(dbPath, data);
     std::string sql = "DROP TABLE _settings; DROP TABLE _store; PRAGMA user_version = 2;";
