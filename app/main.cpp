@@ -84,7 +84,7 @@ int main(int argc, char **argv)
     // Offscreen nobody could answer a message box: the start-up's messages go to standard
     // error, and one that ends the program ends it at once.
     kelvora::QtDialogs dialogs(kelvora::windowsCanBeAnswered());
-    kelvora::ErrorSink::setDialogs(&dialogs);
+    app.setErrorDialogs(&dialogs);
     kelvora::TFMain window(dialogs, QCoreApplication::applicationFilePath());
     // The start-up refused to go on (database in use or kept locked by another program, or a
     // damaged file that could not be backed up): the program ends without saving anything.
@@ -92,6 +92,6 @@ int main(int argc, char **argv)
         return 1;
     window.show();
     const int status = app.exec();
-    kelvora::ErrorSink::setDialogs(nullptr);
+    app.setErrorDialogs(nullptr);
     return status;
 }

@@ -19,33 +19,35 @@ RunInput benchRecord()
     return samples::noisyRecord(MaxPoints);
 }
 
-// Fills the reference set with the bench record and returns its Levenberg-Marquardt
-// result, the centre of the swarm's box.
-TParamVector lmOnBenchRecord()
+// The bench record's Levenberg-Marquardt fit: its reference set, and its result, the
+// centre of the swarm's box.
+RunOutcome lmOnBenchRecord()
 {
     RunSettings settings;
     settings.LMOnly = true;
     RunHost host;
-    return RunCalibration(benchRecord(), settings, host).LM.Result;
+    return RunCalibration(benchRecord(), settings, host);
 }
 
 void BM_MeanRMSmK20Points(benchmark::State &state)
 {
-    const TParamVector P = lmOnBenchRecord();
+    const RunOutcome fit = lmOnBenchRecord();
+    const TParamVector P = fit.LM.Result;
     for (auto _ : state)
-        benchmark::DoNotOptimize(MeanRMSmK(P));
+        benchmark::DoNotOptimize(MeanRMSmK(P, fit.reference));
 }
 BENCHMARK(BM_MeanRMSmK20Points);
 
 // Thirty evaluations at the swarm's places, the fitness work of one sweep.
 void BM_Thirty20PointEvaluations(benchmark::State &state)
 {
-    const TParamVector P = lmOnBenchRecord();
+    const RunOutcome fit = lmOnBenchRecord();
+    const TParamVector P = fit.LM.Result;
     TParamVector Q = P;
     for (auto _ : state) {
         for (int k = 0; k < 30; ++k) {
             Q[1] = P[1] * (1.0L + 1e-4L * static_cast<long double>(k));
-            benchmark::DoNotOptimize(MeanRMSmK(Q));
+            benchmark::DoNotOptimize(MeanRMSmK(Q, fit.reference));
         }
     }
 }
@@ -56,7 +58,7 @@ class SweepCounter : public PSOHost
 {
 public:
     explicit SweepCounter(int limit) : m_limit(limit) {}
-    void ShowSweep(int, int, std::uint32_t) override { ++sweeps; }
+    void ShowSweep(const PSOSweep &) override { ++sweeps; }
     bool StopRequested() override { return sweeps >= m_limit; }
     int sweeps = 0;
 
@@ -68,14 +70,14 @@ private:
 // per-sweep counter is the cost of one sweep.
 void BM_PSOSweep(benchmark::State &state)
 {
-    TParamVector lo;
-    TParamVector hi;
-    BuildSearchBox(lmOnBenchRecord(), 2.0L, lo, hi);
+    const RunOutcome fit = lmOnBenchRecord();
+    PSOProblem problem{fit.reference, 0, {}, {}};
+    BuildSearchBox(fit.LM.Result, 2.0L, problem.Lo, problem.Hi);
     const int limit = static_cast<int>(state.range(0));
     std::int64_t sweeps = 0;
     for (auto _ : state) {
         SweepCounter host(limit);
-        PSOFit(0, lo, hi, host, PSOSettings{.Seed = 1u});
+        PSOFit(problem, host, PSOSettings{.Seed = 1u});
         sweeps += host.sweeps;
     }
     state.counters["sweep"] = benchmark::Counter(static_cast<double>(sweeps),

@@ -28,23 +28,17 @@ using namespace kelvora;
 constexpr int DefaultRestarts = 10;
 constexpr std::uint32_t Seed = 2024u;
 
-struct Box
-{
-    TParamVector lo;
-    TParamVector hi;
-};
-
-// Fills the reference set with the 20-point bench record and returns the swarm's box around
-// its Levenberg-Marquardt result, as a default run builds it.
-Box BenchBox()
+// The swarm's problem of a default run on the 20-point bench record: its points, and the box
+// around its Levenberg-Marquardt result.
+PSOProblem BenchProblem()
 {
     RunSettings settings;
     settings.LMOnly = true;
     RunHost host;
     const RunOutcome outcome = RunCalibration(samples::noisyRecord(MaxPoints), settings, host);
-    Box box;
-    BuildSearchBox(outcome.LM.Result, 2.0L, box.lo, box.hi);
-    return box;
+    PSOProblem problem{outcome.reference, DefaultRestarts, {}, {}};
+    BuildSearchBox(outcome.LM.Result, 2.0L, problem.Lo, problem.Hi);
+    return problem;
 }
 
 double ThreadCpuSeconds()
@@ -67,7 +61,7 @@ struct Timed
     double cpu;  // of the calling thread
 };
 
-Timed Fit(const Box &box, int threads)
+Timed Fit(const PSOProblem &problem, int threads)
 {
     PSOHost host;
     PSOSettings settings;
@@ -75,7 +69,7 @@ Timed Fit(const Box &box, int threads)
     settings.Threads = threads;
     const double wall = WallSeconds();
     const double cpu = ThreadCpuSeconds();
-    Timed timed{PSOFit(DefaultRestarts, box.lo, box.hi, host, settings), 0.0, 0.0};
+    Timed timed{PSOFit(problem, host, settings), 0.0, 0.0};
     timed.cpu = ThreadCpuSeconds() - cpu;
     timed.wall = WallSeconds() - wall;
     return timed;
@@ -83,13 +77,12 @@ Timed Fit(const Box &box, int threads)
 
 void BM_ThreadsAgainstOne(benchmark::State &state)
 {
-    const Box box = BenchBox();
+    const PSOProblem problem = BenchProblem();
     const int threads = static_cast<int>(state.range(0));
     for (auto _ : state) {
-        const Timed single = Fit(box, 1);
-        const long double best = OverallBest;
-        const Timed parallel = Fit(box, threads);
-        if (OverallBest != best || parallel.outcome.Improvements != single.outcome.Improvements)
+        const Timed single = Fit(problem, 1);
+        const Timed parallel = Fit(problem, threads);
+        if (!(parallel.outcome.best == single.outcome.best))
             state.SkipWithError("the fits differ");
         state.SetIterationTime(parallel.wall);
         state.counters["one_thread_s"] = single.wall;
@@ -107,14 +100,14 @@ BENCHMARK(BM_ThreadsAgainstOne)
 
 void BM_ThreadsCounted(benchmark::State &state)
 {
-    const Box box = BenchBox();
+    const PSOProblem problem = BenchProblem();
     const int threads = static_cast<int>(state.range(0));
     double passTimes = 0.0;
     double wallPassTimes = 0.0;
     for (auto _ : state) {
-        const Timed single = Fit(box, 1);
+        const Timed single = Fit(problem, 1);
         const double passTime = single.cpu / (DefaultRestarts + 1);
-        const Timed parallel = Fit(box, threads);
+        const Timed parallel = Fit(problem, threads);
         passTimes += parallel.outcome.BusiestWorkerSeconds / passTime;
         wallPassTimes += parallel.wall / passTime;
         state.SetIterationTime(parallel.outcome.BusiestWorkerSeconds);

@@ -3,7 +3,6 @@
 // fit by running it on a worker thread and showing its progress.
 
 #include "calibration/run.h"
-#include "core/global.h"
 #include "records/operations.h"
 #include "records/recordstore.h"
 #include "samples/noisyrecord.h"
@@ -84,12 +83,11 @@ void BM_FitInWindow(benchmark::State &state)
     const int points = static_cast<int>(state.range(0));
     BenchStore store(points);
     RunHost host;
-    RunCalibration(RunInputOf(store.records), defaultSettings(points), host);
-    const TParamVector expectedLM = LMResult;
-    const TParamVector expectedPSO = PSOResult;
+    const RunOutcome expected =
+        RunCalibration(RunInputOf(store.records), defaultSettings(points), host);
 
     SilentDialogs dialogs;
-    TFCalibration window(store.records, dialogs, TextLocale{}, {});
+    TFCalibration window(store.records, dialogs, TextLocale{}, {}, {});
     window.setSeedForTesting(Seed);
     window.show();
     for (auto _ : state) {
@@ -97,7 +95,9 @@ void BM_FitInWindow(benchmark::State &state)
         while (window.running())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    if (LMResult != expectedLM || PSOResult != expectedPSO)
+    const std::optional<RunResults> &held = window.heldResults();
+    if (!held || held->LMResult != expected.LM.Result
+        || !expected.PSO || held->PSOResult != expected.PSO->Result)
         state.SkipWithError("the window's fit differs from the fit without a window");
 }
 

@@ -10,9 +10,8 @@
 
 namespace kelvora {
 
-// One calibration run on a thread of its own, reporting to a LiveProgress. The fitter's
-// process-wide state belongs to that thread until the run has ended: nobody else reads or
-// writes it meanwhile.
+// One calibration run on a thread of its own, reporting to a LiveProgress. The run works on
+// values of its own; the caller reads its progress and, once it has ended, its outcome.
 class BackgroundRun
 {
 public:

@@ -1,7 +1,5 @@
 #include "calibration/liveprogress.h"
 
-#include "core/pso.h"
-
 namespace kelvora {
 
 LiveProgress::LiveProgress(char decimalSeparator) : m_decimalSeparator(decimalSeparator) {}
@@ -18,29 +16,30 @@ void LiveProgress::LMFinished(const LMStage &stage)
     m_view.lm = stage;
 }
 
-void LiveProgress::PSOStarting(const TParamVector &, const TParamVector &)
+void LiveProgress::PSOStarting(const PSOProblem &problem)
 {
+    m_reference = problem.reference;
     const std::lock_guard lock(m_mutex);
     m_view.stage = RunView::Stage::ParticleSwarm;
 }
 
-void LiveProgress::ShowPSOProgress()
+void LiveProgress::ShowPSOProgress(const PSOBest &best)
 {
-    // Read here, on the run's thread, while the snapshot holds this best.
-    PSOProgress best = CurrentPSOProgress(m_decimalSeparator);
+    // The lines are made here, on the run's thread, outside the lock.
+    PSOProgress progress = progressOf(best, m_reference, m_decimalSeparator);
     const std::lock_guard lock(m_mutex);
-    m_view.best = std::move(best);
+    m_view.best = std::move(progress);
     ++m_view.bestCount;
 }
 
-void LiveProgress::ShowSweep(int restartNo, int sweep, std::uint32_t improvements)
+void LiveProgress::ShowSweep(const PSOSweep &sweep)
 {
-    const int sweepsPerPass = MaxSweeps;
     const std::lock_guard lock(m_mutex);
-    m_view.restartNo = restartNo;
-    m_view.sweep = sweep;
-    m_view.sweepsPerPass = sweepsPerPass;
-    m_view.improvements = improvements;
+    m_view.restartNo = sweep.restartNo;
+    m_view.sweep = sweep.sweep;
+    m_view.passes = sweep.passes;
+    m_view.sweepsPerPass = sweep.sweepsPerPass;
+    m_view.improvements = sweep.improvements;
 }
 
 } // namespace kelvora

@@ -22,17 +22,17 @@ struct RunView
     std::optional<PSOProgress> best;
     int bestCount = 0;
     // The swarm's last sweep: its pass (-1 before the first sweep), its number within the
-    // pass, the sweeps a pass may run, and the improvements so far.
+    // pass, the passes of the fit, the sweeps a pass may run, and the improvements so far.
     int restartNo = -1;
     int sweep = 0;
+    int passes = 0;
     int sweepsPerPass = 0;
     std::uint32_t improvements = 0;
 };
 
 // The host of a run on a worker thread. The run's callbacks copy their progress into one
-// guarded slot on the run's thread, where the fitter's state may be read; a display takes
-// the latest view at its own pace and never touches the fitter. Stop is a flag of this run
-// that the swarm reads once per sweep.
+// guarded slot on the run's thread; a display takes the latest view at its own pace and never
+// touches the fitter. Stop is the run's flag, which the swarm reads once per sweep.
 class LiveProgress : public RunHost
 {
 public:
@@ -44,13 +44,15 @@ public:
     bool stopWasRequested() const { return m_stop; }
 
     void LMFinished(const LMStage &stage) override;
-    void PSOStarting(const TParamVector &lo, const TParamVector &hi) override;
-    void ShowPSOProgress() override;
-    void ShowSweep(int restartNo, int sweep, std::uint32_t improvements) override;
+    void PSOStarting(const PSOProblem &problem) override;
+    void ShowPSOProgress(const PSOBest &best) override;
+    void ShowSweep(const PSOSweep &sweep) override;
     bool StopRequested() override { return m_stop; }
 
 private:
     const char m_decimalSeparator;
+    // The run's thread's: the points of the swarm's fit, for the lines of its best.
+    ReferenceSet m_reference;
     std::atomic<bool> m_stop = false;
     mutable std::mutex m_mutex;
     RunView m_view;

@@ -5,11 +5,6 @@
 
 namespace kelvora {
 
-bool RunHost::StopRequested()
-{
-    return kelvora::StopRequested;
-}
-
 std::string LMFailureMessage(int status)
 {
     const char *reason = status == lmNotPositiveDefinite ? "Matrix cannot be inverted"
@@ -29,13 +24,14 @@ std::string FitLineText(int index, long double t, long double d, char decimalSep
            + " K; d = " + deviation + " mK";
 }
 
-std::vector<FitLine> FitLines(const TParamVector &P, char decimalSeparator)
+std::vector<FitLine> FitLines(const TParamVector &P, const ReferenceSet &reference,
+                              char decimalSeparator)
 {
     std::vector<FitLine> lines;
-    lines.reserve(static_cast<std::size_t>(NPoints));
-    for (int i = 1; i <= NPoints; ++i) {
-        const long double t = SHTemperature(P, RefS[i]);
-        const long double d = (t - RefT[i]) * 1000.0L;
+    lines.reserve(static_cast<std::size_t>(reference.NPoints));
+    for (int i = 1; i <= reference.NPoints; ++i) {
+        const long double t = SHTemperature(P, reference.RefS[i]);
+        const long double d = (t - reference.RefT[i]) * 1000.0L;
         lines.push_back({i, t, d, FitLineText(i, t, d, decimalSeparator)});
     }
     return lines;
@@ -58,12 +54,13 @@ void BuildSearchBox(const TParamVector &P, long double w, TParamVector &lo, TPar
     hi[3] = P[3] * w;
 }
 
-PSOProgress CurrentPSOProgress(char decimalSeparator)
+PSOProgress progressOf(const PSOBest &best, const ReferenceSet &reference,
+                       char decimalSeparator)
 {
     PSOProgress progress;
-    progress.Best = SwarmSnapshot[BestIndex].P;
-    progress.MeanRMS = OverallBest;
-    progress.Lines = FitLines(progress.Best, decimalSeparator);
+    progress.Best = best.particle.P;
+    progress.MeanRMS = best.OverallBest;
+    progress.Lines = FitLines(progress.Best, reference, decimalSeparator);
     return progress;
 }
 
@@ -74,63 +71,48 @@ long double DefaultSearchRange(int nPoints)
 
 namespace {
 
-void fillReferenceSet(const RunInput &input)
-{
-    const auto count = input.Points.size();
-    if (count < 1 || count > static_cast<std::size_t>(MaxPoints))
-        throw RangeError();
-    NPoints = static_cast<int>(count);
-    for (int i = 1; i <= NPoints; ++i) {
-        const auto &[s, t] = input.Points[static_cast<std::size_t>(i - 1)];
-        RefS[i] = s;
-        RefT[i] = t;
-    }
-}
+// The three parameters of the Sakuma-Hattori equation.
+constexpr int FittedParameters = 3;
 
-LMStage runLevenbergMarquardt(const RunSettings &settings)
+LMStage runLevenbergMarquardt(const RunOutcome &run, const RunSettings &settings)
 {
-    const LMOutcome fit = LevMarFit(NParams, NPoints, settings.MaxIter, RefS, RefT,
-                                    settings.Tol);
+    LMProblem problem;
+    problem.reference = run.reference;
+    problem.Params = run.Initial;
+    problem.NParams = FittedParameters;
+    problem.MaxIter = settings.MaxIter;
+    problem.Tol = settings.Tol;
+    const LMOutcome fit = LevMarFit(problem);
     LMStage stage;
     stage.Status = fit.Status;
     stage.Iter = fit.Iter;
-    stage.Result = Params;
+    stage.Result = fit.Params;
     if (fit.Status != lmConverged) {
-        // The held results keep what they held before this run.
         stage.Message = LMFailureMessage(fit.Status);
         return stage;
     }
-    LMResult = Params;
-    LMMeanRMS = MeanRMSmK(LMResult);
-    stage.MeanRMS = LMMeanRMS;
-    stage.Lines = FitLines(LMResult, settings.DecimalSeparator);
-    for (const FitLine &line : stage.Lines)
-        RefTLM[line.Index] = line.T;
+    stage.MeanRMS = MeanRMSmK(stage.Result, run.reference);
+    stage.Lines = FitLines(stage.Result, run.reference, settings.DecimalSeparator);
     return stage;
 }
 
-PSOStage runParticleSwarm(const TParamVector &lo, const TParamVector &hi,
+PSOStage runParticleSwarm(const PSOProblem &problem, const LMStage &lm,
                           const RunSettings &settings, RunHost &host)
 {
     PSOSettings pso;
     pso.Seed = settings.Seed;
     pso.Threads = settings.Threads;
-    const PSOOutcome fit = PSOFit(settings.NRestarts, lo, hi, host, pso);
+    const PSOOutcome fit = PSOFit(problem, host, pso);
     PSOStage stage;
     stage.PassesRun = fit.PassesRun;
-    stage.Improvements = fit.Improvements;
+    stage.Improvements = fit.best.Improvements;
     stage.Stopped = fit.Stopped;
     stage.Seed = fit.Seed;
-    // Without a single improvement the snapshot belongs to an earlier fit (or to none):
-    // the swarm then found nothing better than its start, and the result is the
-    // Levenberg-Marquardt one it was built around.
-    PSOResult = fit.Improvements > 0 ? SwarmSnapshot[BestIndex].P : LMResult;
-    PSOMeanRMS = MeanRMSmK(PSOResult);
-    stage.Result = PSOResult;
-    stage.MeanRMS = PSOMeanRMS;
-    stage.Lines = FitLines(PSOResult, settings.DecimalSeparator);
-    for (const FitLine &line : stage.Lines)
-        RefTPSO[line.Index] = line.T;
+    // Without a single improvement the swarm found nothing better than its start, and the
+    // result is the Levenberg-Marquardt one it was built around.
+    stage.Result = fit.best.Improvements > 0 ? fit.best.particle.P : lm.Result;
+    stage.MeanRMS = MeanRMSmK(stage.Result, problem.reference);
+    stage.Lines = FitLines(stage.Result, problem.reference, settings.DecimalSeparator);
     return stage;
 }
 
@@ -138,31 +120,44 @@ PSOStage runParticleSwarm(const TParamVector &lo, const TParamVector &hi,
 
 RunOutcome RunCalibration(const RunInput &input, const RunSettings &settings, RunHost &host)
 {
-    ResultsSaved = false;
-    StopRequested = false;
-    NParams = 3;
-
     RunOutcome outcome;
     outcome.Initial[1] = input.AS;
     outcome.Initial[2] = input.BS;
     outcome.Initial[3] = input.CS;
-    Params = outcome.Initial;
-    fillReferenceSet(input);
+    for (const auto &[s, t] : input.Points)
+        outcome.reference.append(s, t);
+    if (outcome.reference.NPoints < 1)
+        throw RangeError();
 
-    outcome.LM = runLevenbergMarquardt(settings);
+    outcome.LM = runLevenbergMarquardt(outcome, settings);
     host.LMFinished(outcome.LM);
     if (outcome.LM.Status != lmConverged || settings.LMOnly)
         return outcome;
 
-    BuildSearchBox(LMResult, settings.SearchRange, outcome.Lo, outcome.Hi);
-    for (int j = 1; j <= NParams; ++j) {
+    BuildSearchBox(outcome.LM.Result, settings.SearchRange, outcome.Lo, outcome.Hi);
+    for (int j = 1; j <= FittedParameters; ++j) {
         if (outcome.Lo[j] > outcome.Hi[j])
             throw Error(EmptySearchBoxText);
     }
-    host.PSOStarting(outcome.Lo, outcome.Hi);
-    outcome.PSO = runParticleSwarm(outcome.Lo, outcome.Hi, settings, host);
+    const PSOProblem problem{outcome.reference, settings.NRestarts, outcome.Lo, outcome.Hi};
+    host.PSOStarting(problem);
+    outcome.PSO = runParticleSwarm(problem, outcome.LM, settings, host);
     host.PSOFinished(*outcome.PSO);
     return outcome;
+}
+
+std::optional<RunResults> resultsOf(const RunOutcome &outcome)
+{
+    if (outcome.LM.Status != lmConverged || !outcome.PSO)
+        return std::nullopt;
+    RunResults results;
+    results.reference = outcome.reference;
+    results.LMResult = outcome.LM.Result;
+    results.LMMeanRMS = outcome.LM.MeanRMS;
+    results.PSOResult = outcome.PSO->Result;
+    results.PSOMeanRMS = outcome.PSO->MeanRMS;
+    results.Seed = outcome.PSO->Seed;
+    return results;
 }
 
 } // namespace kelvora

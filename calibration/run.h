@@ -3,7 +3,6 @@
 #include "core/global.h"
 #include "core/pso.h"
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,18 +10,6 @@
 #include <vector>
 
 namespace kelvora {
-
-// Held results of the last run, process-wide: zero at program start, they outlive the
-// calibration window and are what Save in Database writes into the record.
-inline TParamVector LMResult;
-inline TParamVector PSOResult;
-inline long double LMMeanRMS = 0.0L;  // mK
-inline long double PSOMeanRMS = 0.0L; // mK
-// Set by Stop, cleared at the start of every run. Atomic: Stop is pressed on the window's
-// thread while the fit runs on another.
-inline std::atomic<bool> StopRequested = false;
-// Cleared at the start of every run, set by Save in Database.
-inline bool ResultsSaved = false;
 
 // The settings a run is given must lie within these limits; the front ends refuse others
 // before a run starts. MaxIter: 1 to MaxIterLimit (0 or below would set no limit at all).
@@ -76,7 +63,7 @@ struct LMStage
     int Iter = 0;
     // Empty on success; otherwise the text shown to the user.
     std::string Message;
-    // On success the fitted vector; after a failure the values the fitter left in Params.
+    // On success the fitted vector; after a failure the fitter's last accepted values.
     TParamVector Result;
     // Only set on success.
     long double MeanRMS = 0.0L;
@@ -103,23 +90,23 @@ struct PSOProgress
     std::vector<FitLine> Lines;
 };
 
-// What a display of the run hooks into, besides the swarm fitter's own calls. Every call
-// comes from the thread that called RunCalibration, however many threads the swarm uses.
-// Stop is read from the process-wide StopRequested flag unless a host overrides it.
+// What a display of the run hooks into, besides the swarm fitter's own calls (whose Stop is
+// the run's only stop flag). Every call comes from the thread that called RunCalibration,
+// however many threads the swarm uses.
 class RunHost : public PSOHost
 {
 public:
     // After the Levenberg-Marquardt fit, whatever its status.
     virtual void LMFinished(const LMStage &) {}
-    // After the search box is built, before the swarm fit begins.
-    virtual void PSOStarting(const TParamVector & /*lo*/, const TParamVector & /*hi*/) {}
+    // After the search box is built, before the swarm fit of `problem` begins.
+    virtual void PSOStarting(const PSOProblem & /*problem*/) {}
     virtual void PSOFinished(const PSOStage &) {}
-    bool StopRequested() override;
 };
 
 struct RunOutcome
 {
     TParamVector Initial; // the start vector: AS, BS, CS and zeros
+    ReferenceSet reference; // the points fitted, in the record's order
     LMStage LM;
     // The search box, when the swarm ran.
     TParamVector Lo;
@@ -136,11 +123,29 @@ inline constexpr const char *EmptySearchBoxText =
 
 // One calibration run on a record: fills the reference set, fits by Levenberg-Marquardt
 // from the record's start values and, when that succeeds, by particle swarm in the box
-// around its result. The held results are replaced only by the stages that succeed.
-// RangeError when the record has no points or more than MaxPoints; an empty search box
-// raises Error EmptySearchBoxText after the Levenberg-Marquardt stage; floating-point faults
-// of the fits propagate as FloatError.
+// around its result. RangeError when the record has no points or more than MaxPoints; an
+// empty search box raises Error EmptySearchBoxText after the Levenberg-Marquardt stage;
+// floating-point faults of the fits propagate as FloatError. A run works only on its own
+// values: any number of runs may go on at once on different threads.
 RunOutcome RunCalibration(const RunInput &input, const RunSettings &settings, RunHost &host);
+
+// The held results of a run: what the calibration window keeps after a successful run and
+// Save in Database writes into the record.
+struct RunResults
+{
+    ReferenceSet reference; // the points fitted
+    TParamVector LMResult;
+    long double LMMeanRMS = 0.0L; // mK
+    TParamVector PSOResult;
+    long double PSOMeanRMS = 0.0L; // mK
+    std::uint32_t Seed = 0; // the seed the swarm ran with
+    // Set by Save in Database.
+    bool ResultsSaved = false;
+};
+
+// The results a run holds when both its fits ended: none after a failed Levenberg-Marquardt
+// fit or a run of that fit alone.
+std::optional<RunResults> resultsOf(const RunOutcome &outcome);
 
 // The user's text for an unsuccessful Levenberg-Marquardt status (1, 2 or 3).
 std::string LMFailureMessage(int status);
@@ -150,13 +155,16 @@ std::string LMFailureMessage(int status);
 std::string FitLineText(int index, long double t, long double d, char decimalSeparator = '.');
 
 // Fitted temperatures and deviations of P over the reference set.
-std::vector<FitLine> FitLines(const TParamVector &P, char decimalSeparator = '.');
+std::vector<FitLine> FitLines(const TParamVector &P, const ReferenceSet &reference,
+                              char decimalSeparator = '.');
 
 // A / w .. A * w, B / w and B * w in order of size, C / w .. C * w; elements 4..10 zero.
 void BuildSearchBox(const TParamVector &P, long double w, TParamVector &lo, TParamVector &hi);
 
-// The best particle of the last improvement of the swarm fit (SwarmSnapshot[BestIndex]).
-PSOProgress CurrentPSOProgress(char decimalSeparator = '.');
+// The swarm's best as a display shows it: the best position with its fitted temperatures
+// over the reference set.
+PSOProgress progressOf(const PSOBest &best, const ReferenceSet &reference,
+                       char decimalSeparator = '.');
 
 // The search range a record starts with: 2.0 with at least four points, else 1.5.
 long double DefaultSearchRange(int nPoints);

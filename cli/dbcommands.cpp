@@ -217,10 +217,11 @@ int calibrateRecord(const std::vector<std::string> &args)
 
     const RunOutcome outcome = runWithProgress(record.Input, run);
     printOut(plainFitReport(record, outcome));
-    if (!outcome.LM.Message.empty())
+    const std::optional<RunResults> results = resultsOf(outcome);
+    if (!results)
         throw CommandError(outcome.LM.Message, ExitFitFailed);
 
-    SaveResults(db.records(), db.records().store.clock(), outcome.PSO->Seed);
+    SaveResults(db.records(), *results, db.records().store.clock());
     db.save();
     return 0;
 }

@@ -13,8 +13,7 @@ std::string programDatabasePath()
 {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    InitFolders(error ? std::string("kelvora-cli") : program.string());
-    return databasePath();
+    return databasePath(InitFolders(error ? std::string("kelvora-cli") : program.string()));
 }
 
 DatabaseSession::DatabaseSession(const std::string &path, Access access)

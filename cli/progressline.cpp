@@ -1,7 +1,6 @@
 #include "cli/progressline.h"
 
 #include "core/numfmt.h"
-#include "core/pso.h"
 
 #include <string>
 
@@ -13,19 +12,18 @@ constexpr auto ShowInterval = std::chrono::milliseconds(100);
 
 } // namespace
 
-ProgressLine::ProgressLine(std::FILE *out, bool live, int nRestarts)
+ProgressLine::ProgressLine(std::FILE *out, bool live)
     : m_out(out)
     , m_live(live)
-    , m_passes(nRestarts + 1)
 {
 }
 
-void ProgressLine::ShowPSOProgress()
+void ProgressLine::ShowPSOProgress(const PSOBest &best)
 {
-    m_best = OverallBest;
+    m_best = best.OverallBest;
 }
 
-void ProgressLine::ShowSweep(int restartNo, int /*sweep*/, std::uint32_t improvements)
+void ProgressLine::ShowSweep(const PSOSweep &sweep)
 {
     if (!m_live)
         return;
@@ -33,9 +31,9 @@ void ProgressLine::ShowSweep(int restartNo, int /*sweep*/, std::uint32_t improve
     if (m_shownWidth > 0 && now - m_lastShown < ShowInterval)
         return;
     m_lastShown = now;
-    std::string line = "PSO pass " + std::to_string(restartNo + 1) + " of "
-                       + std::to_string(m_passes) + ", "
-                       + std::to_string(improvements) + " improvements";
+    std::string line = "PSO pass " + std::to_string(sweep.restartNo + 1) + " of "
+                       + std::to_string(sweep.passes) + ", "
+                       + std::to_string(sweep.improvements) + " improvements";
     if (m_best < NoValue)
         line += ", best so far " + formatFixed(m_best, 9, 4) + " mK";
     // Blanks wipe what a longer earlier line left behind.

@@ -14,14 +14,14 @@ class ProgressLine : public RunHost
 {
 public:
     // `live` false: the host shows nothing (output redirected, or not wanted).
-    ProgressLine(std::FILE *out, bool live, int nRestarts);
+    ProgressLine(std::FILE *out, bool live);
     // Wipes a line still shown, so that an error text starts on a clean line.
     ~ProgressLine();
     ProgressLine(const ProgressLine &) = delete;
     ProgressLine &operator=(const ProgressLine &) = delete;
 
-    void ShowPSOProgress() override;
-    void ShowSweep(int restartNo, int sweep, std::uint32_t improvements) override;
+    void ShowPSOProgress(const PSOBest &best) override;
+    void ShowSweep(const PSOSweep &sweep) override;
     void PSOFinished(const PSOStage &stage) override;
 
 private:
@@ -29,7 +29,6 @@ private:
 
     std::FILE *m_out;
     bool m_live;
-    int m_passes;
     long double m_best = NoValue;
     std::size_t m_shownWidth = 0;
     std::chrono::steady_clock::time_point m_lastShown{};

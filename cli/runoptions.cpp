@@ -49,7 +49,7 @@ RunOutcome runWithProgress(const RunInput &input, const RunOptions &options)
     RunSettings settings = options.settings;
     settings.SearchRange =
         options.range.value_or(DefaultSearchRange(static_cast<int>(input.Points.size())));
-    ProgressLine progress(stderr, isatty(STDERR_FILENO) == 1, settings.NRestarts);
+    ProgressLine progress(stderr, isatty(STDERR_FILENO) == 1);
     return RunCalibration(input, settings, progress);
 }
 

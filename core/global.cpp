@@ -5,6 +5,15 @@
 
 namespace kelvora {
 
+void ReferenceSet::append(long double S, long double T)
+{
+    if (NPoints < 0 || NPoints >= MaxPoints)
+        throw RangeError();
+    ++NPoints;
+    RefS[NPoints] = S;
+    RefT[NPoints] = T;
+}
+
 long double SHSignal(const TParamVector &P, long double T)
 {
     return FpGuarded(
@@ -23,7 +32,7 @@ long double SHTemperature(const TParamVector &P, long double S)
         [&] { return shkernel::Temperature<SteppedFp>(P[1], P[2], P[3], S); });
 }
 
-void SaundersWhiteGuess(long double Lambda, long double Bandwidth,
+void SaundersWhiteGuess(long double Lambda, long double Bandwidth, const ReferenceSet &reference,
                         long double &A, long double &B, long double &C)
 {
     using F = SteppedFp;
@@ -34,19 +43,19 @@ void SaundersWhiteGuess(long double Lambda, long double Bandwidth,
     const long double b = F::div(F::div(F::mul(F::mul(Bandwidth, Bandwidth), C2), 24.0L),
                                  F::mul(Lambda, Lambda));
     B = b;
-    const int n = NPoints;
+    const int n = reference.NPoints;
     long double sum = 0.0L;
     for (int i = 1; i <= n; ++i) {
-        const long double x = F::div(C2, F::add(F::mul(a, RefT[i]), b));
-        sum = F::add(sum, F::mul(RefS[i], F::sub(F::exp(x), 1.0L)));
+        const long double x = F::div(C2, F::add(F::mul(a, reference.RefT[i]), b));
+        sum = F::add(sum, F::mul(reference.RefS[i], F::sub(F::exp(x), 1.0L)));
     }
     C = F::div(sum, static_cast<long double>(n));
 }
 
-long double MeanRMSmK(const TParamVector &P)
+long double MeanRMSmK(const TParamVector &P, const ReferenceSet &reference)
 {
-    return FpGuarded([&] { return shkernel::MeanRMS<FastFp>(P); },
-                     [&] { return shkernel::MeanRMS<SteppedFp>(P); });
+    return FpGuarded([&] { return shkernel::MeanRMS<FastFp>(reference, P); },
+                     [&] { return shkernel::MeanRMS<SteppedFp>(reference, P); });
 }
 
 } // namespace kelvora

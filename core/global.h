@@ -44,24 +44,29 @@ using TPointArray = IndexedArray<long double, MaxPoints>;
 // Elements 1, 2, 3 hold A, B, C; 4..10 are spare.
 using TParamVector = IndexedArray<long double, MaxParams>;
 
-// The shared fit state: the reference set, the working parameter vector and the fitted
-// temperatures of the last run. All zero at program start.
-inline int NPoints = 0;
-inline TPointArray RefS;
-inline TPointArray RefT;
-inline TPointArray RefTLM;
-inline TPointArray RefTPSO;
-inline int NParams = 0;
-inline TParamVector Params;
+// The reference set: the reference points (RefS[i], RefT[i]), i = 1..NPoints, of the record
+// being fitted, in the order of its reference-point table. A value: every computation is given
+// the set it works on.
+struct ReferenceSet
+{
+    int NPoints = 0;
+    TPointArray RefS;  // signals
+    TPointArray RefT;  // temperatures, kelvin
+
+    // Appends the point (S, T); a set of MaxPoints points raises RangeError.
+    void append(long double S, long double T);
+
+    bool operator==(const ReferenceSet &) const = default;
+};
 
 // S(T) = C / (exp(C2 / (A·T + B)) − 1), or NoValue when exp(x) − 1 is exactly zero.
 long double SHSignal(const TParamVector &P, long double T);
 // The inverse, T(S) = C2 / (A·ln(C/S + 1)) − B/A, or NoValue when A·ln(C/S + 1)·A is zero.
 long double SHTemperature(const TParamVector &P, long double S);
-// Saunders-White estimate of A, B, C for a rectangular band, averaged over the reference set.
-void SaundersWhiteGuess(long double Lambda, long double Bandwidth,
+// Saunders-White estimate of A, B, C for a rectangular band, C averaged over the reference set.
+void SaundersWhiteGuess(long double Lambda, long double Bandwidth, const ReferenceSet &reference,
                         long double &A, long double &B, long double &C);
 // Mean RMS deviation of T(Si) from Ti over the reference set, in millikelvin.
-long double MeanRMSmK(const TParamVector &P);
+long double MeanRMSmK(const TParamVector &P, const ReferenceSet &reference);
 
 } // namespace kelvora

@@ -14,11 +14,12 @@ constexpr long double StartLambda = 20.0L;
 constexpr int MaxRejections = 50;
 
 // Sum over the points of (T[i] − model temperature)², the model temperatures left in Tc.
-long double SumOfSquares(const TParamVector &P, int m, const TPointArray &S,
-                         const TPointArray &T, TPointArray &Tc)
+long double SumOfSquares(const TParamVector &P, const ReferenceSet &reference, TPointArray &Tc)
 {
+    const TPointArray &S = reference.RefS;
+    const TPointArray &T = reference.RefT;
     long double sum = 0.0L;
-    for (int i = 1; i <= m; ++i) {
+    for (int i = 1; i <= reference.NPoints; ++i) {
         Tc[i] = SHTemperature(P, S[i]);
         const long double r = F::sub(T[i], Tc[i]);
         sum = F::add(sum, F::mul(r, r));
@@ -64,21 +65,27 @@ bool CholeskySolve(int n, TParamMatrix &M, TParamVector &b)
     return true;
 }
 
-LMOutcome LevMarFit(int nParams, int nPoints, int MaxIter, const TPointArray &S,
-                    const TPointArray &T, long double Tol)
+LMOutcome LevMarFit(const LMProblem &problem)
 {
-    const int n = nParams;
-    const int m = nPoints;
+    const ReferenceSet &reference = problem.reference;
+    const TPointArray &S = reference.RefS;
+    const TPointArray &T = reference.RefT;
+    const int n = problem.NParams;
+    const int m = reference.NPoints;
+    const int MaxIter = problem.MaxIter;
+    const long double Tol = problem.Tol;
     if (n < 1 || n > MaxParams || m < 1 || m > MaxPoints)
         throw RangeError();
     ClearFpFaults();
 
-    TParamVector &P = Params;
-    LMOutcome out{lmConverged, 0, 0.0L, StartLambda};
+    LMOutcome out;
+    out.Lambda = StartLambda;
+    out.Params = problem.Params;
+    TParamVector &P = out.Params;
     long double &lambda = out.Lambda;
 
     TPointArray Tc;
-    long double SSE = SumOfSquares(P, m, S, T, Tc);
+    long double SSE = SumOfSquares(P, reference, Tc);
 
     TParamVector h, J, g, D, delta, Ptrial;
     TParamMatrix M;
@@ -96,7 +103,6 @@ LMOutcome LevMarFit(int nParams, int nPoints, int MaxIter, const TPointArray &S,
         }
         for (int i = 1; i <= m; ++i) {
             for (int j = 1; j <= n; ++j) {
-                // The shift is made in Params itself; a fault inside leaves it shifted.
                 const long double v = P[j];
                 P[j] = F::add(v, h[j]);
                 const long double d = F::sub(P[j], v);
@@ -132,7 +138,7 @@ LMOutcome LevMarFit(int nParams, int nPoints, int MaxIter, const TPointArray &S,
             Ptrial = P;
             for (int j = 1; j <= n; ++j)
                 Ptrial[j] = F::add(P[j], delta[j]);
-            SSEtrial = SumOfSquares(Ptrial, m, S, T, Tc);
+            SSEtrial = SumOfSquares(Ptrial, reference, Tc);
             // The term is added: a trial that raises the sum by up to 1e-4·X still passes.
             if (SSEtrial <= F::add(SSE, F::mul(1e-4L, X)))
                 break;

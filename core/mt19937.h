@@ -10,8 +10,8 @@ namespace kelvora {
 inline constexpr int MTStateSize = 624;
 inline constexpr std::uint32_t MTDefaultSeed = 4357;
 
-// One generator. The process has one, below; a pass of the swarm run on a thread of its own
-// draws from a value of its own.
+// One generator, a value: every swarm fit, and every pass of one run on a thread of its own,
+// draws from a generator of its own.
 struct MTGenerator
 {
     std::array<std::uint32_t, MTStateSize> State{};
@@ -60,33 +60,7 @@ private:
     void Refill();
 };
 
-// The generator of the process, under the names the rest of the program uses. Single-threaded
-// use only.
-inline MTGenerator MTProcess;
-inline std::array<std::uint32_t, MTStateSize> &MTState = MTProcess.State;
-inline std::int32_t &MTIndex = MTProcess.Index;
-
-inline void MTSeed(std::uint32_t seed)
-{
-    MTProcess.Seed(seed);
-}
-
 // A seed from the low 32 bits of the monotonic high-resolution clock.
 std::uint32_t ClockSeed();
-
-inline std::uint32_t MTNext()
-{
-    return MTProcess.Next();
-}
-
-inline long double MTReal()
-{
-    return MTProcess.Real();
-}
-
-inline double MTRealPositive()
-{
-    return MTProcess.RealPositive();
-}
 
 } // namespace kelvora

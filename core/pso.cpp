@@ -6,21 +6,18 @@
 #include "core/psoparallel.h"
 #include "core/psopass.h"
 
-#include <cmath>
+#include <memory>
 #include <thread>
 
 namespace kelvora {
 
 namespace {
 
-using F = SteppedFp;
 using namespace psopass;
 
 template <typename Fp>
-long double Diversity(const TSwarm &S)
+long double Diversity(const TSwarm &S, int n, int d)
 {
-    const int d = NParams;
-    const int n = SwarmSize;
     TParamVector centre;
     for (int j = 1; j <= d; ++j) {
         long double sum = 0.0L;
@@ -40,17 +37,17 @@ long double Diversity(const TSwarm &S)
     return Fp::div(Fp::div(total, static_cast<long double>(d)), static_cast<long double>(n));
 }
 
-// The passes one after another on this thread, on the process-wide state.
-PSOOutcome RunPassesHere(long long lastPass, const TParamVector &Lo, const TParamVector &Hi,
-                         FitBest &best)
+// The passes one after another on this thread, on one pass state that each placement renews.
+PSOOutcome RunPassesHere(const FitSetup &setup, MTGenerator generator, FitBest &best)
 {
-    PSOOutcome out{0, 0, false, false};
-    for (long long k = 0; k <= lastPass; ++k) {
+    PSOOutcome out;
+    const auto state = std::make_unique<PassState>();
+    state->Generator = generator;
+    for (long long k = 0; k <= setup.problem.NRestarts; ++k) {
         ++out.PassesRun;
-        PassState state = ProcessPassState();
-        StartPass(state, Lo, Hi);
+        StartPass(*state, setup);
         ShownPass shown(best, static_cast<int>(k));
-        const PassEnd end = RunSweeps(state, Lo, Hi, shown, 1, MaxSweeps);
+        const PassEnd end = RunSweeps(*state, setup, shown, 1, setup.MaxSweeps);
         if (end == PassEnd::TargetReached) {
             out.TargetReached = true;
             break;
@@ -65,10 +62,10 @@ PSOOutcome RunPassesHere(long long lastPass, const TParamVector &Lo, const TPara
 
 } // namespace
 
-long double SwarmDiversity(const TSwarm &S)
+long double SwarmDiversity(const TSwarm &S, int SwarmSize, int NParams)
 {
-    return FpGuarded([&] { return Diversity<FastFp>(S); },
-                     [&] { return Diversity<SteppedFp>(S); });
+    return FpGuarded([&] { return Diversity<FastFp>(S, SwarmSize, NParams); },
+                     [&] { return Diversity<SteppedFp>(S, SwarmSize, NParams); });
 }
 
 int DefaultPSOThreads()
@@ -77,33 +74,21 @@ int DefaultPSOThreads()
     return cores > 0 ? static_cast<int>(cores) : 1;
 }
 
-PSOOutcome PSOFit(int NRestarts, const TParamVector &Lo, const TParamVector &Hi,
-                  PSOHost &host, const PSOSettings &settings)
+PSOOutcome PSOFit(const PSOProblem &problem, PSOHost &host, const PSOSettings &settings)
 {
     ClearFpFaults();
-    BestIndex = 1;
-    OverallBest = NoValue;
-    Improvements = 0;
     const std::uint32_t seed = settings.Seed ? *settings.Seed : ClockSeed();
-    MTSeed(seed);
-    SwarmSize = ParticlesPerSwarm;
-    MaxSweeps = settings.MaxSweeps > 0 ? settings.MaxSweeps : SwarmSize * SweepsPerParticle;
-    // Clerc-Kennedy constriction with phi = 4.1: 2 / |2 - phi - sqrt(phi^2 - 4 phi)|.
-    Chi = F::div(2.0L, std::fabs(F::sub(-2.1L, F::sqrt(F::sub(F::mul(4.1L, 4.1L), 16.4L)))));
-    NParams = Dimensions;
+    MTGenerator generator;
+    generator.Seed(seed);
+    const FitSetup setup = makeFitSetup(problem, settings.MaxSweeps);
 
-    FitBest best(host);
-    const long long lastPass = NRestarts;
-    PSOOutcome out{0, 0, false, false};
-    if (settings.Threads > 1 && lastPass >= 1) {
-        if (const auto parallel = RunPassesSideBySide(lastPass, Lo, Hi, best, settings.Threads))
-            out = *parallel;
-        else
-            out = RunPassesHere(lastPass, Lo, Hi, best);
-    } else {
-        out = RunPassesHere(lastPass, Lo, Hi, best);
-    }
-    out.Improvements = Improvements;
+    FitBest best(host, setup);
+    PSOOutcome out;
+    std::optional<PSOOutcome> parallel;
+    if (settings.Threads > 1 && setup.problem.NRestarts >= 1)
+        parallel = RunPassesSideBySide(setup, generator, best, settings.Threads);
+    out = parallel ? *parallel : RunPassesHere(setup, generator, best);
+    out.best = best.best();
     out.Seed = seed;
     return out;
 }

@@ -21,18 +21,39 @@ struct TParticle
 inline constexpr int MaxParticles = 1000;
 using TSwarm = IndexedArray<TParticle, MaxParticles>;
 
-// The state of the last fit, kept after it so that the caller can read the result: element
-// 1..3 of SwarmSnapshot[BestIndex].P with fitness OverallBest.
-inline TSwarm Swarm;
-inline TSwarm SwarmSnapshot;  // copy of the swarm taken at each new overall best
-inline std::uint16_t SwarmSize = 0;
-inline int MaxSweeps = 0;
-inline long double Chi = 0.0L;
-inline int LeaderIndex = 1;  // particle whose current position attracts the others
-inline long double RestartBest = NoValue;  // best fitness of the current pass
-inline long double OverallBest = NoValue;  // best fitness of the whole fit
-inline int BestIndex = 1;
-inline std::uint32_t Improvements = 0;  // times OverallBest improved during the fit
+// A particle swarm fit to make: the points, the passes and the box.
+struct PSOProblem
+{
+    ReferenceSet reference;  // the points (S, T) the fitness is taken over
+    int NRestarts = 10;  // passes after the first
+    TParamVector Lo;  // lower bound of each dimension
+    TParamVector Hi;  // upper bound of each dimension
+};
+
+// The best of a fit: what the host is shown at each improvement and the outcome holds.
+struct PSOBest
+{
+    // The particle that holds the best, as it was when the best improved (the swarm's snapshot
+    // at BestIndex): its best position P is the result. A zero particle until an improvement.
+    TParticle particle;
+    int BestIndex = 1;
+    long double OverallBest = NoValue;  // fitness of particle.P, mK
+    std::uint32_t Improvements = 0;  // times OverallBest improved during the fit
+
+    bool operator==(const PSOBest &) const = default;
+};
+
+// Where a fit stands after a sweep.
+struct PSOSweep
+{
+    int restartNo = 0;  // the pass, from 0
+    int sweep = 0;  // the sweep within the pass, from 1
+    int passes = 0;  // passes of the fit: NRestarts + 1
+    int sweepsPerPass = 0;
+    std::uint32_t improvements = 0;
+
+    bool operator==(const PSOSweep &) const = default;
+};
 
 // What the window running a fit supplies; a fit without a window uses these defaults.
 class PSOHost
@@ -40,10 +61,9 @@ class PSOHost
 public:
     virtual ~PSOHost() = default;
     // After each new overall best.
-    virtual void ShowPSOProgress() {}
-    // After each sweep: the pass number, the sweep within the pass (from 1) and the
-    // improvements so far.
-    virtual void ShowSweep(int /*restartNo*/, int /*sweep*/, std::uint32_t /*improvements*/) {}
+    virtual void ShowPSOProgress(const PSOBest & /*best*/) {}
+    // After each sweep.
+    virtual void ShowSweep(const PSOSweep & /*sweep*/) {}
     // Lets pending user-interface events run; twice per sweep.
     virtual void ProcessEvents() {}
     // Read once per sweep: true ends the fit.
@@ -52,10 +72,10 @@ public:
 
 struct PSOOutcome
 {
-    int PassesRun;  // passes begun
-    std::uint32_t Improvements;
-    bool Stopped;  // the host asked to stop
-    bool TargetReached;  // OverallBest fell below 0.005 mK
+    int PassesRun = 0;  // passes begun
+    bool Stopped = false;  // the host asked to stop
+    bool TargetReached = false;  // OverallBest fell below 0.005 mK
+    PSOBest best;
     // The seed the generator was seeded with: the settings' seed, or the one drawn from the
     // clock, with which the fit can be repeated.
     std::uint32_t Seed = 0;
@@ -75,30 +95,27 @@ struct PSOSettings
     // With 1, or a single pass, they run one after another on the calling thread. Any number
     // gives the same fit.
     int Threads = 1;
-    // Sweeps per pass; 0 for SwarmSize × 1000. Only tests shorten the passes.
+    // Sweeps per pass; 0 for 30 particles × 1000. Only tests shorten the passes.
     int MaxSweeps = 0;
 };
 
 // One thread per core, the default of a calibration run.
 int DefaultPSOThreads();
 
-// Particle swarm fit of A, B, C (NParams := 3) with fitness MeanRMSmK, in NRestarts + 1
-// passes within the box Lo..Hi. Floating-point faults leave as FloatError with the state as
-// it stood.
+// Particle swarm fit of A, B, C with fitness MeanRMSmK over the problem's reference set, in
+// NRestarts + 1 passes within the box Lo..Hi. Floating-point faults leave as FloatError.
+// The fit works on a copy of its problem and on state of its own: any number of fits may run
+// at once on different threads.
 //
 // Every call of the host comes from the calling thread, in the order and with the values of
-// a fit on one thread. On several threads later passes run ahead on the other threads and
-// are merged in order: during such a fit SwarmSnapshot, BestIndex, OverallBest and
-// Improvements hold the merged values at each call of the host (Swarm, LeaderIndex,
-// RestartBest and the generator hold the last pass merged), Stop is read once per merged
-// sweep and honoured at the end of that sweep of the earliest pass not yet merged, and a
-// fault of a pass run ahead is raised only when every pass before it has been merged.
-// Afterwards every process-wide variable holds what a fit on one thread leaves.
-PSOOutcome PSOFit(int NRestarts, const TParamVector &Lo, const TParamVector &Hi,
-                  PSOHost &host, const PSOSettings &settings = {});
+// a fit on one thread. On several threads later passes run ahead on other threads and are
+// merged in order: Stop is read once per merged sweep and honoured at the end of that sweep
+// of the earliest pass not yet merged, and a fault of a pass run ahead is raised only when
+// everything before it has been merged.
+PSOOutcome PSOFit(const PSOProblem &problem, PSOHost &host, const PSOSettings &settings = {});
 
-// The spread of the first SwarmSize particles: the mean distance of their current positions
-// from the centroid, over dimensions 1..NParams, divided by NParams.
-long double SwarmDiversity(const TSwarm &S);
+// The spread of the first `SwarmSize` particles: the mean distance of their current
+// positions from the centroid, over dimensions 1..NParams, divided by NParams.
+long double SwarmDiversity(const TSwarm &S, int SwarmSize, int NParams);
 
 } // namespace kelvora

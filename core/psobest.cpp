@@ -4,20 +4,28 @@
 
 namespace kelvora::psopass {
 
-bool FitBest::Take(int leader, long double passBest)
+FitBest::FitBest(PSOHost &host, const FitSetup &setup)
+    : m_host(host)
+    , m_passes(setup.problem.NRestarts < 0 ? 0 : setup.problem.NRestarts + 1)
+    , m_sweepsPerPass(setup.MaxSweeps)
 {
-    OverallBest = passBest;
-    ++Improvements;
-    BestIndex = leader;
-    m_host.ShowPSOProgress();
+}
+
+bool FitBest::Take(const TParticle &particle, int leader, long double passBest)
+{
+    m_best.particle = particle;
+    m_best.OverallBest = passBest;
+    ++m_best.Improvements;
+    m_best.BestIndex = leader;
+    m_host.ShowPSOProgress(m_best);
     // The host's code may leave flags set; the fit's own must be clear.
     ClearFpFaults();
-    return OverallBest < TargetRMS;
+    return m_best.OverallBest < TargetRMS;
 }
 
 void FitBest::SweepMoved(int pass, int sweep)
 {
-    m_host.ShowSweep(pass, sweep, Improvements);
+    m_host.ShowSweep({pass, sweep, m_passes, m_sweepsPerPass, m_best.Improvements});
     m_host.ProcessEvents();
 }
 
@@ -33,12 +41,10 @@ bool ShownPass::PassBestImproved(const PassState &state, int)
 {
     if (!m_best.Counts(state.RestartBest))
         return false;
-    for (int k = 1; k <= SwarmSize; ++k)
-        SwarmSnapshot[k] = state.Swarm[k];
-    return m_best.Take(state.Leader, state.RestartBest);
+    return m_best.Take(state.Swarm[state.LeaderIndex], state.LeaderIndex, state.RestartBest);
 }
 
-void ShownPass::SweepMoved(int sweep)
+void ShownPass::SweepMoved(const PassState &, int sweep)
 {
     m_best.SweepMoved(m_pass, sweep);
 }

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -20,9 +21,6 @@ namespace kelvora::psopass {
 
 namespace {
 
-// Sweeps between two saved states of a pass on a worker: a Stop part-way through the pass is
-// rebuilt from the last saved state before it.
-constexpr int CheckpointEvery = 1000;
 // The calling thread merges what the workers have done at this interval: often enough for
 // a display and for Stop, seldom enough to cost the workers nothing.
 constexpr auto MergeInterval = std::chrono::milliseconds(5);
@@ -35,17 +33,7 @@ struct Improvement
     int Sweep;
     int Leader;
     long double Best;
-    SwarmCopy Swarm;
-};
-
-// A pass's state at the end of a sweep (0: after placement).
-struct Checkpoint
-{
-    int Sweep;
-    MTGenerator Generator;
-    int Leader;
-    long double RestartBest;
-    SwarmCopy Swarm;
+    TParticle Particle;  // the leader as it was then
 };
 
 // One pass given to a worker.
@@ -56,7 +44,9 @@ struct Slot
     bool StartReady = false;
 
     std::atomic<bool> Cancelled{false};
-    // The last sweep done after which the pass went on.
+    // The last sweep whose particles have all moved, and the last one after which the pass
+    // went on.
+    std::atomic<int> SweepsMoved{0};
     std::atomic<int> SweepsDone{0};
     std::atomic<bool> Ended{false};
 
@@ -65,14 +55,8 @@ struct Slot
     std::deque<Improvement> Improvements;
 
     // The worker's; the calling thread reads them once Ended is set.
-    std::unique_ptr<TSwarm> Swarm;
-    MTGenerator Generator;
-    int Leader = 1;
-    long double RestartBest = NoValue;
-    long double D0 = 0.0L;
-    std::vector<Checkpoint> Checkpoints;
-    PassEnd End = PassEnd::Stopped;
-    bool Failed = false;  // an exception ended the pass
+    MTGenerator End;  // where the generator stands after the pass
+    std::exception_ptr Error;  // what ended the pass, if anything did
 };
 
 // What the worker running a pass keeps of it.
@@ -91,8 +75,8 @@ public:
         const long double best = state.RestartBest;
         const long double bound = m_bound.load(std::memory_order_relaxed);
         if (best < bound) {
-            Improvement improvement{sweep, state.Leader, best, {}};
-            improvement.Swarm.Take(state.Swarm);
+            Improvement improvement{sweep, state.LeaderIndex, best,
+                                    state.Swarm[state.LeaderIndex]};
             std::lock_guard lock(m_slot.ImprovementsMutex);
             // The pass best only falls: the oldest records are the first the overall best
             // has passed since, and those can no longer count.
@@ -105,22 +89,16 @@ public:
         return best < TargetRMS;
     }
 
-    void SweepMoved(int) override {}
-
-    bool SweepEnded(const PassState &state, int sweep) override
+    void SweepMoved(const PassState &, int sweep) override
     {
-        if (sweep % CheckpointEvery == 0)
-            Save(state, sweep);
+        m_slot.SweepsMoved.store(sweep, std::memory_order_release);
+    }
+
+    bool SweepEnded(const PassState &, int sweep) override
+    {
         m_slot.SweepsDone.store(sweep, std::memory_order_release);
         return m_slot.Cancelled.load(std::memory_order_relaxed)
                || m_over.load(std::memory_order_relaxed);
-    }
-
-    void Save(const PassState &state, int sweep)
-    {
-        Checkpoint checkpoint{sweep, state.Generator, state.Leader, state.RestartBest, {}};
-        checkpoint.Swarm.Take(state.Swarm);
-        m_slot.Checkpoints.push_back(std::move(checkpoint));
     }
 
 private:
@@ -128,15 +106,6 @@ private:
     // No pass best at or above it can count any more.
     const std::atomic<double> &m_bound;
     const std::atomic<bool> &m_over;
-};
-
-// Re-runs sweeps already merged: nothing to report.
-class Silent final : public PassObserver
-{
-public:
-    bool PassBestImproved(const PassState &, int) override { return false; }
-    void SweepMoved(int) override {}
-    bool SweepEnded(const PassState &, int) override { return false; }
 };
 
 double ThreadCpuSeconds()
@@ -159,26 +128,17 @@ double DoubleAtOrAbove(long double value)
     return d < value ? std::nextafter(d, infinity) : d;
 }
 
-enum class MergeEnd { PassDone, TargetReached, Stopped, TakeOver };
-
-struct Merged
-{
-    MergeEnd End;
-    int Sweeps;  // sweeps of the pass merged
-};
+enum class MergeEnd { PassDone, TargetReached, Stopped };
 
 class SideBySide
 {
 public:
-    SideBySide(long long lastPass, const TParamVector &Lo, const TParamVector &Hi,
-               FitBest &best, int threads)
-        : m_lastPass(lastPass)
-        , m_lo(Lo)
-        , m_hi(Hi)
+    SideBySide(const FitSetup &setup, const MTGenerator &start, FitBest &best, int threads)
+        : m_setup(setup)
+        , m_lastPass(setup.problem.NRestarts)
         , m_best(best)
-        , m_threads(static_cast<int>(std::min<long long>(threads, lastPass + 1)))
-        , m_base(std::make_unique<TSwarm>(Swarm))
-        , m_trueStart(MTProcess)
+        , m_threads(std::min(threads, m_lastPass + 1))
+        , m_trueStart(start)
     {
         std::fegetenv(&m_environment);
     }
@@ -197,33 +157,26 @@ private:
                && !m_over.load(std::memory_order_relaxed);
     }
     bool SkipFullPass(MTGenerator &generator, const Slot &slot) const;
-    void RunSlot(Slot &slot);
+    void RunSlot(Slot &slot, PassState &state);
 
-    std::shared_ptr<Slot> SlotFor(long long pass);
-    Merged Merge(Slot &slot, long long pass);
+    std::shared_ptr<Slot> SlotFor(int pass);
+    MergeEnd Merge(Slot &slot, int pass);
     bool TakeImprovements(std::deque<Improvement> &pending, int sweep);
-    void TakeState(const Slot &slot);
-    void RestoreAt(const Slot &slot, int sweep);
-    PassEnd TakeOver(const Slot &slot, long long pass, int merged);
-    void PassMerged();
+    void PassMerged(const Slot &slot);
     void StopWorkers();
 
-    const long long m_lastPass;
-    // Copies: the workers read them while the caller's own may change.
-    const TParamVector m_lo;
-    const TParamVector m_hi;
+    const FitSetup &m_setup;
+    const int m_lastPass;
     FitBest &m_best;
     const int m_threads;
-    // Swarm as the fit began: what a pass changes is written over it.
-    const std::unique_ptr<const TSwarm> m_base;
     std::fenv_t m_environment;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     // Under m_mutex: passes m_firstUnmerged .. m_nextPass - 1 given to workers, in order.
     std::deque<std::shared_ptr<Slot>> m_inFlight;
-    long long m_nextPass = 0;
-    long long m_firstUnmerged = 0;
+    int m_nextPass = 0;
+    int m_firstUnmerged = 0;
     MTGenerator m_trueStart;  // where pass m_firstUnmerged starts
     int m_passesComputed = 0;
     double m_busiestSeconds = 0.0;
@@ -237,8 +190,10 @@ void SideBySide::Work()
 {
     // The caller's rounding and precision, and flags of this thread's own.
     std::fesetenv(&m_environment);
+    // Each placement renews what a pass changes, so one state serves every pass.
+    const auto state = std::make_unique<PassState>();
     while (const std::shared_ptr<Slot> slot = NextSlot())
-        RunSlot(*slot);
+        RunSlot(*slot, *state);
     const double seconds = ThreadCpuSeconds();
     std::lock_guard lock(m_mutex);
     m_busiestSeconds = std::max(m_busiestSeconds, seconds);
@@ -283,7 +238,7 @@ std::shared_ptr<Slot> SideBySide::NextSlot()
 
 bool SideBySide::SkipFullPass(MTGenerator &generator, const Slot &slot) const
 {
-    std::uint64_t left = NonzeroWordsPerPass(MaxSweeps);
+    std::uint64_t left = NonzeroWordsPerPass(m_setup.MaxSweeps);
     while (left > 0) {
         if (!Wanted(slot))
             return false;
@@ -294,20 +249,17 @@ bool SideBySide::SkipFullPass(MTGenerator &generator, const Slot &slot) const
     return true;
 }
 
-void SideBySide::RunSlot(Slot &slot)
+void SideBySide::RunSlot(Slot &slot, PassState &state)
 {
     Recorder recorder(slot, m_bound, m_over);
     try {
-        slot.Swarm = std::make_unique<TSwarm>(*m_base);
-        slot.Generator = slot.Start;
-        PassState state{*slot.Swarm, slot.Generator, slot.Leader, slot.RestartBest};
-        StartPass(state, m_lo, m_hi);
-        slot.D0 = state.D0;
-        recorder.Save(state, 0);
-        slot.End = RunSweeps(state, m_lo, m_hi, recorder, 1, MaxSweeps);
+        state.Generator = slot.Start;
+        StartPass(state, m_setup);
+        RunSweeps(state, m_setup, recorder, 1, m_setup.MaxSweeps);
+        slot.End = state.Generator;
     } catch (...) {
-        // The calling thread runs the pass again itself and meets the same fault there.
-        slot.Failed = true;
+        // Raised on the calling thread when the merge reaches it.
+        slot.Error = std::current_exception();
     }
     slot.Ended.store(true, std::memory_order_release);
     std::lock_guard lock(m_mutex);
@@ -315,7 +267,7 @@ void SideBySide::RunSlot(Slot &slot)
 }
 
 // The slot of the next pass to merge, once its start is known to be right.
-std::shared_ptr<Slot> SideBySide::SlotFor(long long pass)
+std::shared_ptr<Slot> SideBySide::SlotFor(int pass)
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -334,8 +286,9 @@ std::shared_ptr<Slot> SideBySide::SlotFor(long long pass)
 }
 
 // Merges the pass as far as its worker has got, again and again, until the pass or the fit
-// ends.
-Merged SideBySide::Merge(Slot &slot, long long pass)
+// ends. A merged pass is never cancelled, so its worker ends it only by its last sweep, a
+// collapse, the target or a fault.
+MergeEnd SideBySide::Merge(Slot &slot, int pass)
 {
     std::deque<Improvement> pending;
     int merged = 0;
@@ -355,35 +308,25 @@ Merged SideBySide::Merge(Slot &slot, long long pass)
         }
         for (int sweep = merged + 1; sweep <= done; ++sweep) {
             if (TakeImprovements(pending, sweep))
-                return {MergeEnd::TargetReached, sweep};
-            m_best.SweepMoved(static_cast<int>(pass), sweep);
+                return MergeEnd::TargetReached;
+            m_best.SweepMoved(pass, sweep);
             merged = sweep;
             if (m_best.SweepEnded())
-                return {MergeEnd::Stopped, sweep};
+                return MergeEnd::Stopped;
         }
-        m_bound.store(DoubleAtOrAbove(OverallBest), std::memory_order_relaxed);
+        m_bound.store(DoubleAtOrAbove(m_best.best().OverallBest), std::memory_order_relaxed);
         if (!ended)
             continue;
-        if (slot.Failed)
-            return {MergeEnd::TakeOver, merged};
-        switch (slot.End) {
-        case PassEnd::Finished:
-            return {MergeEnd::PassDone, merged};
-        case PassEnd::Collapsed:
-            // Its last sweep: moved and shown, then the spread had collapsed.
-            if (TakeImprovements(pending, merged + 1))
-                return {MergeEnd::TargetReached, merged + 1};
-            m_best.SweepMoved(static_cast<int>(pass), merged + 1);
-            return {MergeEnd::PassDone, merged + 1};
-        case PassEnd::TargetReached:
-            if (TakeImprovements(pending, merged + 1))
-                return {MergeEnd::TargetReached, merged + 1};
-            break;
-        case PassEnd::Stopped:
-            break;
-        }
-        // Not what the records show: the calling thread runs the rest itself.
-        return {MergeEnd::TakeOver, merged};
+        // The sweep in which the pass ended: its improvements, and its display when all its
+        // particles moved (the spread collapsed, or taking it failed).
+        const int last = merged + 1;
+        if (TakeImprovements(pending, last))
+            return MergeEnd::TargetReached;
+        if (slot.SweepsMoved.load(std::memory_order_acquire) >= last)
+            m_best.SweepMoved(pass, last);
+        if (slot.Error)
+            std::rethrow_exception(slot.Error);
+        return MergeEnd::PassDone;
     }
 }
 
@@ -393,67 +336,19 @@ bool SideBySide::TakeImprovements(std::deque<Improvement> &pending, int sweep)
 {
     while (!pending.empty() && pending.front().Sweep == sweep) {
         const Improvement &improvement = pending.front();
-        if (m_best.Counts(improvement.Best)) {
-            improvement.Swarm.PutInto(SwarmSnapshot, *m_base);
-            if (m_best.Take(improvement.Leader, improvement.Best))
-                return true;
-        }
+        if (m_best.Counts(improvement.Best)
+            && m_best.Take(improvement.Particle, improvement.Leader, improvement.Best))
+            return true;
         pending.pop_front();
     }
     return false;
 }
 
-// The process-wide state of the pass from the worker's, where the worker left it.
-void SideBySide::TakeState(const Slot &slot)
-{
-    for (int k = 1; k <= SwarmSize; ++k)
-        Swarm[k] = (*slot.Swarm)[k];
-    MTProcess = slot.Generator;
-    LeaderIndex = slot.Leader;
-    RestartBest = slot.RestartBest;
-}
-
-// The process-wide state of the pass at the end of `sweep`, rebuilt from the last state the
-// worker saved before it. The worker must have ended.
-void SideBySide::RestoreAt(const Slot &slot, int sweep)
-{
-    const Checkpoint *from = &slot.Checkpoints.front();
-    for (const Checkpoint &checkpoint : slot.Checkpoints) {
-        if (checkpoint.Sweep <= sweep)
-            from = &checkpoint;
-    }
-    from->Swarm.PutInto(Swarm, *m_base);
-    MTProcess = from->Generator;
-    LeaderIndex = from->Leader;
-    RestartBest = from->RestartBest;
-    PassState state = ProcessPassState();
-    state.D0 = slot.D0;
-    Silent silent;
-    RunSweeps(state, m_lo, m_hi, silent, from->Sweep + 1, sweep);
-}
-
-// Runs the rest of a pass that failed on its worker on this thread, where the host sees it,
-// from the end of the last sweep merged. Swarm holds the last pass merged, as a fit on one
-// thread has it when this pass begins.
-PassEnd SideBySide::TakeOver(const Slot &slot, long long pass, int merged)
-{
-    PassState state = ProcessPassState();
-    if (merged == 0) {
-        MTProcess = slot.Start;
-        StartPass(state, m_lo, m_hi);
-    } else {
-        RestoreAt(slot, merged);
-        state.D0 = slot.D0;
-    }
-    ShownPass shown(m_best, static_cast<int>(pass));
-    return RunSweeps(state, m_lo, m_hi, shown, merged + 1, MaxSweeps);
-}
-
-// The next pass starts where the process's generator now stands.
-void SideBySide::PassMerged()
+// The next pass starts where the generator of this one ended.
+void SideBySide::PassMerged(const Slot &slot)
 {
     std::lock_guard lock(m_mutex);
-    m_trueStart = MTProcess;
+    m_trueStart = slot.End;
     m_inFlight.pop_front();
     ++m_firstUnmerged;
     m_changed.notify_all();
@@ -486,33 +381,17 @@ std::optional<PSOOutcome> SideBySide::Run()
         }
     }
 
-    PSOOutcome out{0, 0, false, false};
-    for (long long pass = 0; pass <= m_lastPass; ++pass) {
+    PSOOutcome out;
+    for (int pass = 0; pass <= m_lastPass; ++pass) {
         ++out.PassesRun;
         const std::shared_ptr<Slot> slot = SlotFor(pass);
-        const Merged merged = Merge(*slot, pass);
-        if (merged.End == MergeEnd::PassDone) {
-            TakeState(*slot);
-            PassMerged();
+        const MergeEnd end = Merge(*slot, pass);
+        if (end == MergeEnd::PassDone) {
+            PassMerged(*slot);
             continue;
         }
-        if (merged.End == MergeEnd::TakeOver) {
-            const PassEnd end = TakeOver(*slot, pass, merged.Sweeps);
-            out.TargetReached = end == PassEnd::TargetReached;
-            out.Stopped = end == PassEnd::Stopped;
-            if (out.TargetReached || out.Stopped)
-                break;
-            PassMerged();
-            continue;
-        }
-        StopWorkers();
-        if (merged.End == MergeEnd::TargetReached) {
-            out.TargetReached = true;
-            TakeState(*slot);
-        } else {
-            out.Stopped = true;
-            RestoreAt(*slot, merged.Sweeps);
-        }
+        out.TargetReached = end == MergeEnd::TargetReached;
+        out.Stopped = end == MergeEnd::Stopped;
         break;
     }
     StopWorkers();
@@ -523,11 +402,10 @@ std::optional<PSOOutcome> SideBySide::Run()
 
 } // namespace
 
-std::optional<PSOOutcome> RunPassesSideBySide(long long lastPass, const TParamVector &Lo,
-                                              const TParamVector &Hi, FitBest &best,
-                                              int threads)
+std::optional<PSOOutcome> RunPassesSideBySide(const FitSetup &setup, const MTGenerator &start,
+                                              FitBest &best, int threads)
 {
-    SideBySide run(lastPass, Lo, Hi, best, threads);
+    SideBySide run(setup, start, best, threads);
     return run.Run();
 }
 

@@ -7,9 +7,8 @@
 // passes in order, counting an improvement when it beats the overall best at that point and
 // making the host's calls exactly as a fit on one thread makes them. A pass that started from
 // a wrong state (one before it ended early) runs again from the right one; after a Stop or
-// the target every pass not yet merged is dropped; a pass that failed on its thread is run
-// on the calling thread from where the merge stands, so that its fault is raised there, after
-// the passes before it, with the state a fit on one thread leaves.
+// the target every pass not yet merged is dropped; the fault of a pass is raised on the
+// calling thread once everything the pass did before it has been merged.
 
 #include "core/psobest.h"
 
@@ -17,11 +16,10 @@
 
 namespace kelvora::psopass {
 
-// Runs passes 0..lastPass of the fit PSOFit has begun (generator seeded, constants set, best
-// reset) on `threads` worker threads, merging them into `best` on the calling thread.
-// Nothing when no thread could be started; nothing has been done then.
-std::optional<PSOOutcome> RunPassesSideBySide(long long lastPass, const TParamVector &Lo,
-                                              const TParamVector &Hi, FitBest &best,
-                                              int threads);
+// Runs passes 0..NRestarts of a fit with this setup, the first from the generator `start`,
+// on `threads` worker threads, merging them into `best` on the calling thread. Nothing when
+// no thread could be started; nothing has been done then.
+std::optional<PSOOutcome> RunPassesSideBySide(const FitSetup &setup, const MTGenerator &start,
+                                              FitBest &best, int threads);
 
 } // namespace kelvora::psopass

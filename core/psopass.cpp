@@ -3,6 +3,8 @@
 #include "core/fpe.h"
 #include "core/shkernel.h"
 
+#include <cmath>
+
 namespace kelvora::psopass {
 
 namespace {
@@ -29,8 +31,8 @@ struct MoveDraws
 // by the clamp.
 template <typename Fp>
 void MoveDimension(const TParticle &p, const TParticle &leader, const MoveDraws &r,
-                   const TParamVector &Lo, const TParamVector &Hi, int j, long double &v,
-                   double &x)
+                   const TParamVector &Lo, const TParamVector &Hi, long double Chi, int j,
+                   long double &v, double &x)
 {
     const long double x0 = p.X[j];
     const long double r1 = AccelCoeff * r.r1[j];
@@ -50,32 +52,34 @@ void MoveDimension(const TParticle &p, const TParticle &leader, const MoveDraws 
 
 // Moves particle i and returns the fitness of its new position. The flags must be clear on
 // entry; they are read once, at the end, and found clear again unless this throws.
-long double MoveAndEvaluate(PassState &s, int i, const TParamVector &Lo,
-                            const TParamVector &Hi)
+long double MoveAndEvaluate(PassState &s, int i, const FitSetup &setup)
 {
+    const TParamVector &Lo = setup.problem.Lo;
+    const TParamVector &Hi = setup.problem.Hi;
+    const ReferenceSet &reference = setup.problem.reference;
     MoveDraws r;
     for (int j = 1; j <= Dimensions; ++j) {
         r.r1[j] = s.Generator.RealPositive();
         r.r2[j] = s.Generator.RealPositive();
     }
     TParticle &p = s.Swarm[i];
-    const TParticle &leader = s.Swarm[s.Leader];
+    const TParticle &leader = s.Swarm[s.LeaderIndex];
     long double v[Dimensions + 1];
     double x[Dimensions + 1];
     // The move reads its operands from memory after this fence and is stored only when the
     // flags show no fault.
     FpFenceMemory();
     for (int j = 1; j <= Dimensions; ++j)
-        MoveDimension<FastFp>(p, leader, r, Lo, Hi, j, v[j], x[j]);
-    const long double f = FpFenced(shkernel::MeanRMS<FastFp>(x[1], x[2], x[3]));
+        MoveDimension<FastFp>(p, leader, r, Lo, Hi, setup.Chi, j, v[j], x[j]);
+    const long double f = FpFenced(shkernel::MeanRMS<FastFp>(reference, x[1], x[2], x[3]));
     if (FpFaultRaised()) {
         // Once more, storing as it goes and checking every step, to report the first fault.
         ClearFpFaults();
         for (int j = 1; j <= Dimensions; ++j) {
-            MoveDimension<SteppedFp>(p, leader, r, Lo, Hi, j, p.V[j], x[j]);
+            MoveDimension<SteppedFp>(p, leader, r, Lo, Hi, setup.Chi, j, p.V[j], x[j]);
             p.X[j] = x[j];
         }
-        return shkernel::MeanRMS<SteppedFp>(p.X);
+        return shkernel::MeanRMS<SteppedFp>(reference, p.X);
     }
     for (int j = 1; j <= Dimensions; ++j) {
         p.V[j] = v[j];
@@ -97,21 +101,34 @@ bool Improve(PassState &s, int i, long double f)
     if (!(f < s.RestartBest))
         return false;
     s.RestartBest = f;
-    s.Leader = i;
+    s.LeaderIndex = i;
     return true;
+}
+
+long double passDiversity(const TSwarm &swarm)
+{
+    return SwarmDiversity(swarm, ParticlesPerSwarm, Dimensions);
 }
 
 } // namespace
 
-PassState ProcessPassState()
+FitSetup makeFitSetup(const PSOProblem &problem, int maxSweeps)
 {
-    return PassState{Swarm, MTProcess, LeaderIndex, RestartBest};
+    FitSetup setup{problem};
+    ClearFpFaults();
+    // Clerc-Kennedy constriction with phi = 4.1: 2 / |2 - phi - sqrt(phi^2 - 4 phi)|.
+    setup.Chi = F::div(2.0L,
+                       std::fabs(F::sub(-2.1L, F::sqrt(F::sub(F::mul(4.1L, 4.1L), 16.4L)))));
+    setup.MaxSweeps = maxSweeps > 0 ? maxSweeps : ParticlesPerSwarm * SweepsPerParticle;
+    return setup;
 }
 
-void StartPass(PassState &s, const TParamVector &Lo, const TParamVector &Hi)
+void StartPass(PassState &s, const FitSetup &setup)
 {
+    const TParamVector &Lo = setup.problem.Lo;
+    const TParamVector &Hi = setup.problem.Hi;
     ClearFpFaults();
-    for (int i = 1; i <= SwarmSize; ++i) {
+    for (int i = 1; i <= ParticlesPerSwarm; ++i) {
         TParticle &p = s.Swarm[i];
         for (int j = 1; j <= Dimensions; ++j) {
             const long double r = s.Generator.RealPositive();
@@ -119,70 +136,40 @@ void StartPass(PassState &s, const TParamVector &Lo, const TParamVector &Hi)
             p.V[j] = 0.0L;
             p.P[j] = p.X[j];
         }
-        p.BestFitness = MeanRMSmK(p.X);
+        p.BestFitness = MeanRMSmK(p.X, setup.problem.reference);
     }
     // Leader: the first particle with the lowest fitness, or 1 when none lies below NoValue.
     s.RestartBest = NoValue;
-    s.Leader = 1;
-    for (int i = 1; i <= SwarmSize; ++i) {
+    s.LeaderIndex = 1;
+    for (int i = 1; i <= ParticlesPerSwarm; ++i) {
         if (s.Swarm[i].BestFitness < s.RestartBest) {
             s.RestartBest = s.Swarm[i].BestFitness;
-            s.Leader = i;
+            s.LeaderIndex = i;
         }
     }
-    s.D0 = SwarmDiversity(s.Swarm);
+    s.D0 = passDiversity(s.Swarm);
 }
 
-PassEnd RunSweeps(PassState &s, const TParamVector &Lo, const TParamVector &Hi,
-                  PassObserver &observer, int first, int last)
+PassEnd RunSweeps(PassState &s, const FitSetup &setup, PassObserver &observer, int first,
+                  int last)
 {
     for (int sweep = first; sweep <= last; ++sweep) {
         // The observer's calls of the last sweep may have left flags set.
         ClearFpFaults();
-        for (int i = 1; i <= SwarmSize; ++i) {
-            const long double f = MoveAndEvaluate(s, i, Lo, Hi);
+        for (int i = 1; i <= ParticlesPerSwarm; ++i) {
+            const long double f = MoveAndEvaluate(s, i, setup);
             if (Improve(s, i, f) && observer.PassBestImproved(s, sweep))
                 return PassEnd::TargetReached;
         }
-        observer.SweepMoved(sweep);
+        observer.SweepMoved(s, sweep);
         // A box of zero width has no spread to compare with: its pass ends after one sweep.
-        const long double ratio =
-            s.D0 == 0.0L ? 0.0L : F::div(SwarmDiversity(s.Swarm), s.D0);
+        const long double ratio = s.D0 == 0.0L ? 0.0L : F::div(passDiversity(s.Swarm), s.D0);
         if (ratio < CollapseRatio)
             return PassEnd::Collapsed;
         if (observer.SweepEnded(s, sweep))
             return PassEnd::Stopped;
     }
     return PassEnd::Finished;
-}
-
-void SwarmCopy::Take(const TSwarm &swarm)
-{
-    for (int i = 1; i <= ParticlesPerSwarm; ++i) {
-        const TParticle &p = swarm[i];
-        Values &v = m_particles[static_cast<std::size_t>(i - 1)];
-        for (int j = 1; j <= Dimensions; ++j) {
-            v.X[j - 1] = p.X[j];
-            v.V[j - 1] = p.V[j];
-            v.P[j - 1] = p.P[j];
-        }
-        v.BestFitness = p.BestFitness;
-    }
-}
-
-void SwarmCopy::PutInto(TSwarm &swarm, const TSwarm &base) const
-{
-    for (int i = 1; i <= ParticlesPerSwarm; ++i) {
-        TParticle &p = swarm[i];
-        p = base[i];
-        const Values &v = m_particles[static_cast<std::size_t>(i - 1)];
-        for (int j = 1; j <= Dimensions; ++j) {
-            p.X[j] = v.X[j - 1];
-            p.V[j] = v.V[j - 1];
-            p.P[j] = v.P[j - 1];
-        }
-        p.BestFitness = v.BestFitness;
-    }
 }
 
 } // namespace kelvora::psopass

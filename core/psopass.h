@@ -1,15 +1,13 @@
 #pragma once
 
 // One pass of the particle swarm: placement, leader, and sweeps until the spread collapses or
-// the sweeps run out. A pass works on a state it is given, so that it can run on the
-// process-wide variables where the host sees it, or on storage of its own on another thread;
-// what it reports goes to an observer.
+// the sweeps run out. A pass works on a state of its own and reads only its fit's setup, so
+// that passes can run on any thread; what it reports goes to an observer.
 
 #include "core/global.h"
 #include "core/mt19937.h"
 #include "core/pso.h"
 
-#include <array>
 #include <cstdint>
 
 namespace kelvora::psopass {
@@ -28,28 +26,39 @@ inline std::uint64_t NonzeroWordsPerPass(int sweeps)
     return perRound + 2 * perRound * static_cast<std::uint64_t>(sweeps);
 }
 
-// Where a pass keeps its working state.
-struct PassState
+// What every pass of a fit reads and nothing changes: the fit's own copy of its problem, the
+// constriction factor and the sweeps of a pass.
+struct FitSetup
 {
-    TSwarm &Swarm;
-    MTGenerator &Generator;
-    int &Leader;  // particle whose current position attracts the others
-    long double &RestartBest;  // best fitness of the pass
-    long double D0 = 0.0L;  // spread at placement
+    PSOProblem problem;
+    long double Chi = 0.0L;
+    int MaxSweeps = 0;
 };
 
-// The state of a pass on the process-wide variables: Swarm, the process's generator,
-// LeaderIndex and RestartBest.
-PassState ProcessPassState();
+// The setup of a fit of `problem`: Chi computed as the fit begins, MaxSweeps
+// ParticlesPerSwarm × SweepsPerParticle unless `maxSweeps` is positive.
+FitSetup makeFitSetup(const PSOProblem &problem, int maxSweeps);
+
+// The working state of a pass: the swarm (its first ParticlesPerSwarm particles), the
+// generator it draws from, the particle whose current position attracts the others and the
+// best fitness of the pass.
+struct PassState
+{
+    TSwarm Swarm;
+    MTGenerator Generator;
+    int LeaderIndex = 1;
+    long double RestartBest = NoValue;
+    long double D0 = 0.0L;  // spread at placement
+};
 
 class PassObserver
 {
 public:
-    // The pass best has just improved, to state.RestartBest by particle state.Leader, in
+    // The pass best has just improved, to state.RestartBest by particle state.LeaderIndex, in
     // `sweep`; true ends the pass there.
     virtual bool PassBestImproved(const PassState &state, int sweep) = 0;
     // Every particle of `sweep` has moved; the spread is taken next.
-    virtual void SweepMoved(int sweep) = 0;
+    virtual void SweepMoved(const PassState &state, int sweep) = 0;
     // `sweep` is over and the spread has not collapsed; true ends the pass.
     virtual bool SweepEnded(const PassState &state, int sweep) = 0;
 
@@ -64,34 +73,12 @@ enum class PassEnd {
     Stopped  // SweepEnded ended it
 };
 
-// Places the first SwarmSize particles at random in the box, at rest, each its own best;
-// chooses the leader and takes the starting spread D0.
-void StartPass(PassState &state, const TParamVector &Lo, const TParamVector &Hi);
+// Places the first ParticlesPerSwarm particles at random in the box, at rest, each its own
+// best; chooses the leader and takes the starting spread D0.
+void StartPass(PassState &state, const FitSetup &setup);
 
 // Sweeps `first` to `last` of a started pass.
-PassEnd RunSweeps(PassState &state, const TParamVector &Lo, const TParamVector &Hi,
-                  PassObserver &observer, int first, int last);
-
-// What a fit changes in its particles (the first ParticlesPerSwarm, SwarmSize during a fit):
-// dimensions 1..3 of X, V and P, and BestFitness. The rest of every particle stays as it was
-// when the fit began.
-class SwarmCopy
-{
-public:
-    void Take(const TSwarm &swarm);
-    // Writes the particles of `swarm`: those of `base` (the swarm as the fit began)
-    // with the copied values in place.
-    void PutInto(TSwarm &swarm, const TSwarm &base) const;
-
-private:
-    struct Values
-    {
-        long double X[Dimensions];
-        long double V[Dimensions];
-        long double P[Dimensions];
-        long double BestFitness;
-    };
-    std::array<Values, ParticlesPerSwarm> m_particles;
-};
+PassEnd RunSweeps(PassState &state, const FitSetup &setup, PassObserver &observer, int first,
+                  int last);
 
 } // namespace kelvora::psopass

@@ -31,21 +31,22 @@ long double Temperature(long double A, long double B, long double C, long double
 // A, B, C must be computed after the flags were cleared (FastFp::in for values from
 // elsewhere).
 template <typename Fp>
-long double MeanRMS(long double A, long double B, long double C)
+long double MeanRMS(const ReferenceSet &reference, long double A, long double B, long double C)
 {
-    const int n = NPoints;
+    const int n = reference.NPoints;
     long double sum = 0.0L;
     for (int i = 1; i <= n; ++i) {
-        const long double d = Fp::sub(RefT[i], Temperature<Fp>(A, B, C, RefS[i]));
+        const long double d =
+            Fp::sub(reference.RefT[i], Temperature<Fp>(A, B, C, reference.RefS[i]));
         sum = Fp::add(sum, Fp::mul(d, d));
     }
     return Fp::mul(1000.0L, Fp::sqrt(Fp::div(sum, static_cast<long double>(n))));
 }
 
 template <typename Fp>
-long double MeanRMS(const TParamVector &P)
+long double MeanRMS(const ReferenceSet &reference, const TParamVector &P)
 {
-    return MeanRMS<Fp>(P[1], P[2], P[3]);
+    return MeanRMS<Fp>(reference, P[1], P[2], P[3]);
 }
 
 } // namespace kelvora::shkernel

@@ -4,24 +4,21 @@
 
 namespace kelvora {
 
-std::string ProgramDir;
-std::string InputDir;
-std::string OutputDir;
-std::string DBDir;
-
-void InitFolders(const std::string &programFile)
+ProgramFolders InitFolders(const std::string &programFile)
 {
     namespace fs = std::filesystem;
     const fs::path program = fs::absolute(fs::path(programFile)).parent_path();
-    ProgramDir = program.string();
-    InputDir = (program / "Data" / "Input").string();
-    OutputDir = (program / "Data" / "Output").string();
-    DBDir = (program / "DB").string();
+    ProgramFolders folders;
+    folders.ProgramDir = program.string();
+    folders.InputDir = (program / "Data" / "Input").string();
+    folders.OutputDir = (program / "Data" / "Output").string();
+    folders.DBDir = (program / "DB").string();
+    return folders;
 }
 
-std::string databasePath()
+std::string databasePath(const ProgramFolders &folders)
 {
-    return (std::filesystem::path(DBDir) / "kelvora.dbs").string();
+    return (std::filesystem::path(folders.DBDir) / "kelvora.dbs").string();
 }
 
 } // namespace kelvora

@@ -9,16 +9,16 @@ namespace kelvora {
 
 namespace {
 
-// Copies one field of every measurement into `values`, the current row kept.
-void scanMeasurements(Table &interp, const char *field,
-                      IndexedArray<long double, MaxSignals> &values)
+// One field of every measurement, in table order, the current row kept.
+std::vector<long double> scanMeasurements(Table &interp, const char *field)
 {
-    const int n = interp.recordCount();
-    if (n < 1 || n > MaxSignals)
+    const int NSignals = interp.recordCount();
+    if (NSignals < 1 || NSignals > MaxSignals)
         throw RangeError();
-    NSignals = n;
-    int i = 0;
-    ForEachRow(interp, [&] { values[++i] = interp.asFloat(field); });
+    std::vector<long double> values;
+    values.reserve(static_cast<std::size_t>(NSignals));
+    ForEachRow(interp, [&] { values.push_back(interp.asFloat(field)); });
+    return values;
 }
 
 // A value equal to a bound lies inside; empty bounds read as 0.
@@ -27,14 +27,14 @@ bool outside(long double value, long double low, long double high)
     return value > high || value < low;
 }
 
-// True if one of the first NSignals values lies outside the record's low..high fields.
-bool outsideRange(const Table &main, const IndexedArray<long double, MaxSignals> &values,
+// True if one of the values lies outside the record's low..high fields.
+bool outsideRange(const Table &main, const std::vector<long double> &values,
                   const char *lowField, const char *highField)
 {
     const long double low = main.asFloat(lowField);
     const long double high = main.asFloat(highField);
-    for (int i = 1; i <= NSignals; ++i) {
-        if (outside(values[i], low, high))
+    for (const long double value : values) {
+        if (outside(value, low, high))
             return true;
     }
     return false;
@@ -84,7 +84,6 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
     const int n = interp.recordCount();
     if (n < 1 || n > MaxSignals)
         throw RangeError();
-    NSignals = n;
 
     {
         const SuspendedDisplays suspended(interp);
@@ -121,13 +120,13 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
 
 bool SignalsOutOfRange(RecordStore &records)
 {
-    scanMeasurements(records.cdsInterp, "S", SigS);
+    const std::vector<long double> SigS = scanMeasurements(records.cdsInterp, "S");
     return outsideRange(records.cdsMain, SigS, "SMin", "SMax");
 }
 
 bool TemperaturesOutOfRange(RecordStore &records)
 {
-    scanMeasurements(records.cdsInterp, "T", SigT);
+    const std::vector<long double> SigT = scanMeasurements(records.cdsInterp, "T");
     return outsideRange(records.cdsMain, SigT, "TMin", "TMax");
 }
 

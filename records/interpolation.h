@@ -37,18 +37,13 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
                              const std::function<void()> &temperatureWarning = {});
 
 // True if a measured signal (temperature) lies outside the record's reference range; a
-// value equal to a bound lies inside. Fills NSignals and SigS (SigT); more than 1000 rows or
+// value equal to a bound lies inside. More than 1000 rows (MaxSignals of the signal lists) or
 // none: "Range check error". The current measurement row stays where it was.
 bool SignalsOutOfRange(RecordStore &records);
 bool TemperaturesOutOfRange(RecordStore &records);
 // True if the temperature lies outside the current record's TMin..TMax, as those tests
 // compare.
 bool TemperatureOutOfRange(const RecordStore &records, long double temperature);
-
-// The measurement working arrays of the range tests (MaxSignals of the signal lists).
-inline int NSignals = 0;
-inline IndexedArray<long double, MaxSignals> SigS;
-inline IndexedArray<long double, MaxSignals> SigT;
 
 // Which out-of-range warning to show: signals after a signal list was loaded, temperatures
 // after an interpolation.

@@ -29,21 +29,12 @@ WriteFailedError::WriteFailedError(const std::string &why)
 {
 }
 
-void LoadReferenceSet(const RecordFileData &file)
-{
-    NPoints = file.N;
-    for (int i = 1; i <= file.N; ++i) {
-        RefS[i] = file.S.at(static_cast<std::size_t>(i - 1));
-        RefT[i] = file.T.at(static_cast<std::size_t>(i - 1));
-    }
-}
-
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name)
 {
     Table &main = records.cdsMain;
     Table &bb = records.cdsBB;
 
-    LoadReferenceSet(file);
+    const ReferenceSet reference = ReferenceSetOf(file);
 
     main.insert();
     main.setString("Name", name);
@@ -56,10 +47,10 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
         const RangesBusyScope busy(records);
         const SuspendedDisplays suspended(bb);
         try {
-            for (int i = 1; i <= file.N; ++i) {
+            for (int i = 1; i <= reference.NPoints; ++i) {
                 bb.append();
-                bb.setFloat("T", StoredDouble(RefT[i]));
-                bb.setFloat("S", StoredDouble(RefS[i]));
+                bb.setFloat("T", StoredDouble(reference.RefT[i]));
+                bb.setFloat("S", StoredDouble(reference.RefS[i]));
                 bb.post();
             }
         } catch (const std::exception &) {
@@ -73,7 +64,7 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     long double a = 0.0L;
     long double b = 0.0L;
     long double c = 0.0L;
-    SaundersWhiteGuess(file.MeanWL, file.Bandwidth, a, b, c);
+    SaundersWhiteGuess(file.MeanWL, file.Bandwidth, reference, a, b, c);
     for (const auto &[name, value] : {std::pair{"A", a}, std::pair{"B", b}, std::pair{"C", c}}) {
         if (std::fabs(value) >= DoubleOverflowBound)
             throw WriteFailedError(std::string("The Saunders-White guess ") + name + " = "
@@ -110,37 +101,42 @@ RunInput RunInputOf(RecordStore &records)
     return input;
 }
 
-void SaveResults(RecordStore &records, DateTime now, std::uint32_t seed)
+void SaveResults(RecordStore &records, const RunResults &results, DateTime now)
 {
     Table &main = records.cdsMain;
     Table &bb = records.cdsBB;
+    const TParamVector &LMResult = results.LMResult;
+    const TParamVector &PSOResult = results.PSOResult;
+    const TPointArray &RefS = results.reference.RefS;
+    const TPointArray &RefT = results.reference.RefT;
 
     main.edit();
     main.setFloat("ALM", StoredDouble(LMResult[1]));
     main.setFloat("BLM", StoredDouble(LMResult[2]));
     main.setFloat("CLM", StoredDouble(LMResult[3]));
-    main.setFloat("MeanRMSLM", StoredDouble(LMMeanRMS));
+    main.setFloat("MeanRMSLM", StoredDouble(results.LMMeanRMS));
     main.setFloat("APSO", StoredDouble(PSOResult[1]));
     main.setFloat("BPSO", StoredDouble(PSOResult[2]));
     main.setFloat("CPSO", StoredDouble(PSOResult[3]));
-    main.setFloat("MeanRMSPSO", StoredDouble(PSOMeanRMS));
-    main.setFloat("Seed", seed);
+    main.setFloat("MeanRMSPSO", StoredDouble(results.PSOMeanRMS));
+    main.setFloat("Seed", results.Seed);
     main.setBoolean("Computed", true);
     main.setDateTime("Processed", now);
     main.post();
 
     {
         const SuspendedDisplays suspended(bb);
-        for (int i = 1; i <= NPoints; ++i) {
-            RefTLM[i] = SHTemperature(LMResult, RefS[i]);
-            RefTPSO[i] = SHTemperature(PSOResult, RefS[i]);
+        for (int i = 1; i <= results.reference.NPoints; ++i) {
+            // The fitted temperatures, as the run had them.
+            const long double RefTLM = SHTemperature(LMResult, RefS[i]);
+            const long double RefTPSO = SHTemperature(PSOResult, RefS[i]);
             bb.setRecNo(i);
             bb.edit();
-            bb.setFloat("TLM", StoredDouble(RefTLM[i]));
-            bb.setFloat("dTLM", StoredDouble((RefTLM[i] - RefT[i]) * 1000.0L));
-            bb.setFloat("TPSO", StoredDouble(RefTPSO[i]));
-            bb.setFloat("dTPSO", StoredDouble((RefTPSO[i] - RefT[i]) * 1000.0L));
-            bb.setFloat("Difference", StoredDouble((RefTLM[i] - RefTPSO[i]) * 1000.0L));
+            bb.setFloat("TLM", StoredDouble(RefTLM));
+            bb.setFloat("dTLM", StoredDouble((RefTLM - RefT[i]) * 1000.0L));
+            bb.setFloat("TPSO", StoredDouble(RefTPSO));
+            bb.setFloat("dTPSO", StoredDouble((RefTPSO - RefT[i]) * 1000.0L));
+            bb.setFloat("Difference", StoredDouble((RefTLM - RefTPSO) * 1000.0L));
             bb.post();
         }
     }

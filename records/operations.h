@@ -29,16 +29,12 @@ private:
     std::string m_why;
 };
 
-// Fills the reference set (NPoints, RefS, RefT) with the file's points in file order: what
-// the Saunders-White guess of an import averages over.
-void LoadReferenceSet(const RecordFileData &file);
-
 // Adds the imported record as a new current record: the record with Name, MeanWL, Bandwidth
 // (a store refusal propagates as StoreError and leaves the record in insert state), its
 // points (a failure: WriteFailedError; the points so far stay in the record's pending edit,
-// stored when it is next posted), the Saunders-White guess over the reference set filled from
-// the file (a part of it too large for a double: WriteFailedError naming it), and its
-// reference range. Name is cut to 100 characters.
+// stored when it is next posted), the Saunders-White guess over the file's points as read (a
+// part of it too large for a double: WriteFailedError naming it), and its reference range.
+// Name is cut to 100 characters.
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name);
 
 // Why the current record cannot be calibrated, or empty: a calibration fits three parameters
@@ -49,9 +45,10 @@ std::string CalibrationRefusal(RecordStore &records);
 // reference points in table order. The reference cursor stays where it was.
 RunInput RunInputOf(RecordStore &records);
 
-// Writes the held results of the last calibration run (LMResult, LMMeanRMS, PSOResult,
-// PSOMeanRMS; NPoints, RefS, RefT) and the seed its swarm ran with into the current record
-// and its reference points, marks it computed and stamps Processed with `now`.
-void SaveResults(RecordStore &records, DateTime now, std::uint32_t seed);
+// Writes the held results of a calibration run into the current record and its reference
+// points (the first NPoints rows, with the fitted temperatures of both triples at RefS and
+// their deviations from RefT) with the seed its swarm ran with, marks it computed and stamps
+// Processed with `now`.
+void SaveResults(RecordStore &records, const RunResults &results, DateTime now);
 
 } // namespace kelvora

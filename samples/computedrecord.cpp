@@ -11,16 +11,19 @@ namespace kelvora::samples {
 void importComputedRecord(RecordStore &records, const std::string &name, int points,
                           const std::vector<long double> &measured, DateTime processed)
 {
-    ImportRecord(records, noisyRecordFile(points), name);
-    LMResult.fill(0.0L);
-    LMResult[1] = 0.65L;
-    LMResult[2] = 0.15L;
-    LMResult[3] = 3e6L;
-    PSOResult = LMResult;
-    PSOResult[1] *= 1.000001L;
-    LMMeanRMS = MeanRMSmK(LMResult);
-    PSOMeanRMS = MeanRMSmK(PSOResult);
-    SaveResults(records, processed, 1);
+    const RecordFileData file = noisyRecordFile(points);
+    ImportRecord(records, file, name);
+    RunResults results;
+    results.reference = ReferenceSetOf(file);
+    results.LMResult[1] = 0.65L;
+    results.LMResult[2] = 0.15L;
+    results.LMResult[3] = 3e6L;
+    results.PSOResult = results.LMResult;
+    results.PSOResult[1] *= 1.000001L;
+    results.LMMeanRMS = MeanRMSmK(results.LMResult, results.reference);
+    results.PSOMeanRMS = MeanRMSmK(results.PSOResult, results.reference);
+    results.Seed = 1;
+    SaveResults(records, results, processed);
     if (measured.empty())
         return;
     LoadSignals(records, measured);

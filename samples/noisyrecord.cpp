@@ -27,18 +27,17 @@ RunInput noisyRecord(int n)
 {
     const RecordFileData file = noisyRecordFile(n);
     RunInput input;
-    NPoints = n;
+    ReferenceSet reference;
     for (int i = 1; i <= n; ++i) {
         const auto at = static_cast<std::size_t>(i - 1);
         input.Points.emplace_back(static_cast<double>(file.S[at]),
                                   static_cast<double>(file.T[at]));
-        RefS[i] = input.Points.back().first;
-        RefT[i] = input.Points.back().second;
+        reference.append(input.Points.back().first, input.Points.back().second);
     }
     long double A = 0.0L;
     long double B = 0.0L;
     long double C = 0.0L;
-    SaundersWhiteGuess(file.MeanWL, file.Bandwidth, A, B, C);
+    SaundersWhiteGuess(file.MeanWL, file.Bandwidth, reference, A, B, C);
     input.AS = static_cast<double>(A);
     input.BS = static_cast<double>(B);
     input.CS = static_cast<double>(C);

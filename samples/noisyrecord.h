@@ -13,8 +13,7 @@ namespace kelvora::samples {
 // As a record file holds it, signals as doubles.
 RecordFileData noisyRecordFile(int n);
 
-// As a run reads it from the imported record, with the Saunders-White guess as start values;
-// the reference set is left filled with the points.
+// As a run reads it from the imported record, with the Saunders-White guess as start values.
 RunInput noisyRecord(int n);
 
 } // namespace kelvora::samples

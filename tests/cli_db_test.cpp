@@ -300,8 +300,19 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"BadThreads", {"calibrate", "m", "--threads", "0"}, 64, "--threads"},
         CommandCase{"NegativeRestarts", {"calibrate", "m", "--restarts", "-1"}, 64,
                     "--restarts: '-1' is not a whole number from 0 to 1000000"},
+        // Every numeric option is the number alone: trailing characters are refused.
         CommandCase{"SeedWithTrailingJunk", {"calibrate", "m", "--seed", "12abc"}, 64,
-                    "--seed: '12abc' is not a whole number"}),
+                    "--seed: '12abc' is not a whole number"},
+        CommandCase{"MaxIterWithTrailingJunk", {"calibrate", "m", "--max-iter", "50x"}, 64,
+                    "--max-iter: '50x' is not a whole number"},
+        CommandCase{"TolWithTrailingJunk", {"calibrate", "m", "--tol", "1e-9e"}, 64,
+                    "--tol: '1e-9e' is not a number"},
+        CommandCase{"RestartsWithTrailingJunk", {"calibrate", "m", "--restarts", "1;"}, 64,
+                    "--restarts: '1;' is not a whole number"},
+        CommandCase{"RangeWithTrailingJunk", {"calibrate", "m", "--range", "2.0.1"}, 64,
+                    "--range: '2.0.1' is not a number"},
+        CommandCase{"ThreadsWithTrailingJunk", {"calibrate", "m", "--threads", "2abc"}, 64,
+                    "--threads: '2abc' is not a whole number"}),
     CaseName);
 
 struct InterpolationCase

@@ -526,10 +526,12 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"--tol", "1e-5000", "a number above 0 and below 1"},
         OptionCase{"--restarts", "-1", "a whole number from 0 to 1000000"},
         OptionCase{"--restarts", "3 ", "a whole number from 0 to 1000000"},
+        OptionCase{"--restarts", "3r", "a whole number from 0 to 1000000"},
         OptionCase{"--restarts", "99999999999", "a whole number from 0 to 1000000"},
         OptionCase{"--range", "2x", "a number from 1.0 to 1000.0"},
         OptionCase{"--range", "0.99", "a number from 1.0 to 1000.0"},
         OptionCase{"--threads", "2 ", "a whole number from 1 to 1024"},
+        OptionCase{"--threads", "2x", "a whole number from 1 to 1024"},
         OptionCase{"--threads", "\t2", "a whole number from 1 to 1024"},
         OptionCase{"--threads", "0", "a whole number from 1 to 1024"}),
     [](const auto &info) { return "Case" + std::to_string(info.index); });

@@ -11,6 +11,7 @@
 #include <cfenv>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,16 +23,16 @@ using testcase::CaseName;
 using testcase::PrintTo;
 
 // Five points that the instrument's triple fits exactly.
-void ExactFivePoints()
+ReferenceSet ExactFivePoints()
 {
     const std::array<long double, 5> temps = {400.0L, 800.0L, 1200.0L, 1600.0L, 2000.0L};
-    FillReferenceSet(Instrument(), temps, std::array<long double, 5>{});
+    return PointsOf(Instrument(), temps, std::array<long double, 5>{});
 }
 
-LMOutcome Fit(const TParamVector &start, int nParams, int MaxIter, long double Tol)
+LMOutcome Fit(const ReferenceSet &reference, const TParamVector &start, int nParams,
+              int MaxIter, long double Tol)
 {
-    Params = start;
-    return LevMarFit(nParams, NPoints, MaxIter, RefS, RefT, Tol);
+    return LevMarFit(LMProblem{reference, start, nParams, MaxIter, Tol});
 }
 
 struct ExactStart
@@ -51,8 +52,7 @@ class LMExactStart : public testing::TestWithParam<ExactStart>
 TEST_P(LMExactStart, AcceptsTheZeroStep)
 {
     const ExactStart &c = GetParam();
-    ExactFivePoints();
-    const LMOutcome out = Fit(Instrument(), 3, c.MaxIter, c.Tol);
+    const LMOutcome out = Fit(ExactFivePoints(), Instrument(), 3, c.MaxIter, c.Tol);
     EXPECT_EQ(out.Status, c.status);
     EXPECT_EQ(out.Iter, c.iter);
     EXPECT_EQ(out.RelChange, 0.0L);
@@ -60,7 +60,7 @@ TEST_P(LMExactStart, AcceptsTheZeroStep)
     for (int k = 0; k < c.iter; ++k)
         lambda /= 5.0L;
     EXPECT_EQ(out.Lambda, lambda);
-    EXPECT_EQ(Params, Instrument());
+    EXPECT_EQ(out.Params, Instrument());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -74,21 +74,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LMFit, ConvergesFromANearbyStart)
 {
-    ExactFivePoints();
-    const LMOutcome out = Fit(Triple(0.6499L, 0.14L, 2.9e6L), 3, 50, 1e-9L);
+    TParamVector start = Triple(0.6499L, 0.14L, 2.9e6L);
+    start[7] = 7.0L;
+    const LMOutcome out = Fit(ExactFivePoints(), start, 3, 50, 1e-9L);
     EXPECT_EQ(out.Status, lmConverged);
     EXPECT_GT(out.Iter, 1);
     EXPECT_LT(out.RelChange, 1e-9L);
-    EXPECT_NEAR(Params[1], 0.65L, 1e-12L);
-    EXPECT_NEAR(Params[2], 0.1L, 1e-10L);
-    EXPECT_NEAR(Params[3] / 3e6L, 1.0L, 1e-12L);
+    EXPECT_NEAR(out.Params[1], 0.65L, 1e-12L);
+    EXPECT_NEAR(out.Params[2], 0.1L, 1e-10L);
+    EXPECT_NEAR(out.Params[3] / 3e6L, 1.0L, 1e-12L);
+    EXPECT_EQ(out.Params[7], 7.0L) << "elements beyond the fitted ones keep their values";
 }
 
 TEST(LMFit, StaleFlagsFromElsewhereAreIgnored)
 {
-    ExactFivePoints();
+    const ReferenceSet reference = ExactFivePoints();
     std::feraiseexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-    EXPECT_EQ(Fit(Instrument(), 3, 50, 1e-9L).Status, lmConverged);
+    EXPECT_EQ(Fit(reference, Instrument(), 3, 50, 1e-9L).Status, lmConverged);
 }
 
 // Four points with deviations of ±50 mK and a start that needs many iterations: near the
@@ -96,12 +98,13 @@ TEST(LMFit, StaleFlagsFromElsewhereAreIgnored)
 TEST(LMLambda, FollowsTheScheduleThroughRejections)
 {
     const std::array<long double, 4> temps = {500.0L, 800.0L, 1100.0L, 1400.0L};
-    FillReferenceSet(Instrument(), temps, std::array<long double, 4>{0.0L, 0.05L, -0.05L, 0.0L});
+    const ReferenceSet reference =
+        PointsOf(Instrument(), temps, std::array<long double, 4>{0.0L, 0.05L, -0.05L, 0.0L});
     const TParamVector start = Triple(0.6499L, 0.24L, 2.9e6L);
     std::vector<long double> factors;
     long double previous = 20.0L;
     for (int k = 1; k <= 30; ++k) {
-        const LMOutcome out = Fit(start, 3, k, 0.0L);
+        const LMOutcome out = Fit(reference, start, 3, k, 0.0L);
         ASSERT_EQ(out.Status, lmIterationLimit);
         factors.push_back(out.Lambda / previous);
         previous = out.Lambda;
@@ -121,11 +124,34 @@ TEST(LMLambda, FollowsTheScheduleThroughRejections)
     EXPECT_TRUE(sawThreeRejections);
 }
 
-long double SumOfSquaredDeviations(const TParamVector &P)
+// Eight points of a noisy instrument and a start far from its triple.
+ReferenceSet NoisyEightPoints(TParamVector &start)
+{
+    const std::array<std::pair<long double, long double>, 8> points{{
+        {0xa.e845367586d679p-20L, 712.5L},
+        {0x9.9d40e98850d0c9fp-8L, 1025.0L},
+        {0xc.6fd603c806c8fd3p-2L, 1337.5L},
+        {0xb.f3e5b50fac3a036p+2L, 1650.0L},
+        {0x9.9627d62a9085ac5p+5L, 1962.5L},
+        {0x8.fdb3f785cda6265p+7L, 2275.0L},
+        {0xc.c0753e266dc3a99p+8L, 2587.5L},
+        {0xe.38201a231bb5b9bp+9L, 2900.0L},
+    }};
+    ReferenceSet reference;
+    for (const auto &[s, t] : points)
+        reference.append(s, t);
+    start.fill(0.0L);
+    start[1] = 0x9.ddc831d34688478p-4L;
+    start[2] = 0xf.68d22693c4205ebp-7L;
+    start[3] = 0xc.70acb4ba45014d2p+18L;
+    return reference;
+}
+
+long double SumOfSquaredDeviations(const TParamVector &P, const ReferenceSet &reference)
 {
     long double sum = 0.0L;
-    for (int i = 1; i <= NPoints; ++i) {
-        const long double r = RefT[i] - SHTemperature(P, RefS[i]);
+    for (int i = 1; i <= reference.NPoints; ++i) {
+        const long double r = reference.RefT[i] - SHTemperature(P, reference.RefS[i]);
         sum += r * r;
     }
     return sum;
@@ -140,12 +166,12 @@ long double SumOfSquaredDeviations(const TParamVector &P)
 TEST(LMAcceptance, AStepMayRaiseTheSumOfSquaresByItsSlack)
 {
     const TParamVector instrument = Instrument();
-    NPoints = 1;
-    RefS[1] = SHSignal(instrument, 1000.0L);
-    RefT[1] = SHTemperature(instrument, RefS[1]);
+    ReferenceSet reference;
+    const long double signal = SHSignal(instrument, 1000.0L);
+    reference.append(signal, SHTemperature(instrument, signal));
     const auto start = [&](long double A) { return Triple(A, instrument[2], instrument[3]); };
     const auto firstTrialAccepted = [&](long double A) {
-        const LMOutcome out = Fit(start(A), 1, 1, 0.0L);
+        const LMOutcome out = Fit(reference, start(A), 1, 1, 0.0L);
         return out.Status == lmIterationLimit && out.Lambda == 4.0L;
     };
 
@@ -162,9 +188,9 @@ TEST(LMAcceptance, AStepMayRaiseTheSumOfSquaresByItsSlack)
         (firstTrialAccepted(middle) ? accepted : rejected) = middle;
     }
 
-    const long double before = SumOfSquaredDeviations(start(accepted));
-    Fit(start(accepted), 1, 1, 0.0L);
-    const long double after = SumOfSquaredDeviations(Params);
+    const long double before = SumOfSquaredDeviations(start(accepted), reference);
+    const LMOutcome out = Fit(reference, start(accepted), 1, 1, 0.0L);
+    const long double after = SumOfSquaredDeviations(out.Params, reference);
     EXPECT_GT(after - before, before * 1e-9L);
 }
 
@@ -173,15 +199,15 @@ TEST(LMAcceptance, AStepMayRaiseTheSumOfSquaresByItsSlack)
 TEST(LMStatus, NoDescentAfterFiftyRejections)
 {
     const TParamVector start = Triple(1e-296L, 0.1L, 3e6L);
-    NPoints = 4;
+    ReferenceSet reference;
     for (int i = 1; i <= 4; ++i) {
-        RefS[i] = SHSignal(Instrument(), 500.0L * i);
-        RefT[i] = 1.5L * SHTemperature(start, RefS[i]);
+        const long double s = SHSignal(Instrument(), 500.0L * i);
+        reference.append(s, 1.5L * SHTemperature(start, s));
     }
-    const LMOutcome out = Fit(start, 3, 50, 1e-9L);
+    const LMOutcome out = Fit(reference, start, 3, 50, 1e-9L);
     EXPECT_EQ(out.Status, lmNoDescent);
     EXPECT_EQ(out.Iter, 1);
-    EXPECT_EQ(Params, start);
+    EXPECT_EQ(out.Params, start);
     // ×3, ×3, then ×9 for each of the other 48 rejections.
     EXPECT_NEAR(out.Lambda / (180.0L * std::pow(9.0L, 48.0L)), 1.0L, 1e-15L);
 }
@@ -202,22 +228,22 @@ TEST(LMStatus, NotPositiveDefiniteKeepsThePreviousIteration)
                                              Triple(0.651L, 0.12L, 3.02e6L)};
     for (const auto &temps : pairs) {
         for (const TParamVector &start : starts) {
-            FillReferenceSet(Instrument(), temps, std::array<long double, 2>{});
+            const ReferenceSet reference =
+                PointsOf(Instrument(), temps, std::array<long double, 2>{});
             LMOutcome failed;
             try {
-                failed = Fit(start, 3, 300, 0.0L);
+                failed = Fit(reference, start, 3, 300, 0.0L);
             } catch (const FloatError &) {
                 continue;
             }
             if (failed.Status != lmNotPositiveDefinite)
                 continue;
             ASSERT_GT(failed.Iter, 1);
-            const TParamVector afterFailure = Params;
 
-            const LMOutcome previous = Fit(start, 3, failed.Iter - 1, 0.0L);
+            const LMOutcome previous = Fit(reference, start, 3, failed.Iter - 1, 0.0L);
             EXPECT_EQ(previous.Status, lmIterationLimit);
-            EXPECT_EQ(afterFailure, Params);
-            EXPECT_NE(afterFailure, start);
+            EXPECT_EQ(failed.Params, previous.Params);
+            EXPECT_NE(failed.Params, start);
             return;
         }
     }
@@ -226,26 +252,25 @@ TEST(LMStatus, NotPositiveDefiniteKeepsThePreviousIteration)
 
 TEST(LMStatus, LimitOfAnUnfinishedFit)
 {
-    ExactFivePoints();
-    const LMOutcome out = Fit(Triple(0.6499L, 0.14L, 2.9e6L), 3, 3, 1e-9L);
+    const LMOutcome out = Fit(ExactFivePoints(), Triple(0.6499L, 0.14L, 2.9e6L), 3, 3, 1e-9L);
     EXPECT_EQ(out.Status, lmIterationLimit);
     EXPECT_EQ(out.Iter, 3);
     EXPECT_GT(out.RelChange, 1e-9L);
 }
 
-TEST(LMFaults, NoValueInTheDifferenceOverflowsAndLeavesTheShift)
+TEST(LMFaults, NoValueInTheDifferenceOverflows)
 {
-    ExactFivePoints();
+    const ReferenceSet reference = ExactFivePoints();
     // A + h is exactly 0, where the model has no value.
-    EXPECT_EQ(ErrorText([] { Fit(Triple(-1e-9L, 0.1L, 3e6L), 3, 50, 1e-9L); }), Overflow);
-    EXPECT_EQ(Params[1], 0.0L);
+    EXPECT_EQ(ErrorText([&] { Fit(reference, Triple(-1e-9L, 0.1L, 3e6L), 3, 50, 1e-9L); }),
+              Overflow);
 }
 
 TEST(LMFaults, UnusedParameterGivesAZeroPivot)
 {
-    ExactFivePoints();
+    const ReferenceSet reference = ExactFivePoints();
     // Element 4 has no effect: its row of the normal matrix is zero, so 0 / 0.
-    EXPECT_EQ(ErrorText([] { Fit(Instrument(), 4, 50, 1e-9L); }), Invalid);
+    EXPECT_EQ(ErrorText([&] { Fit(reference, Instrument(), 4, 50, 1e-9L); }), Invalid);
 }
 
 struct Counts
@@ -265,16 +290,63 @@ class LMCounts : public testing::TestWithParam<Counts>
 
 TEST_P(LMCounts, OutsideTheArraysIsARangeError)
 {
-    ExactFivePoints();
-    Params = Instrument();
-    EXPECT_THROW(LevMarFit(GetParam().nParams, GetParam().nPoints, 50, RefS, RefT, 1e-9L),
-                 RangeError);
-    EXPECT_EQ(Params, Instrument());
+    ReferenceSet reference = ExactFivePoints();
+    reference.NPoints = GetParam().nPoints;
+    EXPECT_THROW(Fit(reference, Instrument(), GetParam().nParams, 50, 1e-9L), RangeError);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bounds, LMCounts,
                          testing::Values(Counts{0, 5}, Counts{11, 5}, Counts{3, 0},
                                          Counts{3, 21}, Counts{-1, 5}));
+
+// The bytes of the fit's values, for comparing two fits bit for bit.
+std::string Bits(const LMOutcome &out)
+{
+    std::string bytes(reinterpret_cast<const char *>(&out.RelChange), 10);
+    bytes.append(reinterpret_cast<const char *>(&out.Lambda), 10);
+    for (int j = 1; j <= MaxParams; ++j)
+        bytes.append(reinterpret_cast<const char *>(&out.Params[j]), 10);
+    return std::to_string(out.Status) + " " + std::to_string(out.Iter) + " " + bytes;
+}
+
+class LMAtOnce : public testing::TestWithParam<int>
+{
+};
+
+// Fits of perturbed copies of one set, as a propagation of uncertainties makes them, on
+// several threads at once: each gives what it gives alone.
+TEST_P(LMAtOnce, EveryFitAsAlone)
+{
+    const int threads = GetParam();
+    TParamVector start;
+    const ReferenceSet noisy = NoisyEightPoints(start);
+    std::vector<LMProblem> problems;
+    for (int k = 0; k < 6 * threads; ++k) {
+        LMProblem problem{noisy, start, 3, 50, 1e-12L};
+        for (int i = 1; i <= noisy.NPoints; ++i)
+            problem.reference.RefT[i] += 0.001L * static_cast<long double>((k * i) % 7 - 3);
+        problems.push_back(problem);
+    }
+    std::vector<std::string> alone;
+    for (const LMProblem &problem : problems)
+        alone.push_back(Bits(LevMarFit(problem)));
+
+    std::vector<std::string> together(problems.size());
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            for (std::size_t k = static_cast<std::size_t>(t); k < problems.size();
+                 k += static_cast<std::size_t>(threads))
+                together[k] = Bits(LevMarFit(problems[k]));
+        });
+    }
+    for (std::thread &worker : workers)
+        worker.join();
+    EXPECT_EQ(together, alone);
+    EXPECT_NE(alone.front(), alone.back()) << "the perturbations change the fits";
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, LMAtOnce, testing::Values(2, 4, 8));
 
 struct CholeskyCase
 {

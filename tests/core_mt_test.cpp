@@ -29,11 +29,11 @@ std::uint32_t Untempered(std::uint32_t y)
     return y ^ (y >> 11) ^ (y >> 22);
 }
 
-std::vector<std::uint32_t> Words(int count)
+std::vector<std::uint32_t> Words(MTGenerator &mt, int count)
 {
     std::vector<std::uint32_t> words;
     for (int k = 0; k < count; ++k)
-        words.push_back(MTNext());
+        words.push_back(mt.Next());
     return words;
 }
 
@@ -42,59 +42,67 @@ const std::vector<std::uint32_t> DefaultSeedWords = {2867219139u, 1585203162u, 3
 
 TEST(MTWords, SeedFourThousandThreeHundredFiftySeven)
 {
-    MTSeed(4357);
-    EXPECT_EQ(MTIndex, 624);
-    const std::vector<std::uint32_t> words = Words(1000);
+    MTGenerator mt;
+    mt.Seed(4357);
+    EXPECT_EQ(mt.Index, 624);
+    const std::vector<std::uint32_t> words = Words(mt, 1000);
     EXPECT_EQ(std::vector<std::uint32_t>(words.begin(), words.begin() + 5), DefaultSeedWords);
     EXPECT_EQ(words[999], 1030650439u);
 }
 
 TEST(MTWords, UnseededGeneratorSeedsWithTheDefault)
 {
-    MTSeed(1);
-    MTIndex = 625;
-    EXPECT_EQ(Words(5), DefaultSeedWords);
+    MTGenerator mt;
+    EXPECT_EQ(Words(mt, 5), DefaultSeedWords);
+    // One seeded and then marked as never seeded.
+    MTGenerator marked;
+    marked.Seed(1);
+    marked.Index = 625;
+    EXPECT_EQ(Words(marked, 5), DefaultSeedWords);
 }
 
 TEST(MTWords, SeedingRestartsTheSequence)
 {
-    MTSeed(12345);
-    const std::vector<std::uint32_t> first = Words(700);
-    MTSeed(12345);
-    EXPECT_EQ(Words(700), first);
-    MTSeed(12346);
-    EXPECT_NE(Words(700), first);
+    MTGenerator mt;
+    mt.Seed(12345);
+    const std::vector<std::uint32_t> first = Words(mt, 700);
+    mt.Seed(12345);
+    EXPECT_EQ(Words(mt, 700), first);
+    mt.Seed(12346);
+    EXPECT_NE(Words(mt, 700), first);
 }
 
 TEST(MTWords, NegativeIndexIsARangeError)
 {
-    MTSeed(4357);
-    MTIndex = -1;
-    EXPECT_THROW(MTNext(), RangeError);
-    MTSeed(4357);
+    MTGenerator mt;
+    mt.Seed(4357);
+    mt.Index = -1;
+    EXPECT_THROW(mt.Next(), RangeError);
 }
 
 TEST(MTWords, ClockSeedsDifferFromOneFitToTheNext)
 {
-    MTSeed(ClockSeed());
-    const std::vector<std::uint32_t> first = Words(3);
-    MTSeed(ClockSeed());
-    EXPECT_NE(Words(3), first);
+    MTGenerator mt;
+    mt.Seed(ClockSeed());
+    const std::vector<std::uint32_t> first = Words(mt, 3);
+    mt.Seed(ClockSeed());
+    EXPECT_NE(Words(mt, 3), first);
 }
 
 TEST(MTReals, FirstFiveOfTheDefaultSeed)
 {
+    MTGenerator mt;
     const std::array<long double, 5> expected = {0.66757647763L, 0.36908387253L, 0.72483069473L,
                                                  0.68775863363L, 0.57364694495L};
-    MTSeed(4357);
+    mt.Seed(4357);
     for (long double value : expected) {
-        const long double r = MTReal();
+        const long double r = mt.Real();
         EXPECT_NEAR(r, value, 1e-11L);
     }
     // The scaling by 2^-32 is exact.
-    MTSeed(4357);
+    mt.Seed(4357);
     for (std::uint32_t word : DefaultSeedWords)
-        EXPECT_EQ(MTReal() * 4294967296.0L, static_cast<long double>(word));
+        EXPECT_EQ(mt.Real() * 4294967296.0L, static_cast<long double>(word));
 }
 
 struct ExtremeWord
@@ -113,19 +121,20 @@ class MTExtremes : public testing::TestWithParam<ExtremeWord>
 };
 
 // A state laid out so that the next word handed out is the given one.
-void NextWordWillBe(std::uint32_t word, std::uint32_t after)
+void NextWordWillBe(MTGenerator &mt, std::uint32_t word, std::uint32_t after)
 {
-    MTSeed(4357);
-    MTNext();
-    MTState[1] = Untempered(word);
-    MTState[2] = Untempered(after);
-    MTIndex = 1;
+    mt.Seed(4357);
+    mt.Next();
+    mt.State[1] = Untempered(word);
+    mt.State[2] = Untempered(after);
+    mt.Index = 1;
 }
 
 TEST_P(MTExtremes, RealOfTheWord)
 {
-    NextWordWillBe(GetParam().word, 7u);
-    EXPECT_EQ(MTReal(), GetParam().real);
+    MTGenerator mt;
+    NextWordWillBe(mt, GetParam().word, 7u);
+    EXPECT_EQ(mt.Real(), GetParam().real);
 }
 
 INSTANTIATE_TEST_SUITE_P(Words, MTExtremes,
@@ -135,15 +144,17 @@ INSTANTIATE_TEST_SUITE_P(Words, MTExtremes,
 
 TEST(MTRealPositive, SkipsAZeroWord)
 {
-    NextWordWillBe(0u, 5u);
-    EXPECT_EQ(MTRealPositive(), 5.0 * 0x1p-32);
-    EXPECT_EQ(MTIndex, 3);
+    MTGenerator mt;
+    NextWordWillBe(mt, 0u, 5u);
+    EXPECT_EQ(mt.RealPositive(), 5.0 * 0x1p-32);
+    EXPECT_EQ(mt.Index, 3);
 }
 
 TEST(MTRealPositive, LargestWordStaysBelowOne)
 {
-    NextWordWillBe(0xFFFFFFFFu, 5u);
-    const double r = MTRealPositive();
+    MTGenerator mt;
+    NextWordWillBe(mt, 0xFFFFFFFFu, 5u);
+    const double r = mt.RealPositive();
     EXPECT_LT(r, 1.0);
     EXPECT_EQ(r, 1.0 - 0x1p-32);
 }

@@ -1,7 +1,7 @@
 // The swarm's passes side by side: for the same seed, the fit on several threads gives the
-// fit on one thread in every result, every call of its host (from the calling thread, with
-// the same values) and every variable it leaves behind, however the fit ends. Passes are
-// shortened so that the cases stay quick; the merging does not depend on their length.
+// fit on one thread in every result and every call of its host (from the calling thread, with
+// the same values), however the fit ends. Passes are shortened so that the cases stay quick;
+// the merging does not depend on their length.
 
 #include "core/mt19937.h"
 #include "core/pso.h"
@@ -42,9 +42,15 @@ std::string Bits(long double value)
 std::string ParticleBits(const TParticle &p)
 {
     std::string text;
-    for (int j = 1; j <= 3; ++j)
+    for (int j = 1; j <= MaxParams; ++j)
         text += Bits(p.X[j]) + Bits(p.V[j]) + Bits(p.P[j]);
     return text + Bits(p.BestFitness);
+}
+
+std::string BestBits(const PSOBest &best)
+{
+    return std::to_string(best.Improvements) + " " + std::to_string(best.BestIndex) + " "
+           + Bits(best.OverallBest) + " " + ParticleBits(best.particle);
 }
 
 // Writes down every call of the fitter, with what the host can read at that moment; asks to
@@ -54,25 +60,21 @@ class RecordingHost : public PSOHost
 public:
     explicit RecordingHost(int stopAfter) : m_stopAfter(stopAfter) {}
 
-    void ShowPSOProgress() override
+    void ShowPSOProgress(const PSOBest &best) override
     {
         Called();
-        std::string snapshot;
-        for (int i = 1; i <= SwarmSize; ++i)
-            snapshot += ParticleBits(SwarmSnapshot[i]);
-        calls.push_back("progress " + std::to_string(Improvements) + " "
-                        + std::to_string(BestIndex) + " " + Bits(OverallBest) + " "
-                        + ParticleBits(SwarmSnapshot[BestIndex]) + " "
-                        + std::to_string(std::hash<std::string>{}(snapshot)));
+        calls.push_back("progress " + BestBits(best));
     }
-    void ShowSweep(int restartNo, int sweep, std::uint32_t improvements) override
+    void ShowSweep(const PSOSweep &sweep) override
     {
         Called();
-        calls.push_back("sweep " + std::to_string(restartNo) + " " + std::to_string(sweep) + " "
-                        + std::to_string(improvements) + " " + std::to_string(Improvements));
+        calls.push_back("sweep " + std::to_string(sweep.restartNo) + " "
+                        + std::to_string(sweep.sweep) + " " + std::to_string(sweep.passes) + " "
+                        + std::to_string(sweep.sweepsPerPass) + " "
+                        + std::to_string(sweep.improvements));
         ++sweeps;
-        lastPass = restartNo;
-        lastSweep = sweep;
+        lastPass = sweep.restartNo;
+        lastSweep = sweep.sweep;
     }
     void ProcessEvents() override
     {
@@ -103,19 +105,11 @@ private:
     std::thread::id m_thread = std::this_thread::get_id();
 };
 
-// Everything a fit leaves.
+// Everything a fit shows and leaves.
 struct FitEnd
 {
     PSOOutcome outcome{};
     std::string error;
-    long double overallBest = 0.0L;
-    int bestIndex = 0;
-    std::uint32_t improvements = 0;
-    std::vector<TParticle> snapshot;
-    std::vector<TParticle> swarm;
-    int leader = 0;
-    long double restartBest = 0.0L;
-    MTGenerator generator;
     std::vector<std::string> calls;
     int lastPass = -1;  // the pass and sweep last shown
     int lastSweep = 0;
@@ -125,7 +119,7 @@ struct FitEnd
 struct ParallelCase
 {
     const char *name;
-    std::function<void()> points;  // fills the reference set
+    std::function<ReferenceSet()> points;
     TParamVector lo;
     TParamVector hi;
     std::uint32_t seed;
@@ -145,14 +139,6 @@ void PrintTo(const ParallelCase &c, std::ostream *os)
 
 FitEnd RunFit(const ParallelCase &c, int threads)
 {
-    c.points();
-    // Values a fit never writes, where it could leave them alone.
-    for (int i = 1; i <= MaxParticles; ++i) {
-        Swarm[i] = TParticle{};
-        Swarm[i].X[7] = 7.0L + i;
-        SwarmSnapshot[i] = TParticle{};
-        SwarmSnapshot[i].V[9] = -9.0L;
-    }
     RecordingHost host(c.stopAfter);
     PSOSettings settings;
     settings.Seed = c.seed;
@@ -160,20 +146,10 @@ FitEnd RunFit(const ParallelCase &c, int threads)
     settings.MaxSweeps = c.maxSweeps;
     FitEnd end;
     try {
-        end.outcome = PSOFit(c.restarts, c.lo, c.hi, host, settings);
+        end.outcome = PSOFit(PSOProblem{c.points(), c.restarts, c.lo, c.hi}, host, settings);
     } catch (const Error &e) {
         end.error = e.what();
     }
-    end.overallBest = OverallBest;
-    end.bestIndex = BestIndex;
-    end.improvements = Improvements;
-    for (int i = 1; i <= MaxParticles; ++i) {
-        end.snapshot.push_back(SwarmSnapshot[i]);
-        end.swarm.push_back(Swarm[i]);
-    }
-    end.leader = LeaderIndex;
-    end.restartBest = RestartBest;
-    end.generator = MTProcess;
     end.calls = std::move(host.calls);
     end.lastPass = host.lastPass;
     end.lastSweep = host.lastSweep;
@@ -211,41 +187,33 @@ TEST_P(PSOSideBySide, SameFitAsOneThread)
 
     EXPECT_EQ(several.error, one.error);
     EXPECT_EQ(several.outcome.PassesRun, one.outcome.PassesRun);
-    EXPECT_EQ(several.outcome.Improvements, one.outcome.Improvements);
     EXPECT_EQ(several.outcome.Stopped, one.outcome.Stopped);
     EXPECT_EQ(several.outcome.TargetReached, one.outcome.TargetReached);
     EXPECT_EQ(FirstDifference(one.calls, several.calls), "");
     EXPECT_FALSE(several.calledFromAnotherThread);
-    EXPECT_EQ(Bits(several.overallBest), Bits(one.overallBest));
-    EXPECT_EQ(several.bestIndex, one.bestIndex);
-    EXPECT_EQ(several.improvements, one.improvements);
-    EXPECT_TRUE(several.snapshot == one.snapshot) << "SwarmSnapshot differs";
-    EXPECT_TRUE(several.swarm == one.swarm) << "Swarm differs";
-    EXPECT_EQ(several.leader, one.leader);
-    EXPECT_EQ(Bits(several.restartBest), Bits(one.restartBest));
-    EXPECT_TRUE(several.generator == one.generator) << "the generator differs";
+    EXPECT_EQ(BestBits(several.outcome.best), BestBits(one.outcome.best));
     if (c.startsAllRight) {
         EXPECT_EQ(several.outcome.PassesComputed, c.restarts + 1);
     }
 }
 
 // Four points off the instrument's curve by up to 50 mK: no triple comes near 0.005 mK.
-void NoisyPoints()
+ReferenceSet NoisyPoints()
 {
     const std::array<long double, 4> temps = {500.0L, 900.0L, 1300.0L, 1700.0L};
-    FillReferenceSet(Instrument(), temps, std::array<long double, 4>{0.05L, -0.05L, 0.0L, 0.03L});
+    return PointsOf(Instrument(), temps, std::array<long double, 4>{0.05L, -0.05L, 0.0L, 0.03L});
 }
 
 // Three points on the instrument's curve: a pass of 480 sweeps reaches 0.005 mK or not,
 // depending on where it starts.
-void ExactPoints()
+ReferenceSet ExactPoints()
 {
     const std::array<long double, 3> temps = {500.0L, 1000.0L, 1500.0L};
-    FillReferenceSet(Instrument(), temps, std::array<long double, 3>{});
+    return PointsOf(Instrument(), temps, std::array<long double, 3>{});
 }
 
 // n points from 600 K up in steps of 100 K, off the curve by -20, 0 or +20 mK.
-void Points(int n)
+ReferenceSet Points(int n)
 {
     std::vector<long double> temps;
     std::vector<long double> deviations;
@@ -253,7 +221,7 @@ void Points(int n)
         temps.push_back(500.0L + 100.0L * i);
         deviations.push_back(static_cast<long double>(i % 3 - 1) * 0.02L);
     }
-    FillReferenceSet(Triple(0.65L, 0.15L, 3e6L), temps, deviations);
+    return PointsOf(Triple(0.65L, 0.15L, 3e6L), temps, deviations);
 }
 
 const TParamVector Lo = Triple(0.6L, 0.0L, 2.5e6L);
@@ -285,13 +253,13 @@ void AllPasses(const FitEnd &end, int passes)
 const ParallelCase Cases[] = {
     {"four_points_four_passes", NoisyPoints, Lo, Hi, 11u, 3, 300, 0,
      [](const FitEnd &e) { AllPasses(e, 4); }, true},
-    {"twenty_points_three_passes", [] { Points(20); }, Triple(0.4L, 0.05L, 1.5e6L),
+    {"twenty_points_three_passes", [] { return Points(20); }, Triple(0.4L, 0.05L, 1.5e6L),
      Triple(0.9L, 0.3L, 6e6L), 2024u, 2, 200, 0, [](const FitEnd &e) { AllPasses(e, 3); },
      true},
-    {"seven_points_one_pass_each_thread", [] { Points(7); }, Lo, Hi, 3u, 1, 400, 0,
+    {"seven_points_one_pass_each_thread", [] { return Points(7); }, Lo, Hi, 3u, 1, 400, 0,
      [](const FitEnd &e) { AllPasses(e, 2); }, true},
-    // Pass 2 at its sweep 1234: rebuilt from the state saved after its sweep 1000.
-    {"stop_in_pass_2", [] { Points(7); }, Lo, Hi, 5u, 4, 1500, 2 * 1500 + 1234,
+    // Pass 2 at its sweep 1234, part-way through a pass run ahead.
+    {"stop_in_pass_2", [] { return Points(7); }, Lo, Hi, 5u, 4, 1500, 2 * 1500 + 1234,
      [](const FitEnd &e) {
          EXPECT_TRUE(e.outcome.Stopped);
          EXPECT_EQ(e.outcome.PassesRun, 3);

@@ -117,12 +117,26 @@ INSTANTIATE_TEST_SUITE_P(
                Invalid}),
     CaseName);
 
+TEST(ReferencePoints, TwentyAtMost)
+{
+    ReferenceSet reference;
+    for (int i = 1; i <= MaxPoints; ++i)
+        reference.append(i, 100.0L * i);
+    EXPECT_EQ(reference.NPoints, MaxPoints);
+    EXPECT_EQ(reference.RefS[MaxPoints], MaxPoints);
+    EXPECT_EQ(reference.RefT[MaxPoints], 100.0L * MaxPoints);
+    const ReferenceSet full = reference;
+    EXPECT_THROW(reference.append(21.0L, 2100.0L), RangeError);
+    EXPECT_EQ(reference, full) << "a refused point changes nothing";
+}
+
 TEST(SaundersWhite, ZeroBandwidthGivesTheWavelengthAndZero)
 {
     const std::array<long double, 3> temps = {500.0L, 1000.0L, 1500.0L};
-    FillReferenceSet(Instrument(), temps, std::array<long double, 3>{});
+    const ReferenceSet reference =
+        PointsOf(Instrument(), temps, std::array<long double, 3>{});
     long double A = 0.0L, B = 1.0L, C = 0.0L;
-    SaundersWhiteGuess(0.65L, 0.0L, A, B, C);
+    SaundersWhiteGuess(0.65L, 0.0L, reference, A, B, C);
     EXPECT_EQ(A, 0.65L);
     EXPECT_EQ(B, 0.0L);
 }
@@ -130,18 +144,16 @@ TEST(SaundersWhite, ZeroBandwidthGivesTheWavelengthAndZero)
 TEST(SaundersWhite, NarrowBandAndTheMeanOfC)
 {
     long double A = 0.0L, B = 0.0L, C = 0.0L;
-    NPoints = 0;
-    EXPECT_EQ(ErrorText([&] { SaundersWhiteGuess(0.65L, 0.01L, A, B, C); }), Invalid);
+    const ReferenceSet none;
+    EXPECT_EQ(ErrorText([&] { SaundersWhiteGuess(0.65L, 0.01L, none, A, B, C); }), Invalid);
     EXPECT_NEAR(A, 0.6499231L, 1e-7L);
     EXPECT_NEAR(B, 0.1418910L, 1e-7L);
 
     // Each point alone would give its own C: 2e6 and 4e6. The estimate is their mean.
-    NPoints = 2;
-    RefS[1] = SHSignal(Triple(A, B, 2e6L), 800.0L);
-    RefT[1] = 800.0L;
-    RefS[2] = SHSignal(Triple(A, B, 4e6L), 1600.0L);
-    RefT[2] = 1600.0L;
-    SaundersWhiteGuess(0.65L, 0.01L, A, B, C);
+    ReferenceSet two;
+    two.append(SHSignal(Triple(A, B, 2e6L), 800.0L), 800.0L);
+    two.append(SHSignal(Triple(A, B, 4e6L), 1600.0L), 1600.0L);
+    SaundersWhiteGuess(0.65L, 0.01L, two, A, B, C);
     EXPECT_NEAR(C / 3e6L, 1.0L, 1e-15L);
 }
 
@@ -162,11 +174,12 @@ class SaundersWhiteFault : public testing::TestWithParam<SWFault>
 TEST_P(SaundersWhiteFault, EndsTheEstimate)
 {
     const SWFault &c = GetParam();
-    NPoints = c.n;
-    RefS[1] = 1.0L;
-    RefT[1] = c.pointT;
+    ReferenceSet reference;
+    for (int i = 1; i <= c.n; ++i)
+        reference.append(1.0L, c.pointT);
     long double A = 0.0L, B = 0.0L, C = 0.0L;
-    EXPECT_EQ(ErrorText([&] { SaundersWhiteGuess(c.lambda, c.bandwidth, A, B, C); }), c.text);
+    EXPECT_EQ(ErrorText([&] { SaundersWhiteGuess(c.lambda, c.bandwidth, reference, A, B, C); }),
+              c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,15 +192,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MeanRMS, ExactFitIsZero)
 {
     const std::array<long double, 4> temps = {400.0L, 900.0L, 1700.0L, 2600.0L};
-    FillReferenceSet(Instrument(), temps, std::array<long double, 4>{});
-    EXPECT_EQ(MeanRMSmK(Instrument()), 0.0L);
+    const ReferenceSet reference =
+        PointsOf(Instrument(), temps, std::array<long double, 4>{});
+    EXPECT_EQ(MeanRMSmK(Instrument(), reference), 0.0L);
 }
 
 TEST(MeanRMS, DividesByTheNumberOfPoints)
 {
     const std::array<long double, 3> temps = {500.0L, 1000.0L, 1500.0L};
-    FillReferenceSet(Instrument(), temps, std::array<long double, 3>{0.001L, -0.001L, 0.001L});
-    EXPECT_NEAR(MeanRMSmK(Instrument()), 1.0L, 1e-9L);
+    const ReferenceSet reference =
+        PointsOf(Instrument(), temps, std::array<long double, 3>{0.001L, -0.001L, 0.001L});
+    EXPECT_NEAR(MeanRMSmK(Instrument(), reference), 1.0L, 1e-9L);
 }
 
 // Signals of the points, in order; the instrument's temperature of each is taken as the
@@ -207,12 +222,10 @@ class MeanRMSFault : public testing::TestWithParam<RMSFault>
 TEST_P(MeanRMSFault, ReportsTheFirstFaultingPoint)
 {
     const RMSFault &c = GetParam();
-    NPoints = c.n;
-    for (int i = 1; i <= 3; ++i) {
-        RefS[i] = c.signals[static_cast<std::size_t>(i - 1)];
-        RefT[i] = 1000.0L;
-    }
-    EXPECT_EQ(ErrorText([] { MeanRMSmK(Instrument()); }), c.text);
+    ReferenceSet reference;
+    for (int i = 1; i <= c.n; ++i)
+        reference.append(c.signals[static_cast<std::size_t>(i - 1)], 1000.0L);
+    EXPECT_EQ(ErrorText([&] { MeanRMSmK(Instrument(), reference); }), c.text);
 }
 
 // A signal of 0 divides by zero; 1e30 makes the temperature NoValue, whose square overflows.

@@ -40,18 +40,19 @@ inline TParamVector Instrument()
     return Triple(0.65L, 0.1L, 3e6L);
 }
 
-// Fills the reference set with the signals of P at the given temperatures; the temperatures
-// stored are the ones P gives back for those signals, offset by deviations[i] (kelvin).
+// The reference set of the signals of P at the given temperatures; the temperatures stored
+// are the ones P gives back for those signals, offset by deviations[i] (kelvin).
 template <typename Temps, typename Deviations>
-void FillReferenceSet(const TParamVector &P, const Temps &temps, const Deviations &deviations)
+ReferenceSet PointsOf(const TParamVector &P, const Temps &temps, const Deviations &deviations)
 {
-    NPoints = static_cast<int>(temps.size());
-    int i = 1;
+    ReferenceSet reference;
+    std::size_t i = 0;
     for (long double t : temps) {
-        RefS[i] = SHSignal(P, t);
-        RefT[i] = SHTemperature(P, RefS[i]) + deviations[static_cast<std::size_t>(i - 1)];
+        const long double s = SHSignal(P, t);
+        reference.append(s, SHTemperature(P, s) + deviations[i]);
         ++i;
     }
+    return reference;
 }
 
 } // namespace kelvora::test

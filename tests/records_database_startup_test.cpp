@@ -98,7 +98,14 @@ const DamagedCase DamagedCases[] = {
      tampered("CREATE TABLE x AS SELECT * FROM cdsMain; DROP TABLE cdsMain;"
               " ALTER TABLE x RENAME TO cdsMain; UPDATE cdsMain SET Created = 'today';"),
      "Field 'Created' of table cdsMain holds a value of the wrong kind"},
+    // A record's auto-increment counters, changed without its checksum: one set back would
+    // give a new row the number of one that exists.
     {"AutoIncrementCounterChanged", tampered("UPDATE cdsMain SET BB_nextInc = BB_nextInc + 1;"),
+     "The database is damaged: a row of table cdsMain does not match its checksum"},
+    {"AutoIncrementCounterSetBack", tampered("UPDATE cdsMain SET BB_nextInc = 2;"),
+     "The database is damaged: a row of table cdsMain does not match its checksum"},
+    {"MeasurementCounterChanged",
+     tampered("UPDATE cdsMain SET Interp_nextInc = Interp_nextInc + 1;"),
      "The database is damaged: a row of table cdsMain does not match its checksum"},
     {"RowsWithoutRecord", tampered("UPDATE cdsBB SET _record = 42;"),
      "A row of table cdsBB has no record"},
@@ -417,25 +424,25 @@ void PrintTo(const FoldersCase &c, std::ostream *os)
     *os << c.programFile;
 }
 
-class ProgramFolders : public ::testing::TestWithParam<FoldersCase>
+class ProgramFolderPaths : public ::testing::TestWithParam<FoldersCase>
 {
 };
 
-TEST_P(ProgramFolders, FollowFromTheProgramFile)
+TEST_P(ProgramFolderPaths, FollowFromTheProgramFile)
 {
-    InitFolders(GetParam().programFile);
+    const ProgramFolders folders = InitFolders(GetParam().programFile);
     const std::string dir = fs::path(GetParam().programDir).is_absolute()
                                 ? GetParam().programDir
                                 : (fs::current_path() / GetParam().programDir).string();
-    EXPECT_EQ(ProgramDir, dir);
-    EXPECT_EQ(InputDir, dir + "/Data/Input");
-    EXPECT_EQ(OutputDir, dir + "/Data/Output");
-    EXPECT_EQ(DBDir, dir + "/DB");
-    EXPECT_EQ(databasePath(), dir + "/DB/kelvora.dbs");
+    EXPECT_EQ(folders.ProgramDir, dir);
+    EXPECT_EQ(folders.InputDir, dir + "/Data/Input");
+    EXPECT_EQ(folders.OutputDir, dir + "/Data/Output");
+    EXPECT_EQ(folders.DBDir, dir + "/DB");
+    EXPECT_EQ(databasePath(folders), dir + "/DB/kelvora.dbs");
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Programs, ProgramFolders,
+    Programs, ProgramFolderPaths,
     ::testing::Values(FoldersCase{"/opt/Kelvora/kelvora", "/opt/Kelvora"},
                       FoldersCase{"/home/u/My Apps/DBS/kelvora", "/home/u/My Apps/DBS"},
                       FoldersCase{"bin/kelvora", "bin"}));

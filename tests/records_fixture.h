@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calibration/run.h"
 #include "core/global.h"
 #include "records/operations.h"
 #include "records/recordstore.h"
@@ -110,6 +111,21 @@ inline TParamVector shiftedTriple(long double shift)
     p[2] = -shift;
     p[3] = 1.0L;
     return p;
+}
+
+// The held results of a run on `points` whose triples are shiftedTriple(lmShift) and
+// shiftedTriple(psoShift).
+inline RunResults shiftedResults(const Points &points, long double lmShift, long double psoShift,
+                                 long double LMMeanRMS, long double PSOMeanRMS)
+{
+    RunResults results;
+    for (const auto &[s, t] : points)
+        results.reference.append(s, t);
+    results.LMResult = shiftedTriple(lmShift);
+    results.PSOResult = shiftedTriple(psoShift);
+    results.LMMeanRMS = LMMeanRMS;
+    results.PSOMeanRMS = PSOMeanRMS;
+    return results;
 }
 
 // The signal at which A = 1, B = 0, C = 1 gives the temperature t.

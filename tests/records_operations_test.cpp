@@ -40,13 +40,11 @@ TEST_F(RecordsTest, ImportWritesRecordPointsGuessAndRanges)
     EXPECT_EQ(column(records.cdsBB, "T"), (std::vector<double>{1235.0, 1358.0, 1500.0}));
 
     // The guess is computed over the extended values read, not over the stored doubles.
-    NPoints = 3;
-    for (int i = 1; i <= 3; ++i) {
-        RefS[i] = points[static_cast<std::size_t>(i - 1)].first;
-        RefT[i] = points[static_cast<std::size_t>(i - 1)].second;
-    }
+    ReferenceSet read;
+    for (const auto &[s, t] : points)
+        read.append(s, t);
     long double a = 0, b = 0, c = 0;
-    SaundersWhiteGuess(0.65L, 0.01L, a, b, c);
+    SaundersWhiteGuess(0.65L, 0.01L, read, a, b, c);
     EXPECT_EQ(main.asFloat("AS"), static_cast<double>(a));
     EXPECT_EQ(main.asFloat("BS"), static_cast<double>(b));
     EXPECT_EQ(main.asFloat("CS"), static_cast<double>(c));
@@ -303,19 +301,11 @@ TEST_P(SaveResultsTest, DeviationsAreFittedMinusReferenceAndLMMinusPSO)
     import("Computed", points);
     const Ranges before = ranges();
 
-    // What a run leaves behind.
-    NPoints = 3;
-    for (int i = 1; i <= 3; ++i) {
-        RefS[i] = points[static_cast<std::size_t>(i - 1)].first;
-        RefT[i] = points[static_cast<std::size_t>(i - 1)].second;
-    }
-    LMResult = shiftedTriple(c.lmShift);
-    PSOResult = shiftedTriple(c.psoShift);
-    LMMeanRMS = 0.25L;
-    PSOMeanRMS = 0.125L;
+    RunResults results = shiftedResults(points, c.lmShift, c.psoShift, 0.25L, 0.125L);
+    results.Seed = 4294967295u;
     const DateTime now{1262304000123};
 
-    SaveResults(records, now, 4294967295u);
+    SaveResults(records, results, now);
 
     const Table &main = records.cdsMain;
     EXPECT_EQ(main.state(), TableState::Browse);

@@ -34,9 +34,8 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &text, int
     return label;
 }
 
-} // namespace
-
-QString AboutText()
+// The description lines, separated by "\r".
+QString aboutText()
 {
     return QStringList{
         QStringLiteral("Calculation of parameters for the Sakuma-Hattori equation using two "),
@@ -49,6 +48,8 @@ QString AboutText()
     }.join(QChar(13));
 }
 
+} // namespace
+
 TFAbout::TFAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("FAbout"));
@@ -56,7 +57,7 @@ TFAbout::TFAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWi
 
     Label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("Version 1.1"), 16);
     Label2->move(200, 117);
-    Label1 = makeLabel(this, QStringLiteral("Label1"), shownText(AboutText()), 10);
+    Label1 = makeLabel(this, QStringLiteral("Label1"), shownText(aboutText()), 10);
     Label1->move(32, 147);
     // The picture is drawn to any size: a wider substitute for Tahoma widens the box rather
     // than cutting the description off.

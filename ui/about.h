@@ -24,7 +24,4 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 };
 
-// The description lines of the About box, separated by "\r".
-QString AboutText();
-
 } // namespace kelvora

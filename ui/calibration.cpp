@@ -143,15 +143,16 @@ QString progressText(int pass, int passes, int sweep, int sweepsPerPass)
 } // namespace
 
 TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextLocale &locale,
-                             std::function<void()> afterSave, QWidget *parent)
+                             const QString &pictureFolder, std::function<void()> afterSave,
+                             QWidget *parent)
     : QDialog(parent), m_records(records), m_dialogs(dialogs),
-      m_decimalSeparator(locale.decimalSeparator), m_afterSave(std::move(afterSave)),
+      m_decimalSeparator(locale.decimalSeparator), m_pictureFolder(pictureFolder),
+      m_afterSave(std::move(afterSave)),
       m_pictureName(QString::fromStdString(SafeFileName(records.cdsMain.asString("Name"))))
 {
-    const int n = m_records.cdsBB.recordCount();
-    if (n < 1 || n > MaxPoints)
+    const int NPoints = m_records.cdsBB.recordCount();
+    if (NPoints < 1 || NPoints > MaxPoints)
         throw RangeError();
-    NPoints = n;
 
     setObjectName(QStringLiteral("FCalibration"));
     setWindowTitle(QStringLiteral("Calculation of Sakuma-Hattori Parameters"));
@@ -261,7 +262,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     centreLayout->setContentsMargins(0, 0, 0, 0);
     centreLayout->setSpacing(2);
     chApprox = new ResidualChart(centre);
-    chApprox->setDialogs(&m_dialogs);
+    chApprox->setDialogs(&m_dialogs, m_pictureFolder);
     chApprox->setPictureName([this] { return m_pictureName; });
     centreLayout->addWidget(chApprox, 1);
     sbInfo = new QLabel(centre);
@@ -354,7 +355,7 @@ void TFCalibration::EnableRunControls(bool enabled)
 {
     btnRun->setEnabled(enabled);
     btnEditUnc->setEnabled(enabled);
-    btnSaveInDB->setEnabled(enabled && m_holdsResults);
+    btnSaveInDB->setEnabled(enabled && m_results);
     btnClose->setEnabled(enabled);
     btnStop->setEnabled(!enabled);
 }
@@ -363,13 +364,11 @@ void TFCalibration::btnRunClick()
 {
     if (m_run)
         return;
-    m_holdsResults = false;
-    ResultsSaved = false;
+    m_results.reset();
     mLM->clear();
     mPSO->clear();
     sbInfo->setText(QStringLiteral("Levenberg-Marquardt fitting is in progress..."));
     EnableRunControls(false);
-    StopRequested = false;
 
     edSeedUsed->clear();
     RunSettings settings;
@@ -402,7 +401,6 @@ void TFCalibration::btnRunClick()
     m_referenceT.clear();
     for (const auto &point : input.Points)
         m_referenceT.push_back(point.second);
-    m_passes = settings.LMOnly ? 0 : std::max(0, settings.NRestarts + 1);
     m_lmShown = false;
     m_bestShown = 0;
     pbRun->setRange(0, 1);
@@ -457,23 +455,22 @@ long double TFCalibration::readSearchRange() const
 
 void TFCalibration::btnStopClick()
 {
-    StopRequested = true;
     if (m_run)
         m_run->progress().requestStop();
 }
 
 void TFCalibration::btnEditUncClick()
 {
-    ChartEditor editor(chApprox->chart(), m_dialogs, m_pictureName, this);
+    ChartEditor editor(chApprox->chart(), m_dialogs, m_pictureFolder, m_pictureName, this);
     m_dialogs.exec(editor);
 }
 
 void TFCalibration::btnSaveInDBClick()
 {
-    if (!m_holdsResults)
+    if (!m_results)
         return;
     SaveResults();
-    ResultsSaved = true;
+    m_results->ResultsSaved = true;
     sbInfo->setText(QStringLiteral("Results saved in the database"));
 }
 
@@ -484,14 +481,14 @@ void TFCalibration::btnCloseClick()
 
 void TFCalibration::SaveResults()
 {
-    kelvora::SaveResults(m_records, m_records.store.clock(), m_seedUsed);
+    kelvora::SaveResults(m_records, *m_results, m_records.store.clock());
     if (m_afterSave)
         m_afterSave();
 }
 
 void TFCalibration::FormClose()
 {
-    if (!m_holdsResults || ResultsSaved)
+    if (!m_results || m_results->ResultsSaved)
         return;
     if (m_dialogs.confirm(QStringLiteral("Results were not saved in the database and will be "
                                          "lost.\rDo you wish to save results before you close "
@@ -611,16 +608,16 @@ void TFCalibration::showSweep(const RunView &view)
         return;
     edRestartNo->setText(QString::number(view.restartNo));
     edNSucc->setText(QString::number(view.improvements));
-    if (m_passes <= 0 || view.sweepsPerPass <= 0)
+    if (view.passes <= 0 || view.sweepsPerPass <= 0)
         return;
     // Counted in sweeps; the bar's range is an int.
     const int perPass = view.sweepsPerPass;
-    const long long total = static_cast<long long>(m_passes) * perPass;
+    const long long total = static_cast<long long>(view.passes) * perPass;
     const int scale = static_cast<int>(std::max<long long>(1, total / 1'000'000'000 + 1));
     pbRun->setRange(0, static_cast<int>(total / scale));
     pbRun->setValue(static_cast<int>(
         (static_cast<long long>(view.restartNo) * perPass + view.sweep) / scale));
-    pbRun->setFormat(progressText(view.restartNo + 1, m_passes, view.sweep, perPass));
+    pbRun->setFormat(progressText(view.restartNo + 1, view.passes, view.sweep, perPass));
 }
 
 void TFCalibration::showLatestProgress()
@@ -654,7 +651,6 @@ void TFCalibration::endRun()
     showLatestProgress();
     const std::unique_ptr<BackgroundRun> run = std::move(m_run);
     const bool stopped = run->progress().stopWasRequested();
-    StopRequested = stopped;
 
     RunOutcome outcome;
     try {
@@ -681,9 +677,8 @@ void TFCalibration::endRun()
         ShowPSOProgress({pso.Result, pso.MeanRMS, pso.Lines});
     showFitLines(mPSO, pso.Lines);
     chApprox->showResiduals(chApprox->sePSO, residualPoints(pso.Lines));
-    m_seedUsed = pso.Seed;
     edSeedUsed->setText(QString::number(pso.Seed));
-    m_holdsResults = true;
+    m_results = resultsOf(outcome);
     EnableRunControls(true);
     sbInfo->setText(stopped ? QStringLiteral("Fitting is interrupted.")
                             : QStringLiteral("Fitting is completed."));

@@ -46,9 +46,11 @@ class TFCalibration : public QDialog
 
 public:
     // For the current record of `records`, which needs 1 to 20 reference points (RangeError
-    // otherwise). `afterSave` runs after results were written into the record.
+    // otherwise). The chart saves its pictures in `pictureFolder`; `afterSave` runs after
+    // results were written into the record.
     TFCalibration(RecordStore &records, Dialogs &dialogs, const TextLocale &locale,
-                  std::function<void()> afterSave, QWidget *parent = nullptr);
+                  const QString &pictureFolder, std::function<void()> afterSave,
+                  QWidget *parent = nullptr);
     ~TFCalibration() override;
 
     // The handlers of the buttons.
@@ -65,8 +67,9 @@ public:
     void SaveResults();
 
     bool running() const { return m_run != nullptr; }
-    // True while the window holds the results of a successful run on its record.
-    bool holdsResults() const { return m_holdsResults; }
+    // The results of the window's last successful run on its record, while it holds them.
+    const std::optional<RunResults> &heldResults() const { return m_results; }
+    bool holdsResults() const { return m_results.has_value(); }
     // Tests and benchmarks type a seed as a user does (nothing: from the clock).
     void setSeedForTesting(std::optional<std::uint32_t> seed);
 
@@ -103,6 +106,7 @@ private:
     RecordStore &m_records;
     Dialogs &m_dialogs;
     char m_decimalSeparator;
+    const QString m_pictureFolder;
     std::function<void()> m_afterSave;
     // The name a picture of the chart is proposed under: the record's.
     QString m_pictureName;
@@ -111,16 +115,13 @@ private:
     QTimer m_displayTimer;
     // The reference temperatures of the run, the X values of its residuals.
     std::vector<double> m_referenceT;
-    int m_passes = 0;
     // What of the run's progress the window shows already.
     bool m_lmShown = false;
     int m_bestShown = 0;
     // A setting the swarm needs that was not a number: raised after the Levenberg-Marquardt
     // stage, where the run reads it.
     std::exception_ptr m_swarmSettingError;
-    bool m_holdsResults = false;
-    // The seed the swarm of the held results ran with.
-    std::uint32_t m_seedUsed = 0;
+    std::optional<RunResults> m_results;
     bool m_closePending = false;
 
     QComboBox *comboMaxNIter;

@@ -83,9 +83,10 @@ QString axisCaption(const QAbstractAxis *axis)
     return place + QStringLiteral(": ") + axis->titleText();
 }
 
-ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, const QString &pictureName,
-                         QWidget *parent)
-    : QDialog(parent), m_chart(chart), m_dialogs(dialogs), m_pictureName(pictureName)
+ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, const QString &pictureFolder,
+                         const QString &pictureName, QWidget *parent)
+    : QDialog(parent), m_chart(chart), m_dialogs(dialogs), m_pictureFolder(pictureFolder),
+      m_pictureName(pictureName)
 {
     setObjectName(QStringLiteral("ce"));
     setWindowTitle(QStringLiteral("Graph Editor"));
@@ -411,8 +412,9 @@ void ChartEditor::deleteCurrent()
 
 void ChartEditor::savePicture()
 {
-    guarded(m_dialogs,
-            [this] { saveChartPictureAs(m_chart, m_dialogs, m_pictureName, this); });
+    guarded(m_dialogs, [this] {
+        saveChartPictureAs(m_chart, m_dialogs, m_pictureFolder, m_pictureName, this);
+    });
 }
 
 } // namespace kelvora

@@ -1,7 +1,6 @@
 #include "ui/chartpicture.h"
 
 #include "core/errors.h"
-#include "records/folders.h"
 #include "ui/checklegend.h"
 #include "ui/dialogs.h"
 #include "ui/sizing.h"
@@ -224,16 +223,16 @@ void ChartPictureDialog::showPrintedSize()
                             + millimetres(chosen.pixels.height()) + QStringLiteral(" mm"));
 }
 
-QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, const QString &name,
+QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, const QString &folder,
+                           const QString &name,
                            QWidget *parent)
 {
     ChartPictureDialog dialog(chart, parent);
     if (dialogs.exec(dialog) != QDialog::Accepted)
         return {};
-    const QString path = dialogs.savePicture(QStringLiteral("Save Chart as Picture"),
-                                             QString::fromStdString(OutputDir),
-                                             (name.isEmpty() ? QStringLiteral("chart") : name)
-                                                 + QStringLiteral(".png"));
+    const QString path = dialogs.savePicture(
+        QStringLiteral("Save Chart as Picture"), folder,
+        (name.isEmpty() ? QStringLiteral("chart") : name) + QStringLiteral(".png"));
     if (path.trimmed().isEmpty())
         return {};
     saveChartPicture(chart, path, dialog.settings());

@@ -21,8 +21,13 @@ public:
     // later setChart would leave behind.)
     explicit ChartView(QChart *chart, QWidget *parent = nullptr);
 
-    // The dialogs through which "Save as Picture..." asks; nullptr leaves that item out.
-    void setDialogs(Dialogs *dialogs) { m_dialogs = dialogs; }
+    // The dialogs through which "Save as Picture..." asks, proposing a file in
+    // `pictureFolder`; nullptr leaves that item out.
+    void setDialogs(Dialogs *dialogs, const QString &pictureFolder)
+    {
+        m_dialogs = dialogs;
+        m_pictureFolder = pictureFolder;
+    }
     // The name a picture of the chart is proposed under, asked for when it is saved.
     void setPictureName(std::function<QString()> name) { m_pictureName = std::move(name); }
 
@@ -36,6 +41,7 @@ protected:
 
 private:
     Dialogs *m_dialogs = nullptr;
+    QString m_pictureFolder;
     std::function<QString()> m_pictureName;
 };
 

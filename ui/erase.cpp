@@ -25,16 +25,17 @@ namespace kelvora {
 
 namespace {
 
-Table &targetTable(Store &store)
+Table &targetTable(Store &store, EraseTarget target)
 {
-    switch (EraseTarget) {
-    case 1:
+    switch (target) {
+    case EraseTarget::ReferencePoints:
         return store.cdsBB;
-    case 2:
+    case EraseTarget::Measurements:
         return store.cdsInterp;
-    default:
-        return store.cdsMain;
+    case EraseTarget::Records:
+        break;
     }
+    return store.cdsMain;
 }
 
 QSpinBox *makeSpinEdit(QWidget *parent, const QString &name, int total)
@@ -76,10 +77,10 @@ private:
 
 } // namespace
 
-TFErase::TFErase(Store &store, Dialogs &dialogs, QWidget *parent)
+TFErase::TFErase(Store &store, Dialogs &dialogs, EraseTarget target, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_target(targetTable(store)), m_dialogs(dialogs)
+      m_target(targetTable(store, target)), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("FErase"));
     setWindowTitle(QStringLiteral("Erase Multiple Records"));

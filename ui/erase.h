@@ -16,10 +16,9 @@ class Dialogs;
 class Store;
 class Table;
 
-// Which table the next erase dialog works on: 0 = records, 1 = reference points of the
-// current record, 2 = its measurements. The opening button sets it just before it creates
-// the dialog.
-inline int EraseTarget = 0;
+// Which table an erase dialog works on: the records, the reference points of the current
+// record, or its measurements.
+enum class EraseTarget { Records, ReferencePoints, Measurements };
 
 // "Erase Multiple Records": deletes a run of consecutive rows, by position in the table's
 // current order, one by one through the store so that every deletion runs its reactions.
@@ -30,7 +29,7 @@ class TFErase : public QDialog
 public:
     enum Item { FirstToCurrent, CurrentToLast, All, FromTo };
 
-    TFErase(Store &store, Dialogs &dialogs, QWidget *parent = nullptr);
+    TFErase(Store &store, Dialogs &dialogs, EraseTarget target, QWidget *parent = nullptr);
 
     QGroupBox *rgRecords;
     std::array<QRadioButton *, 4> rgRecordsItems{};

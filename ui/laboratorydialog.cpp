@@ -3,7 +3,6 @@
 #include "certificate/certificatepdf.h"
 #include "records/certificateissue.h"
 #include "records/certificatenumber.h"
-#include "records/folders.h"
 #include "ui/dialogs.h"
 #include "ui/sizing.h"
 
@@ -38,8 +37,9 @@ QLineEdit *lineEdit(QWidget *parent, const char *name, const std::string &text, 
 } // namespace
 
 TFLaboratory::TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialogs, DateTime now,
-                           QWidget *parent)
-    : QDialog(parent), m_dialogs(dialogs), m_now(now), m_laboratory(laboratory)
+                           const QString &logoFolder, QWidget *parent)
+    : QDialog(parent), m_dialogs(dialogs), m_now(now), m_logoFolder(logoFolder),
+      m_laboratory(laboratory)
 {
     setObjectName(QStringLiteral("FLaboratory"));
     setWindowTitle(QStringLiteral("Laboratory"));
@@ -147,8 +147,8 @@ LaboratorySettings TFLaboratory::settings() const
 
 void TFLaboratory::btnLogoClick()
 {
-    const QString path = m_dialogs.openPicture(QStringLiteral("Load Logo from Picture"),
-                                               QString::fromStdString(InputDir));
+    const QString path =
+        m_dialogs.openPicture(QStringLiteral("Load Logo from Picture"), m_logoFolder);
     if (path.trimmed().isEmpty())
         return;
     QFile file(path);

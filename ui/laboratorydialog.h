@@ -26,9 +26,9 @@ class TFLaboratory : public QDialog
     Q_OBJECT
 
 public:
-    // `now`: the date the next number is shown for.
+    // `now`: the date the next number is shown for; a logo is proposed from `logoFolder`.
     TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialogs, DateTime now,
-                 QWidget *parent = nullptr);
+                 const QString &logoFolder, QWidget *parent = nullptr);
 
     QLineEdit *edName;
     QPlainTextEdit *mAddress;
@@ -55,6 +55,7 @@ private:
 
     Dialogs &m_dialogs;
     DateTime m_now;
+    const QString m_logoFolder;
     LaboratorySettings m_laboratory;
 };
 

@@ -47,13 +47,6 @@ namespace kelvora {
 
 namespace {
 
-// The database of the program folder that holds the program file.
-std::string databaseBeside(const QString &programFile)
-{
-    InitFolders(programFile.toStdString());
-    return databasePath();
-}
-
 QString qtext(const std::string &text)
 {
     return QString::fromStdString(text);
@@ -91,8 +84,9 @@ bool browsingOrEditing(const Table &table)
 
 TFMain::TFMain(Dialogs &dialogs, const QString &programFile, QWidget *parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_locale(systemTextLocale()),
-      m_session(databaseBeside(programFile)), m_records(m_session.records()),
-      m_ui(*this, m_records, m_dialogs, m_locale)
+      m_folders(InitFolders(programFile.toStdString())), m_session(databasePath(m_folders)),
+      m_records(m_session.records()),
+      m_ui(*this, m_records, m_dialogs, m_locale, qtext(m_folders.OutputDir))
 {
     setObjectName(QStringLiteral("FMain"));
     m_records.store.setBusy = [this](bool busy) { m_dialogs.setBusy(busy); };
@@ -283,8 +277,7 @@ void TFMain::cdsMainAfterScroll()
 
 void TFMain::showOutOfRange(int kind)
 {
-    OutOfRangeKind = kind;
-    TFOutOfRange dialog(this);
+    TFOutOfRange dialog(kind, this);
     m_dialogs.exec(dialog);
 }
 
@@ -443,7 +436,8 @@ void TFMain::DrawChart()
 void TFMain::btnLoadMainClick()
 {
     m_ui.pc->setCurrentWidget(m_ui.tsCalibration);
-    const QString path = OpenTextFileDialog(m_dialogs, QStringLiteral("Record"), qtext(InputDir));
+    const QString path =
+        OpenTextFileDialog(m_dialogs, QStringLiteral("Record"), qtext(m_folders.InputDir));
     if (path.trimmed().isEmpty())
         return;
     RecordFileData file;
@@ -469,33 +463,32 @@ void TFMain::btnSaveMainClick()
     const bool computed = m_records.cdsMain.asBoolean("Computed");
     const QString path =
         SaveTextFileDialog(m_dialogs, QStringLiteral("Record"),
-                           qtext(computed ? OutputDir : InputDir),
+                           qtext(computed ? m_folders.OutputDir : m_folders.InputDir),
                            qtext(ProposedReportName(m_records, m_locale)));
     if (path.trimmed().isEmpty())
         return;
     writeTextFile(path.toStdString(), recordReportText(report));
 }
 
-void TFMain::openErase(int target)
+void TFMain::openErase(EraseTarget target)
 {
-    EraseTarget = target;
-    TFErase dialog(m_records.store, m_dialogs, this);
+    TFErase dialog(m_records.store, m_dialogs, target, this);
     m_dialogs.exec(dialog);
 }
 
 void TFMain::btnEraseMainClick()
 {
-    openErase(0);
+    openErase(EraseTarget::Records);
 }
 
 void TFMain::btnEraseBBClick()
 {
-    openErase(1);
+    openErase(EraseTarget::ReferencePoints);
 }
 
 void TFMain::btnEraseInterpClick()
 {
-    openErase(2);
+    openErase(EraseTarget::Measurements);
 }
 
 void TFMain::btnComputeClick()
@@ -504,14 +497,15 @@ void TFMain::btnComputeClick()
         m_dialogs.message(qtext(refusal));
         return;
     }
-    TFCalibration calibration(m_records, m_dialogs, m_locale, [this] { rgABCClick(); }, this);
+    TFCalibration calibration(m_records, m_dialogs, m_locale, qtext(m_folders.OutputDir),
+                              [this] { rgABCClick(); }, this);
     m_dialogs.exec(calibration);
 }
 
 void TFMain::btnLoadInterpClick()
 {
     const QString path = OpenTextFileDialog(m_dialogs, QStringLiteral("Signals"),
-                                            qtext(InputDir + "/Signals"));
+                                            qtext(m_folders.InputDir + "/Signals"));
     if (path.trimmed().isEmpty())
         return;
     std::vector<long double> values;
@@ -529,7 +523,7 @@ void TFMain::btnSaveInterpClick()
     const std::vector<std::pair<double, double>> rows = CollectMeasurements(m_records);
     const QString path =
         SaveTextFileDialog(m_dialogs, QStringLiteral("Results"),
-                           qtext(OutputDir + "/Interpolation"),
+                           qtext(m_folders.OutputDir + "/Interpolation"),
                            qtext(ProposedResultsName(m_records, m_locale)));
     if (path.trimmed().isEmpty())
         return;
@@ -547,7 +541,8 @@ void TFMain::btnComputeInterpClick()
 
 void TFMain::btnEditUncClick()
 {
-    ChartEditor editor(m_ui.chAll->chart(), m_dialogs, pictureName(), this);
+    ChartEditor editor(m_ui.chAll->chart(), m_dialogs, qtext(m_folders.OutputDir), pictureName(),
+                       this);
     m_dialogs.exec(editor);
 }
 
@@ -574,7 +569,7 @@ void TFMain::saveCertificate(const TFCertificate &dialog, DateTime now)
 {
     const CertificateIssue planned = PlanCertificateIssue(m_records, dialog.newNumber(), now);
     const QString path = m_dialogs.saveDocument(QStringLiteral("Save Certificate as PDF"),
-                                                qtext(OutputDir),
+                                                qtext(m_folders.OutputDir),
                                                 qtext(SafeFileName(planned.number)));
     if (path.trimmed().isEmpty())
         return;
@@ -607,7 +602,7 @@ void TFMain::btnLaboratoryClick()
 {
     Store &store = m_records.store;
     TFLaboratory dialog(LaboratorySettingsOf(store.settings()), m_dialogs, currentDateTime(),
-                        this);
+                        qtext(m_folders.InputDir), this);
     if (m_dialogs.exec(dialog) != QDialog::Accepted)
         return;
     store.setSettings(WithLaboratorySettings(store.settings(), dialog.settings()));

@@ -6,6 +6,8 @@
 #include "core/datetime.h"
 #include "records/interpolation.h"
 #include "records/recordssession.h"
+#include "records/folders.h"
+#include "ui/erase.h"
 #include "ui/mainlayout.h"
 
 #include <functional>
@@ -85,7 +87,7 @@ private:
     FitMethod chosenMethod() const;
     // The name a picture of the chart is proposed under: the current record's.
     QString pictureName() const;
-    void openErase(int target);
+    void openErase(EraseTarget target);
     void showOutOfRange(int kind);
     void saveCertificate(const TFCertificate &dialog, DateTime now);
     void printCertificate(const TFCertificate &dialog, DateTime now);
@@ -95,6 +97,7 @@ private:
 
     Dialogs &m_dialogs;
     TextLocale m_locale;
+    const ProgramFolders m_folders;
     RecordsSession m_session;
     RecordStore &m_records;
     MainLayout m_ui;

@@ -167,8 +167,9 @@ void layoutWithoutMargins(QBoxLayout *layout)
 } // namespace
 
 MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialogs,
-                       const TextLocale &locale)
-    : m_window(window), m_records(records), m_dialogs(dialogs), m_locale(locale)
+                       const TextLocale &locale, const QString &pictureFolder)
+    : m_window(window), m_records(records), m_dialogs(dialogs), m_locale(locale),
+      m_pictureFolder(pictureFolder)
 {
     m_window.setWindowTitle(QStringLiteral("Kelvora"));
     m_window.setWindowIcon(KelvoraIcon());
@@ -514,7 +515,7 @@ QWidget *MainLayout::buildMeasurementsPage()
     layoutWithoutMargins(rightLayout);
     chAll = new MainChart(right);
     chAll->setObjectName(QStringLiteral("chAll"));
-    chAll->setDialogs(&m_dialogs);
+    chAll->setDialogs(&m_dialogs, m_pictureFolder);
     rightLayout->addWidget(chAll, 1);
     btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit &Graph"),
                             QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);

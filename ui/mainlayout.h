@@ -28,12 +28,13 @@ class TableModel;
 // The controls of the main window and where they sit: the record list on the left, the
 // current record on the right with its reference points (Calibration page) and its
 // measurements with the chart (Interpolation page). The constructor builds them into the
-// window, bound to the records' tables; each control's object name is its name here.
+// window, bound to the records' tables; each control's object name is its name here. The
+// chart saves its pictures in `pictureFolder`.
 class MainLayout
 {
 public:
     MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialogs,
-               const TextLocale &locale);
+               const TextLocale &locale, const QString &pictureFolder);
     ~MainLayout();
     MainLayout(const MainLayout &) = delete;
     MainLayout &operator=(const MainLayout &) = delete;
@@ -98,6 +99,7 @@ private:
     RecordStore &m_records;
     Dialogs &m_dialogs;
     const TextLocale &m_locale;
+    const QString m_pictureFolder;
     // The grids' models; the window deletes the grids before these go.
     std::unique_ptr<TableModel> m_mainModel;
     std::unique_ptr<TableModel> m_bbModel;

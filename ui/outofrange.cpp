@@ -13,7 +13,7 @@
 
 namespace kelvora {
 
-TFOutOfRange::TFOutOfRange(QWidget *parent)
+TFOutOfRange::TFOutOfRange(int OutOfRangeKind, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {

@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QLineSeries>
 #include <QTabWidget>
@@ -38,38 +39,41 @@ TEST_F(CalibrationWindow, RunOnThreePointsShowsBothFitsAndOffersTheirSave)
 
         EXPECT_EQ(status(calibration), QStringLiteral("Fitting is completed."));
         expectIdleButtons(calibration, true);
-        EXPECT_TRUE(calibration.holdsResults());
-        EXPECT_FALSE(ResultsSaved);
+        ASSERT_TRUE(calibration.holdsResults());
+        const RunResults &held = *calibration.heldResults();
+        EXPECT_FALSE(held.ResultsSaved);
         const char separator = window->textLocale().decimalSeparator;
 
         // The boxes show the held results in their formats.
         EXPECT_EQ(text(calibration, "edALM"),
-                  QString::fromStdString(formatGeneral(LMResult[1], 15, separator)));
+                  QString::fromStdString(formatGeneral(held.LMResult[1], 15, separator)));
         EXPECT_EQ(text(calibration, "edCLM"),
-                  QString::fromStdString(formatGeneral(LMResult[3], 15, separator)));
+                  QString::fromStdString(formatGeneral(held.LMResult[3], 15, separator)));
         EXPECT_EQ(text(calibration, "edMeanRMSLM"),
-                  QString::fromStdString(formatFixed(LMMeanRMS, 9, 4, separator)));
+                  QString::fromStdString(formatFixed(held.LMMeanRMS, 9, 4, separator)));
         EXPECT_EQ(text(calibration, "edBPSO"),
-                  QString::fromStdString(formatGeneral(PSOResult[2], 15, separator)));
+                  QString::fromStdString(formatGeneral(held.PSOResult[2], 15, separator)));
         EXPECT_EQ(text(calibration, "edMeanRMSPSO"),
-                  QString::fromStdString(formatFixed(PSOMeanRMS, 9, 4, separator)));
+                  QString::fromStdString(formatFixed(held.PSOMeanRMS, 9, 4, separator)));
         EXPECT_FALSE(text(calibration, "edNILM").isEmpty());
         // The exact points reach the swarm's target in its first pass.
         EXPECT_EQ(text(calibration, "edRestartNo"), QStringLiteral("0"));
-        EXPECT_LT(PSOMeanRMS, 0.005L);
+        EXPECT_LT(held.PSOMeanRMS, 0.005L);
 
         // One memo line and one residual per point.
         const QStringList lm = memoLines(calibration, "mLM");
         const QStringList pso = memoLines(calibration, "mPSO");
         ASSERT_EQ(lm.size(), 3);
         ASSERT_EQ(pso.size(), 3);
+        const ReferenceSet &reference = held.reference;
         for (int i = 1; i <= 3; ++i) {
-            const long double t = SHTemperature(LMResult, RefS[i]);
+            const long double t = SHTemperature(held.LMResult, reference.RefS[i]);
             const auto shown = test::readFitLine(lm[i - 1].toStdString(), separator);
             ASSERT_TRUE(shown.has_value()) << lm[i - 1].toStdString();
             EXPECT_EQ(shown->index, i);
             EXPECT_NEAR(shown->T, static_cast<double>(t), 0.0005);
-            EXPECT_NEAR(shown->d, static_cast<double>((t - RefT[i]) * 1000.0L), 0.005);
+            EXPECT_NEAR(shown->d, static_cast<double>((t - reference.RefT[i]) * 1000.0L),
+                        0.005);
             EXPECT_TRUE(pso[i - 1].startsWith(QString::number(i) + QStringLiteral(": T = ")));
         }
         auto *chart = control<ResidualChart>(calibration, "chApprox");
@@ -77,7 +81,8 @@ TEST_F(CalibrationWindow, RunOnThreePointsShowsBothFitsAndOffersTheirSave)
         ASSERT_EQ(points(chart->sePSO).size(), 3);
         EXPECT_EQ(points(chart->seLM)[0].x(), 900.0);
         EXPECT_DOUBLE_EQ(points(chart->seLM)[2].y(),
-                         static_cast<double>((SHTemperature(LMResult, RefS[3]) - 1300) * 1000));
+                         static_cast<double>(
+                             (SHTemperature(held.LMResult, reference.RefS[3]) - 1300) * 1000));
         // The dashed zero line spans the bottom axis.
         const QList<QPointF> zero = points(chart->seZero);
         ASSERT_EQ(zero.size(), 2);
@@ -109,14 +114,15 @@ TEST_F(CalibrationWindow, StopDuringTheSwarmKeepsItsBestSoFar)
         QCoreApplication::processEvents();
 
         EXPECT_EQ(status(calibration), QStringLiteral("Fitting is interrupted."));
-        EXPECT_TRUE(StopRequested);
         expectIdleButtons(calibration, true);
         EXPECT_LT(text(calibration, "edRestartNo").toInt(), 1000);
         EXPECT_EQ(memoLines(calibration, "mPSO").size(), 5);
         // The boxes show the particle the run holds.
+        ASSERT_TRUE(calibration.holdsResults());
+        const char separator = window->textLocale().decimalSeparator;
         EXPECT_EQ(text(calibration, "edAPSO"),
-                  QString::fromStdString(formatGeneral(
-                      PSOResult[1], 15, window->textLocale().decimalSeparator)));
+                  QString::fromStdString(
+                      formatGeneral(calibration.heldResults()->PSOResult[1], 15, separator)));
         click(calibration, "btnSaveInDB");
     });
     EXPECT_TRUE(dialogs.confirmations.empty()) << "saved results ask nothing on closing";
@@ -125,17 +131,21 @@ TEST_F(CalibrationWindow, StopDuringTheSwarmKeepsItsBestSoFar)
 
 TEST_F(CalibrationWindow, SecondRunReplacesTheFirstAndClearsTheSavedFlag)
 {
+    TParamVector second;
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
         setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
         run(calibration);
         click(calibration, "btnSaveInDB");
-        EXPECT_TRUE(ResultsSaved);
-        const TParamVector first = PSOResult;
+        ASSERT_TRUE(calibration.holdsResults());
+        EXPECT_TRUE(calibration.heldResults()->ResultsSaved);
+        const TParamVector first = calibration.heldResults()->PSOResult;
 
         calibration.setSeedForTesting(8);
         run(calibration);
-        EXPECT_FALSE(ResultsSaved);
-        EXPECT_NE(PSOResult, first);
+        ASSERT_TRUE(calibration.holdsResults());
+        EXPECT_FALSE(calibration.heldResults()->ResultsSaved);
+        second = calibration.heldResults()->PSOResult;
+        EXPECT_NE(second, first);
         EXPECT_EQ(memoLines(calibration, "mLM").size(), 5);
         EXPECT_EQ(memoLines(calibration, "mPSO").size(), 5);
         auto *chart = control<ResidualChart>(calibration, "chApprox");
@@ -144,7 +154,7 @@ TEST_F(CalibrationWindow, SecondRunReplacesTheFirstAndClearsTheSavedFlag)
     });
     ASSERT_EQ(dialogs.confirmations.size(), 1u);
     // Yes saved the second run's results.
-    EXPECT_EQ(cdsMain().asFloat("APSO"), static_cast<double>(PSOResult[1]));
+    EXPECT_EQ(cdsMain().asFloat("APSO"), static_cast<double>(second[1]));
 }
 
 struct LMFailureCase
@@ -246,19 +256,23 @@ TEST_P(CalibrationWindowClose, AsksAboutUnsavedResults)
 {
     const CloseAnswerCase &c = GetParam();
     QStringList memo;
+    RunResults held;
     calibrate(ExactThreePoints, [&](TFCalibration &calibration) {
         run(calibration);
         memo = memoLines(calibration, "mLM");
+        ASSERT_TRUE(calibration.holdsResults());
+        held = *calibration.heldResults();
         dialogs.confirmAnswers.push_back(c.yes);
         click(calibration, "btnClose");
         EXPECT_FALSE(calibration.isVisible());
+        EXPECT_FALSE(calibration.heldResults()->ResultsSaved)
+            << "Yes saves without marking the results saved";
     });
     ASSERT_EQ(dialogs.confirmations.size(), 1u);
     EXPECT_EQ(dialogs.confirmations[0].text, QLatin1String(UnsavedQuestion));
     EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::YesNo);
     EXPECT_EQ(cdsMain().asBoolean("Computed"), c.yes);
     EXPECT_EQ(pc()->isTabVisible(pc()->indexOf(tsMeasurements())), c.yes);
-    EXPECT_FALSE(ResultsSaved) << "Yes saves without marking the results saved";
     if (!c.yes)
         return;
     // The stored deviations are the memo's: fitted minus reference temperature.
@@ -272,8 +286,11 @@ TEST_P(CalibrationWindowClose, AsksAboutUnsavedResults)
                                                     window->textLocale()))
             + QStringLiteral(" mK")))
             << memo[i - 1].toStdString();
+        const long double s = held.reference.RefS[i];
         EXPECT_EQ(bb.asFloat("Difference"),
-                  static_cast<double>((RefTLM[i] - RefTPSO[i]) * 1000.0L));
+                  static_cast<double>(
+                      (SHTemperature(held.LMResult, s) - SHTemperature(held.PSOResult, s))
+                      * 1000.0L));
     }
     // The main window shows the saved triple and the file holds it at once.
     EXPECT_EQ(edA()->text().toStdString(),
@@ -290,17 +307,20 @@ INSTANTIATE_TEST_SUITE_P(Answers, CalibrationWindowClose,
 
 TEST_F(CalibrationWindow, SaveThenCloseAsksNothing)
 {
+    long double meanRMS = 0.0L;
     calibrate(ExactThreePoints, [&](TFCalibration &calibration) {
         run(calibration);
         click(calibration, "btnSaveInDB");
-        EXPECT_TRUE(ResultsSaved);
+        ASSERT_TRUE(calibration.holdsResults());
+        EXPECT_TRUE(calibration.heldResults()->ResultsSaved);
+        meanRMS = calibration.heldResults()->PSOMeanRMS;
         EXPECT_EQ(status(calibration), QStringLiteral("Results saved in the database"));
         click(calibration, "btnClose");
     });
     EXPECT_TRUE(dialogs.confirmations.empty());
     EXPECT_TRUE(cdsMain().asBoolean("Computed"));
     EXPECT_FALSE(cdsMain().isNull("Processed"));
-    EXPECT_EQ(cdsMain().asFloat("MeanRMSPSO"), static_cast<double>(PSOMeanRMS));
+    EXPECT_EQ(cdsMain().asFloat("MeanRMSPSO"), static_cast<double>(meanRMS));
 }
 
 TEST_F(CalibrationWindow, NothingCanBeSavedBeforeARun)
@@ -410,7 +430,8 @@ TEST_F(CalibrationWindow, EmptySearchBoxIsRefusedAfterTheLevenbergMarquardtFit)
     openCalibration([&](TFCalibration &calibration) {
         run(calibration);
         EXPECT_EQ(dialogs.messages, QStringList{QLatin1String(EmptySearchBoxText)});
-        EXPECT_LT(LMResult[3], 0.0L);
+        EXPECT_TRUE(text(calibration, "edCLM").startsWith(QLatin1Char('-')))
+            << "the fitted C is negative";
         EXPECT_EQ(memoLines(calibration, "mLM").size(), 5);
         expectIdleButtons(calibration, false);
     });
@@ -422,8 +443,9 @@ TEST_F(CalibrationWindow, FitsOnEveryCoreAsOnOne)
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
         setSetting(calibration, "comboNRestarts", QStringLiteral("2"));
         run(calibration);
-        const TParamVector lm = LMResult;
-        const TParamVector pso = PSOResult;
+        ASSERT_TRUE(calibration.holdsResults());
+        const TParamVector lm = calibration.heldResults()->LMResult;
+        const TParamVector pso = calibration.heldResults()->PSOResult;
         const QStringList memo = memoLines(calibration, "mPSO");
 
         // The same fit without a window, on one thread, with the window's seed.
@@ -435,8 +457,8 @@ TEST_F(CalibrationWindow, FitsOnEveryCoreAsOnOne)
         RunHost host;
         const RunOutcome outcome = RunCalibration(RunInputOf(records()), settings, host);
         ASSERT_TRUE(outcome.PSO.has_value());
-        EXPECT_EQ(LMResult, lm);
-        EXPECT_EQ(PSOResult, pso);
+        EXPECT_EQ(outcome.LM.Result, lm);
+        EXPECT_EQ(outcome.PSO->Result, pso);
         ASSERT_EQ(memo.size(), static_cast<qsizetype>(outcome.PSO->Lines.size()));
         for (std::size_t i = 0; i < outcome.PSO->Lines.size(); ++i)
             EXPECT_EQ(memo[static_cast<qsizetype>(i)].toStdString(), outcome.PSO->Lines[i].Text);
@@ -454,7 +476,8 @@ TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
         range->setValue(3.5);
         setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
         run(calibration);
-        const TParamVector windowResult = PSOResult;
+        ASSERT_TRUE(calibration.holdsResults());
+        const TParamVector windowResult = calibration.heldResults()->PSOResult;
         // The swarm's result without a window, with the window's seed, in a box of that range.
         const auto swarmResultWith = [this](long double range) {
             RunSettings settings;
@@ -463,8 +486,7 @@ TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
             settings.Threads = 1;
             settings.SearchRange = range;
             RunHost host;
-            RunCalibration(RunInputOf(records()), settings, host);
-            return PSOResult;
+            return RunCalibration(RunInputOf(records()), settings, host).PSO->Result;
         };
         EXPECT_EQ(swarmResultWith(3.5L), windowResult);
         EXPECT_NE(swarmResultWith(2.0L), windowResult);
@@ -519,7 +541,7 @@ TEST_P(CalibrationWindowCloseDuringRun, AsksAtOnceWhetherToStopTheRunAndClose)
             ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
             ASSERT_EQ(dialogs.confirmations.size(), 2u);
             EXPECT_EQ(dialogs.confirmations[1].text, QLatin1String(UnsavedQuestion));
-            EXPECT_TRUE(StopRequested);
+            EXPECT_LT(text(calibration, "edRestartNo").toInt(), 1000) << "the run was stopped";
             return;
         }
         QCoreApplication::processEvents();
@@ -571,6 +593,63 @@ TEST_F(CalibrationWindow, EventsAreHandledPromptlyDuringARun)
         click(calibration, "btnSaveInDB");
     });
 }
+
+struct PassCountCase
+{
+    const char *name;
+    const char *restarts;
+    int passes;
+};
+
+void PrintTo(const PassCountCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class CalibrationWindowPassCount : public CalibrationWindow,
+                                   public ::testing::WithParamInterface<PassCountCase>
+{
+};
+
+// The progress bar counts the run's sweeps over all its passes, and names the pass with the
+// number of passes the restarts give.
+TEST_P(CalibrationWindowPassCount, ProgressBarCountsThePassesOfTheRun)
+{
+    const PassCountCase &c = GetParam();
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QLatin1String(c.restarts));
+        auto *bar = control<QProgressBar>(calibration, "pbRun");
+        click(calibration, "btnRun");
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return bar->text().startsWith(QStringLiteral("Pass ")); }, 60000));
+        click(calibration, "btnStop");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
+        QCoreApplication::processEvents();
+
+        const QRegularExpression form(
+            QStringLiteral("^Pass (\\d+) of (\\d+), sweep (\\d+) of 30000$"));
+        const QRegularExpressionMatch shown = form.match(bar->text());
+        ASSERT_TRUE(shown.hasMatch()) << bar->text().toStdString();
+        const int pass = shown.captured(1).toInt();
+        const int sweep = shown.captured(3).toInt();
+        EXPECT_EQ(shown.captured(2).toInt(), c.passes);
+        EXPECT_GE(pass, 1);
+        EXPECT_LE(pass, c.passes);
+        EXPECT_GE(sweep, 1);
+        EXPECT_EQ(bar->minimum(), 0);
+        EXPECT_EQ(bar->maximum(), c.passes * 30000);
+        EXPECT_EQ(bar->value(), (pass - 1) * 30000 + sweep);
+        EXPECT_EQ(text(calibration, "edRestartNo"), QString::number(pass - 1));
+        dialogs.confirmAnswers.push_back(false);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Restarts, CalibrationWindowPassCount,
+                         ::testing::Values(PassCountCase{"None", "0", 1},
+                                           PassCountCase{"One", "1", 2},
+                                           PassCountCase{"Default", "10", 11},
+                                           PassCountCase{"Thousand", "1000", 1001}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace kelvora::test

@@ -150,7 +150,9 @@ TEST_F(KeyboardTest, AltLettersOfTheCalibrationWindowRunAndSave)
         QTest::keyClick(&calibration, Qt::Key_R, Qt::AltModifier);
         EXPECT_TRUE(QTest::qWaitFor([&] { return calibration.holdsResults(); }, 60000));
         QTest::keyClick(&calibration, Qt::Key_S, Qt::AltModifier);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return ResultsSaved; }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return calibration.holdsResults() && calibration.heldResults()->ResultsSaved; },
+            2000));
     });
     EXPECT_TRUE(dialogs.confirmations.empty()) << "saved results ask nothing on closing";
     EXPECT_TRUE(cdsMain().asBoolean("Computed"));

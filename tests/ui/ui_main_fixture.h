@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -129,6 +130,17 @@ protected:
     QPushButton *btnAbout() const { return control<QPushButton>("btnAbout"); }
     QPushButton *btnExit() const { return control<QPushButton>("btnExit"); }
 
+    // The item of a radio group a user finds by its caption.
+    static QRadioButton *itemCaptioned(const RadioGroup *group, const char *caption)
+    {
+        for (QRadioButton *item : group->findChildren<QRadioButton *>()) {
+            if (item->text() == QLatin1String(caption))
+                return item;
+        }
+        ADD_FAILURE() << "no item " << caption;
+        return nullptr;
+    }
+
     RecordStore &records() { return window->records(); }
     Table &cdsMain() { return window->records().cdsMain; }
     Table &cdsBB() { return window->records().cdsBB; }
@@ -166,21 +178,20 @@ protected:
     void makeComputed()
     {
         Table &bb = cdsBB();
-        NPoints = bb.recordCount();
-        for (int i = 1; i <= NPoints; ++i) {
+        RunResults results;
+        for (int i = 1; i <= bb.recordCount(); ++i) {
             bb.setRecNo(i);
-            RefS[i] = bb.asFloat("S");
-            RefT[i] = bb.asFloat("T");
+            results.reference.append(bb.asFloat("S"), bb.asFloat("T"));
         }
-        LMResult.fill(0.0L);
-        LMResult[1] = cdsMain().asFloat("AS");
-        LMResult[2] = cdsMain().asFloat("BS");
-        LMResult[3] = cdsMain().asFloat("CS");
-        PSOResult = LMResult;
-        PSOResult[1] *= 1.00001L;
-        LMMeanRMS = 12.5L;
-        PSOMeanRMS = 13.25L;
-        SaveResults(records(), currentDateTime(), 2024);
+        results.LMResult[1] = cdsMain().asFloat("AS");
+        results.LMResult[2] = cdsMain().asFloat("BS");
+        results.LMResult[3] = cdsMain().asFloat("CS");
+        results.PSOResult = results.LMResult;
+        results.PSOResult[1] *= 1.00001L;
+        results.LMMeanRMS = 12.5L;
+        results.PSOMeanRMS = 13.25L;
+        results.Seed = 2024;
+        SaveResults(records(), results, currentDateTime());
         window->rgABCClick();
     }
 

@@ -33,11 +33,23 @@ using test::MainWindowTest;
 using testcase::CaseName;
 using testcase::PrintTo;
 
-// The warning as its label shows it.
-QString warningText(int kind)
-{
-    return shownText(QString::fromStdString(OutOfRangeText(kind)));
-}
+// The warnings as their labels show them.
+const QString SignalWarning = QStringList{
+    "Signal for one or several records is out of",
+    "the signal range for the reference blackbodies.",
+    "",
+    "Uncertainties of temperatures calculated for such",
+    "signals can be higher than the uncertainties for",
+    "temperatures that correspond to the signals lying",
+    "within this range."}.join(QLatin1Char('\n'));
+
+const QString TemperatureWarning = QStringList{
+    "Temperature for one or several records is out of",
+    "the temperature range for the reference blackbodies.",
+    "",
+    "Uncertainties of temperatures calculated for such",
+    "records can be higher than the uncertainties for",
+    "temperatures lying within this range."}.join(QLatin1Char('\n'));
 
 // A computed record (reference points 1235..1500 K) whose measurements come from a list.
 class Interpolation : public MainWindowTest
@@ -118,7 +130,7 @@ TEST_P(SignalListLoad, ReplacesTheMeasurementsAndWarnsOutsideTheRange)
     EXPECT_EQ(dialogs.openRequests[0].folder, dir.filePath(QStringLiteral("Data/Input/Signals")));
     EXPECT_EQ(cdsInterp().recordCount(), c.rows);
     EXPECT_EQ(dbgInterp()->model()->rowCount(), c.rows);
-    EXPECT_EQ(warnings, c.warning ? QStringList{warningText(OutOfRangeSignals)} : QStringList{});
+    EXPECT_EQ(warnings, c.warning ? QStringList{SignalWarning} : QStringList{});
     EXPECT_TRUE(dialogs.allAnswersUsed());
     EXPECT_TRUE(dialogs.messages.isEmpty());
     for (const auto &[s, t] : measurements())
@@ -228,7 +240,7 @@ TEST_F(Interpolation, ATemperatureOutsideTheRangeWarnsOnce)
         return t < 1235.0 || t > 1500.0;
     });
     ASSERT_TRUE(outside) << "the case needs a temperature outside the range";
-    EXPECT_EQ(warnings, QStringList{warningText(OutOfRangeTemperatures)});
+    EXPECT_EQ(warnings, QStringList{TemperatureWarning});
     EXPECT_TRUE(dialogs.allAnswersUsed());
 }
 
@@ -257,7 +269,7 @@ TEST_F(Interpolation, RowsOutsideTheRangeAreMarked)
         const QModelIndex temperature = grid->model()->index(row, 1);
         const QModelIndex signal = grid->model()->index(row, 0);
         EXPECT_EQ(temperature.data(Qt::ToolTipRole).toString(),
-                  outside ? warningText(OutOfRangeTemperatures) : QString())
+                  outside ? TemperatureWarning : QString())
             << "row " << row;
         EXPECT_FALSE(signal.data(Qt::ToolTipRole).isValid()) << "row " << row;
         EXPECT_EQ(test::showsColour(shown, grid->visualRect(temperature), Qt::red, 60), outside)
@@ -270,9 +282,11 @@ TEST_F(Interpolation, RowsOutsideTheRangeAreMarked)
 TEST_F(Interpolation, TheParameterGroupChoosesTheTriple)
 {
     loadSignals("2\n3.1E-3\n7.9E-3\n");
+    EXPECT_EQ(rgABC()->title(), QStringLiteral("Apply Parameters Obtained Using"));
+    EXPECT_TRUE(itemCaptioned(rgABC(), "Levenberg-Marquardt Method")->isChecked());
     const QString lmA = edA()->text();
     EXPECT_EQ(lmA.toStdString(), cdsMain().asString("ALM", window->textLocale()));
-    rgABC()->item(1)->click();
+    itemCaptioned(rgABC(), "Particle Swarm Optimization")->click();
     EXPECT_EQ(edA()->text().toStdString(),
               cdsMain().asString("APSO", window->textLocale()));
     EXPECT_NE(edA()->text(), lmA);
@@ -282,7 +296,7 @@ TEST_F(Interpolation, TheParameterGroupChoosesTheTriple)
     const TParamVector P = shownTriple();
     for (const auto &[s, t] : measurements())
         EXPECT_EQ(t, static_cast<double>(SHTemperature(P, s)));
-    rgABC()->item(0)->click();
+    itemCaptioned(rgABC(), "Levenberg-Marquardt Method")->click();
     EXPECT_EQ(edA()->text(), lmA);
 }
 

@@ -2,12 +2,10 @@
 
 #include "ui/appearance.h"
 #include "ui/grid.h"
-#include "ui/radiogroup.h"
 #include "../casename.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QRadioButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTabWidget>
@@ -20,7 +18,6 @@ namespace kelvora {
 namespace {
 
 using test::MainWindowTest;
-using testcase::CaseName;
 using testcase::PrintTo;
 
 // A shown window with one computed record; the checks only read its controls.
@@ -123,38 +120,6 @@ TEST_F(MainLayout, EachMethodsResultsAreCaptionedInItsColour)
     EXPECT_EQ(captionOf(QStringLiteral("Levenberg-Marquardt Solution")), NavyColor);
     EXPECT_EQ(captionOf(QStringLiteral("Particle Swarm Optimization")), QColor(Qt::red));
 }
-
-struct RadioCase
-{
-    const char *name;
-    const char *caption;
-    std::vector<const char *> items;
-    int selected;
-};
-
-class RadioGroups : public MainLayout, public ::testing::WithParamInterface<RadioCase>
-{
-};
-
-TEST_P(RadioGroups, HaveTheirItemsAndStartSelection)
-{
-    const RadioCase &c = GetParam();
-    RadioGroup *group = control<RadioGroup>(c.name);
-    ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->title(), QLatin1String(c.caption));
-    for (int i = 0; i < static_cast<int>(c.items.size()); ++i)
-        EXPECT_EQ(group->item(i)->text(), QLatin1String(c.items[static_cast<std::size_t>(i)]));
-    EXPECT_EQ(group->itemIndex(), c.selected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Groups, RadioGroups,
-    ::testing::Values(RadioCase{"rgSort", "Sort by", {"Record Name", "Record Creation Time"}, 1},
-                      RadioCase{"rgABC",
-                                "Apply Parameters Obtained Using",
-                                {"Levenberg-Marquardt Method", "Particle Swarm Optimization"},
-                                0}),
-    CaseName);
 
 TEST_F(MainLayout, WindowPanelsAndPagesHaveTheirSizesAndCaptions)
 {

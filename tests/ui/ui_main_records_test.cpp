@@ -154,9 +154,12 @@ TEST_F(MainWindowTest, TheSortGroupChoosesTheOrderOfTheList)
     startEmpty();
     for (const char *name : {"Alpha", "Gamma", "Beta"})
         importRecord(QLatin1String(name));
-    rgSort()->item(0)->click();
+    EXPECT_EQ(rgSort()->title(), QStringLiteral("Sort by"));
+    EXPECT_TRUE(itemCaptioned(rgSort(), "Record Creation Time")->isChecked())
+        << "the list starts in the order of creation";
+    itemCaptioned(rgSort(), "Record Name")->click();
     EXPECT_EQ(shownNames(*window), (QStringList{"Alpha", "Beta", "Gamma"}));
-    rgSort()->item(1)->click();
+    itemCaptioned(rgSort(), "Record Creation Time")->click();
     EXPECT_EQ(shownNames(*window), (QStringList{"Beta", "Gamma", "Alpha"})) << "newest first";
 }
 

@@ -477,7 +477,7 @@ TEST_P(SeriesOutOfTheLegend, IsDrawnButNeitherInTheLegendNorInTheEditor)
     EXPECT_TRUE(residuals.seZero->isVisible());
 
     ScriptedDialogs dialogs;
-    ChartEditor editor(residuals.chart(), dialogs, QString());
+    ChartEditor editor(residuals.chart(), dialogs, QString(), QString());
     ASSERT_EQ(editor.lstSeries->count(), 2);
     EXPECT_EQ(editor.lstSeries->item(0)->text(), QStringLiteral("LM"));
     EXPECT_EQ(editor.lstSeries->item(1)->text(), QStringLiteral("PSO"));
@@ -530,7 +530,7 @@ protected:
 
     MainChart chart;
     ScriptedDialogs dialogs;
-    ChartEditor editor{chart.chart(), dialogs, QString()};
+    ChartEditor editor{chart.chart(), dialogs, QString(), QString()};
 };
 
 TEST_F(ChartEditorTest, ListsTheSeriesWithTheFirstChosen)

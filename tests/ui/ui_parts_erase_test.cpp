@@ -138,8 +138,7 @@ TEST_P(EraseRecordRuns, DeletesThePositionsOfTheOrderInForce)
     const RunCase &c = GetParam();
     open(numbered(7), c.order);
     records.cdsMain.setRecNo(c.current);
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     EXPECT_EQ(dialog.sp0->text(), QStringLiteral("Total: 7 records"));
     dialog.setItemIndex(c.item);
     if (c.item == TFErase::FromTo) {
@@ -180,8 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(EraseTest, ConfirmationForAllOfTwelve)
 {
     open(numbered(12));
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     EXPECT_EQ(dialog.itemIndex(), TFErase::All);
     dialogs.confirmAnswers.push_back(true);
     pressOk(dialog);
@@ -194,8 +192,7 @@ TEST_F(EraseTest, ConfirmationForAllOfTwelve)
 TEST_F(EraseTest, DeletedRecordsTakeTheirPointsAndMeasurements)
 {
     open(greek()); // by name: Alpha, Beta, Gamma
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     dialog.setItemIndex(TFErase::FromTo);
     dialog.seFrom->setValue(1);
     dialog.seTo->setValue(2);
@@ -216,8 +213,7 @@ TEST_F(EraseTest, DeletedRecordsTakeTheirPointsAndMeasurements)
 TEST_F(EraseTest, ReversedRangeIsRefusedAndTheDialogStays)
 {
     open(numbered(7));
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     dialog.setItemIndex(TFErase::FromTo);
     dialog.seFrom->setValue(4);
     dialog.seTo->setValue(2);
@@ -241,8 +237,7 @@ TEST_F(EraseTest, ReversedRangeIsRefusedAndTheDialogStays)
 TEST_F(EraseTest, NoToTheQuestionDeletesNothing)
 {
     open(numbered(3));
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     dialogs.confirmAnswers.push_back(false);
     pressOk(dialog);
     EXPECT_EQ(records.cdsMain.recordCount(), 3);
@@ -253,8 +248,7 @@ TEST_F(EraseTest, NoToTheQuestionDeletesNothing)
 TEST_F(EraseTest, CancelClosesWithoutDeleting)
 {
     open(numbered(3));
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     dialog.btnCancel->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_TRUE(dialogs.confirmations.empty());
@@ -282,8 +276,7 @@ TEST_P(EraseTotal, StatusPaneAndEditBounds)
 {
     const TotalCase &c = GetParam();
     open(numbered(c.records));
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Erase Multiple Records"));
     EXPECT_EQ(dialog.sp0->text(), c.text);
     for (const QSpinBox *edit : {dialog.seFrom, dialog.seTo}) {
@@ -320,8 +313,7 @@ TEST_P(EraseItems, EditsShowTheRunAndOpenOnlyForFromTo)
     const ItemCase &c = GetParam();
     open(numbered(7));
     records.cdsMain.setRecNo(3);
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     dialog.rgRecordsItems[static_cast<std::size_t>(c.item)]->click();
     EXPECT_EQ(dialog.itemIndex(), c.item);
     EXPECT_EQ(dialog.seFrom->value(), c.from);
@@ -339,8 +331,7 @@ INSTANTIATE_TEST_SUITE_P(Items, EraseItems,
 TEST_F(EraseTest, TypedValuesAreHeldWithinTheBounds)
 {
     open(numbered(7));
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     dialog.show();
     dialog.setItemIndex(TFErase::FromTo);
     dialog.seFrom->setFocus();
@@ -359,8 +350,7 @@ TEST_F(EraseTest, TypedValuesAreHeldWithinTheBounds)
 TEST_F(EraseTest, NothingIsCutOff)
 {
     open(numbered(7));
-    EraseTarget = 0;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Records);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     EXPECT_GE(dialog.width(), 336);
@@ -384,8 +374,7 @@ TEST_F(EraseTest, ReferencePointsFromToRecomputeTheRange)
 {
     open({{"Lamp", {{0.5, 1000.0}, {2.0, 1500.0}, {0.1, 800.0}, {1.0, 1200.0}, {1.5, 1400.0}},
            {}}});
-    EraseTarget = 1;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::ReferencePoints);
     EXPECT_EQ(dialog.sp0->text(), QStringLiteral("Total: 5 records"));
     dialog.setItemIndex(TFErase::FromTo);
     dialog.seFrom->setValue(2);
@@ -407,8 +396,7 @@ TEST_F(EraseTest, AllMeasurementsOfTheCurrentRecordOnly)
 {
     open(greek()); // by name, Alpha current: one measurement
     records.cdsMain.setRecNo(3);    // Gamma: two
-    EraseTarget = 2;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::Measurements);
     EXPECT_EQ(dialog.sp0->text(), QStringLiteral("Total: 2 records"));
     dialogs.confirmAnswers.push_back(true);
     pressOk(dialog);
@@ -427,8 +415,7 @@ class EraseEmptyTarget : public EraseTest, public ::testing::WithParamInterface<
 TEST_P(EraseEmptyTarget, DeletesNothingAndCloses)
 {
     open({{"Empty", {}, {}}, {"Full", {{0.5, 1000.0}}, {}}});
-    EraseTarget = 1;
-    TFErase dialog(records.store, dialogs);
+    TFErase dialog(records.store, dialogs, EraseTarget::ReferencePoints);
     EXPECT_EQ(dialog.sp0->text(), QStringLiteral("Total: 0 record"));
     dialog.setItemIndex(GetParam());
     dialogs.confirmAnswers.push_back(true);

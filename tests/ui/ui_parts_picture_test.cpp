@@ -1,6 +1,5 @@
 #include "core/errors.h"
 #include "core/global.h"
-#include "records/folders.h"
 #include "ui/chart.h"
 #include "ui/charteditor.h"
 #include "ui/chartpicture.h"
@@ -216,14 +215,14 @@ TEST_P(ChartPictureAsked, WritesWhatTheUserChose)
         dialogs.pictureAnswers.push_back(file);
 
     if (c.fromTheMenu) {
-        chart.setDialogs(&dialogs);
+        chart.setDialogs(&dialogs, QStringLiteral("/pictures"));
         const std::unique_ptr<QMenu> menu(chart.makeContextMenu());
         QAction *save = menu->findChild<QAction *>(QStringLiteral("actSavePicture"));
         ASSERT_NE(save, nullptr);
         EXPECT_EQ(save->text(), QStringLiteral("Save as Picture..."));
         save->trigger();
     } else {
-        ChartEditor editor(chart.chart(), dialogs, QString());
+        ChartEditor editor(chart.chart(), dialogs, QStringLiteral("/pictures"), QString());
         editor.btnPicture->click();
     }
 
@@ -231,7 +230,7 @@ TEST_P(ChartPictureAsked, WritesWhatTheUserChose)
     ASSERT_EQ(dialogs.pictureRequests.size(), c.settingsAccepted ? 1u : 0u);
     if (c.settingsAccepted) {
         EXPECT_EQ(dialogs.pictureRequests[0].title, QStringLiteral("Save Chart as Picture"));
-        EXPECT_EQ(dialogs.pictureRequests[0].folder, QString::fromStdString(OutputDir));
+        EXPECT_EQ(dialogs.pictureRequests[0].folder, QStringLiteral("/pictures"));
         EXPECT_EQ(dialogs.pictureRequests[0].proposedName, QStringLiteral("chart.png"));
     }
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.messages.join('|').toStdString();
@@ -254,7 +253,7 @@ TEST_F(ChartOnScreen, AFileThatCannotBeWrittenIsShown)
 {
     dialogs.dialogScripts.push_back([](QDialog &dialog) { dialog.accept(); });
     dialogs.pictureAnswers.push_back(path("missing/graph.svg"));
-    ChartEditor editor(chart.chart(), dialogs, QString());
+    ChartEditor editor(chart.chart(), dialogs, QString(), QString());
     editor.btnPicture->click();
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].startsWith(QStringLiteral("Cannot create file ")))

@@ -1,4 +1,5 @@
 #include "core/global.h"
+#include "records/interpolation.h"
 #include "records/recordstore.h"
 #include "ui/about.h"
 #include "ui/appearance.h"
@@ -34,7 +35,7 @@ using testcase::PrintTo;
 struct ShotCase
 {
     const char *name;
-    std::function<std::unique_ptr<QWidget>()> make;
+    std::function<std::unique_ptr<QWidget>(Dialogs &)> make;
     bool titleBar = true; // shown with a window manager's title bar
     QColor shows = {};    // invalid: no colour of its own
     const char *where = nullptr; // the control showing it; nullptr: the whole window
@@ -43,12 +44,14 @@ struct ShotCase
 
 class WindowShots : public ::testing::TestWithParam<ShotCase>
 {
+protected:
+    test::ScriptedDialogs dialogs;
 };
 
 TEST_P(WindowShots, ShowWholeTextsInTheirColours)
 {
     const ShotCase &c = GetParam();
-    std::unique_ptr<QWidget> window = c.make();
+    std::unique_ptr<QWidget> window = c.make(dialogs);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     const QImage image = window->grab().toImage();
@@ -86,7 +89,7 @@ TParamVector ordinary()
     return P;
 }
 
-std::unique_ptr<QWidget> drawnChart()
+std::unique_ptr<QWidget> drawnChart(Dialogs &)
 {
     auto chart = std::make_unique<MainChart>();
     chart->resize(800, 420);
@@ -106,7 +109,7 @@ class EditorWithChart : public ChartEditor
 {
 public:
     EditorWithChart(std::unique_ptr<MainChart> chart, Dialogs &dialogs)
-        : ChartEditor(chart->chart(), dialogs, QString()), m_chart(std::move(chart))
+        : ChartEditor(chart->chart(), dialogs, QString(), QString()), m_chart(std::move(chart))
     {
     }
 
@@ -131,7 +134,7 @@ class EraseWithStore : public TFErase
 {
 public:
     EraseWithStore(std::unique_ptr<RecordStore> records, Dialogs &dialogs)
-        : TFErase(records->store, dialogs), m_records(std::move(records))
+        : TFErase(records->store, dialogs, EraseTarget::Records), m_records(std::move(records))
     {
     }
 
@@ -139,19 +142,17 @@ private:
     std::unique_ptr<RecordStore> m_records;
 };
 
-test::ScriptedDialogs g_dialogs;
-
 INSTANTIATE_TEST_SUITE_P(
     Windows, WindowShots,
     ::testing::Values(
         ShotCase{"chart", drawnChart, false, QColor(0, 0, 160)},
         ShotCase{"charteditor",
-                 [] {
+                 [](Dialogs &dialogs) {
                      auto chart = std::make_unique<MainChart>();
-                     return std::make_unique<EditorWithChart>(std::move(chart), g_dialogs);
+                     return std::make_unique<EditorWithChart>(std::move(chart), dialogs);
                  }},
         ShotCase{"erase",
-                 [] {
+                 [](Dialogs &dialogs) {
                      auto records = std::make_unique<RecordStore>();
                      records->store.open();
                      for (int i = 1; i <= 7; ++i) {
@@ -161,28 +162,24 @@ INSTANTIATE_TEST_SUITE_P(
                                                                 .toStdString());
                          records->cdsMain.post();
                      }
-                     EraseTarget = 0;
-                     return std::make_unique<EraseWithStore>(std::move(records), g_dialogs);
+                     return std::make_unique<EraseWithStore>(std::move(records), dialogs);
                  }},
         ShotCase{"outofrange-signals",
-                 [] {
-                     OutOfRangeKind = 1;
-                     return std::make_unique<TFOutOfRange>();
-                 },
+                 [](Dialogs &) { return std::make_unique<TFOutOfRange>(OutOfRangeSignals); },
                  true, QColor(Qt::red), "lblAlert", 24},
         ShotCase{"outofrange-temperatures",
-                 [] {
-                     OutOfRangeKind = 2;
-                     return std::make_unique<TFOutOfRange>();
+                 [](Dialogs &) {
+                     return std::make_unique<TFOutOfRange>(OutOfRangeTemperatures);
                  },
                  true, QColor(Qt::red), "lblAlert", 24},
         ShotCase{"picturesettings",
-                 [] {
+                 [](Dialogs &) {
                      auto chart = std::make_unique<MainChart>();
                      chart->resize(700, 400);
                      return std::make_unique<PictureWithChart>(std::move(chart));
                  }},
-        ShotCase{"about", [] { return std::make_unique<TFAbout>(); }, false, KelvoraMaroon,
+        ShotCase{"about", [](Dialogs &) { return std::make_unique<TFAbout>(); }, false,
+                 KelvoraMaroon,
                  "Label2", 24}),
     [](const auto &info) {
         std::string name = info.param.name;

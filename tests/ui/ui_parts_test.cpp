@@ -424,8 +424,13 @@ struct SinkCase
 class ErrorSinkEvents : public ::testing::TestWithParam<SinkCase>
 {
 protected:
-    void SetUp() override { ErrorSink::setDialogs(&dialogs); }
-    void TearDown() override { ErrorSink::setDialogs(nullptr); }
+    void SetUp() override { application().setErrorDialogs(&dialogs); }
+    void TearDown() override { application().setErrorDialogs(nullptr); }
+
+    static Application &application()
+    {
+        return dynamic_cast<Application &>(*QCoreApplication::instance());
+    }
 
     ScriptedDialogs dialogs;
 };
@@ -474,27 +479,10 @@ TEST(Guarded, ShowsTheErrorThatEndsTheAction)
 
 // ---- the out-of-range warning ------------------------------------------------------------
 
-const QString SignalWarning = QStringList{
-    "Signal for one or several records is out of",
-    "the signal range for the reference blackbodies.",
-    "",
-    "Uncertainties of temperatures calculated for such",
-    "signals can be higher than the uncertainties for",
-    "temperatures that correspond to the signals lying",
-    "within this range."}.join(QChar(13));
-
-const QString TemperatureWarning = QStringList{
-    "Temperature for one or several records is out of",
-    "the temperature range for the reference blackbodies.",
-    "",
-    "Uncertainties of temperatures calculated for such",
-    "records can be higher than the uncertainties for",
-    "temperatures lying within this range."}.join(QChar(13));
-
 struct WarningCase
 {
     int kind;
-    QString text;
+    int shownAs;  // the kind whose text the dialog shows
 };
 
 void PrintTo(const WarningCase &c, std::ostream *os)
@@ -506,17 +494,21 @@ class OutOfRangeWarning : public ::testing::TestWithParam<WarningCase>
 {
 };
 
-TEST_P(OutOfRangeWarning, ShowsTheTextOfTheKindInRed)
+// The texts themselves are checked where the main window shows them.
+TEST_P(OutOfRangeWarning, ShowsTheTextOfItsKindInRed)
 {
     const WarningCase &c = GetParam();
-    EXPECT_EQ(QString::fromStdString(OutOfRangeText(c.kind)), c.text);
-    OutOfRangeKind = c.kind;
-    TFOutOfRange dialog;
+    TFOutOfRange dialog(c.kind);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("WARNING"));
     EXPECT_GE(dialog.width(), 280);
     EXPECT_GE(dialog.height(), 150);
     EXPECT_EQ(dialog.lblAlert->pos(), QPoint(14, 11));
-    EXPECT_EQ(dialog.lblAlert->text(), shownText(c.text));
+    const TFOutOfRange signalWarning(OutOfRangeSignals);
+    const TFOutOfRange temperatureWarning(OutOfRangeTemperatures);
+    EXPECT_NE(signalWarning.lblAlert->text(), temperatureWarning.lblAlert->text());
+    const TFOutOfRange &shownAs =
+        c.shownAs == OutOfRangeSignals ? signalWarning : temperatureWarning;
+    EXPECT_EQ(dialog.lblAlert->text(), shownAs.lblAlert->text());
     EXPECT_EQ(dialog.lblAlert->palette().color(QPalette::WindowText), QColor(Qt::red));
     // Nothing of the text is cut off.
     const QSize needed = dialog.lblAlert->sizeHint();
@@ -531,11 +523,12 @@ TEST_P(OutOfRangeWarning, ShowsTheTextOfTheKindInRed)
     EXPECT_FALSE(dialog.isVisible());
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, OutOfRangeWarning,
-                         ::testing::Values(WarningCase{1, SignalWarning},
-                                           WarningCase{2, TemperatureWarning},
-                                           WarningCase{0, TemperatureWarning},
-                                           WarningCase{7, TemperatureWarning}));
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, OutOfRangeWarning,
+    ::testing::Values(WarningCase{OutOfRangeSignals, OutOfRangeSignals},
+                      WarningCase{OutOfRangeTemperatures, OutOfRangeTemperatures},
+                      WarningCase{0, OutOfRangeTemperatures},
+                      WarningCase{7, OutOfRangeTemperatures}));
 
 // ---- the About box -----------------------------------------------------------------------
 
@@ -546,26 +539,25 @@ TEST(AboutBox, TextsInsideThePicture)
     EXPECT_GE(about.width(), 517);
     EXPECT_GE(about.height(), 344);
     EXPECT_TRUE(about.windowFlags().testFlag(Qt::FramelessWindowHint));
+    // What the box shows, where and how large.
     EXPECT_EQ(about.Label2->text(), QStringLiteral("Version 1.1"));
-    const QString description = QStringList{
-        "Calculation of parameters for the Sakuma-Hattori equation using two ",
-        "independent approach: the Levenberg-Marquardt algorithm and the ",
-        "Particle Swarm Optimization method.",
-        "",
-        "Kelvora is applicable to temperature calibration of blackbody ",
-        "radiation sources and radiation thermometers using multiple-point ",
-        "method based on the Sakuma-Hattori interpolation equation."}.join(QChar(13));
-    EXPECT_EQ(AboutText(), description);
-    EXPECT_EQ(about.Label1->text(), shownText(description));
+    EXPECT_EQ(about.Label1->text(),
+              QStringList({"Calculation of parameters for the Sakuma-Hattori equation using two ",
+                           "independent approach: the Levenberg-Marquardt algorithm and the ",
+                           "Particle Swarm Optimization method.", "",
+                           "Kelvora is applicable to temperature calibration of blackbody ",
+                           "radiation sources and radiation thermometers using multiple-point ",
+                           "method based on the Sakuma-Hattori interpolation equation."})
+                  .join(QLatin1Char('\n')));
     EXPECT_EQ(about.Label2->pos(), QPoint(200, 117));
     EXPECT_EQ(about.Label1->pos(), QPoint(32, 147));
+    EXPECT_EQ(about.Label2->font().pointSize(), 16);
+    EXPECT_EQ(about.Label1->font().pointSize(), 10);
     for (const QLabel *label : {about.Label1, about.Label2}) {
         EXPECT_TRUE(about.rect().contains(label->geometry())) << label->objectName().toStdString();
         EXPECT_TRUE(label->font().bold());
         EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(128, 0, 0));
     }
-    EXPECT_EQ(about.Label2->font().pointSize(), 16);
-    EXPECT_EQ(about.Label1->font().pointSize(), 10);
 }
 
 class AboutBoxClick : public ::testing::TestWithParam<int>

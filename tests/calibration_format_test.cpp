@@ -52,20 +52,18 @@ TEST(RunFitLine, LinesFollowTheReferenceSet)
     P[1] = 0.65L;
     P[2] = 0.1L;
     P[3] = 3e6L;
-    NPoints = 2;
-    RefS[1] = 100.0L;
-    RefT[1] = 2147.0L;
-    RefS[2] = 100.0L;
-    RefT[2] = 2147.01L;
-    RefS[3] = 0.0L; // beyond NPoints: never read
-    const auto lines = FitLines(P);
+    ReferenceSet reference;
+    reference.append(100.0L, 2147.0L);
+    reference.append(100.0L, 2147.01L);
+    reference.RefS[3] = 0.0L; // beyond NPoints: never read
+    const auto lines = FitLines(P, reference);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].Index, 1);
     EXPECT_NEAR(static_cast<double>(lines[0].T), 2147.00234, 1e-5);
     EXPECT_NEAR(static_cast<double>(lines[0].D), 2.34, 1e-2);
     EXPECT_EQ(lines[0].Text, "1: T = 2147.002 K; d = 2.34 mK");
     EXPECT_EQ(lines[1].Text, "2: T = 2147.002 K; d = -7.66 mK");
-    EXPECT_EQ(lines[1].D, (lines[1].T - RefT[2]) * 1000.0L);
+    EXPECT_EQ(lines[1].D, (lines[1].T - reference.RefT[2]) * 1000.0L);
 }
 
 TEST(RunFailureMessage, ReasonPerStatus)

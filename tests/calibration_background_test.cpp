@@ -78,6 +78,7 @@ TEST_P(BackgroundRunMatches, TheRunOnTheCallersThread)
     EXPECT_EQ(view.bestCount, static_cast<int>(outcome.PSO->Improvements));
     EXPECT_EQ(view.improvements, outcome.PSO->Improvements);
     EXPECT_EQ(view.restartNo, c.restarts);
+    EXPECT_EQ(view.passes, c.restarts + 1);
     EXPECT_EQ(view.sweepsPerPass, 30000);
     EXPECT_GE(view.sweep, 1);
     ASSERT_EQ(view.best->Lines.size(), static_cast<std::size_t>(c.points));
