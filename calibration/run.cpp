@@ -107,6 +107,7 @@ PSOStage runParticleSwarm(const PSOProblem &problem, const LMStage &lm,
     stage.PassesRun = fit.PassesRun;
     stage.Improvements = fit.best.Improvements;
     stage.Stopped = fit.Stopped;
+    stage.Seed = fit.Seed;
     // Without a single improvement the swarm found nothing better than its start, and the
     // result is the Levenberg-Marquardt one it was built around.
     stage.Result = fit.best.Improvements > 0 ? fit.best.particle.P : lm.Result;
@@ -155,6 +156,7 @@ std::optional<RunResults> resultsOf(const RunOutcome &outcome)
     results.LMMeanRMS = outcome.LM.MeanRMS;
     results.PSOResult = outcome.PSO->Result;
     results.PSOMeanRMS = outcome.PSO->MeanRMS;
+    results.Seed = outcome.PSO->Seed;
     return results;
 }
 

@@ -75,6 +75,8 @@ struct PSOStage
     int PassesRun = 0;
     std::uint32_t Improvements = 0;
     bool Stopped = false;
+    // The seed of the swarm's generator, given or drawn from the clock.
+    std::uint32_t Seed = 0;
     TParamVector Result;
     long double MeanRMS = 0.0L;
     std::vector<FitLine> Lines;
@@ -136,6 +138,7 @@ struct RunResults
     long double LMMeanRMS = 0.0L; // mK
     TParamVector PSOResult;
     long double PSOMeanRMS = 0.0L; // mK
+    std::uint32_t Seed = 0; // the seed the swarm ran with
     // Set by Save in Database.
     bool ResultsSaved = false;
 };

@@ -35,7 +35,8 @@ namespace kelvora::cli {
 const char *const DatabaseUsage =
     "usage: kelvora-cli COMMAND [--db FILE] ...\n"
     "Commands on the program's database (DB/kelvora.dbs beside the program, or FILE):\n"
-    "  list [--by-name]                 the records, newest first or by name\n"
+    "  list [--by-name]                 the records, newest first or by name, with the\n"
+    "                                   seed that repeats each one's swarm fit\n"
     "  import RECORD.txt [--name NAME]  a new record from a record file (the name\n"
     "                                   defaults to the file name without extension)\n"
     "  calibrate NAME [--max-iter N] [--tol X] [--restarts N] [--range W] [--seed N]\n"
@@ -174,12 +175,12 @@ int listRecords(const std::vector<std::string> &args)
                                                          : RecordOrder::ByCreation);
 
     std::vector<std::vector<std::string>> rows{
-        {"Name", "Created", "Processed", "Computed", "Points", "Measurements"}};
+        {"Name", "Created", "Processed", "Seed", "Computed", "Points", "Measurements"}};
     const int count = main.recordCount();
     for (int i = 1; i <= count; ++i) {
         main.setRecNo(i);
         rows.push_back({main.asString("Name"), main.asString("Created", locale),
-                        main.asString("Processed", locale),
+                        main.asString("Processed", locale), main.asString("Seed"),
                         main.asBoolean("Computed") ? "yes" : "no",
                         std::to_string(db.records().cdsBB.recordCount()),
                         std::to_string(db.records().cdsInterp.recordCount())});

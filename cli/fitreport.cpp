@@ -101,6 +101,7 @@ std::string plainFitReport(const FitRecord &record, const RunOutcome &outcome)
         }
         out += "  Passes = " + std::to_string(pso.PassesRun) + "\n";
         out += "  Improvements = " + std::to_string(pso.Improvements) + "\n";
+        out += "  Seed = " + std::to_string(pso.Seed) + "\n";
         appendParameters(out, pso.Result);
         appendFit(out, pso.MeanRMS, pso.Lines);
     }
@@ -142,6 +143,7 @@ Json jsonFitReport(const FitRecord &record, const RunOutcome &outcome)
         report.set("search_box", std::move(box));
         Json psoJson = Json::object();
         psoJson.set("passes_run", pso.PassesRun).set("improvements", pso.Improvements);
+        psoJson.set("seed", pso.Seed);
         setParameters(psoJson, pso.Result);
         psoJson.set("mean_rms_mK", Json::extended(pso.MeanRMS));
         psoJson.set("T_fit", fittedTemperatures(pso.Lines));

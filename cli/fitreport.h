@@ -20,7 +20,7 @@ struct FitRecord
 FitRecord FitRecordOf(RecordStore &records);
 
 // The inputs, the start values, and per method its status, parameters, mean RMS and the
-// fitted temperatures, as readable text.
+// fitted temperatures (and the swarm's seed, which repeats its fit), as readable text.
 std::string plainFitReport(const FitRecord &record, const RunOutcome &outcome);
 
 // The same as one JSON object; every extended or double value is a string of 21 significant

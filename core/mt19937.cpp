@@ -76,10 +76,10 @@ void MTGenerator::SkipNonzeroWords(std::uint64_t count)
     }
 }
 
-void MTGenerator::SeedFromClock()
+std::uint32_t ClockSeed()
 {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-    Seed(static_cast<std::uint32_t>(ticks));
+    return static_cast<std::uint32_t>(ticks);
 }
 
 } // namespace kelvora

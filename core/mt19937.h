@@ -19,8 +19,6 @@ struct MTGenerator
     std::int32_t Index = MTStateSize + 1;
 
     void Seed(std::uint32_t seed);
-    // Seeds with the low 32 bits of the monotonic high-resolution clock.
-    void SeedFromClock();
 
     // The next tempered word; the first word of an unseeded generator seeds it with 4357.
     std::uint32_t Next()
@@ -61,5 +59,8 @@ private:
     // the state and sets Index to 0. A negative Index is a range error.
     void Refill();
 };
+
+// A seed from the low 32 bits of the monotonic high-resolution clock.
+std::uint32_t ClockSeed();
 
 } // namespace kelvora

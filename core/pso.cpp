@@ -77,11 +77,9 @@ int DefaultPSOThreads()
 PSOOutcome PSOFit(const PSOProblem &problem, PSOHost &host, const PSOSettings &settings)
 {
     ClearFpFaults();
+    const std::uint32_t seed = settings.Seed ? *settings.Seed : ClockSeed();
     MTGenerator generator;
-    if (settings.Seed)
-        generator.Seed(*settings.Seed);
-    else
-        generator.SeedFromClock();
+    generator.Seed(seed);
     const FitSetup setup = makeFitSetup(problem, settings.MaxSweeps);
 
     FitBest best(host, setup);
@@ -91,6 +89,7 @@ PSOOutcome PSOFit(const PSOProblem &problem, PSOHost &host, const PSOSettings &s
         parallel = RunPassesSideBySide(setup, generator, best, settings.Threads);
     out = parallel ? *parallel : RunPassesHere(setup, generator, best);
     out.best = best.best();
+    out.Seed = seed;
     return out;
 }
 

@@ -76,6 +76,9 @@ struct PSOOutcome
     bool Stopped = false;  // the host asked to stop
     bool TargetReached = false;  // OverallBest fell below 0.005 mK
     PSOBest best;
+    // The seed the generator was seeded with: the settings' seed, or the one drawn from the
+    // clock, with which the fit can be repeated.
+    std::uint32_t Seed = 0;
     // The work of a fit on several threads, for measuring it (zero on one thread): passes
     // run on the worker threads, each run counted (a pass run again from a corrected start,
     // or dropped when the fit ended before it, included), and the CPU time of the busiest

@@ -154,6 +154,8 @@ CertificateData CollectCertificateData(RecordStore &records, const CertificateIs
     data.P[3] = parseFloat(data.parameters.C);
     data.meanRMS = main.asFloat(swarm ? "MeanRMSPSO" : "MeanRMSLM");
     data.otherMeanRMS = main.asFloat(swarm ? "MeanRMSLM" : "MeanRMSPSO");
+    if (swarm && !main.isNull("Seed"))
+        data.swarmSeed = static_cast<std::uint32_t>(main.asFloat("Seed"));
 
     data.TMin = main.asFloat("TMin");
     data.TMax = main.asFloat("TMax");

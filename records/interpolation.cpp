@@ -22,6 +22,12 @@ std::vector<long double> scanMeasurements(Table &interp, const char *field)
     return values;
 }
 
+// A value equal to a bound lies inside; empty bounds read as 0.
+bool outside(long double value, long double low, long double high)
+{
+    return value > high || value < low;
+}
+
 // True if one of the values lies outside the record's low..high fields.
 bool outsideRange(const Table &main, const std::vector<long double> &values,
                   const char *lowField, const char *highField)
@@ -29,7 +35,7 @@ bool outsideRange(const Table &main, const std::vector<long double> &values,
     const long double low = main.asFloat(lowField);
     const long double high = main.asFloat(highField);
     for (const long double value : values) {
-        if (value > high || value < low)
+        if (outside(value, low, high))
             return true;
     }
     return false;
@@ -141,6 +147,12 @@ bool TemperaturesOutOfRange(RecordStore &records)
 {
     const std::vector<long double> SigT = scanMeasurements(records.cdsInterp, "T");
     return outsideRange(records.cdsMain, SigT, "TMin", "TMax");
+}
+
+bool TemperatureOutOfRange(const RecordStore &records, long double temperature)
+{
+    const Table &main = records.cdsMain;
+    return outside(temperature, main.asFloat("TMin"), main.asFloat("TMax"));
 }
 
 void LoadSignals(RecordStore &records, const std::vector<long double> &signalValues,

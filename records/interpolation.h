@@ -43,6 +43,9 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
 // none: "Range check error". The current measurement row stays where it was.
 bool SignalsOutOfRange(RecordStore &records);
 bool TemperaturesOutOfRange(RecordStore &records);
+// True if the temperature lies outside the current record's TMin..TMax, as those tests
+// compare.
+bool TemperatureOutOfRange(const RecordStore &records, long double temperature);
 
 // Which out-of-range warning to show: signals after a signal list was loaded, temperatures
 // after an interpolation.

@@ -34,10 +34,7 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     Table &main = records.cdsMain;
     Table &bb = records.cdsBB;
 
-    ReferenceSet reference;
-    for (int i = 0; i < file.N; ++i)
-        reference.append(file.S.at(static_cast<std::size_t>(i)),
-                         file.T.at(static_cast<std::size_t>(i)));
+    const ReferenceSet reference = ReferenceSetOf(file);
 
     main.insert();
     main.setString("Name", name);
@@ -125,6 +122,7 @@ void SaveResults(RecordStore &records, const RunResults &results, DateTime now)
     main.setFloat("BPSO", StoredDouble(PSOResult[2]));
     main.setFloat("CPSO", StoredDouble(PSOResult[3]));
     main.setFloat("MeanRMSPSO", StoredDouble(results.PSOMeanRMS));
+    main.setFloat("Seed", results.Seed);
     main.setBoolean("Computed", true);
     main.setDateTime("Processed", now);
     main.post();

@@ -6,6 +6,7 @@
 #include "records/recordstore.h"
 #include "textio/recordfile.h"
 
+#include <cstdint>
 #include <string>
 
 namespace kelvora {
@@ -46,7 +47,8 @@ RunInput RunInputOf(RecordStore &records);
 
 // Writes the held results of a calibration run into the current record and its reference
 // points (the first NPoints rows, with the fitted temperatures of both triples at RefS and
-// their deviations from RefT), marks it computed and stamps Processed with `now`.
+// their deviations from RefT) with the seed its swarm ran with, marks it computed and stamps
+// Processed with `now`.
 void SaveResults(RecordStore &records, const RunResults &results, DateTime now);
 
 } // namespace kelvora

@@ -66,6 +66,10 @@ TableSchema makeMainSchema()
         stringField("Serial", 100, false),
         stringField("CertNo", 100, false),
         plainField("CertIssued", FieldKind::DateTime),
+        // The seed of the particle swarm fit whose result the record holds (a whole number
+        // of 0 to 4294967295); empty before the first calibration and in records saved
+        // before it was kept.
+        floatField("Seed", "0"),
         // The uncertainty settings: the relative standard uncertainty w of a measured signal
         // (empty: 0), and the Monte Carlo check's number of trials and seed (empty: the
         // defaults).

@@ -14,9 +14,7 @@ void importComputedRecord(RecordStore &records, const std::string &name, int poi
     const RecordFileData file = noisyRecordFile(points);
     ImportRecord(records, file, name);
     RunResults results;
-    for (int i = 0; i < file.N; ++i)
-        results.reference.append(file.S.at(static_cast<std::size_t>(i)),
-                                  file.T.at(static_cast<std::size_t>(i)));
+    results.reference = ReferenceSetOf(file);
     results.LMResult[1] = 0.65L;
     results.LMResult[2] = 0.15L;
     results.LMResult[3] = 3e6L;
@@ -24,6 +22,7 @@ void importComputedRecord(RecordStore &records, const std::string &name, int poi
     results.PSOResult[1] *= 1.000001L;
     results.LMMeanRMS = MeanRMSmK(results.LMResult, results.reference);
     results.PSOMeanRMS = MeanRMSmK(results.PSOResult, results.reference);
+    results.Seed = 1;
     SaveResults(records, results, processed);
     if (measured.empty())
         return;

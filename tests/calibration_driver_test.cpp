@@ -305,6 +305,27 @@ TEST(RunDriver, FixedSeedRepeatsTheSwarmFit)
     EXPECT_NE(runs[0].result, runs[2].result);
 }
 
+// The swarm reports the seed it ran with: the one given, or the one drawn from the clock,
+// with which the same fit is found again.
+TEST(RunDriver, SeedOfTheSwarmIsReportedAndRepeatsItsFit)
+{
+    RecordingHost host;
+    const RunOutcome given = RunCalibration(noisyRecord(5), seeded(4294967295u, 0), host);
+    ASSERT_TRUE(given.PSO.has_value());
+    EXPECT_EQ(given.PSO->Seed, 4294967295u);
+
+    RunSettings fromClock;
+    fromClock.NRestarts = 0;
+    const RunOutcome drawn = RunCalibration(noisyRecord(5), fromClock, host);
+    ASSERT_TRUE(drawn.PSO.has_value());
+    const RunOutcome again =
+        RunCalibration(noisyRecord(5), seeded(drawn.PSO->Seed, 0), host);
+    ASSERT_TRUE(again.PSO.has_value());
+    EXPECT_EQ(again.PSO->Seed, drawn.PSO->Seed);
+    EXPECT_EQ(again.PSO->Result, drawn.PSO->Result);
+    EXPECT_EQ(again.PSO->Improvements, drawn.PSO->Improvements);
+}
+
 TEST(RunDriver, StopEndsTheSwarmAfterItsSweep)
 {
     RecordingHost host;

@@ -138,6 +138,8 @@ const RefusalCase RefusalCases[] = {
     {"PatternWithoutCounter", {"laboratory", "--pattern", "KV-{yyyy}"}, 64,
      "must hold the counter once"},
     {"NextNumberZero", {"laboratory", "--next-number", "0"}, 64, "--next-number"},
+    {"NextNumberWithTrailingJunk", {"laboratory", "--next-number", "7th"}, 64,
+     "--next-number: '7th' is not a whole number"},
     {"PaperSize", {"laboratory", "--page-size", "legal"}, 64, "neither a4 nor letter"},
     {"LogoNotAPicture", {"laboratory", "--logo", "notes.txt"}, 1, "holds no picture"},
     {"LogoAndNoLogo", {"laboratory", "--logo", "notes.txt", "--no-logo"}, 64,

@@ -209,6 +209,44 @@ TEST_F(CliDatabase, CalibrateSavesResultsIntoTheReport)
     EXPECT_EQ(parameters(ok({"report", "cu"}).out), parameters(report));
 }
 
+// `list` shows the seed each record's swarm result was found with (none before a
+// calibration), and calibrating again with that seed stores the same parameters, whether the
+// seed was given or drawn from the clock.
+TEST_F(CliDatabase, ListShowsTheSeedThatRepeatsTheSwarmFit)
+{
+    // The Seed column of the record's line, read under its title.
+    const auto seedOf = [this](const std::string &name) {
+        const std::string out = ok({"list", "--by-name"}).out;
+        const std::string header = out.substr(0, out.find('\n'));
+        const std::size_t from = header.find("Seed");
+        const std::size_t to = header.find("Computed");
+        const std::size_t line = out.find("\n" + name + " ");
+        EXPECT_NE(line, std::string::npos) << out;
+        if (line == std::string::npos || from == std::string::npos || to == std::string::npos)
+            return std::string("?");
+        std::string seed = out.substr(line + 1 + from, to - from);
+        seed.erase(seed.find_last_not_of(' ') + 1);
+        return seed;
+    };
+    ok({"import", Copper, "--name", "cu"});
+    ok({"import", Copper, "--name", "given"});
+    EXPECT_EQ(seedOf("cu"), "") << "no seed before a calibration";
+
+    ok({"calibrate", "given", "--seed", "4294967295", "--restarts", "0"});
+    EXPECT_EQ(seedOf("given"), "4294967295");
+
+    ok({"calibrate", "cu", "--restarts", "0"});
+    const std::string drawn = seedOf("cu");
+    ASSERT_FALSE(drawn.empty());
+    const auto parameters = [](const std::string &report) {
+        return report.substr(report.find("Levenberg-Marquardt method:"),
+                             report.find("  Signal") - report.find("Levenberg-Marquardt method:"));
+    };
+    const std::string first = parameters(ok({"report", "cu"}).out);
+    ok({"calibrate", "cu", "--restarts", "0", "--seed", drawn});
+    EXPECT_EQ(parameters(ok({"report", "cu"}).out), first);
+}
+
 TEST_F(CliDatabase, FailedFitSavesNothing)
 {
     ok({"import", Minimal, "--name", "m"});
@@ -262,8 +300,19 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"BadThreads", {"calibrate", "m", "--threads", "0"}, 64, "--threads"},
         CommandCase{"NegativeRestarts", {"calibrate", "m", "--restarts", "-1"}, 64,
                     "--restarts: '-1' is not a whole number from 0 to 1000000"},
+        // Every numeric option is the number alone: trailing characters are refused.
         CommandCase{"SeedWithTrailingJunk", {"calibrate", "m", "--seed", "12abc"}, 64,
-                    "--seed: '12abc' is not a whole number"}),
+                    "--seed: '12abc' is not a whole number"},
+        CommandCase{"MaxIterWithTrailingJunk", {"calibrate", "m", "--max-iter", "50x"}, 64,
+                    "--max-iter: '50x' is not a whole number"},
+        CommandCase{"TolWithTrailingJunk", {"calibrate", "m", "--tol", "1e-9e"}, 64,
+                    "--tol: '1e-9e' is not a number"},
+        CommandCase{"RestartsWithTrailingJunk", {"calibrate", "m", "--restarts", "1;"}, 64,
+                    "--restarts: '1;' is not a whole number"},
+        CommandCase{"RangeWithTrailingJunk", {"calibrate", "m", "--range", "2.0.1"}, 64,
+                    "--range: '2.0.1' is not a number"},
+        CommandCase{"ThreadsWithTrailingJunk", {"calibrate", "m", "--threads", "2abc"}, 64,
+                    "--threads: '2abc' is not a whole number"}),
     CaseName);
 
 struct InterpolationCase

@@ -230,7 +230,30 @@ TEST_F(CliFit, JsonReportHoldsEveryValueAsExtendedText)
     const JsonValue &pso = report["pso"];
     EXPECT_EQ(pso["passes_run"].number(), 1.0);
     EXPECT_TRUE(pso["improvements"].isNumber());
+    EXPECT_EQ(pso["seed"].number(), 9.0);
     expectFit(pso, 7, "pso");
+}
+
+// Without --seed the swarm's seed comes from the clock; the report names it, and that seed
+// repeats the fit.
+TEST_F(CliFit, SeedFromTheClockIsReportedAndRepeatsTheFit)
+{
+    const std::vector<std::string> args{"fit", sample("fixed-points-in-cu.txt"), "--restarts",
+                                        "0", "--json"};
+    const ProcessResult drawn = run(args);
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    const double seed = parseJson(drawn.out)["pso"]["seed"].number();
+    ASSERT_GE(seed, 0.0);
+    ASSERT_LE(seed, 4294967295.0);
+    std::vector<std::string> again = args;
+    again.insert(again.end(), {"--seed", std::to_string(static_cast<std::uint32_t>(seed))});
+    const ProcessResult repeated = run(again);
+    ASSERT_EQ(repeated.status, 0) << repeated.err;
+    EXPECT_EQ(repeated.out, drawn.out);
+
+    const ProcessResult plain = run({"fit", sample("fixed-points-in-cu.txt"), "--restarts", "0",
+                                     "--seed", "4294967295"});
+    EXPECT_NE(plain.out.find("  Seed = 4294967295\n"), std::string::npos) << plain.out;
 }
 
 TEST_F(CliFit, SeededRunsRepeat)
@@ -634,10 +657,12 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{"--tol", "1e-5000", "a number above 0 and below 1"},
         OptionCase{"--restarts", "-1", "a whole number from 0 to 1000000"},
         OptionCase{"--restarts", "3 ", "a whole number from 0 to 1000000"},
+        OptionCase{"--restarts", "3r", "a whole number from 0 to 1000000"},
         OptionCase{"--restarts", "99999999999", "a whole number from 0 to 1000000"},
         OptionCase{"--range", "2x", "a number from 1.0 to 1000.0"},
         OptionCase{"--range", "0.99", "a number from 1.0 to 1000.0"},
         OptionCase{"--threads", "2 ", "a whole number from 1 to 1024"},
+        OptionCase{"--threads", "2x", "a whole number from 1 to 1024"},
         OptionCase{"--threads", "\t2", "a whole number from 1 to 1024"},
         OptionCase{"--threads", "0", "a whole number from 1 to 1024"}),
     [](const auto &info) { return "Case" + std::to_string(info.index); });

@@ -52,6 +52,16 @@ inline std::vector<std::string> linesOf(const std::string &text)
     return lines;
 }
 
+// The words of `text` one space apart, so that a phrase is found wherever its lines break.
+inline std::string flowingText(const std::string &text)
+{
+    std::istringstream in(text);
+    std::string flowing;
+    for (std::string word; in >> word;)
+        flowing += (flowing.empty() ? "" : " ") + word;
+    return flowing;
+}
+
 // A line of `pdfinfo` ("Pages", "Page size", ...) without its label.
 inline std::string pdfInfo(const std::string &path, const std::string &label)
 {

@@ -397,7 +397,7 @@ TEST_P(StatedMethodTest, StatesTheTripleOfTheFitChosenOrWithTheLowerRMS)
 {
     const MethodCase &c = GetParam();
     importComputedRecord(records, "Lamp", 7);
-    setRecordFields({{"MeanRMSLM", c.rmsLM}, {"MeanRMSPSO", c.rmsPSO}});
+    setRecordFields({{"MeanRMSLM", c.rmsLM}, {"MeanRMSPSO", c.rmsPSO}, {"Seed", 4294967295.0}});
     CertificateChoices choices;
     choices.method = c.chosen;
     const CertificateData data = CollectCertificateData(
@@ -408,6 +408,8 @@ TEST_P(StatedMethodTest, StatesTheTripleOfTheFitChosenOrWithTheLowerRMS)
     EXPECT_EQ(data.parameters.B, records.cdsMain.asString(swarm ? "BPSO" : "BLM"));
     EXPECT_EQ(data.parameters.C, records.cdsMain.asString(swarm ? "CPSO" : "CLM"));
     EXPECT_EQ(data.meanRMS, swarm ? c.rmsPSO : c.rmsLM);
+    EXPECT_EQ(data.swarmSeed, swarm ? std::optional<std::uint32_t>(4294967295u) : std::nullopt)
+        << "the seed is stated with the swarm's result only";
     ASSERT_EQ(data.points.size(), 7u);
     for (int i = 1; i <= 7; ++i) {
         records.cdsBB.setRecNo(i);

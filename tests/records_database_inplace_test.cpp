@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <functional>
 #include <sys/stat.h>
 
@@ -419,6 +420,50 @@ INSTANTIATE_TEST_SUITE_P(
                       FewerFieldsCase{"ReferencePointsOfLayoutTwo", bbSchema, 2},
                       FewerFieldsCase{"ReferencePointsWithoutChecksums", bbSchema, 1}),
     CaseName);
+
+// A file written before records kept the seed of their particle swarm fit: the records read
+// with the seed empty, and the file's first save keeps the seeds the records then have.
+TEST_F(DatabaseFolder, RecordsWithoutTheSwarmSeedAreReadWithItEmpty)
+{
+    // The seed and the fields appended after it.
+    const StoredFields fields = storedFields(mainSchema());
+    const auto seed = std::find_if(fields.begin(), fields.end(),
+                                   [](const auto &field) { return field.second->name == "Seed"; });
+    ASSERT_NE(seed, fields.end());
+    const StoredFields held(fields.begin(), seed);
+    StoreData data = threeFullRecords();
+    saveDatabase(dbPath, data);
+    for (auto field = seed; field != fields.end(); ++field)
+        execSql(dbPath, "ALTER TABLE cdsMain DROP COLUMN " + field->second->name
+                            + "; DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = '"
+                            + field->second->name + "';");
+    // A file of the layout before the seed was kept: its rows' checksums and the check of the
+    // whole store (their sum modulo 2^64) are those of rows without it.
+    std::uint64_t sum = 0;
+    for (std::size_t r = 0; r < data.records.size(); ++r) {
+        const auto key = static_cast<std::int64_t>(r) + 1;
+        const std::int64_t checksum = recordChecksum(key, data.records[r], held);
+        sum += static_cast<std::uint64_t>(checksum);
+        execSql(dbPath, "UPDATE cdsMain SET _check = " + std::to_string(checksum)
+                            + " WHERE _pos = " + std::to_string(key) + ";");
+    }
+    execSql(dbPath, "UPDATE _store SET checksums = "
+                        + std::to_string(static_cast<std::int64_t>(sum))
+                        + " WHERE tbl = 'cdsMain';");
+
+    Store store;
+    store.load(loadDatabase(dbPath));
+    expectSameStore(data, store.data());
+    store.open();
+    goTo(store.cdsMain, "R1");
+    EXPECT_TRUE(store.cdsMain.isNull("Seed"));
+    store.cdsMain.edit();
+    store.cdsMain.setFloat("Seed", 4294967295.0);
+    store.cdsMain.post();
+    saveDatabase(dbPath, store);
+    const StoreData reread = loadDatabase(dbPath);
+    expectSameStore(store.data(), reread);
+}
 
 } // namespace
 } // namespace kelvora::dbtest

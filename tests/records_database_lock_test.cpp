@@ -395,28 +395,59 @@ TEST_F(DatabaseFolder, AFileCreatedWhileHeldIsLockedAtTheNextAcquire)
 
 // The lock file is checked after it is locked, because a holder may release it (removing it)
 // between the opening and the locking, and a third process then take the lock on a new file.
-// The race is put into that moment: the file locked is removed and the third takes a new one.
-TEST_F(DatabaseFolder, ALockFileReplacedWhileBeingLockedIsNotHeld)
+// The race is put into that moment: the file locked is removed, and the third takes a new one
+// or nobody does. A lock taken on the removed file would lock nothing that others see.
+struct LockRaceCase
 {
-    writeWholeFile(dbPath + ".lock", "stale\n");
+    const char *name;
+    bool thirdTakesTheNewFile;
+};
+
+const LockRaceCase LockRaceCases[] = {
+    {"ANewFileTakenByAThird", true},
+    {"RemovedAndFree", false},
+};
+
+class DatabaseLockRace : public DatabaseFolder, public ::testing::WithParamInterface<LockRaceCase>
+{
+};
+
+TEST_P(DatabaseLockRace, OnlyTheFileAtTheLockPathIsHeld)
+{
+    const std::string lockPath = dbPath + ".lock";
+    writeWholeFile(lockPath, "stale\n");
     DatabaseLock third(dbPath);
     DatabaseLock lock(dbPath);
     int raced = 0;
     lock.afterLocking = [&] {
         if (raced++ > 0)
             return;
-        fs::remove(dbPath + ".lock");
-        ASSERT_TRUE(third.acquire());
+        fs::remove(lockPath);
+        if (GetParam().thirdTakesTheNewFile) {
+            ASSERT_TRUE(third.acquire());
+        }
     };
 
-    EXPECT_FALSE(lock.acquire());
-    EXPECT_EQ(lock.failure(), DatabaseLock::Failure::InUse);
-    EXPECT_FALSE(lock.held());
-    EXPECT_EQ(raced, 1);
-    EXPECT_EQ(readWholeFile(dbPath + ".lock"), std::to_string(::getpid()) + "\n");
-    third.release();
-    EXPECT_TRUE(lock.acquire()) << "free again once the third releases";
+    const bool taken = lock.acquire();
+    DatabaseLock later(dbPath);
+    if (GetParam().thirdTakesTheNewFile) {
+        EXPECT_FALSE(taken);
+        EXPECT_EQ(lock.failure(), DatabaseLock::Failure::InUse);
+        EXPECT_FALSE(lock.held());
+        EXPECT_EQ(raced, 1);
+        third.release();
+        EXPECT_TRUE(lock.acquire()) << "free again once the third releases";
+    } else {
+        EXPECT_TRUE(taken);
+        EXPECT_EQ(raced, 2) << "locked again, on the file now at the path";
+    }
+    EXPECT_EQ(readWholeFile(lockPath), std::to_string(::getpid()) + "\n");
+    EXPECT_FALSE(later.acquire()) << "a process that comes later finds the lock held";
+    EXPECT_EQ(later.failure(), DatabaseLock::Failure::InUse);
 }
+
+INSTANTIATE_TEST_SUITE_P(Races, DatabaseLockRace, ::testing::ValuesIn(LockRaceCases),
+                         CaseName);
 
 TEST_F(DatabaseFolder, LockRefusedForLackOfAFolderIsTakenOnceTheFolderExists)
 {

@@ -106,8 +106,6 @@ TEST_P(DamagedSettings, AreFoundWhenTheFileIsRead)
 
 INSTANTIATE_TEST_SUITE_P(Settings, DamagedSettings, ::testing::ValuesIn(DamageCases), CaseName);
 
-// A file of a program from before certificates (layout 2): no settings table, no check of the
-// whole store, and the record table ends with the measurements.
 struct AppendedFieldsCase
 {
     const char *name;
@@ -165,7 +163,10 @@ TEST_P(DatabaseOlderMain, IsReadWithoutTheAppendedFieldsAndRewrittenByItsFirstSa
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DatabaseOlderMain,
+    // A file of a program from before certificates (layout 2): no settings table, no check of
+    // the whole store, and the record table ends with the measurements.
     ::testing::Values(AppendedFieldsCase{"BeforeCertificates", "Customer", 2},
+                      AppendedFieldsCase{"BeforeTheSeed", "Seed", 3},
                       AppendedFieldsCase{"BeforeUncertaintySettings", "wS", 3}),
     [](const ::testing::TestParamInfo<AppendedFieldsCase> &info) {
         return std::string(info.param.name);

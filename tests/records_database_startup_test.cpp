@@ -99,7 +99,14 @@ const DamagedCase DamagedCases[] = {
      tampered("CREATE TABLE x AS SELECT * FROM cdsMain; DROP TABLE cdsMain;"
               " ALTER TABLE x RENAME TO cdsMain; UPDATE cdsMain SET Created = 'today';"),
      "Field 'Created' of table cdsMain holds a value of the wrong kind"},
+    // A record's auto-increment counters, changed without its checksum: one set back would
+    // give a new row the number of one that exists.
     {"AutoIncrementCounterChanged", tampered("UPDATE cdsMain SET BB_nextInc = BB_nextInc + 1;"),
+     "The database is damaged: a row of table cdsMain does not match its checksum"},
+    {"AutoIncrementCounterSetBack", tampered("UPDATE cdsMain SET BB_nextInc = 2;"),
+     "The database is damaged: a row of table cdsMain does not match its checksum"},
+    {"MeasurementCounterChanged",
+     tampered("UPDATE cdsMain SET Interp_nextInc = Interp_nextInc + 1;"),
      "The database is damaged: a row of table cdsMain does not match its checksum"},
     {"RowsWithoutRecord", tampered("UPDATE cdsBB SET _record = 42;"),
      "A row of table cdsBB has no record"},

@@ -178,6 +178,16 @@ INSTANTIATE_TEST_SUITE_P(
                       TemperatureCase{"Below", {790.0L}, 1}),
     CaseName);
 
+// One temperature against the range (800..1500 K), as a measurement's mark in the grid asks.
+TEST_F(InterpolationTest, OneTemperatureIsOutsideOnlyBeyondABound)
+{
+    const std::pair<long double, bool> cases[] = {
+        {800.0L, false}, {1500.0L, false}, {1000.0L, false},
+        {799.999L, true}, {1500.001L, true}, {0.0L, true}};
+    for (const auto &[t, outside] : cases)
+        EXPECT_EQ(TemperatureOutOfRange(records, t), outside) << static_cast<double>(t);
+}
+
 TEST_F(InterpolationTest, RangeTestsScanEveryRowAndKeepTheMeasurementCursor)
 {
     // Only the last signal lies outside, above SMax.

@@ -318,7 +318,8 @@ TEST_P(SaveResultsTest, DeviationsAreFittedMinusReferenceAndLMMinusPSO)
     import("Computed", points);
     const Ranges before = ranges();
 
-    const RunResults results = shiftedResults(points, c.lmShift, c.psoShift, 0.25L, 0.125L);
+    RunResults results = shiftedResults(points, c.lmShift, c.psoShift, 0.25L, 0.125L);
+    results.Seed = 4294967295u;
     const DateTime now{1262304000123};
 
     SaveResults(records, results, now);
@@ -332,6 +333,7 @@ TEST_P(SaveResultsTest, DeviationsAreFittedMinusReferenceAndLMMinusPSO)
     EXPECT_EQ(main.asFloat("BPSO"), static_cast<double>(-c.psoShift));
     EXPECT_EQ(main.asFloat("MeanRMSLM"), 0.25);
     EXPECT_EQ(main.asFloat("MeanRMSPSO"), 0.125);
+    EXPECT_EQ(main.asString("Seed"), "4294967295") << "the seed the swarm ran with";
     expectRanges(before);
 
     Table &bb = records.cdsBB;

@@ -128,4 +128,13 @@ RecordFileData readRecordFile(const std::string &path, char decimalSeparator)
     return data;
 }
 
+ReferenceSet ReferenceSetOf(const RecordFileData &file)
+{
+    ReferenceSet reference;
+    for (int i = 0; i < file.N; ++i)
+        reference.append(file.S.at(static_cast<std::size_t>(i)),
+                         file.T.at(static_cast<std::size_t>(i)));
+    return reference;
+}
+
 } // namespace kelvora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/global.h"
 #include "textio/textfile.h"
 
 #include <optional>
@@ -31,5 +32,8 @@ struct RecordFileData
 // (bounds and values written with `decimalSeparator`), kind Read with "Error in reading file "
 // + path for an invalid number, kind Open when the file cannot be opened.
 RecordFileData readRecordFile(const std::string &path, char decimalSeparator);
+
+// The file's reference points as read, in file order.
+ReferenceSet ReferenceSetOf(const RecordFileData &file);
 
 } // namespace kelvora

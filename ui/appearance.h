@@ -19,6 +19,8 @@ inline const QColor KelvoraMaroon(128, 0, 0);
 inline const QColor CreamColor(255, 251, 240);
 // The frame and the text of the Levenberg-Marquardt results.
 inline const QColor NavyColor(0, 0, 128);
+// The out-of-range warning, and the values it warns of.
+inline const QColor WarningColor(255, 0, 0);
 
 // A Planck-like curve rising over [0, 1] of the box, in box coordinates, and its point at x
 // (0 to 1 across the box).

@@ -6,6 +6,7 @@
 #include "records/operations.h"
 #include "records/recordstore.h"
 #include "records/uncertainties.h"
+#include "textio/report.h"
 #include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/charteditor.h"
@@ -14,15 +15,16 @@
 #include "ui/layoutparts.h"
 #include "ui/residualchart.h"
 #include "ui/sizing.h"
+#include "ui/spinedit.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -44,6 +46,10 @@ namespace {
 // The display shows the latest progress of a run 25 times a second.
 constexpr int DisplayIntervalMs = 40;
 
+// The limits of the search range, a factor on each side of the Levenberg-Marquardt result.
+constexpr long double SearchRangeMin = 1.0L;
+constexpr long double SearchRangeMax = 1000.0L;
+
 QString qtext(const std::string &text)
 {
     return QString::fromStdString(text);
@@ -64,6 +70,8 @@ QComboBox *settingCombo(QWidget *parent, const char *name, const QStringList &it
     combo->setObjectName(QLatin1String(name));
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // What is typed is what runs: no completion to the first preset that begins with it.
+    combo->setCompleter(nullptr);
     combo->addItems(items);
     combo->setCurrentText(current);
     return combo;
@@ -108,6 +116,23 @@ QWidget *methodPanel(QWidget *parent, const QString &heading, const QColor &colo
     return panel;
 }
 
+// The refusal of a setting that is a number the run cannot use.
+Error refusedSetting(const QString &typed, const char *setting, const QString &limits)
+{
+    return Error(QStringLiteral("'%1' is not a valid %2: it must be %3")
+                     .arg(typed, QLatin1String(setting), limits)
+                     .toStdString());
+}
+
+// A whole number of at least `least`; a text that is not one raises the conversion error.
+int wholeSetting(const QString &typed, const char *setting, int least)
+{
+    const int value = parseInt(typed.toStdString());
+    if (value < least)
+        throw refusedSetting(typed, setting, QStringLiteral("at least %1").arg(least));
+    return value;
+}
+
 // The progress bar's text: the pass counted from 1, and the sweep within it.
 QString progressText(int pass, int passes, int sweep, int sweepsPerPass)
 {
@@ -125,7 +150,8 @@ TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextL
                              QWidget *parent)
     : QDialog(parent), m_records(records), m_dialogs(dialogs),
       m_decimalSeparator(locale.decimalSeparator), m_pictureFolder(pictureFolder),
-      m_afterSave(std::move(afterSave))
+      m_afterSave(std::move(afterSave)),
+      m_pictureName(QString::fromStdString(SafeFileName(records.cdsMain.asString("Name"))))
 {
     const int NPoints = m_records.cdsBB.recordCount();
     if (NPoints < 1 || NPoints > MaxPoints)
@@ -135,7 +161,7 @@ TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextL
     setWindowTitle(QStringLiteral("Calculation of Sakuma-Hattori Parameters"));
     setWindowIcon(KelvoraIcon());
     const QWidget *content = buildLayout(locale);
-    edExt->setValue(static_cast<double>(DefaultSearchRange(NPoints)));
+    edExt->setValue(DefaultSearchRange(NPoints));
 
     const QSize needed = fittedMinimumSize(*content, QSize(995, 600))
                              .expandedTo(QSize(titleBarWidthFor(windowTitle(), font()), 0));
@@ -156,7 +182,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
 {
     const QStringList general = widestGeneralTexts(15, locale, ValueRange::Extended);
     const QStringList meanRMS = widestFixedTexts(9, 4, locale, ValueRange::Extended);
-    // Iterations, passes and improvements: whole numbers of up to ten digits.
+    // Iterations, passes, improvements and seeds: whole numbers of up to ten digits.
     const QStringList counts = widestWholeNumbers(10);
     auto *content = new QWidget(this);
     auto *outer = new QVBoxLayout(content);
@@ -200,22 +226,27 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
                                    QStringLiteral("50"), QStringLiteral("100"),
                                    QStringLiteral("1000")},
                                   QStringLiteral("10"));
-    edExt = new QDoubleSpinBox(this);
+    edExt = new SpinEdit(SearchRangeMin, SearchRangeMax, 0.1L, 1, m_decimalSeparator, this);
     edExt->setObjectName(QStringLiteral("edExt"));
-    edExt->setRange(1.0, 1000.0);
-    edExt->setSingleStep(0.1);
-    edExt->setDecimals(1);
-    edExt->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    edSeed = new QLineEdit(this);
+    edSeed->setObjectName(QStringLiteral("edSeed"));
+    edSeed->setPlaceholderText(QStringLiteral("from the clock"));
+    edSeed->setToolTip(QStringLiteral("Seed of the random generator, 0 to 4294967295: the same "
+                                      "seed repeats a fit; empty takes a new one from the clock"));
+    fitEditWidth(*edSeed, QStringList(counts) << edSeed->placeholderText());
     edRestartNo = readOnlyBox(this, "edRestartNo", counts);
     edNSucc = readOnlyBox(this, "edNSucc", counts);
     edAPSO = readOnlyBox(this, "edAPSO", general);
     edBPSO = readOnlyBox(this, "edBPSO", general);
     edCPSO = readOnlyBox(this, "edCPSO", general);
     edMeanRMSPSO = readOnlyBox(this, "edMeanRMSPSO", meanRMS);
+    edSeedUsed = readOnlyBox(this, "edSeedUsed", counts);
+    edSeedUsed->setToolTip(QStringLiteral("The seed the result was found with"));
     mPSO = resultMemo(this, "mPSO");
     QGroupBox *psoSettings = editGroup(this, QStringLiteral("Settings"),
                                        {{QStringLiteral("Number of Restarts "), comboNRestarts},
-                                        {QStringLiteral("Search Range "), edExt}});
+                                        {QStringLiteral("Search Range "), edExt},
+                                        {QStringLiteral("Seed "), edSeed}});
     QGroupBox *psoProgress = editGroup(
         this, QStringLiteral("Progress"),
         {{QStringLiteral("Restart # "), edRestartNo},
@@ -223,7 +254,8 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
          {QStringLiteral("A "), edAPSO},
          {QStringLiteral("B "), edBPSO},
          {QStringLiteral("C "), edCPSO},
-         {QStringLiteral("Mean RMS (mK)  "), edMeanRMSPSO}});
+         {QStringLiteral("Mean RMS (mK)  "), edMeanRMSPSO},
+         {QStringLiteral("Seed Used "), edSeedUsed}});
     QWidget *psoPanel =
         methodPanel(this, QStringLiteral("Particle Swarm Optimization \r(PSO)  Method"),
                     Qt::red, psoSettings, psoProgress, mPSO);
@@ -234,6 +266,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     centreLayout->setSpacing(2);
     chApprox = new ResidualChart(centre);
     chApprox->setDialogs(&m_dialogs, m_pictureFolder);
+    chApprox->setPictureName([this] { return m_pictureName; });
     centreLayout->addWidget(chApprox, 1);
     sbInfo = new QLabel(centre);
     sbInfo->setObjectName(QStringLiteral("sbInfo"));
@@ -274,18 +307,18 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     body->addWidget(psoPanel);
     outer->addLayout(body, 1);
 
-    btnRun = makeButton(this, "btnRun", QStringLiteral("Run"), QStringLiteral("Start fitting"),
+    btnRun = makeButton(this, "btnRun", QStringLiteral("&Run"), QStringLiteral("Start fitting"),
                        QStyle::SP_MediaPlay);
-    btnStop = makeButton(this, "btnStop", QStringLiteral("Stop"),
+    btnStop = makeButton(this, "btnStop", QStringLiteral("S&top"),
                         QStringLiteral("Interrupt fitting"), QStyle::SP_MediaStop);
-    btnEditUnc = makeButton(this, "btnEditUnc", QStringLiteral("Edit Graph"),
+    btnEditUnc = makeButton(this, "btnEditUnc", QStringLiteral("Edit &Graph"),
                            QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
-    btnSaveInDB = makeButton(this, "btnSaveInDB", QStringLiteral("Save in Database"),
+    btnSaveInDB = makeButton(this, "btnSaveInDB", QStringLiteral("&Save in Database"),
                             QStringLiteral("Save fitting results in the database"),
                             QStyle::SP_DialogSaveButton);
-    btnClose = makeButton(this, "btnClose", QStringLiteral("Close"),
+    btnClose = makeButton(this, "btnClose", QStringLiteral("&Close"),
                          QStringLiteral("Close window"), QStyle::SP_DialogCloseButton);
-    btnMonteCarlo = makeButton(this, "btnMonteCarlo", QStringLiteral("Monte Carlo"),
+    btnMonteCarlo = makeButton(this, "btnMonteCarlo", QStringLiteral("&Monte Carlo"),
                                QStringLiteral("Check the uncertainties by Monte Carlo trials"),
                                QStyle::SP_BrowserReload);
     auto *buttons = new QHBoxLayout();
@@ -324,6 +357,8 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     frame->addWidget(scrolledWhenTooSmall(content));
 
     const auto click = [this](QPushButton *button, void (TFCalibration::*handler)()) {
+        // No button is the dialog's default: Enter in a settings box starts nothing.
+        button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this,
                 [this, handler] { guarded(m_dialogs, [this, handler] { (this->*handler)(); }); });
     };
@@ -360,20 +395,23 @@ void TFCalibration::btnRunClick()
     sbInfo->setText(QStringLiteral("Levenberg-Marquardt fitting is in progress..."));
     EnableRunControls(false);
 
+    edSeedUsed->clear();
     RunSettings settings;
-    settings.Seed = m_seed;
     settings.DecimalSeparator = m_decimalSeparator;
     RunInput input;
     try {
-        settings.MaxIter = parseInt(comboMaxNIter->currentText().toStdString());
-        settings.Tol = parseFloat(comboTolerance->currentText().toStdString(), m_decimalSeparator);
+        // Fewer than one iteration would set no limit to a fit that cannot be stopped.
+        settings.MaxIter =
+            wholeSetting(comboMaxNIter->currentText(), "Max. Number of Iterations", 1);
+        settings.Tol = readTolerance();
         // The swarm's settings are read when the Levenberg-Marquardt results are shown: a
-        // number that is not one ends the run there.
+        // setting the run cannot use ends the run there.
         m_swarmSettingError = nullptr;
         try {
-            settings.NRestarts = parseInt(comboNRestarts->currentText().toStdString());
-            settings.SearchRange = parseFloat(edExt->cleanText().toStdString(),
-                                              m_decimalSeparator);
+            settings.NRestarts =
+                wholeSetting(comboNRestarts->currentText(), "Number of Restarts", 0);
+            settings.SearchRange = readSearchRange();
+            settings.Seed = readSeed();
         } catch (const Error &) {
             m_swarmSettingError = std::current_exception();
             settings.LMOnly = true;
@@ -401,6 +439,47 @@ void TFCalibration::btnRunClick()
     m_displayTimer.start();
 }
 
+long double TFCalibration::readTolerance() const
+{
+    const QString typed = comboTolerance->currentText();
+    const long double tolerance = parseFloat(typed.toStdString(), m_decimalSeparator);
+    // A tolerance of 0 or less is never reached: the fit could only fail.
+    if (!(tolerance > 0.0L))
+        throw refusedSetting(typed, "Tolerance", QStringLiteral("greater than 0"));
+    return tolerance;
+}
+
+std::optional<std::uint32_t> TFCalibration::readSeed() const
+{
+    const QString typed = edSeed->text();
+    if (typed.trimmed().isEmpty())
+        return std::nullopt;
+    bool whole = false;
+    const qlonglong seed = typed.trimmed().toLongLong(&whole);
+    if (!whole)
+        throw ConvertError("'" + typed.toStdString() + "' is not a valid integer value");
+    if (seed < 0 || seed > std::numeric_limits<std::uint32_t>::max())
+        throw refusedSetting(typed, "Seed", QStringLiteral("from 0 to 4294967295"));
+    return static_cast<std::uint32_t>(seed);
+}
+
+void TFCalibration::setSeedForTesting(std::optional<std::uint32_t> seed)
+{
+    edSeed->setText(seed ? QString::number(*seed) : QString());
+}
+
+long double TFCalibration::readSearchRange() const
+{
+    const QString typed = edExt->typedText();
+    const long double range = parseFloat(typed.toStdString(), m_decimalSeparator);
+    if (!(range >= edExt->minimum() && range <= edExt->maximum()))
+        throw refusedSetting(typed, "Search Range",
+                             QStringLiteral("from %1 to %2")
+                                 .arg(edExt->textOf(edExt->minimum()),
+                                      edExt->textOf(edExt->maximum())));
+    return range;
+}
+
 void TFCalibration::btnStopClick()
 {
     if (m_run)
@@ -411,7 +490,7 @@ void TFCalibration::btnStopClick()
 
 void TFCalibration::btnEditUncClick()
 {
-    ChartEditor editor(chApprox->chart(), m_dialogs, m_pictureFolder, this);
+    ChartEditor editor(chApprox->chart(), m_dialogs, m_pictureFolder, m_pictureName, this);
     m_dialogs.exec(editor);
 }
 
@@ -421,6 +500,7 @@ void TFCalibration::btnSaveInDBClick()
         return;
     SaveResults();
     m_results->ResultsSaved = true;
+    sbInfo->setText(QStringLiteral("Results saved in the database"));
 }
 
 void TFCalibration::btnCloseClick()
@@ -446,10 +526,34 @@ void TFCalibration::FormClose()
         SaveResults();
 }
 
+void TFCalibration::closeWhenRunEnds()
+{
+    if (!m_closePending) {
+        if (!m_dialogs.confirm(QStringLiteral("Fitting is in progress.\rDo you wish to stop it "
+                                              "and close the window?"),
+                               Dialogs::Buttons::YesNo))
+            return;
+        m_closePending = true;
+        if (!busy()) {
+            // The run ended while the question was shown.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_closePending = false;
+                    close();
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        btnStopClick();
+    }
+    sbInfo->setText(QStringLiteral("The window will close when the run has ended"));
+}
+
 void TFCalibration::reject()
 {
     if (busy()) {
-        m_closePending = true;
+        closeWhenRunEnds();
         return;
     }
     // Closing cannot be refused: a failed save is shown, and the window closes.
@@ -457,10 +561,23 @@ void TFCalibration::reject()
     QDialog::reject();
 }
 
+void TFCalibration::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // Enter presses the button that has the focus, as Space does.
+        auto *button = qobject_cast<QPushButton *>(focusWidget());
+        if (button != nullptr && button->isEnabled())
+            button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TFCalibration::closeEvent(QCloseEvent *event)
 {
     if (busy()) {
-        m_closePending = true;
+        closeWhenRunEnds();
         event->ignore();
         return;
     }
@@ -499,7 +616,9 @@ void TFCalibration::showLevenbergMarquardt(const LMStage &stage)
     showFitLines(mLM, stage.Lines);
     chApprox->showResiduals(chApprox->seLM, residualPoints(stage.Lines));
     chApprox->drawZeroLine();
-    sbInfo->setText(QStringLiteral("Particle Swarm Optimization is in progress..."));
+    // A close waiting for the end of the run keeps saying so.
+    if (!m_closePending)
+        sbInfo->setText(QStringLiteral("Particle Swarm Optimization is in progress..."));
 }
 
 void TFCalibration::ShowPSOProgress(const PSOProgress &best)
@@ -589,6 +708,7 @@ void TFCalibration::endRun()
         ShowPSOProgress({pso.Result, pso.MeanRMS, pso.Lines});
     showFitLines(mPSO, pso.Lines);
     chApprox->showResiduals(chApprox->sePSO, residualPoints(pso.Lines));
+    edSeedUsed->setText(QString::number(pso.Seed));
     m_results = resultsOf(outcome);
     showUncertainties(outcome.LM.Result);
     EnableRunControls(true);

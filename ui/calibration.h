@@ -18,7 +18,6 @@
 #include <vector>
 
 class QComboBox;
-class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -32,6 +31,7 @@ class BackgroundRun;
 class Dialogs;
 class RecordStore;
 class ResidualChart;
+class SpinEdit;
 struct PSOProgress;
 struct RunView;
 
@@ -78,21 +78,30 @@ public:
     // The results of the window's last successful run on its record, while it holds them.
     const std::optional<RunResults> &heldResults() const { return m_results; }
     bool holdsResults() const { return m_results.has_value(); }
-    // Tests fix the swarm's random sequence; the window otherwise seeds it from the clock.
-    void setSeedForTesting(std::optional<std::uint32_t> seed) { m_seed = seed; }
+    // Tests and benchmarks type a seed as a user does (nothing: from the clock).
+    void setSeedForTesting(std::optional<std::uint32_t> seed);
 
-    // Esc, Close and the title bar: ask about unsaved results, then close; during a run the
-    // window closes when the run has ended.
+    // Esc, Close and the title bar: ask about unsaved results, then close. During a run they
+    // ask whether to stop it; on Yes the window closes as soon as the run has ended.
     void reject() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Enter starts a run only when Run has the focus.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // The window's content, which scrolls on a screen too small for it.
     QWidget *buildLayout(const TextLocale &locale);
     // Asks about unsaved results and saves them on Yes.
     void FormClose();
+    // A close requested during a run: asks whether to stop the run and close once it has
+    // ended.
+    void closeWhenRunEnds();
+    // The settings as typed; a setting the run cannot use raises its refusal.
+    long double readTolerance() const;
+    long double readSearchRange() const;
+    std::optional<std::uint32_t> readSeed() const;
     void showLatestProgress();
     void showLevenbergMarquardt(const LMStage &stage);
     void ShowPSOProgress(const PSOProgress &best);
@@ -116,7 +125,8 @@ private:
     char m_decimalSeparator;
     const QString m_pictureFolder;
     std::function<void()> m_afterSave;
-    std::optional<std::uint32_t> m_seed;
+    // The name a picture of the chart is proposed under: the record's.
+    QString m_pictureName;
 
     std::unique_ptr<BackgroundRun> m_run;
     QTimer m_displayTimer;
@@ -149,13 +159,15 @@ private:
     QLineEdit *edMeanRMSLM;
     QPlainTextEdit *mLM;
     QComboBox *comboNRestarts;
-    QDoubleSpinBox *edExt;
+    SpinEdit *edExt;
+    QLineEdit *edSeed;
     QLineEdit *edRestartNo;
     QLineEdit *edNSucc;
     QLineEdit *edAPSO;
     QLineEdit *edBPSO;
     QLineEdit *edCPSO;
     QLineEdit *edMeanRMSPSO;
+    QLineEdit *edSeedUsed;
     QPlainTextEdit *mPSO;
     ResidualChart *chApprox;
     QLabel *sbInfo;

@@ -98,14 +98,14 @@ TFCertificate::TFCertificate(RecordStore &records, Dialogs &dialogs, const TextL
     tableForm->addRow(QString(), cbNewNumber);
     tableForm->addRow(QString(), cbShow);
 
-    btnSavePdf = new QPushButton(QStringLiteral("Save as PDF..."), this);
+    btnSavePdf = new QPushButton(QStringLiteral("Save as P&DF..."), this);
     btnSavePdf->setObjectName(QStringLiteral("btnSavePdf"));
     btnSavePdf->setToolTip(QStringLiteral("Save the certificate as a PDF/A document"));
     btnSavePdf->setDefault(true);
-    btnPrint = new QPushButton(QStringLiteral("Print..."), this);
+    btnPrint = new QPushButton(QStringLiteral("&Print..."), this);
     btnPrint->setObjectName(QStringLiteral("btnPrint"));
     btnPrint->setToolTip(QStringLiteral("Print the certificate"));
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     for (QPushButton *button : {btnSavePdf, btnPrint, btnCancel})
         fitButton(*button, QSize(100, button->sizeHint().height()));

@@ -8,6 +8,7 @@
 
 #include <QCategoryAxis>
 #include <QChart>
+#include <QFontMetricsF>
 #include <QLineSeries>
 #include <QLinearGradient>
 #include <QScatterSeries>
@@ -24,22 +25,24 @@ constexpr int CurvePoints = 201;
 // The part of the data's span left free on each side of the plot.
 constexpr double AxisMargin = 0.04;
 
+// The round step after `step`: 1, 2, 5, 10 times a power of ten.
+double nextNiceStep(double step)
+{
+    const double magnitude = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    const double fraction = std::round(step / magnitude);
+    return (fraction < 2 ? 2 : fraction < 5 ? 5 : 10) * magnitude;
+}
+
 bool usableSpan(double low, double high)
 {
     return std::isfinite(low) && std::isfinite(high) && high > low;
 }
 
-void placeTicks(QCategoryAxis *axis, const std::string &pattern)
+// The labels of the ticks of low..high every `step`, with their values.
+QList<QPair<QString, double>> ticksOf(double low, double high, double step,
+                                      const std::string &pattern, char separator)
 {
-    for (const QString &label : axis->categoriesLabels())
-        axis->remove(label);
-    const double low = axis->min();
-    const double high = axis->max();
-    if (!usableSpan(low, high))
-        return;
-    const double step = RoundStep(high - low);
-    const char separator = decimalSeparatorOf(QLocale::system());
-    axis->setStartValue(low);
+    QList<QPair<QString, double>> ticks;
     const double first = std::ceil(low / step - 1e-9) * step;
     for (int i = 0;; ++i) {
         double value = first + i * step;
@@ -48,9 +51,65 @@ void placeTicks(QCategoryAxis *axis, const std::string &pattern)
         if (std::abs(value) < step * 1e-9)
             value = 0;
         const QString label = QString::fromStdString(formatPattern(value, pattern, separator));
-        if (!axis->categoriesLabels().contains(label))
-            axis->append(label, value);
+        if (ticks.isEmpty() || ticks.back().first != label)
+            ticks.append({label, value});
     }
+    return ticks;
+}
+
+// True when the labels have room between their ticks along an axis of that length: a label
+// across a vertical axis takes twice its height, along a horizontal one its width and two
+// characters. A chart cuts a label short that has not.
+bool labelsFit(const QList<QPair<QString, double>> &ticks, double span, double length,
+               bool vertical, const QFont &font)
+{
+    if (length <= 0 || ticks.size() < 2)
+        return true;
+    const QFontMetricsF metrics(font);
+    const double apart = (ticks[1].second - ticks[0].second) / span * length;
+    double needed = 2 * metrics.height();
+    if (!vertical) {
+        needed = 0;
+        for (const auto &tick : ticks)
+            needed = std::max(needed, metrics.horizontalAdvance(tick.first));
+        needed += 2 * metrics.averageCharWidth();
+    }
+    return apart >= needed;
+}
+
+// Ticks at round values, about five parts of the range, fewer where the chart's plot is too
+// small for their labels.
+void placeTicks(QCategoryAxis *axis, const std::string &pattern, const QChart *chart)
+{
+    const double low = axis->min();
+    const double high = axis->max();
+    QList<QPair<QString, double>> ticks;
+    if (usableSpan(low, high)) {
+        const bool vertical = axis->orientation() == Qt::Vertical;
+        const QRectF plot = chart != nullptr ? chart->plotArea() : QRectF();
+        const double length = vertical ? plot.height() : plot.width();
+        const char separator = decimalSeparatorOf(QLocale::system());
+        double step = RoundStep(high - low);
+        ticks = ticksOf(low, high, step, pattern, separator);
+        while (ticks.size() > 2
+               && !labelsFit(ticks, high - low, length, vertical, axis->labelsFont())) {
+            step = nextNiceStep(step);
+            ticks = ticksOf(low, high, step, pattern, separator);
+        }
+    }
+    // Only a change relabels the axis, which lays the chart out anew.
+    QStringList labels;
+    for (const auto &tick : ticks)
+        labels << tick.first;
+    if (labels == axis->categoriesLabels() && (ticks.isEmpty() || axis->startValue() == low))
+        return;
+    for (const QString &label : axis->categoriesLabels())
+        axis->remove(label);
+    if (ticks.isEmpty())
+        return;
+    axis->setStartValue(low);
+    for (const auto &tick : ticks)
+        axis->append(tick.first, tick.second);
 }
 
 // Widens low..high to the X (or Y) values of the points.
@@ -71,8 +130,13 @@ QCategoryAxis *makePatternAxis(const QString &title, const std::string &pattern,
     auto *axis = new QCategoryAxis(parent);
     axis->setTitleText(title);
     axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    auto *chart = qobject_cast<QChart *>(parent);
     QObject::connect(axis, &QValueAxis::rangeChanged, axis,
-                     [axis, pattern] { placeTicks(axis, pattern); });
+                     [axis, pattern, chart] { placeTicks(axis, pattern, chart); });
+    // A plot that grows or shrinks may take more ticks, or fewer.
+    if (chart != nullptr)
+        QObject::connect(chart, &QChart::plotAreaChanged, axis,
+                         [axis, pattern, chart] { placeTicks(axis, pattern, chart); });
     return axis;
 }
 

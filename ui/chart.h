@@ -24,7 +24,9 @@ struct ChartPoint
 };
 
 // Value axes whose labels follow a number pattern ("###0.####", "0.0##### e-00") written
-// with the system's decimal separator; the ticks follow every change of the range (zoom).
+// with the system's decimal separator; the ticks follow every change of the range (zoom), and
+// of the size of the plot of the chart that is the axis's parent: fewer where it is too small
+// for their labels.
 QCategoryAxis *makePatternAxis(const QString &title, const std::string &pattern,
                                QObject *parent = nullptr);
 

@@ -84,8 +84,9 @@ QString axisCaption(const QAbstractAxis *axis)
 }
 
 ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, const QString &pictureFolder,
-                         QWidget *parent)
-    : QDialog(parent), m_chart(chart), m_dialogs(dialogs), m_pictureFolder(pictureFolder)
+                         const QString &pictureName, QWidget *parent)
+    : QDialog(parent), m_chart(chart), m_dialogs(dialogs), m_pictureFolder(pictureFolder),
+      m_pictureName(pictureName)
 {
     setObjectName(QStringLiteral("ce"));
     setWindowTitle(QStringLiteral("Graph Editor"));
@@ -103,8 +104,8 @@ ChartEditor::ChartEditor(QChart *chart, Dialogs &dialogs, const QString &picture
     for (QWidget *page : {tsChart, tsAxis, tsSeries})
         pages->addWidget(page);
 
-    btnPicture = makeButton(this, "btnPicture", QStringLiteral("Save as Picture..."));
-    btnClose = makeButton(this, "btnClose", QStringLiteral("Close"));
+    btnPicture = makeButton(this, "btnPicture", QStringLiteral("Save as &Picture..."));
+    btnClose = makeButton(this, "btnClose", QStringLiteral("&Close"));
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(btnPicture);
     bottom->addStretch();
@@ -170,13 +171,13 @@ QWidget *ChartEditor::buildSeriesPage()
     page->setObjectName(QStringLiteral("tsSeries"));
     lstSeries = new QListWidget(page);
     lstSeries->setObjectName(QStringLiteral("lstSeries"));
-    btnUp = makeButton(page, "btnUp", QStringLiteral("Move Up"));
-    btnDown = makeButton(page, "btnDown", QStringLiteral("Move Down"));
-    btnAdd = makeButton(page, "btnAdd", QStringLiteral("Add"));
-    btnDelete = makeButton(page, "btnDelete", QStringLiteral("Delete"));
+    btnUp = makeButton(page, "btnUp", QStringLiteral("Move &Up"));
+    btnDown = makeButton(page, "btnDown", QStringLiteral("Move &Down"));
+    btnAdd = makeButton(page, "btnAdd", QStringLiteral("&Add"));
+    btnDelete = makeButton(page, "btnDelete", QStringLiteral("De&lete"));
     edTitle = new QLineEdit(page);
     edTitle->setObjectName(QStringLiteral("edTitle"));
-    btnColour = makeButton(page, "btnColour", QStringLiteral("Change..."));
+    btnColour = makeButton(page, "btnColour", QStringLiteral("C&hange..."));
     cbVisible = new QCheckBox(QStringLiteral("Visible"), page);
     cbVisible->setObjectName(QStringLiteral("cbVisible"));
 
@@ -411,7 +412,9 @@ void ChartEditor::deleteCurrent()
 
 void ChartEditor::savePicture()
 {
-    guarded(m_dialogs, [this] { saveChartPictureAs(m_chart, m_dialogs, m_pictureFolder, this); });
+    guarded(m_dialogs, [this] {
+        saveChartPictureAs(m_chart, m_dialogs, m_pictureFolder, m_pictureName, this);
+    });
 }
 
 } // namespace kelvora

@@ -21,13 +21,15 @@ class Dialogs;
 // series) beside a page for the part chosen: the chart's title, an axis's title, or the
 // series with their titles, colours and visibility, their order, and adding and deleting
 // series. Changes apply to the chart at once. Series kept out of the legend are not listed.
-// "Save as Picture..." writes the chart as a PNG or SVG file, proposed in `pictureFolder`.
+// "Save as Picture..." writes the chart as a PNG or SVG file, proposed in `pictureFolder`
+// under `pictureName`.
 class ChartEditor : public QDialog
 {
     Q_OBJECT
 
 public:
     ChartEditor(QChart *chart, Dialogs &dialogs, const QString &pictureFolder,
+                const QString &pictureName,
                 QWidget *parent = nullptr);
 
     QTreeWidget *tvParts;
@@ -76,6 +78,7 @@ private:
     QChart *m_chart;
     Dialogs &m_dialogs;
     const QString m_pictureFolder;
+    const QString m_pictureName;
     QAbstractAxis *m_axis = nullptr;
     QTreeWidgetItem *m_seriesItem = nullptr;
     bool m_filling = false;

@@ -174,10 +174,10 @@ ChartPictureDialog::ChartPictureDialog(QChart *chart, QWidget *parent) : QDialog
     seWidth->setValue(static_cast<int>(std::lround(chart->size().width() * scale)));
     seHeight->setValue(static_cast<int>(std::lround(chart->size().height() * scale)));
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     for (QPushButton *button : {btnOK, btnCancel})
         fitButton(*button, QSize(100, button->sizeHint().height()));
@@ -224,13 +224,15 @@ void ChartPictureDialog::showPrintedSize()
 }
 
 QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, const QString &folder,
+                           const QString &name,
                            QWidget *parent)
 {
     ChartPictureDialog dialog(chart, parent);
     if (dialogs.exec(dialog) != QDialog::Accepted)
         return {};
-    const QString path = dialogs.savePicture(QStringLiteral("Save Chart as Picture"), folder,
-                                             QStringLiteral("chart.png"));
+    const QString path = dialogs.savePicture(
+        QStringLiteral("Save Chart as Picture"), folder,
+        (name.isEmpty() ? QStringLiteral("chart") : name) + QStringLiteral(".png"));
     if (path.trimmed().isEmpty())
         return {};
     saveChartPicture(chart, path, dialog.settings());

@@ -55,9 +55,10 @@ private:
 };
 
 // What a user does to save a chart as a picture: the settings, then the file (proposed in
-// `folder`, the program's output folder), then the writing. Returns the path written, or an
-// empty string when the user cancelled.
+// `folder`, the program's output folder, as `name`.png, "chart.png" without a name), then the
+// writing. Returns the path written, or an empty string when the user cancelled.
 QString saveChartPictureAs(QChart *chart, Dialogs &dialogs, const QString &folder,
+                           const QString &name,
                            QWidget *parent = nullptr);
 
 } // namespace kelvora

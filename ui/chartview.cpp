@@ -28,7 +28,8 @@ QMenu *ChartView::makeContextMenu()
         picture->setObjectName(QStringLiteral("actSavePicture"));
         connect(picture, &QAction::triggered, this, [this] {
             guarded(*m_dialogs, [this] {
-                saveChartPictureAs(chart(), *m_dialogs, m_pictureFolder, window());
+                saveChartPictureAs(chart(), *m_dialogs, m_pictureFolder,
+                                   m_pictureName ? m_pictureName() : QString(), window());
             });
         });
     }

@@ -2,6 +2,8 @@
 
 #include <QChartView>
 
+#include <functional>
+
 class QMenu;
 
 namespace kelvora {
@@ -26,6 +28,8 @@ public:
         m_dialogs = dialogs;
         m_pictureFolder = pictureFolder;
     }
+    // The name a picture of the chart is proposed under, asked for when it is saved.
+    void setPictureName(std::function<QString()> name) { m_pictureName = std::move(name); }
 
     // The menu of the right button, with the items "Show Everything" and
     // "Save as Picture..."; the caller owns it.
@@ -38,6 +42,7 @@ protected:
 private:
     Dialogs *m_dialogs = nullptr;
     QString m_pictureFolder;
+    std::function<QString()> m_pictureName;
 };
 
 } // namespace kelvora

@@ -1,17 +1,26 @@
 #include "ui/dialogs.h"
 
+#include "records/schema.h"
 #include "ui/sizing.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSpacerItem>
+#include <QTreeView>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kelvora {
@@ -25,6 +34,36 @@ const QString SvgFilter = QStringLiteral("SVG Drawing (*.svg)");
 const QString ImageFilter =
     QStringLiteral("Pictures (*.png *.jpg *.jpeg *.svg *.bmp);;All Files (*)");
 const QString PdfFilter = QStringLiteral("PDF Document (*.pdf)");
+
+// Qt's own file dialog opens narrow, with the Size, Type and Date columns cut: they take the
+// width of their contents, the name the rest, and the dialog opens wide enough for all of
+// them (as far as the screen allows).
+void showDetailsWhole(QFileDialog &dialog)
+{
+    auto *tree = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (tree == nullptr)
+        return;
+    QHeaderView *header = tree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    // What the columns hold: a file name of some length, a size, a type and a date and time.
+    const QFontMetrics metrics(tree->font());
+    const QString date = QLocale::system().toString(
+        QDateTime(QDate(2088, 12, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
+    int columns = 0;
+    for (const QString &text : {QStringLiteral("A record file of thirty-two letters.txt"),
+                                QStringLiteral("1023.9 KiB"), QStringLiteral("txt File"), date})
+        columns += metrics.horizontalAdvance(text) + 4 * metrics.averageCharWidth();
+    auto *sidebar = dialog.findChild<QWidget *>(QStringLiteral("sidebar"));
+    const int width = columns + (sidebar != nullptr ? sidebar->sizeHint().width() : 0)
+                      + 6 * metrics.averageCharWidth();
+    QSize size = dialog.sizeHint().expandedTo(QSize(width, width * 3 / 5));
+    if (const QScreen *screen = dialog.screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dialog.resize(size);
+}
 
 // The file dialogs share everything but their mode and their file types.
 QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const QString &folder,
@@ -42,6 +81,7 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const 
                              dialog.setDefaultSuffix(chosen.mid(star + 3).chopped(1));
                      });
     dialog.setSizeGripEnabled(true);
+    showDetailsWhole(dialog);
     // A missing file is reported when it is opened; the save mode asks before an existing
     // file is replaced.
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -50,6 +90,13 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString &title, const 
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+// A small box of a message or question: a title bar with the close button only.
+void withCloseButtonOnly(QDialog &box)
+{
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                       | Qt::WindowCloseButtonHint);
 }
 
 // What a box would have said, on standard error.
@@ -94,6 +141,7 @@ void QtDialogs::message(const QString &text)
         return printInstead(text);
     QMessageBox box(QMessageBox::NoIcon, Caption, shownText(text), QMessageBox::Ok,
                     QApplication::activeWindow());
+    withCloseButtonOnly(box);
     widenForCaption(box);
     box.exec();
 }
@@ -112,6 +160,7 @@ bool QtDialogs::confirm(const QString &text, Buttons buttons)
                     QApplication::activeWindow());
     box.setDefaultButton(accept);
     box.setEscapeButton(refuse);
+    withCloseButtonOnly(box);
     widenForCaption(box);
     return box.exec() == accept;
 }
@@ -155,12 +204,24 @@ bool QtDialogs::showDocument(const QString &path)
 std::optional<QString> QtDialogs::query(const QString &caption, const QString &prompt,
                                         const QString &value)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
-                                               QLineEdit::Normal, value, &ok);
-    if (!ok)
+    QInputDialog dialog(QApplication::activeWindow());
+    withCloseButtonOnly(dialog);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(value);
+    // The query asks for records' names: wide enough for a name of the most characters a
+    // record keeps.
+    if (auto *edit = dialog.findChild<QLineEdit *>()) {
+        const int longest = mainSchema().field("Name").size;
+        int width = editWidthFor(*edit, {QString(longest, QLatin1Char('n'))});
+        if (const QScreen *screen = dialog.screen())
+            width = std::min(width, screen->availableGeometry().width() * 4 / 5);
+        edit->setMinimumWidth(width);
+    }
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 int QtDialogs::exec(QDialog &dialog)

@@ -121,12 +121,12 @@ TFErase::TFErase(Store &store, Dialogs &dialogs, EraseTarget target, QWidget *pa
     divider->setFrameShadow(QFrame::Sunken);
 
     btnOK = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
-                            QStringLiteral("OK"), this);
+                            QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setFixedWidth(std::max(100, btnOK->sizeHint().width()));
     btnOK->setDefault(true);
     btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                                QStringLiteral("Cancel"), this);
+                                QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setFixedWidth(std::max(100, btnCancel->sizeHint().width()));
     auto *buttons = new QHBoxLayout;

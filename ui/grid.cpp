@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 namespace kelvora {
 
@@ -21,6 +22,9 @@ Grid::Grid(TableModel &model, Dialogs &dialogs, QWidget *parent)
                     | QAbstractItemView::AnyKeyPressed);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Tab and Shift+Tab leave the grid for the next control, as in the other controls; the
+    // arrows move between the cells.
+    setTabKeyNavigation(false);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     horizontalHeader()->setStretchLastSection(false);
@@ -33,6 +37,7 @@ Grid::Grid(TableModel &model, Dialogs &dialogs, QWidget *parent)
         setColumnWidth(c, m_model.column(c).width);
 
     connect(&m_model, &TableModel::cursorChanged, this, &Grid::followCursor);
+    connect(&m_model, &TableModel::refused, this, &Grid::editAgain);
     connect(qApp, &QApplication::focusChanged, this, &Grid::onFocusChanged);
     followCursor(m_model.table().displayCurrentRow());
 }
@@ -84,6 +89,29 @@ void Grid::focusFirstEditableCell()
         setFocus(Qt::OtherFocusReason);
         return;
     }
+}
+
+void Grid::editAgain(const QModelIndex &index, const QString &text)
+{
+    const int row = index.row();
+    const int column = index.column();
+    QMetaObject::invokeMethod(
+        this,
+        [this, row, column, text] {
+            const QModelIndex cell = m_model.index(row, column);
+            if (!cell.isValid() || !isVisible())
+                return;
+            selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect);
+            setFocus(Qt::OtherFocusReason);
+            edit(cell);
+            auto *editor = qobject_cast<QLineEdit *>(indexWidget(cell));
+            if (editor == nullptr)
+                return;
+            editor->setText(text);
+            editor->selectAll();
+            editor->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::QueuedConnection);
 }
 
 void Grid::onFocusChanged(QWidget *old, QWidget *now)

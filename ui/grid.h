@@ -40,6 +40,9 @@ protected:
 private:
     void followCursor(int row);
     void onFocusChanged(QWidget *old, QWidget *now);
+    // Opens the cell's editor again with the refused text selected, once the editor that
+    // held it has closed.
+    void editAgain(const QModelIndex &index, const QString &text);
     bool contains(const QWidget *widget) const;
     QWidget *openEditor() const;
 

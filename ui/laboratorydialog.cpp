@@ -57,10 +57,10 @@ TFLaboratory::TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialog
     const int logoHeight = fontMetrics().lineSpacing() * 3;
     lblLogo->setFixedSize(logoHeight * 3, logoHeight);
     lblLogo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    btnLogo = new QPushButton(QStringLiteral("Logo..."), this);
+    btnLogo = new QPushButton(QStringLiteral("&Logo..."), this);
     btnLogo->setObjectName(QStringLiteral("btnLogo"));
     btnLogo->setToolTip(QStringLiteral("Choose the picture of the laboratory's logo"));
-    btnNoLogo = new QPushButton(QStringLiteral("No Logo"), this);
+    btnNoLogo = new QPushButton(QStringLiteral("&No Logo"), this);
     btnNoLogo->setObjectName(QStringLiteral("btnNoLogo"));
     btnNoLogo->setToolTip(QStringLiteral("Certificates without a logo"));
     auto *logoRow = new QHBoxLayout;
@@ -99,10 +99,10 @@ TFLaboratory::TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialog
     form->addRow(QStringLiteral("Next number "), seNextNumber);
     form->addRow(QString(), lblNextCertificate);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     for (QPushButton *button : {btnOK, btnCancel})
         fitButton(*button, QSize(100, button->sizeHint().height()));

@@ -94,6 +94,7 @@ TFMain::TFMain(Dialogs &dialogs, const QString &programFile, QWidget *parent)
     setObjectName(QStringLiteral("FMain"));
     m_records.store.setBusy = [this](bool busy) { m_dialogs.setBusy(busy); };
     m_ui.dbgBB->installEventFilter(this);
+    m_ui.chAll->setPictureName([this] { return pictureName(); });
     connectControls();
     connectStore();
     // The record list, not the search edit, has the focus when the window first shows.
@@ -230,6 +231,8 @@ void TFMain::dsMainDataChange()
     m_ui.p->setVisible(cdsMain.recordCount() > 0);
     repaintGrid(m_ui.dbgMain);
     repaintGrid(m_ui.dbgBB);
+    // The marks of the measurements follow the record's reference range.
+    repaintGrid(m_ui.dbgInterp);
     UpdateButtons();
 }
 
@@ -462,6 +465,13 @@ void TFMain::showUncertainties()
     m_ui.lbUncertainty->setPalette(colours);
 }
 
+QString TFMain::pictureName() const
+{
+    if (m_records.cdsMain.recordCount() == 0)
+        return {};
+    return qtext(SafeFileName(m_records.cdsMain.asString("Name")));
+}
+
 void TFMain::DrawChart()
 {
     const Table &cdsMain = m_records.cdsMain;
@@ -593,7 +603,8 @@ void TFMain::btnComputeInterpClick()
 
 void TFMain::btnEditUncClick()
 {
-    ChartEditor editor(m_ui.chAll->chart(), m_dialogs, qtext(m_folders.OutputDir), this);
+    ChartEditor editor(m_ui.chAll->chart(), m_dialogs, qtext(m_folders.OutputDir), pictureName(),
+                       this);
     m_dialogs.exec(editor);
 }
 

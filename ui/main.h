@@ -89,6 +89,8 @@ private:
     void FormCreate();
     // The fit whose parameters the interpolation applies, as rgABC chooses it.
     FitMethod chosenMethod() const;
+    // The name a picture of the chart is proposed under: the current record's.
+    QString pictureName() const;
     void openErase(EraseTarget target);
     void showOutOfRange(int kind);
     void saveCertificate(const TFCertificate &dialog, DateTime now);

@@ -1,5 +1,6 @@
 #include "ui/mainlayout.h"
 
+#include "records/interpolation.h"
 #include "records/recordstore.h"
 
 #include "ui/appearance.h"
@@ -13,6 +14,7 @@
 #include "ui/sizing.h"
 #include "ui/tablemodel.h"
 #include "ui/uncertaintychart.h"
+#include "ui/wraplayout.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -23,10 +25,13 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kelvora {
 
@@ -49,6 +54,7 @@ constexpr PatternRange PatternRanges[] = {
     {"T", 5, false},          {"TLM", 5, false},       {"TPSO", 5, false},
     {"dTLM", 7, true},        {"dTPSO", 7, true},      {"Difference", 7, true}, // mK
     {"MeanRMSLM", 7, false},  {"MeanRMSPSO", 7, false},
+    {"Seed", 10, false}, // 0 to 4294967295
     {"uT", 6, false},         {"U", 6, false}, // mK
 };
 
@@ -98,6 +104,26 @@ QWidget *buttonBar(QWidget *parent, int height, const std::vector<QPushButton *>
     }
     if (!right)
         layout->addStretch(1);
+    fitFixedHeight(*bar, height);
+    return bar;
+}
+
+// A bar of buttons under a list that may narrow: they keep their designed width while the
+// bar has room and give it up down to what their captions need.
+QWidget *narrowingButtonBar(QWidget *parent, int height, const std::vector<QPushButton *> &buttons)
+{
+    auto *bar = new QWidget(parent);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(6, 0, 6, 0);
+    layout->setSpacing(8);
+    for (QPushButton *button : buttons) {
+        const QSize designed = button->size();
+        button->setMinimumSize(button->sizeHint().width(), designed.height());
+        button->setMaximumSize(designed);
+        button->setParent(bar);
+        layout->addWidget(button, 1);
+    }
+    layout->addStretch(1);
     fitFixedHeight(*bar, height);
     return bar;
 }
@@ -163,11 +189,23 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     layoutWithoutMargins(outer);
     auto *body = new QHBoxLayout();
     body->setContentsMargins(4, 4, 4, 0);
-    body->setSpacing(5); // the vertical separator
-    // Left-aligned, so that the list stays at the edge while the right-hand panel is hidden.
-    body->addWidget(buildLeftPanel(), 0, Qt::AlignLeft);
+    // The record list and the record side by side; the vertical separator between them moves
+    // them. The record keeps its width as the window narrows, the list gives it up first.
+    auto *split = new QSplitter(Qt::Horizontal, central);
+    split->setObjectName(QStringLiteral("spSeparator"));
+    split->setHandleWidth(5);
+    split->setChildrenCollapsible(false);
+    split->addWidget(buildLeftPanel());
+    // The record's side stays when the panel p is hidden, so that the list keeps its width.
+    auto *recordSide = new QWidget(split);
+    auto *recordLayout = new QVBoxLayout(recordSide);
+    layoutWithoutMargins(recordLayout);
+    split->addWidget(recordSide);
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    body->addWidget(split, 1);
 
-    p = new QWidget(central);
+    p = new QWidget(recordSide);
     p->setObjectName(QStringLiteral("p"));
     auto *right = new QVBoxLayout(p);
     layoutWithoutMargins(right);
@@ -183,17 +221,17 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     // As designed, the Interpolation page is active until the start-up chooses otherwise.
     pc->setCurrentWidget(tsMeasurements);
     right->addWidget(pc, 1);
-    body->addWidget(p, 1);
+    recordLayout->addWidget(p, 1);
     outer->addLayout(body, 1);
 
-    btnAbout = makeButton(central, "btnAbout", QStringLiteral("About"),
+    btnAbout = makeButton(central, "btnAbout", QStringLiteral("A&bout"),
                           QStringLiteral("About Kelvora"), QStyle::SP_MessageBoxInformation);
-    btnExit = makeButton(central, "btnExit", QStringLiteral("Exit"),
+    btnExit = makeButton(central, "btnExit", QStringLiteral("E&xit"),
                          QStringLiteral("Exit Kelvora"), QStyle::SP_DialogCloseButton);
-    btnCertificate = makeButton(central, "btnCertificate", QStringLiteral("Certificate..."),
+    btnCertificate = makeButton(central, "btnCertificate", QStringLiteral("Cer&tificate..."),
                                 QStringLiteral("Issue the record's calibration certificate"),
                                 QStyle::SP_FileDialogContentsView);
-    btnLaboratory = makeButton(central, "btnLaboratory", QStringLiteral("Laboratory..."),
+    btnLaboratory = makeButton(central, "btnLaboratory", QStringLiteral("Laborator&y..."),
                                QStringLiteral("The laboratory's details on certificates"),
                                QStyle::SP_ComputerIcon);
     QWidget *bottomBar =
@@ -202,11 +240,17 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     outer->addWidget(bottomBar);
     m_window.setCentralWidget(central);
 
-    // As designed, unless the font needs more room; a screen too small for that scrolls the
-    // window's content.
+    // The list starts as designed, unless the font needs more room.
+    const int listWidth = std::max({468, pLeft->minimumSizeHint().width(), gridWidthFor(*dbgMain),
+                                    pLeft->layout()->itemAt(0)->sizeHint().width()});
+    split->setSizes({listWidth, p->minimumSizeHint().width()});
+    // As designed where the screen has room; on a smaller one the list narrows, and on one too
+    // small even for that the window's content scrolls.
     const QSize needed = fittedMinimumSize(m_window, QSize(1290, 750));
+    const int startWidth = listWidth + split->handleWidth() + p->minimumSizeHint().width()
+                           + body->contentsMargins().left() + body->contentsMargins().right();
     m_window.setCentralWidget(scrolledWhenTooSmall(m_window.takeCentralWidget()));
-    fitWindowToScreen(m_window, needed, QSize(1290, 763));
+    fitWindowToScreen(m_window, needed, QSize(std::max(1290, startWidth), 763));
 }
 
 MainLayout::~MainLayout() = default;
@@ -219,11 +263,16 @@ QWidget *MainLayout::buildLeftPanel()
     auto *layout = new QVBoxLayout(pLeft);
     layoutWithoutMargins(layout);
 
+    // The search and the order side by side, one under the other where the list is narrow.
     auto *band = new QWidget(pLeft);
-    auto *bandLayout = new QHBoxLayout(band);
+    auto *bandLayout = new WrapLayout(band);
     bandLayout->setContentsMargins(4, 2, 4, 4);
-    auto *findLabel = new QLabel(QStringLiteral("Find Record Name "), band);
-    edFind = new QLineEdit(band);
+    bandLayout->setSpacing(6);
+    auto *find = new QWidget(band);
+    auto *findLayout = new QHBoxLayout(find);
+    findLayout->setContentsMargins(0, 0, 0, 0);
+    auto *findLabel = new QLabel(QStringLiteral("Find Record Name "), find);
+    edFind = new QLineEdit(find);
     edFind->setObjectName(QStringLiteral("edFind"));
     edFind->setFixedWidth(100);
     rgSort = new RadioGroup(
@@ -231,11 +280,11 @@ QWidget *MainLayout::buildLeftPanel()
         {QStringLiteral("Record Name"), QStringLiteral("Record Creation Time")}, 1, band);
     rgSort->setObjectName(QStringLiteral("rgSort"));
     fitFixedWidth(*rgSort, 180);
-    bandLayout->addWidget(findLabel);
-    bandLayout->addWidget(edFind);
-    bandLayout->addStretch(1);
+    findLayout->addWidget(findLabel);
+    findLayout->addWidget(edFind);
+    bandLayout->addWidget(find);
+    bandLayout->addStretch();
     bandLayout->addWidget(rgSort);
-    fitFixedHeight(*band, 74);
     layout->addWidget(band);
 
     m_mainModel = std::make_unique<TableModel>(
@@ -248,7 +297,7 @@ QWidget *MainLayout::buildLeftPanel()
     dbgMain = new Grid(*m_mainModel, m_dialogs, pLeft);
     dbgMain->setObjectName(QStringLiteral("dbgMain"));
     fitColumns(*dbgMain, m_locale);
-    dbgMain->setMinimumWidth(gridWidthFor(*dbgMain));
+    // A narrow list scrolls its columns.
     layout->addWidget(dbgMain, 1);
 
     m = new BoundMemo(cdsMain, "Rem", m_dialogs);
@@ -271,16 +320,15 @@ QWidget *MainLayout::buildLeftPanel()
     layout->addWidget(whiteBar(pLeft, {{dbspRecNoMain, 120}, {dbspRecordCountMain, 120},
                                        {new QLabel(), 0}}));
 
-    btnLoadMain = makeButton(pLeft, "btnLoadMain", QStringLiteral("Load"),
+    btnLoadMain = makeButton(pLeft, "btnLoadMain", QStringLiteral("&Load"),
                              QStringLiteral("Load record from text file"),
                              QStyle::SP_DialogOpenButton);
-    btnSaveMain = makeButton(pLeft, "btnSaveMain", QStringLiteral("Save"),
+    btnSaveMain = makeButton(pLeft, "btnSaveMain", QStringLiteral("&Save"),
                              QStringLiteral("Save record in text file"),
                              QStyle::SP_DialogSaveButton);
-    btnEraseMain = makeButton(pLeft, "btnEraseMain", QStringLiteral("Erase"),
+    btnEraseMain = makeButton(pLeft, "btnEraseMain", QStringLiteral("&Erase"),
                               QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
-    layout->addWidget(buttonBar(pLeft, 41, {btnLoadMain, btnSaveMain, btnEraseMain}));
-    fitFixedWidth(*pLeft, 468);
+    layout->addWidget(narrowingButtonBar(pLeft, 41, {btnLoadMain, btnSaveMain, btnEraseMain}));
     return pLeft;
 }
 
@@ -317,7 +365,8 @@ QWidget *MainLayout::buildHeader()
                                {{QStringLiteral("A "), bound("APSO")},
                                 {QStringLiteral("B "), bound("BPSO")},
                                 {QStringLiteral("C "), bound("CPSO")},
-                                {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSPSO")}},
+                                {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSPSO")},
+                                {QStringLiteral("Seed "), bound("Seed")}},
                                Qt::red);
     fitFixedWidth(*pso, 214);
     layout->addWidget(spectral);
@@ -378,10 +427,10 @@ QWidget *MainLayout::buildCalibrationPage()
     layout->addWidget(whiteBar(tsCalibration, {{dbspRecNoBB, 120}, {dbspRecordCountBB, 120},
                                                {spFileName, 0}}));
 
-    btnCompute = makeButton(tsCalibration, "btnCompute", QStringLiteral("Compute"),
+    btnCompute = makeButton(tsCalibration, "btnCompute", QStringLiteral("&Compute"),
                             QStringLiteral("Compute Sakuma-Hattori parameters"),
                             QStyle::SP_MediaPlay);
-    btnEraseBB = makeButton(tsCalibration, "btnEraseBB", QStringLiteral("Erase"),
+    btnEraseBB = makeButton(tsCalibration, "btnEraseBB", QStringLiteral("E&rase"),
                             QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
     layout->addWidget(buttonBar(tsCalibration, 41, {btnCompute, btnEraseBB}));
     return tsCalibration;
@@ -406,6 +455,17 @@ QWidget *MainLayout::buildMeasurementsPage()
                                 {"U", QStringLiteral("U (mK)"), 70, false}},
         m_dialogs);
     m_interpModel->setTextLocale(m_locale);
+    // A temperature outside the reference range is marked with the warning it gave.
+    m_interpModel->setCellWarning([this](int row, int column) {
+        const Table &interp = m_records.cdsInterp;
+        if (m_interpModel->column(column).field != "T")
+            return QString();
+        const Value temperature = interp.valueAt(row, m_interpModel->fieldIndex(column));
+        const double *t = std::get_if<double>(&temperature);
+        if (t == nullptr || !TemperatureOutOfRange(m_records, *t))
+            return QString();
+        return shownText(QString::fromStdString(OutOfRangeText(OutOfRangeTemperatures)));
+    });
     dbgInterp = new Grid(*m_interpModel, m_dialogs, left);
     dbgInterp->setObjectName(QStringLiteral("dbgInterp"));
     dbgInterp->setAppendOnDown(true);
@@ -443,16 +503,16 @@ QWidget *MainLayout::buildMeasurementsPage()
     lbUncertainty->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     leftLayout->addWidget(lbUncertainty);
 
-    btnLoadInterp = makeButton(left, "btnLoadInterp", QStringLiteral("Load"),
+    btnLoadInterp = makeButton(left, "btnLoadInterp", QStringLiteral("L&oad"),
                                QStringLiteral("Load signals from text file"),
                                QStyle::SP_DialogOpenButton);
-    btnSaveInterp = makeButton(left, "btnSaveInterp", QStringLiteral("Save"),
+    btnSaveInterp = makeButton(left, "btnSaveInterp", QStringLiteral("Sa&ve"),
                                QStringLiteral("Save data in text file"),
                                QStyle::SP_DialogSaveButton);
-    btnComputeInterp = makeButton(left, "btnComputeInterp", QStringLiteral("Compute"),
+    btnComputeInterp = makeButton(left, "btnComputeInterp", QStringLiteral("Co&mpute"),
                                   QStringLiteral("Compute temperature(s)"),
                                   QStyle::SP_MediaPlay);
-    btnEraseInterp = makeButton(left, "btnEraseInterp", QStringLiteral("Erase"),
+    btnEraseInterp = makeButton(left, "btnEraseInterp", QStringLiteral("Er&ase"),
                                 QStringLiteral("Erase multiple records"), QStyle::SP_TrashIcon);
     auto *buttons = new QWidget(left);
     auto *grid = new QGridLayout(buttons);
@@ -480,7 +540,7 @@ QWidget *MainLayout::buildMeasurementsPage()
     chAll->setDialogs(&m_dialogs, m_pictureFolder);
     rightLayout->addWidget(chAll, 1);
 
-    btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit Graph"),
+    btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit &Graph"),
                             QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
     rightLayout->addWidget(buttonBar(right, 33, {btnEditUnc}, true));
     rightLayout->addWidget(buildInterpolationControls());

@@ -1,6 +1,7 @@
 #include "ui/outofrange.h"
 
 #include "records/interpolation.h"
+#include "ui/appearance.h"
 #include "ui/dialogs.h"
 #include "ui/sizing.h"
 
@@ -24,7 +25,7 @@ TFOutOfRange::TFOutOfRange(int OutOfRangeKind, QWidget *parent)
     lblAlert->setObjectName(QStringLiteral("lblAlert"));
     lblAlert->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette palette = lblAlert->palette();
-    palette.setColor(QPalette::WindowText, Qt::red);
+    palette.setColor(QPalette::WindowText, WarningColor);
     lblAlert->setPalette(palette);
     // 245 × 91 holds the text in Tahoma 8; a wider substitute font widens the window instead
     // of cutting the text off.
@@ -33,7 +34,7 @@ TFOutOfRange::TFOutOfRange(int OutOfRangeKind, QWidget *parent)
     lblAlert->setGeometry(14, 11, text.width(), text.height());
     setFixedSize(text.width() + 35, text.height() + 59);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setGeometry((width() - 100) / 2, height() - 37, 100, 25);
     btnOK->setDefault(true);

@@ -87,6 +87,14 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
         if (!column(index.column()).editable)
             return CreamColor;
         return {};
+    case Qt::ForegroundRole:
+    case Qt::ToolTipRole: {
+        const QString warning =
+            m_cellWarning ? m_cellWarning(index.row(), index.column()) : QString();
+        if (warning.isEmpty())
+            return {};
+        return role == Qt::ToolTipRole ? QVariant(warning) : QVariant(WarningColor);
+    }
     case Qt::TextAlignmentRole: {
         const FieldKind kind = m_table.schema().fields[static_cast<std::size_t>(field)].kind;
         const bool number = kind == FieldKind::Float || kind == FieldKind::AutoInc
@@ -152,23 +160,34 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
     const std::string text = value.toString().toStdString();
     if (text == m_table.displayText(index.row(), field, m_locale))
         return true; // the editor was opened and left unchanged
-    return guarded(m_dialogs, [&] {
-        moveToDisplayRow(m_table, index.row());
-        const FieldDef &def = m_table.schema().fields[static_cast<std::size_t>(field)];
-        Value parsed;
-        if (def.kind == FieldKind::Float) {
-            if (!QString::fromStdString(text).trimmed().isEmpty())
-                parsed = StoredDouble(parseFloat(text, m_locale.decimalSeparator));
-        } else {
-            parsed = text;
+    const bool written = guarded(m_dialogs, [&] {
+        try {
+            moveToDisplayRow(m_table, index.row());
+            const FieldDef &def = m_table.schema().fields[static_cast<std::size_t>(field)];
+            Value parsed;
+            if (def.kind == FieldKind::Float) {
+                if (!QString::fromStdString(text).trimmed().isEmpty())
+                    parsed = StoredDouble(parseFloat(text, m_locale.decimalSeparator));
+            } else {
+                parsed = text;
+            }
+            if (!m_table.isEditing())
+                m_table.edit();
+            if (def.kind == FieldKind::String || def.kind == FieldKind::Memo)
+                m_table.setString(def.name, text);
+            else
+                m_table.setValue(def.name, parsed);
+        } catch (const ConvertError &) {
+            throw; // its text names what was typed
+        } catch (const Error &error) {
+            // "Floating point overflow" alone names neither the cell nor the value.
+            throw Error(column(index.column()).title.toStdString() + ", row "
+                        + std::to_string(index.row() + 1) + ": '" + text + "'\r" + error.what());
         }
-        if (!m_table.isEditing())
-            m_table.edit();
-        if (def.kind == FieldKind::String || def.kind == FieldKind::Memo)
-            m_table.setString(def.name, text);
-        else
-            m_table.setValue(def.name, parsed);
     });
+    if (!written)
+        emit refused(index, value.toString());
+    return written;
 }
 
 void TableModel::resetRows()

@@ -1,18 +1,18 @@
 // The calibration window opened by Compute: runs with their progress, Stop, failures and
 // errors, saving the results and the question on closing. Every run uses a fixed seed.
 
-#include "ui_main_fixture.h"
+#include "ui_calibration_fixture.h"
 
 #include "calibration/run.h"
 #include "core/lm.h"
 #include "core/numfmt.h"
 #include "ui/calibration.h"
 #include "ui/residualchart.h"
+#include "ui/spinedit.h"
 #include "../fitline.h"
 
 #include <QCategoryAxis>
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,119 +28,6 @@
 
 namespace kelvora::test {
 namespace {
-
-// Three points of an instrument with A = 0.65, B = 0.15, C = 3e6, exact: the swarm reaches
-// its target in its first pass.
-const char *const ExactThreePoints = "0.65\n0.01\n3\n"
-                                     "6.289647957098E-05  900.0\n"
-                                     "5.492418703621E-03  1100.0\n"
-                                     "1.212645735649E-01  1300.0\n";
-
-// Five points of the same instrument, with -20, 0 or +20 mK of error: every pass of the swarm
-// runs its full 30000 sweeps.
-const char *const NoisyFivePoints = "0.65\n0.01\n5\n"
-                                    "5.605744279596E-08  700.0\n"
-                                    "6.293084622009E-05  900.0\n"
-                                    "5.490410377996E-03  1100.0\n"
-                                    "1.212645735649E-01  1300.0\n"
-                                    "1.173418307831E+00  1500.0\n";
-
-const char *const NoisyFourPoints = "0.65\n0.01\n4\n"
-                                    "5.605744279596E-08  700.0\n"
-                                    "6.293084622009E-05  900.0\n"
-                                    "5.490410377996E-03  1100.0\n"
-                                    "1.212645735649E-01  1300.0\n";
-
-const char *const Caption = "Calculation of Sakuma-Hattori Parameters";
-const char *const UnsavedQuestion = "Results were not saved in the database and will be lost.\r"
-                                    "Do you wish to save results before you close the window?";
-
-class CalibrationWindow : public MainWindowTest
-{
-protected:
-    using Script = std::function<void(TFCalibration &)>;
-
-    // Imports the record and opens the calibration window on it with Compute; `script`
-    // plays the user in the window, which is shown and has a fixed seed.
-    void calibrate(const QByteArray &record, const Script &script)
-    {
-        if (!window)
-            startEmpty();
-        importRecord(QStringLiteral("Lamp"), record);
-        openCalibration(script);
-    }
-
-    void openCalibration(const Script &script)
-    {
-        dialogs.dialogScripts.push_back([script](QDialog &dialog) {
-            auto &calibration = dynamic_cast<TFCalibration &>(dialog);
-            calibration.setSeedForTesting(7);
-            calibration.show();
-            script(calibration);
-            // A window the script left open closes as by its title bar.
-            if (calibration.isVisible()) {
-                calibration.close();
-                EXPECT_TRUE(
-                    QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
-            }
-        });
-        btnCompute()->click();
-        EXPECT_TRUE(dialogs.allAnswersUsed()) << messagesShown();
-    }
-
-    template <typename Control>
-    static Control *control(TFCalibration &calibration, const char *name)
-    {
-        auto *found = calibration.findChild<Control *>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-
-    static QString text(TFCalibration &calibration, const char *name)
-    {
-        return control<QLineEdit>(calibration, name)->text();
-    }
-
-    static QStringList memoLines(TFCalibration &calibration, const char *name)
-    {
-        const QString memo = control<QPlainTextEdit>(calibration, name)->toPlainText();
-        return memo.isEmpty() ? QStringList() : memo.split(QLatin1Char('\n'));
-    }
-
-    static QString status(TFCalibration &calibration)
-    {
-        return control<QLabel>(calibration, "sbInfo")->text();
-    }
-
-    static void setSetting(TFCalibration &calibration, const char *combo, const QString &value)
-    {
-        control<QComboBox>(calibration, combo)->setCurrentText(value);
-    }
-
-    static void click(TFCalibration &calibration, const char *button)
-    {
-        control<QPushButton>(calibration, button)->click();
-    }
-
-    // Presses Run and waits, handling events, until the run has ended.
-    static void run(TFCalibration &calibration)
-    {
-        click(calibration, "btnRun");
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
-        // The run's own end is reported through the event loop.
-        QCoreApplication::processEvents();
-    }
-
-    static void expectIdleButtons(TFCalibration &calibration, bool saveEnabled)
-    {
-        for (const char *name : {"btnRun", "btnEditUnc", "btnClose"})
-            EXPECT_TRUE(control<QPushButton>(calibration, name)->isEnabled()) << name;
-        EXPECT_FALSE(control<QPushButton>(calibration, "btnStop")->isEnabled());
-        EXPECT_EQ(control<QPushButton>(calibration, "btnSaveInDB")->isEnabled(), saveEnabled);
-    }
-
-    static QList<QPointF> points(QXYSeries *series) { return series->points(); }
-};
 
 TEST_F(CalibrationWindow, RunOnThreePointsShowsBothFitsAndOffersTheirSave)
 {
@@ -534,6 +421,7 @@ TEST_F(CalibrationWindow, SaveThenCloseAsksNothing)
         ASSERT_TRUE(calibration.holdsResults());
         EXPECT_TRUE(calibration.heldResults()->ResultsSaved);
         meanRMS = calibration.heldResults()->PSOMeanRMS;
+        EXPECT_EQ(status(calibration), QStringLiteral("Results saved in the database"));
         click(calibration, "btnClose");
     });
     EXPECT_TRUE(dialogs.confirmations.empty());
@@ -688,8 +576,10 @@ TEST_F(CalibrationWindow, FitsOnEveryCoreAsOnOne)
 TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
 {
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
-        auto *range = control<QDoubleSpinBox>(calibration, "edExt");
-        EXPECT_EQ(range->value(), 2.0) << "four points or more";
+        auto *range = control<SpinEdit>(calibration, "edExt");
+        const QChar separator = QLatin1Char(window->textLocale().decimalSeparator);
+        EXPECT_EQ(range->typedText(), QStringLiteral("2") + separator + QStringLiteral("0"))
+            << "four points or more";
         range->setValue(3.5);
         setSetting(calibration, "comboNRestarts", QStringLiteral("0"));
         run(calibration);
@@ -714,7 +604,9 @@ TEST_F(CalibrationWindow, SearchRangeOfTheWindowBuildsTheBox)
 TEST_F(CalibrationWindow, ThreePointsStartWithTheNarrowerSearchRange)
 {
     calibrate(ExactThreePoints, [&](TFCalibration &calibration) {
-        EXPECT_EQ(control<QDoubleSpinBox>(calibration, "edExt")->value(), 1.5);
+        const QChar separator = QLatin1Char(window->textLocale().decimalSeparator);
+        EXPECT_EQ(control<SpinEdit>(calibration, "edExt")->typedText(),
+                  QStringLiteral("1") + separator + QStringLiteral("5"));
     });
 }
 
@@ -722,6 +614,7 @@ struct CloseRequestCase
 {
     const char *name;
     void (*request)(TFCalibration &);
+    bool stop; // the answer to the question
 };
 
 void PrintTo(const CloseRequestCase &c, std::ostream *out)
@@ -734,29 +627,52 @@ class CalibrationWindowCloseDuringRun : public CalibrationWindow,
 {
 };
 
-TEST_P(CalibrationWindowCloseDuringRun, TakesEffectWhenTheRunHasEnded)
+TEST_P(CalibrationWindowCloseDuringRun, AsksAtOnceWhetherToStopTheRunAndClose)
 {
+    const CloseRequestCase &c = GetParam();
     calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
         setSetting(calibration, "comboNRestarts", QStringLiteral("1000"));
         click(calibration, "btnRun");
-        GetParam().request(calibration);
+        dialogs.confirmAnswers.push_back(c.stop);
+        c.request(calibration);
+        ASSERT_EQ(dialogs.confirmations.size(), 1u);
+        EXPECT_EQ(dialogs.confirmations[0].text,
+                  QStringLiteral("Fitting is in progress.\rDo you wish to stop it and close "
+                                 "the window?"));
+        EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::YesNo);
+        if (c.stop) {
+            EXPECT_EQ(status(calibration),
+                      QStringLiteral("The window will close when the run has ended"));
+            // The interrupted run's results are offered as after any run.
+            dialogs.confirmAnswers.push_back(false);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
+            ASSERT_EQ(dialogs.confirmations.size(), 2u);
+            EXPECT_EQ(dialogs.confirmations[1].text, QLatin1String(UnsavedQuestion));
+            EXPECT_LT(text(calibration, "edRestartNo").toInt(), 1000) << "the run was stopped";
+            return;
+        }
         QCoreApplication::processEvents();
-        EXPECT_TRUE(calibration.isVisible()) << "the run goes on";
-        EXPECT_TRUE(calibration.running());
-        dialogs.confirmAnswers.push_back(false);
+        EXPECT_TRUE(calibration.isVisible());
+        EXPECT_TRUE(calibration.running()) << "the run goes on";
         click(calibration, "btnStop");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.isVisible(); }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.running(); }, 60000));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(calibration.isVisible()) << "no close is left waiting for the run";
+        EXPECT_EQ(status(calibration), QStringLiteral("Fitting is interrupted."));
+        EXPECT_EQ(dialogs.confirmations.size(), 1u);
+        click(calibration, "btnSaveInDB");
     });
-    ASSERT_EQ(dialogs.confirmations.size(), 1u) << "then the window closes as usual";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, CalibrationWindowCloseDuringRun,
-    ::testing::Values(CloseRequestCase{"TitleBar", [](TFCalibration &w) { w.close(); }},
-                      CloseRequestCase{"Escape",
-                                       [](TFCalibration &w) {
-                                           QTest::keyClick(&w, Qt::Key_Escape);
-                                       }}),
+    ::testing::Values(
+        CloseRequestCase{"TitleBarStop", [](TFCalibration &w) { w.close(); }, true},
+        CloseRequestCase{"TitleBarGoOn", [](TFCalibration &w) { w.close(); }, false},
+        CloseRequestCase{"EscapeStop",
+                         [](TFCalibration &w) { QTest::keyClick(&w, Qt::Key_Escape); }, true},
+        CloseRequestCase{"EscapeGoOn",
+                         [](TFCalibration &w) { QTest::keyClick(&w, Qt::Key_Escape); }, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The fit runs beside the window: while it runs, an event waits no longer than a redraw of

@@ -61,9 +61,6 @@ protected:
         dialogs.clearRecords();
     }
 
-    QPushButton *btnCertificate() const { return control<QPushButton>("btnCertificate"); }
-    QPushButton *btnLaboratory() const { return control<QPushButton>("btnLaboratory"); }
-
     // Answers the certificate dialog: `fill` sets its controls, then `button` is pressed.
     void answerCertificate(std::function<void(TFCertificate &)> fill, const char *button)
     {
@@ -270,7 +267,7 @@ TEST_F(CertificateWindowTest, PrintsTheCertificate)
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     const std::string number = cdsMain().asString("CertNo");
     EXPECT_NE(number, "");
-    const std::string text = pdfText(path);
+    const std::string text = flowingText(pdfText(path));
     EXPECT_NE(text.find("Calibration Certificate " + number), std::string::npos);
     EXPECT_NE(text.find("as chosen by the laboratory"), std::string::npos);
 }

@@ -93,6 +93,8 @@ protected:
     QPushButton *btnLoadMain() const { return control<QPushButton>("btnLoadMain"); }
     QPushButton *btnSaveMain() const { return control<QPushButton>("btnSaveMain"); }
     QPushButton *btnEraseMain() const { return control<QPushButton>("btnEraseMain"); }
+    QPushButton *btnCertificate() const { return control<QPushButton>("btnCertificate"); }
+    QPushButton *btnLaboratory() const { return control<QPushButton>("btnLaboratory"); }
     QWidget *p() const { return control<QWidget>("p"); }
     QTabWidget *pc() const { return control<QTabWidget>("pc"); }
     QWidget *tsCalibration() const { return control<QWidget>("tsCalibration"); }
@@ -172,7 +174,7 @@ protected:
 
     // Saves made-up calibration results into the current record, as Save in Database does:
     // the Saunders-White guess as the Levenberg-Marquardt triple and a slightly different
-    // particle swarm triple.
+    // particle swarm triple, found with the seed 2024.
     void makeComputed()
     {
         Table &bb = cdsBB();
@@ -188,6 +190,7 @@ protected:
         results.PSOResult[1] *= 1.00001L;
         results.LMMeanRMS = 12.5L;
         results.PSOMeanRMS = 13.25L;
+        results.Seed = 2024;
         SaveResults(records(), results, currentDateTime());
         window->rgABCClick();
     }

@@ -226,7 +226,9 @@ void PrintTo(const CellText &c, std::ostream *out)
     *out << c.text;
 }
 
-constexpr const char *Overflow = "Floating point overflow";
+// The system's text after the cell's name and the typed text.
+constexpr const char *Overflow = "Signal, row 3: '1e400'\rFloating point overflow";
+constexpr const char *NegativeOverflow = "Signal, row 3: '-1e400'\rFloating point overflow";
 
 class CellEdit : public MeasurementGrid, public ::testing::WithParamInterface<CellText>
 {
@@ -270,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, CellEdit,
                                            CellText{"abc", false, 0.0},
                                            CellText{"1.5.2", false, 0.0},
                                            CellText{"1e400", false, 0.0, Overflow},
-                                           CellText{"-1e400", false, 0.0, Overflow},
+                                           CellText{"-1e400", false, 0.0, NegativeOverflow},
                                            CellText{"1.7976931348623157e308", true,
                                                     std::numeric_limits<double>::max()}));
 

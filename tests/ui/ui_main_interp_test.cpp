@@ -1,5 +1,7 @@
 #include "ui_main_fixture.h"
 
+#include "shotchecks.h"
+
 #include "core/numfmt.h"
 #include "ui/chart.h"
 #include "ui/grid.h"
@@ -242,6 +244,41 @@ TEST_F(Interpolation, ATemperatureOutsideTheRangeWarnsOnce)
     ASSERT_TRUE(outside) << "the case needs a temperature outside the range";
     EXPECT_EQ(warnings, QStringList{TemperatureWarning});
     EXPECT_TRUE(dialogs.allAnswersUsed());
+}
+
+// Each measurement whose temperature lies outside the reference range is marked where the
+// user reads it: its temperature in the warning's red, the warning as its tool tip.
+TEST_F(Interpolation, RowsOutsideTheRangeAreMarked)
+{
+    window->show();
+    // 1.0E-3 lies below the reference range, 7.9E-3 inside, 1.0E-1 above.
+    expectWarnings(2);
+    loadSignals("3\n1.0E-3\n7.9E-3\n1.0E-1\n");
+    btnComputeInterp()->click();
+    returnToEventLoop();
+    ASSERT_EQ(warnings.size(), 2);
+    const double low = cdsMain().asFloat("TMin");
+    const double high = cdsMain().asFloat("TMax");
+    const auto rows = measurements();
+    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_LT(rows[0].second, low);
+    ASSERT_GT(rows[2].second, high);
+
+    Grid *grid = dbgInterp();
+    const QImage shown = grid->viewport()->grab().toImage();
+    for (int row = 0; row < 3; ++row) {
+        const bool outside = row != 1;
+        const QModelIndex temperature = grid->model()->index(row, 1);
+        const QModelIndex signal = grid->model()->index(row, 0);
+        EXPECT_EQ(temperature.data(Qt::ToolTipRole).toString(),
+                  outside ? TemperatureWarning : QString())
+            << "row " << row;
+        EXPECT_FALSE(signal.data(Qt::ToolTipRole).isValid()) << "row " << row;
+        EXPECT_EQ(test::showsColour(shown, grid->visualRect(temperature), Qt::red, 60), outside)
+            << "row " << row;
+        EXPECT_FALSE(test::showsColour(shown, grid->visualRect(signal), Qt::red, 60))
+            << "row " << row;
+    }
 }
 
 TEST_F(Interpolation, TheParameterGroupChoosesTheTriple)
@@ -524,7 +561,12 @@ TEST_P(EditableNumberCells, TakeNoValueBeyondTheDoubles)
                 EXPECT_TRUE(dialogs.messages.isEmpty()) << where << messagesShown();
                 EXPECT_EQ(model.table().asFloat(field.name), std::numeric_limits<double>::max());
             } else {
-                EXPECT_EQ(dialogs.messages, QStringList{"Floating point overflow"}) << where;
+                // The system's text, after the cell's name and what was typed.
+                EXPECT_EQ(dialogs.messages,
+                          QStringList{model.column(column).title + QStringLiteral(", row 1: '")
+                                      + QLatin1String(c.text)
+                                      + QStringLiteral("'\rFloating point overflow")})
+                    << where;
                 EXPECT_EQ(cell.data().toString(), before) << where;
             }
             PostIfEditing(model.table());

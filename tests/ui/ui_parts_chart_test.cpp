@@ -11,6 +11,8 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCheckBox>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QLegend>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -294,6 +296,31 @@ INSTANTIATE_TEST_SUITE_P(
                  {"1.0 e-06", "2.0 e-06", "3.0 e-06", "4.0 e-06", "5.0 e-06"}}),
     CaseName);
 
+// A chart too low for the signal axis's usual ticks takes fewer: no label is cut short.
+TEST(ChartAxisLabels, AreFewerOnALowChartAndNoneIsCut)
+{
+    std::vector<int> counts;
+    for (const int height : {600, 200}) {
+        MainChart chart;
+        chart.resize(700, height);
+        chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+        chart.axisS()->setRange(0, 14);
+        QCoreApplication::processEvents();
+        counts.push_back(static_cast<int>(chart.axisS()->categoriesLabels().size()));
+        for (const QGraphicsItem *item : chart.scene()->items()) {
+            if (const auto *text = dynamic_cast<const QGraphicsTextItem *>(item)) {
+                EXPECT_FALSE(text->isVisible()
+                             && text->toPlainText().endsWith(QStringLiteral("...")))
+                    << height << ": " << text->toPlainText().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(counts[0], 8) << "0 to 14 in steps of 2";
+    EXPECT_LT(counts[1], counts[0]);
+    EXPECT_GE(counts[1], 2);
+}
+
 // A chart on the screen at a usual size, its legend laid out.
 class ShownChart : public ::testing::Test
 {
@@ -450,7 +477,7 @@ TEST_P(SeriesOutOfTheLegend, IsDrawnButNeitherInTheLegendNorInTheEditor)
     EXPECT_TRUE(residuals.seZero->isVisible());
 
     ScriptedDialogs dialogs;
-    ChartEditor editor(residuals.chart(), dialogs, QString());
+    ChartEditor editor(residuals.chart(), dialogs, QString(), QString());
     ASSERT_EQ(editor.lstSeries->count(), 2);
     EXPECT_EQ(editor.lstSeries->item(0)->text(), QStringLiteral("LM"));
     EXPECT_EQ(editor.lstSeries->item(1)->text(), QStringLiteral("PSO"));
@@ -503,7 +530,7 @@ protected:
 
     MainChart chart;
     ScriptedDialogs dialogs;
-    ChartEditor editor{chart.chart(), dialogs, QString()};
+    ChartEditor editor{chart.chart(), dialogs, QString(), QString()};
 };
 
 TEST_F(ChartEditorTest, ListsTheSeriesWithTheFirstChosen)

@@ -222,7 +222,7 @@ TEST_P(ChartPictureAsked, WritesWhatTheUserChose)
         EXPECT_EQ(save->text(), QStringLiteral("Save as Picture..."));
         save->trigger();
     } else {
-        ChartEditor editor(chart.chart(), dialogs, QStringLiteral("/pictures"));
+        ChartEditor editor(chart.chart(), dialogs, QStringLiteral("/pictures"), QString());
         editor.btnPicture->click();
     }
 
@@ -253,7 +253,7 @@ TEST_F(ChartOnScreen, AFileThatCannotBeWrittenIsShown)
 {
     dialogs.dialogScripts.push_back([](QDialog &dialog) { dialog.accept(); });
     dialogs.pictureAnswers.push_back(path("missing/graph.svg"));
-    ChartEditor editor(chart.chart(), dialogs, QString());
+    ChartEditor editor(chart.chart(), dialogs, QString(), QString());
     editor.btnPicture->click();
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].startsWith(QStringLiteral("Cannot create file ")))

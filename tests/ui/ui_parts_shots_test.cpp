@@ -109,7 +109,7 @@ class EditorWithChart : public ChartEditor
 {
 public:
     EditorWithChart(std::unique_ptr<MainChart> chart, Dialogs &dialogs)
-        : ChartEditor(chart->chart(), dialogs, QString()), m_chart(std::move(chart))
+        : ChartEditor(chart->chart(), dialogs, QString(), QString()), m_chart(std::move(chart))
     {
     }
 

@@ -8,10 +8,12 @@
 
 #include "modalwatch.h"
 #include "scripteddialogs.h"
+#include "wholetext.h"
 #include "../casename.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -240,6 +243,48 @@ INSTANTIATE_TEST_SUITE_P(Modes, QtDialogsFile, ::testing::Values(false, true),
                              return std::string(info.param ? "Save" : "Open");
                          });
 
+// The columns of the file list show their contents whole: sizes, types and dates are not
+// cut, and none of them lies beyond the dialog's edge.
+TEST_P(QtDialogsFile, ShowsSizeTypeAndDateWhole)
+{
+    const bool save = GetParam();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QFile file(folder.filePath(QStringLiteral("Copper point lamp_2024-05-17 10-22-13.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(5000, 'x'));
+    file.close();
+    QtDialogs dialogs;
+    bool checked = false;
+    whenModalShown<QFileDialog>([&](QFileDialog *dialog) {
+        auto *tree = dialog->findChild<QTreeView *>();
+        ASSERT_NE(tree, nullptr);
+        const QModelIndex root = tree->rootIndex();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return tree->model()->rowCount(root) > 0; }, 5000));
+        QCoreApplication::processEvents();
+        const QHeaderView *header = tree->header();
+        const auto *view = static_cast<const QAbstractItemView *>(tree);
+        for (int column = 1; column <= 3; ++column) {
+            const std::string name =
+                tree->model()->headerData(column, Qt::Horizontal).toString().toStdString();
+            EXPECT_FALSE(header->isSectionHidden(column)) << name;
+            EXPECT_GE(header->sectionSize(column), view->sizeHintForColumn(column)) << name;
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column)) << name;
+            EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column),
+                      tree->viewport()->width())
+                << name;
+        }
+        checked = true;
+        dialog->close();
+    });
+    if (save)
+        dialogs.saveFile(QStringLiteral("Save Record in Text File"), folder.path(),
+                         QStringLiteral("Lamp 3_2024"));
+    else
+        dialogs.openFile(QStringLiteral("Load Record from Text File"), folder.path());
+    EXPECT_TRUE(checked);
+}
+
 // The picture dialog offers both kinds, and a name typed without extension gets the one of
 // the kind chosen.
 TEST(QtDialogsPicture, PngAndSvgWithTheSuffixOfTheChosenKind)
@@ -306,6 +351,57 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{"Error", false, "Floating point overflow"},
                       BoxCase{"Question", true, "Delete?"}),
     CaseName);
+
+// The record's name may take 100 characters: the query shows such a name whole.
+TEST(QtDialogsQuery, ShowsAHundredCharacterNameWhole)
+{
+    const QString name = QStringLiteral("Pyrometer KE-1600 of the copper point furnace, "
+                                        "calibrated at In, Sn, Zn, Al, Ag and Cu, room 2.14 #2");
+    ASSERT_EQ(name.size(), 100);
+    QtDialogs dialogs;
+    bool whole = false;
+    whenModalShown<QInputDialog>([&](QInputDialog *input) {
+        auto *edit = input->findChild<QLineEdit *>();
+        ASSERT_NE(edit, nullptr);
+        whole = test::showsWhole(edit, name);
+        input->reject();
+    });
+    dialogs.query(QStringLiteral("New Record"), QStringLiteral("Record Name "), name);
+    EXPECT_TRUE(whole);
+}
+
+// Message boxes and the text query carry a close button only: nothing to minimise or
+// maximise.
+TEST(QtDialogsBoxButtons, AreTheCloseButtonOnly)
+{
+    QtDialogs dialogs;
+    QList<Qt::WindowFlags> shown;
+    const auto record = [&shown](QWidget *box) { shown << box->windowFlags(); };
+    whenModalShown<QMessageBox>([&](QMessageBox *box) {
+        record(box);
+        box->button(QMessageBox::Ok)->click();
+    });
+    dialogs.message(QStringLiteral("Floating point overflow"));
+    whenModalShown<QMessageBox>([&](QMessageBox *box) {
+        record(box);
+        box->button(QMessageBox::No)->click();
+    });
+    dialogs.confirm(QStringLiteral("Delete selected record?"), Dialogs::Buttons::YesNo);
+    whenModalShown<QInputDialog>([&](QInputDialog *input) {
+        record(input);
+        input->reject();
+    });
+    dialogs.query(QStringLiteral("New Record"), QStringLiteral("Record Name "), QString());
+    ASSERT_EQ(shown.size(), 3);
+    for (const Qt::WindowFlags flags : shown) {
+        // Without the customising hint the window manager decorates as it likes.
+        EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
+        EXPECT_TRUE(flags & Qt::WindowTitleHint);
+        EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+        EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+        EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    }
+}
 
 // ---- the error sink ---------------------------------------------------------------------
 
@@ -443,7 +539,7 @@ TEST(AboutBox, TextsInsideThePicture)
     EXPECT_GE(about.width(), 517);
     EXPECT_GE(about.height(), 344);
     EXPECT_TRUE(about.windowFlags().testFlag(Qt::FramelessWindowHint));
-    // What the box shows: the version above the description, in larger letters.
+    // What the box shows, where and how large.
     EXPECT_EQ(about.Label2->text(), QStringLiteral("Version 1.1"));
     EXPECT_EQ(about.Label1->text(),
               QStringList({"Calculation of parameters for the Sakuma-Hattori equation using two ",
@@ -453,8 +549,10 @@ TEST(AboutBox, TextsInsideThePicture)
                            "radiation sources and radiation thermometers using multiple-point ",
                            "method based on the Sakuma-Hattori interpolation equation."})
                   .join(QLatin1Char('\n')));
-    EXPECT_LT(about.Label2->geometry().bottom(), about.Label1->geometry().top());
-    EXPECT_GT(about.Label2->font().pointSize(), about.Label1->font().pointSize());
+    EXPECT_EQ(about.Label2->pos(), QPoint(200, 117));
+    EXPECT_EQ(about.Label1->pos(), QPoint(32, 147));
+    EXPECT_EQ(about.Label2->font().pointSize(), 16);
+    EXPECT_EQ(about.Label1->font().pointSize(), 10);
     for (const QLabel *label : {about.Label1, about.Label2}) {
         EXPECT_TRUE(about.rect().contains(label->geometry())) << label->objectName().toStdString();
         EXPECT_TRUE(label->font().bold());
