@@ -522,7 +522,7 @@ QWidget *MainLayout::buildMeasurementsPage()
     grid->addWidget(btnSaveInterp, 0, 1);
     grid->addWidget(btnComputeInterp, 1, 0);
     grid->addWidget(btnEraseInterp, 1, 1);
-    btnSaveCsv = makeButton(left, "btnSaveCsv", QStringLiteral("CSV"),
+    btnSaveCsv = makeButton(left, "btnSaveCsv", QStringLiteral("CSV + &U"),
                             QStringLiteral("Save results with uncertainties in a CSV file"),
                             QStyle::SP_DialogSaveButton);
     grid->addWidget(btnSaveCsv, 0, 2);
