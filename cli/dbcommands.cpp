@@ -9,6 +9,7 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/runoptions.h"
+#include "cli/uncertaintyreport.h"
 #include "frontend/systemlocale.h"
 #include "records/certificate.h"
 #include "records/certificatenumber.h"
@@ -16,6 +17,7 @@
 #include "records/interpolation.h"
 #include "records/operations.h"
 #include "records/reports.h"
+#include "records/uncertainties.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
 #include "textio/signals.h"
@@ -40,11 +42,13 @@ const char *const DatabaseUsage =
     "  calibrate NAME [--max-iter N] [--tol X] [--restarts N] [--range W] [--seed N]\n"
     "            [--threads N]          runs both fits and saves the results (the swarm\n"
     "                                   on N threads, all cores unless given)\n"
-    "  interpolate NAME SIGNALS.txt [--method lm|pso]\n"
+    "  interpolate NAME SIGNALS.txt [--method lm|pso] [--json]\n"
     "                                   replaces the measurements by the signal list\n"
-    "                                   and computes their temperatures\n"
+    "                                   and computes their temperatures, with their\n"
+    "                                   uncertainties (U with k = 2)\n"
     "  report NAME [-o FILE]            the record's report\n"
-    "  results NAME [-o FILE]           the interpolation results\n"
+    "  results NAME [-o FILE] [--csv]   the interpolation results; --csv: as CSV with\n"
+    "                                   each temperature's U (mK)\n"
     "  delete NAME                      deletes the record\n"
     "  certificate NAME -o FILE.pdf [--method lm|pso] [--step K] [--new-number]\n"
     "              [--customer TEXT] [--make TEXT] [--model TEXT] [--serial TEXT]\n"
@@ -241,8 +245,8 @@ std::optional<FitMethod> methodOption(const ParsedOptions &options)
 
 int interpolateSignals(const std::vector<std::string> &args)
 {
-    const ParsedOptions options =
-        parseCommandLine(args, {{"--method"}, {}}, 2, "missing record name or signal list");
+    const ParsedOptions options = parseCommandLine(args, {{"--method"}, {"--json"}}, 2,
+                                                   "missing record name or signal list");
     const FitMethod method = methodOption(options).value_or(FitMethod::LevenbergMarquardt);
     const std::vector<long double> signals = readSignalList(options.positional[1]);
 
@@ -260,9 +264,20 @@ int interpolateSignals(const std::vector<std::string> &args)
                             [] { printError(OutOfRangeText(OutOfRangeTemperatures)); });
     db.save();
 
+    const SignalUncertainties uncertainties =
+        signalUncertainties(UncertainPointsOf(records), FittedTriple(records, method), signals,
+                            UncertaintySettingsOf(records).w, {});
+    if (options.has("--json")) {
+        Json report = Json::object();
+        report.set("record", name);
+        report.set("method", method == FitMethod::ParticleSwarm ? "pso" : "lm");
+        addUncertainties(report, uncertainties);
+        printOut(report.dump());
+        return 0;
+    }
     std::string results = interpolationResultsText(CollectMeasurements(records));
     results.erase(std::remove(results.begin(), results.end(), '\r'), results.end());
-    printOut(results);
+    printOut(results + "\n" + plainUncertainties(uncertainties));
     return 0;
 }
 
@@ -280,11 +295,13 @@ int writeReport(const std::vector<std::string> &args)
 int writeResults(const std::vector<std::string> &args)
 {
     const ParsedOptions options =
-        parseCommandLine(args, {{"-o"}, {}}, 1, "missing record name");
+        parseCommandLine(args, {{"-o"}, {"--csv"}}, 1, "missing record name");
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Read);
     db.selectRecord(options.positional.front());
     writeOutput(options.value("-o"),
-                interpolationResultsText(CollectMeasurements(db.records())));
+                options.has("--csv")
+                    ? UncertaintyResultsCsv(db.records())
+                    : interpolationResultsText(CollectMeasurements(db.records())));
     return 0;
 }
 

@@ -5,9 +5,12 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/runoptions.h"
+#include "cli/uncertaintyreport.h"
 #include "core/fpe.h"
 #include "frontend/systemlocale.h"
 #include "records/operations.h"
+#include "records/uncertainties.h"
+#include "textio/signals.h"
 #include "textio/recordfile.h"
 
 #include <cstdio>
@@ -30,6 +33,12 @@ const char *const FitUsage =
     "                 passes one after another; the results are the same\n"
     "  --lm-only      no particle swarm fit\n"
     "  --json         the results as one JSON object\n"
+    "  --signals LIST.txt\n"
+    "                 the temperatures of the signal list at the Levenberg-Marquardt\n"
+    "                 triple with their uncertainties (u(T) of the points, the third\n"
+    "                 number of a point's line, in mK) and the Birge ratio\n"
+    "  --mc N         with --signals: checks them by N Monte Carlo trials, 2 to 1000000,\n"
+    "                 seeded by --seed (1), on --threads threads\n"
     "Exit status: 0 done, 1 record file refused, 2 Levenberg-Marquardt failed,\n"
     "3 file cannot be opened, 4 floating-point fault, 5 output cannot be written,\n"
     "6 out of memory, 64 bad command line.\n";
@@ -41,11 +50,14 @@ struct FitCommandLine
     std::string path;
     RunOptions run;
     bool json = false;
+    std::optional<std::string> signals;
+    int monteCarloTrials = 0;
 };
 
 FitCommandLine parseFitCommandLine(const std::vector<std::string> &args)
 {
-    const OptionTable known{runOptionNames(), {"--lm-only", "--json"}};
+    OptionTable known{runOptionNames(), {"--lm-only", "--json"}};
+    known.valued.insert({"--signals", "--mc"});
     const ParsedOptions options = parseOptions(args, known);
     if (options.positional.size() != 1)
         throw UsageError(options.positional.empty() ? "missing record file"
@@ -55,18 +67,42 @@ FitCommandLine parseFitCommandLine(const std::vector<std::string> &args)
     line.run = runOptionsFrom(options);
     line.run.settings.LMOnly = options.has("--lm-only");
     line.json = options.has("--json");
+    line.signals = options.value("--signals");
+    if (const auto trials = options.value("--mc")) {
+        if (!line.signals)
+            throw UsageError("--mc needs --signals");
+        line.monteCarloTrials = intOption("--mc", *trials, 2, MaxMonteCarloTrials);
+    }
     return line;
 }
 
 // The record as an import into the database holds it, imported into a store of its own that
 // is never saved: the values as doubles, the Saunders-White guess over the points read.
-FitRecord importedRecord(const RecordFileData &file, const std::string &path)
+// `points` receives the reference points with their uncertainties.
+FitRecord importedRecord(const RecordFileData &file, const std::string &path,
+                         std::vector<UncertainPoint> &points)
 {
     RecordStore records;
     records.store.open();
     const std::string name = std::filesystem::path(path).stem().string();
     ImportRecord(records, file, name.empty() ? std::string("fit") : name);
+    points = UncertainPointsOf(records);
     return FitRecordOf(records);
+}
+
+// The uncertainties of the signal list's temperatures at the Levenberg-Marquardt triple.
+SignalUncertainties uncertaintiesOf(const FitCommandLine &line,
+                                    const std::vector<long double> &signals,
+                                    const std::vector<UncertainPoint> &points,
+                                    const RunOutcome &outcome)
+{
+    MonteCarloRequest request;
+    request.trials = line.monteCarloTrials;
+    request.seed = line.run.settings.Seed.value_or(DefaultMonteCarloSeed);
+    request.threads = line.run.settings.Threads;
+    request.MaxIter = line.run.settings.MaxIter;
+    request.Tol = line.run.settings.Tol;
+    return signalUncertainties(points, outcome.LM.Result, signals, 0.0L, request);
 }
 
 int fitRecord(const FitCommandLine &line)
@@ -80,9 +116,22 @@ int fitRecord(const FitCommandLine &line)
         return e.kind() == RecordFileError::Kind::Open ? ExitCannotOpen : ExitRecordRefused;
     }
 
+    // The signal list is read before the fit, so that a list that cannot be read costs none.
+    std::vector<long double> signals;
+    if (line.signals) {
+        try {
+            signals = readSignalList(*line.signals);
+        } catch (const RecordFileError &e) {
+            std::fprintf(stderr, "%s\n", asLines(e.what()).c_str());
+            return e.kind() == RecordFileError::Kind::Check ? ExitRecordRefused
+                                                            : ExitCannotOpen;
+        }
+    }
+
     FitRecord record;
+    std::vector<UncertainPoint> points;
     try {
-        record = importedRecord(file, line.path);
+        record = importedRecord(file, line.path, points);
     } catch (const WriteFailedError &e) {
         // A value the record cannot hold refuses the record file, as the import refuses it;
         // there is no database to speak of.
@@ -94,10 +143,20 @@ int fitRecord(const FitCommandLine &line)
     }
 
     const RunOutcome outcome = runWithProgress(record.Input, line.run);
-    if (line.json)
-        printOut(jsonFitReport(record, outcome).dump());
-    else
-        printOut(plainFitReport(record, outcome));
+    std::optional<SignalUncertainties> uncertainties;
+    if (line.signals && outcome.LM.Message.empty())
+        uncertainties = uncertaintiesOf(line, signals, points, outcome);
+    if (line.json) {
+        Json report = jsonFitReport(record, outcome);
+        if (uncertainties)
+            addUncertainties(report, *uncertainties);
+        printOut(report.dump());
+    } else {
+        std::string report = plainFitReport(record, outcome);
+        if (uncertainties)
+            report += "\n" + plainUncertainties(*uncertainties);
+        printOut(report);
+    }
     if (!outcome.LM.Message.empty()) {
         std::fprintf(stderr, "%s\n", asLines(outcome.LM.Message).c_str());
         return ExitFitFailed;

@@ -1,6 +1,7 @@
 #include "records/certificatedata.h"
 
 #include "core/numfmt.h"
+#include "records/uncertainties.h"
 
 #include <algorithm>
 #include <cmath>
@@ -170,8 +171,33 @@ CertificateData CollectCertificateData(RecordStore &records, const CertificateIs
     return data;
 }
 
-void AddEvaluatedUncertainties(CertificateData &, RecordStore &)
+void AddEvaluatedUncertainties(CertificateData &data, RecordStore &records)
 {
+    const std::vector<UncertainPoint> points = UncertainPointsOf(records);
+    for (std::size_t i = 0; i < points.size() && i < data.points.size(); ++i) {
+        if (points[i].u)
+            data.points[i].u = static_cast<double>(*points[i].u * 1000.0L);
+    }
+    const std::optional<UncertaintyPropagation> propagation = PropagationOf(records, data.P);
+    if (!propagation || !propagation->hasPointUncertainties())
+        return;
+    if (const auto ratio = propagation->birgeRatio())
+        data.birgeRatio = static_cast<double>(*ratio);
+    const long double w = UncertaintySettingsOf(records).w;
+    const auto expanded = [&](long double S) -> std::optional<double> {
+        try {
+            if (const auto U = propagation->at(S, w).U)
+                return static_cast<double>(*U * 1000.0L);
+        } catch (const Error &) {
+        }
+        return std::nullopt;
+    };
+    for (CalibrationRow &row : data.table)
+        row.U = expanded(row.S);
+    for (CertificateMeasurement &m : data.measurements) {
+        if (m.T)
+            m.U = expanded(m.S);
+    }
 }
 
 } // namespace kelvora

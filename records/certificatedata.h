@@ -109,9 +109,10 @@ CertificateData CollectCertificateData(RecordStore &records, const CertificateIs
 
 // Where the evaluations that a record may carry enter the certificate: the swarm's seed, the
 // standard uncertainty of each reference temperature, the expanded uncertainty of each row of
-// the calibration table and of each measurement, and the Birge ratio of the fit. The record
-// holds none of them yet, so nothing is added and the certificate says that no uncertainty
-// was evaluated.
+// the calibration table and of each measurement, and the Birge ratio of the fit. U and the
+// Birge ratio are propagated at the stated parameters when every reference point has its
+// u(T); without any u(T) nothing is added and the certificate says that no uncertainty was
+// evaluated.
 void AddEvaluatedUncertainties(CertificateData &data, RecordStore &records);
 
 } // namespace kelvora

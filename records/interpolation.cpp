@@ -2,6 +2,7 @@
 
 #include "core/fpe.h"
 #include "core/numfmt.h"
+#include "records/uncertainties.h"
 
 #include <exception>
 
@@ -85,6 +86,21 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
     if (n < 1 || n > MaxSignals)
         throw RangeError();
 
+    // U beside each temperature where every reference point has its uncertainty.
+    std::optional<UncertaintyPropagation> propagation = PropagationOf(records, P);
+    if (propagation && !propagation->hasPointUncertainties())
+        propagation.reset();
+    const long double w = UncertaintySettingsOf(records).w;
+    const auto expandedUncertainty = [&](long double signal) -> std::optional<long double> {
+        if (!propagation)
+            return std::nullopt;
+        try {
+            return propagation->at(signal, w).U;
+        } catch (const Error &) {
+            return std::nullopt;
+        }
+    };
+
     {
         const SuspendedDisplays suspended(interp);
         int row = 0;
@@ -102,6 +118,9 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
                 interp.edit();
                 signal = interp.asFloat("S");
                 interp.setFloat("T", StoredDouble(SHTemperature(P, signal)));
+                interp.clear("U");
+                if (const std::optional<long double> U = expandedUncertainty(signal))
+                    interp.setFloat("U", StoredDouble(*U * 1000.0L));
                 interp.post();
             }
         } catch (const FloatError &fault) {

@@ -26,7 +26,9 @@ ParameterTexts ParameterTextsOf(const RecordStore &records, FitMethod method,
                                 const TextLocale &locale);
 
 // Interpolates every measurement with the triple parsed from the texts ("'x' is not a valid
-// floating point value" before anything changed; more than 1000 rows: "Range check error").
+// floating point value" before anything changed; more than 1000 rows: "Range check error"),
+// and gives each its expanded uncertainty U (k = 2, mK) where every reference point has its
+// u(T_i), U empty elsewhere.
 // `temperatureWarning` runs when a temperature lies outside TMin..TMax, before the record is
 // posted. A floating-point fault stops at its row and propagates, its text followed by a line
 // that names the measurement, its signal and, for a signal of 0 or below, why it has no

@@ -51,6 +51,9 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
                 bb.append();
                 bb.setFloat("T", StoredDouble(reference.RefT[i]));
                 bb.setFloat("S", StoredDouble(reference.RefS[i]));
+                const auto slot = static_cast<std::size_t>(i - 1);
+                if (slot < file.uT.size() && file.uT[slot])
+                    bb.setFloat("uT", StoredDouble(*file.uT[slot]));
                 bb.post();
             }
         } catch (const std::exception &) {

@@ -70,6 +70,12 @@ TableSchema makeMainSchema()
         // of 0 to 4294967295); empty before the first calibration and in records saved
         // before it was kept.
         floatField("Seed", "0"),
+        // The uncertainty settings: the relative standard uncertainty w of a measured signal
+        // (empty: 0), and the Monte Carlo check's number of trials and seed (empty: the
+        // defaults).
+        floatField("wS"),
+        floatField("MCTrials", "0"),
+        floatField("MCSeed", "0"),
     };
     s.indexes = {
         IndexDef{"cdsMainIndex1", "Name", false, false, false},
@@ -93,6 +99,8 @@ TableSchema makeBBSchema()
         floatField("Difference", "0.00"),
         plainField("RecNo", FieldKind::Calculated),
         plainField("RecordCount", FieldKind::Calculated),
+        // The standard uncertainty of T in mK; empty: not given.
+        floatField("uT", "0.0##"),
     };
     s.indexes = {IndexDef{"cdsBBIndex1", "inc", false, true, true}};
     s.nestedIndex = 0;
@@ -109,6 +117,9 @@ TableSchema makeInterpSchema()
         floatField("T", "0.0000"),
         plainField("RecNo", FieldKind::Calculated),
         plainField("RecordCount", FieldKind::Calculated),
+        // The expanded uncertainty (k = 2) of T in mK, computed with it; empty where the
+        // reference points have no uncertainties.
+        floatField("U", "0.000"),
     };
     s.indexes = {IndexDef{"cdsInterpIndex1", "inc", false, true, true}};
     s.nestedIndex = 1;

@@ -358,9 +358,12 @@ TEST_P(CliInterpolate, WarningsGoToStandardErrorAndRowsAreKept)
         << result.out;
     EXPECT_EQ(parseListed(listed().front()).measurements, c.rows);
 
+    // The listing is the results file, followed by the uncertainties.
+    const std::size_t uncertainties = result.out.find("\nUncertainties (mK; U with k = 2)\n");
+    ASSERT_NE(uncertainties, std::string::npos) << result.out;
     const std::string saved = pathOf("results.txt");
     ok({"results", "cu", "-o", saved});
-    std::string expected = result.out;
+    std::string expected = result.out.substr(0, uncertainties);
     expected = std::regex_replace(expected, std::regex("\n"), "\r\n");
     EXPECT_EQ(readWholeFile(saved), expected);
 }
@@ -397,6 +400,46 @@ TEST_F(CliDatabase, ReportAndResultsToStandardOutputOrFile)
     const ProcessResult failed = cli({"report", "m", "-o", unwritable});
     EXPECT_EQ(failed.status, 5);
     EXPECT_EQ(failed.err, "Error in writing file " + unwritable + "\n");
+}
+
+// A record whose points give u(T): the interpolation lists U beside each temperature, the
+// same keys as fit --signals with --json, and the CSV results carry U; the results file stays
+// as it was.
+TEST_F(CliDatabase, InterpolationShowsTheUncertaintiesAndResultsExportThemAsCsv)
+{
+    const std::string record = writeFile("cu-u.txt",
+                                         "1.6\n0.1\n7\n"
+                                         "6.318016E-06  429.7485  5\n"
+                                         "1.415591E-04  505.078   5\n"
+                                         "1.741514E-02  692.677   10\n"
+                                         "4.941202E-01  933.473   15\n"
+                                         "5.192162E+00  1234.93   20\n"
+                                         "9.072690E+00  1337.33   20\n"
+                                         "1.004142E+01  1357.77   25\n");
+    ok({"import", record, "--name", "cu"});
+    ok({"calibrate", "cu", "--seed", "3", "--restarts", "1"});
+    const std::string list = writeFile("signals.txt", "2\n1.0E-3\n1.0\n");
+
+    const std::string text = ok({"interpolate", "cu", list}).out;
+    static const std::regex row(R"(\n  1  0\.001  [0-9]+\.[0-9]{4}  [0-9]+\.[0-9]{3}  )");
+    EXPECT_TRUE(std::regex_search(text, row)) << text;
+    EXPECT_NE(text.find("\nBirge ratio R_B = "), std::string::npos) << text;
+
+    const std::string json = ok({"interpolate", "cu", list, "--json"}).out;
+    for (const char *key : {"\"record\": \"cu\"", "\"method\": \"lm\"", "\"interpolated\": [",
+                            "\"u_ref\": \"", "\"u_sig\": \"", "\"u_c\": \"", "\"U\": \"",
+                            "\"u_fit\": \"", "\"birge_ratio\": \""})
+        EXPECT_NE(json.find(key), std::string::npos) << key << "\n" << json;
+
+    const std::string csv = ok({"results", "cu", "--csv"}).out;
+    static const std::regex csvForm("No,S,T \\(K\\),U \\(mK\\)\n"
+                                    "1,0\\.001,[0-9]+\\.[0-9]{4},[0-9]+\\.[0-9]{3}\n"
+                                    "2,1,[0-9]+\\.[0-9]{4},[0-9]+\\.[0-9]{3}\n");
+    EXPECT_TRUE(std::regex_match(csv, csvForm)) << csv;
+    EXPECT_EQ(ok({"results", "cu"}).out.rfind("Number of interpolated temperatures: 2\r\n"
+                                              "  Signal                  Temperature(K)\r\n",
+                                              0),
+              0u);
 }
 
 TEST_F(CliDatabase, DeleteTakesTheNewestRecordOfThatName)

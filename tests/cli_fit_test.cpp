@@ -481,6 +481,137 @@ TEST_F(CliFit, BadCommandLines)
     }
 }
 
+// The copper record with u(T) of each point in mK, as the third number of its line.
+const char *const CopperWithUncertainties =
+    "1.6      // Mean wavelength (um)\n"
+    "0.1      // Bandwidth (um)\n"
+    "7        // Number of reference temperatures\n"
+    "6.318016E-06  429.7485  5   // In\n"
+    "1.415591E-04  505.078   5   // Sn\n"
+    "1.741514E-02  692.677   10  // Zn\n"
+    "4.941202E-01  933.473   15  // Al\n"
+    "5.192162E+00  1234.93   20  // Ag\n"
+    "9.072690E+00  1337.33   20  // Au\n"
+    "1.004142E+01  1357.77   25\n";
+
+const char *const FourSignals = "4\n1.613686E-05\n0.9378512\n12.26632\n40\n";
+
+struct SignalsCase
+{
+    const char *name;
+    bool uncertainties;                 // the record file gives u(T)
+    std::vector<const char *> present;  // keys with a value at every signal
+    std::vector<const char *> null;     // keys that are null at every signal
+    std::vector<const char *> absent;   // keys not there
+};
+
+void PrintTo(const SignalsCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class CliFitSignals : public CliFit, public ::testing::WithParamInterface<SignalsCase>
+{
+};
+
+// Every signal of the list with its temperature and uncertainties at the Levenberg-Marquardt
+// triple; a value the record cannot give is null, and the check by Monte Carlo needs u(T).
+TEST_P(CliFitSignals, GiveEachSignalItsUncertainties)
+{
+    const SignalsCase &c = GetParam();
+    const std::string record =
+        c.uncertainties ? writeFile("cu-u.txt", CopperWithUncertainties)
+                        : sample("fixed-points-in-cu.txt");
+    const ProcessResult r = run({"fit", record, "--lm-only", "--json", "--signals",
+                                 writeFile("signals.txt", FourSignals), "--mc", "400",
+                                 "--seed", "4"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const JsonValue report = parseJson(r.out);
+    const JsonValue::Array &list = report["interpolated"].array();
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(list[0]["S"].text(), "1.61368599999999999999e-05");
+    for (const JsonValue &item : list) {
+        for (const char *key : c.present)
+            expectExtended(item[key], key);
+        for (const char *key : c.null)
+            EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(item[key].value)) << key;
+        for (const char *key : c.absent)
+            EXPECT_FALSE(item.has(key)) << key;
+    }
+    const double T = std::stod(list[1]["T"].text());
+    EXPECT_NEAR(T, 1000.0, 0.01);
+    if (c.uncertainties) {
+        expectExtended(report["birge_ratio"], "birge_ratio");
+        EXPECT_EQ(report["mc_trials"].number(), 400.0);
+        EXPECT_EQ(report["mc_failed"].number(), 0.0);
+        // U = 2·u_c; the Monte Carlo interval lies about T; beyond the range U grows.
+        for (const JsonValue &item : list) {
+            EXPECT_DOUBLE_EQ(std::stod(item["U"].text()), 2 * std::stod(item["u_c"].text()));
+            EXPECT_LT(std::stod(item["mc_low"].text()), std::stod(item["T"].text()));
+            EXPECT_GT(std::stod(item["mc_high"].text()), std::stod(item["T"].text()));
+        }
+        EXPECT_GT(std::stod(list[3]["U"].text()), 2 * std::stod(list[2]["U"].text()));
+        EXPECT_EQ(r.err, "");
+    } else {
+        EXPECT_TRUE(std::holds_alternative<std::nullptr_t>(report["birge_ratio"].value));
+        EXPECT_EQ(r.err, "The Monte Carlo check needs u(T) of every reference point\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, CliFitSignals,
+    ::testing::Values(SignalsCase{"WithPointUncertainties",
+                                  true,
+                                  {"T", "u_ref", "u_sig", "u_c", "U", "u_fit", "u_mc",
+                                   "mc_low", "mc_high"},
+                                  {},
+                                  {}},
+                      SignalsCase{"WithoutThem",
+                                  false,
+                                  {"T", "u_sig", "u_fit"},
+                                  {"u_ref", "u_c", "U"},
+                                  {"u_mc", "mc_low", "mc_high"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// The check's trials fall to the threads in seeded blocks: the numbers do not depend on
+// their count, and the text report shows them.
+TEST_F(CliFit, MonteCarloGivesTheSameNumbersOnOneOrTwoThreads)
+{
+    const std::string record = writeFile("cu-u.txt", CopperWithUncertainties);
+    const std::string signals = writeFile("signals.txt", FourSignals);
+    const auto fit = [&](const char *threads) {
+        return run({"fit", record, "--lm-only", "--signals", signals, "--mc", "300",
+                    "--seed", "11", "--threads", threads});
+    };
+    const ProcessResult one = fit("1");
+    ASSERT_EQ(one.status, 0) << one.err;
+    for (const char *part : {"Uncertainties (mK; U with k = 2)", "u_mc",
+                             "Monte Carlo: 300 trials, 0 failed to fit", "Birge ratio R_B = "})
+        EXPECT_NE(one.out.find(part), std::string::npos) << part << "\n" << one.out;
+    EXPECT_EQ(fit("2").out, one.out);
+}
+
+TEST_F(CliFit, MonteCarloNeedsASignalListAndItsRange)
+{
+    const ProcessResult without = run({"fit", sample("minimal.txt"), "--mc", "100"});
+    EXPECT_EQ(without.status, 64);
+    EXPECT_EQ(without.err.substr(0, without.err.find('\n')),
+              "kelvora-cli fit: --mc needs --signals");
+    const std::string signals = writeFile("signals.txt", FourSignals);
+    for (const char *trials : {"1", "1000001", "10x"}) {
+        const ProcessResult r =
+            run({"fit", sample("minimal.txt"), "--signals", signals, "--mc", trials});
+        EXPECT_EQ(r.status, 64) << trials;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+                  std::string("kelvora-cli fit: --mc: '") + trials
+                      + "' is not a whole number from 2 to 1000000");
+    }
+    const ProcessResult missing =
+        run({"fit", sample("minimal.txt"), "--signals", pathOf("none.txt")});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_EQ(missing.out, "") << "no fit without its signal list";
+}
+
 // Every numeric option has its valid range, and its value is the number alone: trailing
 // characters, blanks and values outside the range are a usage error naming both.
 struct OptionCase

@@ -3,6 +3,7 @@
 #include "core/numfmt.h"
 #include "records/certificate.h"
 #include "records/certificatenumber.h"
+#include "records/uncertainties.h"
 #include "samples/noisyrecord.h"
 #include "tests/certificate_fixture.h"
 #include "tests/records_fixture.h"
@@ -460,6 +461,62 @@ TEST_F(RecordsTest, MeasurementsGetTheInterpolationsTemperaturesAndTheirRangeWar
         else
             EXPECT_EQ(m.fault, "Floating point division by zero");
     }
+}
+
+// Gives the reference points of the current record the uncertainties in mK, in order; an
+// empty one clears the point's.
+void setPointUncertainties(RecordStore &records, const std::vector<std::optional<double>> &u)
+{
+    Table &bb = records.cdsBB;
+    std::size_t i = 0;
+    ForEachRow(bb, [&] {
+        bb.edit();
+        if (u[i])
+            bb.setFloat("uT", *u[i]);
+        else
+            bb.clear("uT");
+        bb.post();
+        ++i;
+    });
+}
+
+// The points' uncertainties as given; U of the table rows and measurements, and the Birge
+// ratio, propagated at the stated triple when every point has one, and nothing else.
+TEST_F(RecordsTest, CertificateStatesTheUncertaintiesOfTheRecord)
+{
+    TParamVector truth;
+    truth[1] = 0.65L;
+    truth[2] = 0.15L;
+    truth[3] = 3e6L;
+    importComputedRecord(records, "Lamp", 5, {SHSignal(truth, 800), SHSignal(truth, 1100)});
+    setPointUncertainties(records, {10.0, 10.0, std::nullopt, 10.0, 10.0});
+    CertificateChoices choices;
+    choices.method = FitMethod::LevenbergMarquardt;
+    const CertificateIssue issue = PlanCertificateIssue(records, false, on(2026, 3, 5));
+    CertificateData data = CollectCertificateData(records, issue, choices);
+    EXPECT_EQ(data.points[1].u, 10.0);
+    EXPECT_FALSE(data.points[2].u.has_value());
+    EXPECT_FALSE(data.birgeRatio.has_value()) << "not every point has its u(T)";
+    for (const CalibrationRow &row : data.table)
+        EXPECT_FALSE(row.U.has_value());
+
+    setPointUncertainties(records, {10.0, 10.0, 10.0, 10.0, 10.0});
+    data = CollectCertificateData(records, issue, choices);
+    const UncertaintyPropagation propagation(data.P, UncertainPointsOf(records));
+    ASSERT_TRUE(data.birgeRatio.has_value());
+    // Errors of -20, 0 and +20 mK about the curve against u(T) of 10 mK.
+    EXPECT_GT(*data.birgeRatio, 1.0);
+    EXPECT_EQ(*data.birgeRatio, static_cast<double>(*propagation.birgeRatio()));
+    ASSERT_FALSE(data.table.empty());
+    for (const CalibrationRow &row : data.table) {
+        ASSERT_TRUE(row.U.has_value()) << row.T;
+        EXPECT_NEAR(*row.U, 2000.0 * static_cast<double>(*propagation.at(row.S, 0).uRef),
+                    1e-9);
+        EXPECT_GT(*row.U, 5.0) << "at least about the points' own 10 mK, reduced by the fit";
+    }
+    ASSERT_EQ(data.measurements.size(), 2u);
+    for (const CertificateMeasurement &m : data.measurements)
+        EXPECT_TRUE(m.U.has_value());
 }
 
 // ---- the document's texts ----

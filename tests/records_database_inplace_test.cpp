@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <functional>
 #include <sys/stat.h>
 
@@ -424,13 +425,18 @@ INSTANTIATE_TEST_SUITE_P(
 // with the seed empty, and the file's first save keeps the seeds the records then have.
 TEST_F(DatabaseFolder, RecordsWithoutTheSwarmSeedAreReadWithItEmpty)
 {
+    // The seed and the fields appended after it.
     const StoredFields fields = storedFields(mainSchema());
-    ASSERT_EQ(fields.back().second->name, "Seed") << "the seed is the record's last field";
-    const StoredFields held(fields.begin(), fields.end() - 1);
+    const auto seed = std::find_if(fields.begin(), fields.end(),
+                                   [](const auto &field) { return field.second->name == "Seed"; });
+    ASSERT_NE(seed, fields.end());
+    const StoredFields held(fields.begin(), seed);
     StoreData data = threeFullRecords();
     saveDatabase(dbPath, data);
-    execSql(dbPath, "ALTER TABLE cdsMain DROP COLUMN Seed;"
-                    " DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = 'Seed';");
+    for (auto field = seed; field != fields.end(); ++field)
+        execSql(dbPath, "ALTER TABLE cdsMain DROP COLUMN " + field->second->name
+                            + "; DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = '"
+                            + field->second->name + "';");
     // A file of the layout before the seed was kept: its rows' checksums and the check of the
     // whole store (their sum modulo 2^64) are those of rows without it.
     std::uint64_t sum = 0;

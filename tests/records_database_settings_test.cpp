@@ -4,6 +4,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <string>
+
 namespace kelvora::dbtest {
 namespace {
 
@@ -103,23 +106,41 @@ TEST_P(DamagedSettings, AreFoundWhenTheFileIsRead)
 
 INSTANTIATE_TEST_SUITE_P(Settings, DamagedSettings, ::testing::ValuesIn(DamageCases), CaseName);
 
-// A file of a program from before certificates (layout 2): no settings table, no check of the
-// whole store, and the record table ends with the measurements.
-TEST_F(DatabaseFolder, AFileFromBeforeCertificatesIsReadWithoutThemAndRewrittenByItsFirstSave)
+struct AppendedFieldsCase
 {
-    // The certificate's fields and every field appended after them.
-    const char *certificateFields[] = {"Customer", "Make",       "Model", "Serial",
-                                       "CertNo",   "CertIssued", "Seed"};
+    const char *name;
+    const char *firstAppended; // the first field of cdsMain the older program did not have
+    int layout;
+};
+
+class DatabaseOlderMain : public DatabaseFolder,
+                          public ::testing::WithParamInterface<AppendedFieldsCase>
+{
+};
+
+// A file written before fields were appended to the records: read with them empty, and
+// rewritten whole by its first save.
+TEST_P(DatabaseOlderMain, IsReadWithoutTheAppendedFieldsAndRewrittenByItsFirstSave)
+{
+    const StoredFields all = storedFields(mainSchema());
+    const auto first = std::find_if(all.begin(), all.end(), [](const auto &field) {
+        return field.second->name == GetParam().firstAppended;
+    });
+    ASSERT_NE(first, all.end());
+    const StoredFields held(all.begin(), first);
     StoreData data = oneRecordStore();
     saveDatabase(dbPath, data);
-    std::string sql = "DROP TABLE _settings; DROP TABLE _store; PRAGMA user_version = 2;";
-    for (const char *field : certificateFields)
-        sql += std::string("ALTER TABLE cdsMain DROP COLUMN ") + field
-               + "; DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = '" + field + "';";
-    const StoredFields all = storedFields(mainSchema());
-    const StoredFields held(all.begin(), all.end() - std::size(certificateFields));
-    sql += "UPDATE cdsMain SET _check = "
-           + std::to_string(recordChecksum(1, data.records.front(), held)) + ";";
+    std::string sql;
+    for (auto field = first; field != all.end(); ++field)
+        sql += "ALTER TABLE cdsMain DROP COLUMN " + field->second->name
+               + "; DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = '"
+               + field->second->name + "';";
+    const std::string checksum = std::to_string(recordChecksum(1, data.records.front(), held));
+    sql += "UPDATE cdsMain SET _check = " + checksum + ";";
+    if (GetParam().layout == 2)
+        sql += "DROP TABLE _settings; DROP TABLE _store; PRAGMA user_version = 2;";
+    else
+        sql += "UPDATE _store SET checksums = " + checksum + " WHERE tbl = 'cdsMain';";
     execSql(dbPath, sql);
 
     const StoreData read = loadDatabase(dbPath);
@@ -131,6 +152,7 @@ TEST_F(DatabaseFolder, AFileFromBeforeCertificatesIsReadWithoutThemAndRewrittenB
     store.open();
     store.cdsMain.edit();
     store.cdsMain.setString("CertNo", "KV-2026-0001");
+    store.cdsMain.setFloat("wS", 1e-4);
     store.cdsMain.post();
     store.setSettings(someSettings());
     saveDatabase(dbPath, store);
@@ -138,6 +160,17 @@ TEST_F(DatabaseFolder, AFileFromBeforeCertificatesIsReadWithoutThemAndRewrittenB
     expectSameStore(store.data(), reread);
     EXPECT_EQ(reread.settings, someSettings());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DatabaseOlderMain,
+    // A file of a program from before certificates (layout 2): no settings table, no check of
+    // the whole store, and the record table ends with the measurements.
+    ::testing::Values(AppendedFieldsCase{"BeforeCertificates", "Customer", 2},
+                      AppendedFieldsCase{"BeforeTheSeed", "Seed", 3},
+                      AppendedFieldsCase{"BeforeUncertaintySettings", "wS", 3}),
+    [](const ::testing::TestParamInfo<AppendedFieldsCase> &info) {
+        return std::string(info.param.name);
+    });
 
 } // namespace
 } // namespace kelvora::dbtest

@@ -83,7 +83,8 @@ const DamagedCase DamagedCases[] = {
     // A field appended by a later program: this one does not know it.
     {"FieldUnknownToTheProgram",
      tampered("ALTER TABLE cdsBB ADD COLUMN Extra REAL;"
-              " INSERT INTO _fields VALUES ('cdsBB', 8, 'Extra', 'Float', 0, 0);"),
+              " INSERT INTO _fields SELECT 'cdsBB', max(pos) + 1, 'Extra', 'Float', 0, 0"
+              " FROM _fields WHERE tbl = 'cdsBB';"),
      "The database holds another layout of table cdsBB"},
     {"NestedTableMissingFromTheFieldList",
      tampered("DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = 'Interp';"),

@@ -4,10 +4,12 @@
 #include "core/global.h"
 #include "records/interpolation.h"
 #include "records/operations.h"
+#include "records/uncertainties.h"
 #include "casename.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -69,6 +71,46 @@ TEST_F(InterpolationTest, EachMethodGivesTheTemperaturesOfItsTriple)
         for (std::size_t i = 0; i < temperatures.size(); ++i)
             EXPECT_NEAR(interpolated[i], static_cast<double>(temperatures[i]) + offset, 1e-9);
     }
+}
+
+// Three points: each reference signal's temperature depends on its own point alone, so its
+// U is twice the point's u(T); U needs every point's u(T) and is cleared without it.
+TEST_F(InterpolationTest, EachTemperatureGetsItsExpandedUncertainty)
+{
+    const std::vector<double> given{3.0, 4.0, 5.0}; // mK, in the points' order
+    Table &bb = records.cdsBB;
+    std::vector<long double> signals;
+    std::size_t i = 0;
+    ForEachRow(bb, [&] {
+        signals.push_back(bb.asFloat("S"));
+        bb.edit();
+        bb.setFloat("uT", given[i++]);
+        bb.post();
+    });
+    signals.push_back(static_cast<long double>(signalAt(1100.0L)));
+    LoadSignals(records, signals);
+    InterpolateMeasurements(records, lmTexts(), '.');
+    const std::vector<double> U = column(records.cdsInterp, "U");
+    ASSERT_EQ(U.size(), 4u);
+    for (std::size_t j = 0; j < given.size(); ++j)
+        EXPECT_NEAR(U[j], 2.0 * given[j], 1e-9 * given[j]) << j;
+    EXPECT_GT(U[3], 0.0);
+
+    // The results with uncertainties: a header line and a row per measurement.
+    const std::string csv = UncertaintyResultsCsv(records);
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "No,S,T (K),U (mK)");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);
+    EXPECT_NE(csv.find("\n1,0.5,"), std::string::npos);
+    EXPECT_NE(csv.find(",6.000\n"), std::string::npos);
+
+    bb.first();
+    bb.edit();
+    bb.clear("uT");
+    bb.post();
+    InterpolateMeasurements(records, lmTexts(), '.');
+    ForEachRow(records.cdsInterp, [&] { EXPECT_TRUE(records.cdsInterp.isNull("U")); });
+    const std::string withoutU = UncertaintyResultsCsv(records);
+    EXPECT_NE(withoutU.find(",\n2,"), std::string::npos) << "an empty last field";
 }
 
 TEST_F(InterpolationTest, InterpolationUsesTheTextsWithTheirDecimalSeparator)

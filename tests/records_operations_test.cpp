@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,22 @@ TEST_F(RecordsTest, ImportWritesRecordPointsGuessAndRanges)
 
     expectRanges({2.4e-3, 1.85e-2, 1235.0, 1500.0});
     EXPECT_FALSE(records.RangesBusy);
+}
+
+TEST_F(RecordsTest, ImportStoresTheUncertaintiesTheFileGives)
+{
+    RecordFileData file = fileData(ThreePoints);
+    file.uT = {0.5L, std::nullopt, 12.25L};
+    ImportRecord(records, file, "With u");
+    Table &bb = records.cdsBB;
+    std::vector<std::optional<double>> stored;
+    ForEachRow(bb, [&] {
+        stored.push_back(bb.isNull("uT") ? std::nullopt : std::optional(bb.asFloat("uT")));
+    });
+    EXPECT_EQ(stored, (std::vector<std::optional<double>>{0.5, std::nullopt, 12.25}));
+
+    import("Without", ThreePoints);
+    ForEachRow(bb, [&] { EXPECT_TRUE(bb.isNull("uT")); });
 }
 
 TEST_F(RecordsTest, ImportLeavesNewRecordCurrentAndReferenceCursorOnFirstPoint)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -136,6 +137,14 @@ const RecordCase Cases[] = {
      Outcome::Check, TemperatureMessage},
     {"CheckComesBeforeLaterReadError", head("2000", "abc", "3") + Points, Outcome::Check,
      WavelengthMessage},
+    {"UncertaintyZero", head("0.65", "0.01", "3") + "2.4E-3 1235 0\r\n" + Points,
+     Outcome::Check, "Uncertainty of the temperature of point 1 must be a positive number of mK"},
+    {"UncertaintyNegative", head("0.65", "0.01", "3") + "2.4E-3 1235 0.5\r\n6.1E-3 1358 -2\r\n"
+                                                         "1.85E-2 1500\r\n",
+     Outcome::Check, "Uncertainty of the temperature of point 2 must be a positive number of mK"},
+    // The temperature is checked first.
+    {"UncertaintyAfterTemperature", head("0.65", "0.01", "3") + "2.4E-3 50 -1\r\n" + Points,
+     Outcome::Check, TemperatureMessage},
 
     {"DecimalComma", head("0,65", "0.01", "3") + Points, Outcome::Read},
     {"ByteOrderMark", "\xEF\xBB\xBF" + Example, Outcome::Read},
@@ -210,6 +219,64 @@ TEST_F(RecordFileValuesTest, KeepsExtendedValuesInFileOrder)
     EXPECT_EQ(data.S, (std::vector<long double>{2.4E-3L, 6.1E-3L, 1.85E-2L}));
     EXPECT_EQ(data.T, (std::vector<long double>{1235.0L, 1358.0L, 1500.0L}));
 }
+
+struct UncertaintyCase
+{
+    const char *name;
+    std::string points; // the three point lines
+    std::vector<std::optional<long double>> uT;
+};
+
+void PrintTo(const UncertaintyCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+const std::optional<long double> None;
+
+// A third number on a point's line is u(T) in mK when nothing but a "//" comment follows it;
+// any other third run is a comment, as in files written before uncertainties were read.
+const UncertaintyCase UncertaintyCases[] = {
+    {"NoneGiven", Points, {None, None, None}},
+    {"EveryPoint", "2.4E-3 1235.0 0.5\r\n6.1E-3 1358.0 1.5E0\r\n1.85E-2 1500.0\t12",
+     {0.5L, 1.5L, 12.0L}},
+    {"FollowedByAComment", "2.4E-3 1235.0 0.5 // u(T) in mK\r\n6.1E-3 1358.0 .7 //\r\n"
+                           "1.85E-2 1500.0 3 //",
+     {0.5L, 0.7L, 3.0L}},
+    {"CommentsThatBeginWithANumber",
+     "2.4E-3 1235.0 1 of 3 runs\r\n6.1E-3 1358.0 2nd cell\r\n1.85E-2 1500.0 0.5 mK",
+     {None, None, None}},
+    {"WordsAndTouchingComments",
+     "2.4E-3 1235.0 Cu point\r\n6.1E-3 1358.0 0.5//x\r\n1.85E-2 1500.0 // 0.5",
+     {None, None, None}},
+    {"TemperatureOnALineOfItsOwn", "2.4E-3\r\n1235.0 0.25\r\n6.1E-3 1358.0\r\n0.3 1500.0",
+     {0.25L, None, None}},
+    {"SomePoints", "2.4E-3 1235.0\r\n6.1E-3 1358.0 0.8\n1.85E-2 1500.0", {None, 0.8L, None}},
+};
+
+class RecordFileUncertainties : public TempDirTest,
+                                public testing::WithParamInterface<UncertaintyCase>
+{
+};
+
+TEST_P(RecordFileUncertainties, AreTheThirdNumberOfAPointsLine)
+{
+    const UncertaintyCase &c = GetParam();
+    const RecordFileData data =
+        readRecordFile(writeFile("r.txt", head("0.65", "0.01", "3") + c.points), '.');
+    EXPECT_EQ(data.uT, c.uT);
+    // The points themselves are read as before.
+    EXPECT_EQ(data.S, (std::vector<long double>{2.4E-3L, 6.1E-3L, c.points.find("0.3 1500")
+                                                                     != std::string::npos
+                                                                 ? 0.3L
+                                                                 : 1.85E-2L}));
+    EXPECT_EQ(data.T, (std::vector<long double>{1235.0L, 1358.0L, 1500.0L}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RecordFileUncertainties, testing::ValuesIn(UncertaintyCases),
+                         [](const testing::TestParamInfo<UncertaintyCase> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(RecordFileValuesTest, ReadsNoFurtherThanTheCountSays)
 {

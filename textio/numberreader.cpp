@@ -15,14 +15,30 @@ bool isBlank(char c)
 
 } // namespace
 
-std::string NumberReader::nextRun()
+std::string NumberReader::runHere()
 {
-    while (m_file.peek() >= 0 && isBlank(static_cast<char>(m_file.peek())))
-        m_file.get();
     std::string run;
     while (m_file.peek() >= 0 && !isBlank(static_cast<char>(m_file.peek())))
         run += static_cast<char>(m_file.get());
     return run;
+}
+
+std::string NumberReader::nextRun()
+{
+    while (m_file.peek() >= 0 && isBlank(static_cast<char>(m_file.peek())))
+        m_file.get();
+    return runHere();
+}
+
+std::string NumberReader::runOnLine()
+{
+    // Numbers on one line stand apart by blanks and tabs; any other control character ends
+    // what is looked at.
+    while (m_file.peek() == ' ' || m_file.peek() == '\t' || m_file.peek() == '\r')
+        m_file.get();
+    if (m_file.peek() < 0 || isBlank(static_cast<char>(m_file.peek())))
+        return {};
+    return runHere();
 }
 
 std::optional<long double> NumberReader::readReal()

@@ -21,6 +21,10 @@ public:
     // A whole number: optional sign and digits only, within the range of int. Empty when the
     // run is anything else.
     std::optional<int> readWholeNumber();
+    // The next run when it starts on the current line, only blanks, tabs and carriage returns
+    // before it; empty when the line (or the file) ends first or another control character
+    // comes, which is left unread.
+    std::string runOnLine();
     // Skips the rest of the current line and its line feed; a bare carriage return does not
     // end a line.
     void skipLine();
@@ -28,6 +32,8 @@ public:
 private:
     // The next run; empty at the end of the file.
     std::string nextRun();
+    // The run that starts here, up to the next blank.
+    std::string runHere();
 
     InputTextFile &m_file;
 };

@@ -35,6 +35,19 @@ public:
         return valueOf(m_reader.readWholeNumber());
     }
     void endOfGroup() { m_reader.skipLine(); }
+    // The uncertainty a point's line gives after its temperature, if any: a number followed
+    // by nothing or by a "//" comment. Anything else on the line is a comment.
+    std::optional<long double> uncertaintyOnLine()
+    {
+        const std::string run = m_reader.runOnLine();
+        long double value = 0;
+        if (run.empty() || !parseDecimal(run, value))
+            return std::nullopt;
+        const std::string next = m_reader.runOnLine();
+        if (!next.empty() && next.rfind("//", 0) != 0)
+            return std::nullopt;
+        return value;
+    }
 
 private:
     template <typename T>
@@ -84,6 +97,7 @@ RecordFileData readRecordFile(const std::string &path, char decimalSeparator)
     for (int i = 0; i < data.N; ++i) {
         const long double s = reader.real();
         const long double t = reader.real();
+        const std::optional<long double> u = reader.uncertaintyOnLine();
         if (i + 1 < data.N) // nothing after the last point is read
             reader.endOfGroup();
         if (!(s > 0.0L))
@@ -104,8 +118,12 @@ RecordFileData readRecordFile(const std::string &path, char decimalSeparator)
         if (temperature < 100.0 || temperature > 4000.0)
             refuse("Temperatures must be from " + bound(100.0L, 1) + " K to " + bound(4000.0L, 1)
                    + " K");
+        if (u && !(*u > 0.0L && *u < DoubleOverflowBound))
+            refuse("Uncertainty of the temperature of point " + std::to_string(i + 1)
+                   + " must be a positive number of mK");
         data.S.push_back(s);
         data.T.push_back(t);
+        data.uT.push_back(u);
     }
     return data;
 }

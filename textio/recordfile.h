@@ -3,6 +3,7 @@
 #include "core/global.h"
 #include "textio/textfile.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,15 +17,20 @@ struct RecordFileData
     int N = 0;
     std::vector<long double> S;
     std::vector<long double> T;
+    // The standard uncertainty of each T in mK, where its line gives one.
+    std::vector<std::optional<long double>> uT;
 };
 
 // Reads and checks a record file: mean wavelength, bandwidth, the count of reference points
 // and that many signal-temperature pairs, each group starting on a new line and anything after
-// its last number on that line ignored. A signal must also be one that a double holds as it
-// is: from the smallest normal double up to the largest. Throws RecordFileError: kind Check
-// with the message of the first check that fails (bounds and values written with
-// `decimalSeparator`), kind Read with "Error in reading file " + path for an invalid number,
-// kind Open when the file cannot be opened.
+// its last number on that line ignored. A point's line may give a third number, the standard
+// uncertainty u(T) in mK, after its temperature: a run that is a number and is followed on its
+// line by nothing or by a comment that starts with "//". Any other third run starts a comment
+// as before, so that a comment that begins with a number ("1 of 3 runs") stays one. A signal
+// must also be one that a double holds as it is: from the smallest normal double up to the
+// largest. Throws RecordFileError: kind Check with the message of the first check that fails
+// (bounds and values written with `decimalSeparator`), kind Read with "Error in reading file "
+// + path for an invalid number, kind Open when the file cannot be opened.
 RecordFileData readRecordFile(const std::string &path, char decimalSeparator);
 
 // The file's reference points as read, in file order.

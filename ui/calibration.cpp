@@ -1,9 +1,11 @@
 #include "ui/calibration.h"
 
+#include "calibration/backgroundmontecarlo.h"
 #include "calibration/backgroundrun.h"
 #include "core/numfmt.h"
 #include "records/operations.h"
 #include "records/recordstore.h"
+#include "records/uncertainties.h"
 #include "textio/report.h"
 #include "ui/appearance.h"
 #include "ui/boundedit.h"
@@ -35,6 +37,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace kelvora {
 
@@ -284,6 +287,18 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     pbRun->setMinimumWidth(
         widestTextWidth(pbRun->font(), {progressText(1001, 1001, 30000, 30000)})
         + 2 * pbRun->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16);
+    mUnc = resultMemo(centre, "mUnc");
+    // A header and six points in sight; more scroll.
+    mUnc->setFixedHeight(mUnc->fontMetrics().lineSpacing() * 7
+                         + mUnc->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                         + 2 * mUnc->frameWidth() + 8);
+    centreLayout->addWidget(bannerGroup(
+        centre, QStringLiteral("Uncertainties at the Reference Points (LM)"), mUnc));
+    lbBirge = new QLabel(centre);
+    lbBirge->setObjectName(QStringLiteral("lbBirge"));
+    // One line, its whole text in the tool tip, so that the window keeps its height.
+    lbBirge->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    centreLayout->addWidget(lbBirge);
     centreLayout->addWidget(sbInfo);
     centreLayout->addWidget(pbRun);
 
@@ -303,11 +318,15 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
                             QStyle::SP_DialogSaveButton);
     btnClose = makeButton(this, "btnClose", QStringLiteral("&Close"),
                          QStringLiteral("Close window"), QStyle::SP_DialogCloseButton);
+    btnMonteCarlo = makeButton(this, "btnMonteCarlo", QStringLiteral("&Monte Carlo"),
+                               QStringLiteral("Check the uncertainties by Monte Carlo trials"),
+                               QStyle::SP_BrowserReload);
     auto *buttons = new QHBoxLayout();
     buttons->setContentsMargins(2, 4, 2, 4);
     buttons->setSpacing(8);
     buttons->addWidget(btnRun);
     buttons->addWidget(btnStop);
+    buttons->addWidget(btnMonteCarlo);
     buttons->addStretch(1);
     buttons->addWidget(btnEditUnc);
     buttons->addWidget(btnSaveInDB);
@@ -348,6 +367,7 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     click(btnEditUnc, &TFCalibration::btnEditUncClick);
     click(btnSaveInDB, &TFCalibration::btnSaveInDBClick);
     click(btnClose, &TFCalibration::btnCloseClick);
+    click(btnMonteCarlo, &TFCalibration::btnMonteCarloClick);
     return content;
 }
 
@@ -358,15 +378,20 @@ void TFCalibration::EnableRunControls(bool enabled)
     btnSaveInDB->setEnabled(enabled && m_results);
     btnClose->setEnabled(enabled);
     btnStop->setEnabled(!enabled);
+    btnMonteCarlo->setEnabled(enabled && canCheck());
 }
 
 void TFCalibration::btnRunClick()
 {
-    if (m_run)
+    if (busy())
         return;
     m_results.reset();
+    m_propagation.reset();
+    m_monteCarloValues.clear();
     mLM->clear();
     mPSO->clear();
+    mUnc->clear();
+    lbBirge->clear();
     sbInfo->setText(QStringLiteral("Levenberg-Marquardt fitting is in progress..."));
     EnableRunControls(false);
 
@@ -392,6 +417,8 @@ void TFCalibration::btnRunClick()
             settings.LMOnly = true;
         }
         input = RunInputOf(m_records);
+        m_settingsMaxIter = settings.MaxIter;
+        m_settingsTol = settings.Tol;
     } catch (...) {
         sbInfo->clear();
         EnableRunControls(true);
@@ -457,6 +484,8 @@ void TFCalibration::btnStopClick()
 {
     if (m_run)
         m_run->progress().requestStop();
+    if (m_monteCarlo)
+        m_monteCarlo->requestStop();
 }
 
 void TFCalibration::btnEditUncClick()
@@ -505,7 +534,7 @@ void TFCalibration::closeWhenRunEnds()
                                Dialogs::Buttons::YesNo))
             return;
         m_closePending = true;
-        if (!m_run) {
+        if (!busy()) {
             // The run ended while the question was shown.
             QMetaObject::invokeMethod(
                 this,
@@ -523,7 +552,7 @@ void TFCalibration::closeWhenRunEnds()
 
 void TFCalibration::reject()
 {
-    if (m_run) {
+    if (busy()) {
         closeWhenRunEnds();
         return;
     }
@@ -547,7 +576,7 @@ void TFCalibration::keyPressEvent(QKeyEvent *event)
 
 void TFCalibration::closeEvent(QCloseEvent *event)
 {
-    if (m_run) {
+    if (busy()) {
         closeWhenRunEnds();
         event->ignore();
         return;
@@ -622,6 +651,8 @@ void TFCalibration::showSweep(const RunView &view)
 
 void TFCalibration::showLatestProgress()
 {
+    if (m_monteCarlo)
+        showMonteCarloProgress();
     if (!m_run)
         return;
     const RunView view = m_run->progress().latest();
@@ -679,9 +710,141 @@ void TFCalibration::endRun()
     chApprox->showResiduals(chApprox->sePSO, residualPoints(pso.Lines));
     edSeedUsed->setText(QString::number(pso.Seed));
     m_results = resultsOf(outcome);
+    showUncertainties(outcome.LM.Result);
     EnableRunControls(true);
     sbInfo->setText(stopped ? QStringLiteral("Fitting is interrupted.")
                             : QStringLiteral("Fitting is completed."));
+}
+
+// ---- the uncertainties of the fit and their Monte Carlo check -----------------------------
+
+namespace {
+
+QString millikelvins(const std::optional<long double> &value, char decimalSeparator)
+{
+    return value ? qtext(formatFixed(*value * 1000.0L, 15, 3, decimalSeparator))
+                 : QStringLiteral("-");
+}
+
+} // namespace
+
+void TFCalibration::showUncertainties(const TParamVector &P)
+{
+    m_uncertaintyP = P;
+    m_points = UncertainPointsOf(m_records);
+    m_monteCarloValues.clear();
+    m_propagation.reset();
+    try {
+        m_propagation.emplace(P, m_points);
+    } catch (const Error &error) {
+        mUnc->clear();
+        lbBirge->setText(qtext(error.what()));
+        lbBirge->setToolTip(qtext(error.what()));
+        return;
+    }
+    writeUncertainties();
+}
+
+void TFCalibration::writeUncertainties()
+{
+    if (!m_propagation)
+        return;
+    const char separator = m_decimalSeparator;
+    QStringList lines{QStringLiteral("T (K)  u_fit  u_ref  u_mc (mK)")};
+    for (std::size_t i = 0; i < m_points.size(); ++i) {
+        const InterpolatedUncertainty u = m_propagation->at(m_points[i].S, 0.0L);
+        std::optional<long double> mc;
+        if (i < m_monteCarloValues.size() && m_monteCarloValues[i])
+            mc = m_monteCarloValues[i]->u;
+        lines << qtext(formatFixed(m_points[i].T, 15, 4, separator)) + QStringLiteral("  ")
+                     + millikelvins(u.uFit, separator) + QStringLiteral("  ")
+                     + millikelvins(u.uRef, separator) + QStringLiteral("  ")
+                     + millikelvins(mc, separator);
+    }
+    mUnc->setPlainText(lines.join(QLatin1Char('\n')));
+    QString remark;
+    QString whole;
+    if (const auto ratio = m_propagation->birgeRatio()) {
+        remark = qtext(BirgeRatioShortRemark(*ratio, separator));
+        whole = qtext(BirgeRatioRemark(*ratio, separator));
+    } else if (!m_propagation->hasPointUncertainties()) {
+        remark = QStringLiteral("No u_ref: u(T) of a reference point is missing");
+        whole = QStringLiteral("Give u(T) of every reference point for u_ref, U and the Birge "
+                               "ratio; u_fit alone comes from the scatter of the points.");
+    } else {
+        remark = QStringLiteral("Three points leave no scatter: no u_fit, no Birge ratio");
+        whole = remark;
+    }
+    lbBirge->setText(remark);
+    lbBirge->setToolTip(whole);
+}
+
+bool TFCalibration::canCheck() const
+{
+    return m_results && m_propagation && m_propagation->hasPointUncertainties();
+}
+
+void TFCalibration::btnMonteCarloClick()
+{
+    if (busy() || !canCheck())
+        return;
+    const UncertaintySettings settings = UncertaintySettingsOf(m_records);
+    MonteCarloProblem problem;
+    problem.points = m_points;
+    problem.fitted = m_uncertaintyP;
+    problem.MaxIter = m_settingsMaxIter;
+    problem.Tol = m_settingsTol;
+    problem.trials = std::clamp(settings.trials, 2, MaxMonteCarloTrials);
+    problem.seed = settings.seed;
+    for (const UncertainPoint &point : m_points)
+        problem.signalValues.push_back(point.S);
+    problem.threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
+
+    m_monteCarloValues.clear();
+    writeUncertainties();
+    EnableRunControls(false);
+    sbInfo->setText(QStringLiteral("Monte Carlo check is in progress..."));
+    pbRun->setRange(0, problem.trials);
+    pbRun->setValue(0);
+    pbRun->setFormat(QStringLiteral("Trial %v of %m"));
+    m_monteCarlo = std::make_unique<BackgroundMonteCarlo>(std::move(problem), [this] {
+        QMetaObject::invokeMethod(this, [this] { monteCarloFinished(); },
+                                  Qt::QueuedConnection);
+    });
+    m_displayTimer.start();
+}
+
+void TFCalibration::showMonteCarloProgress()
+{
+    pbRun->setValue(m_monteCarlo->done());
+}
+
+void TFCalibration::monteCarloFinished()
+{
+    guarded(m_dialogs, [this] { endMonteCarlo(); });
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+    }
+}
+
+void TFCalibration::endMonteCarlo()
+{
+    m_displayTimer.stop();
+    const std::unique_ptr<BackgroundMonteCarlo> check = std::move(m_monteCarlo);
+    pbRun->setValue(check->done());
+    EnableRunControls(true);
+    const MonteCarloOutcome outcome = check->result();
+    if (outcome.stopped) {
+        sbInfo->setText(QStringLiteral("Monte Carlo check is interrupted."));
+        return;
+    }
+    m_monteCarloValues = outcome.values;
+    writeUncertainties();
+    sbInfo->setText(QStringLiteral("Monte Carlo check is completed: %1 of %2 trials failed "
+                                   "to fit.")
+                        .arg(outcome.failed)
+                        .arg(outcome.trials));
 }
 
 } // namespace kelvora

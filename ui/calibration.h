@@ -2,6 +2,8 @@
 
 #include "calibration/run.h"
 #include "core/datetime.h"
+#include "core/montecarlo.h"
+#include "core/uncertainty.h"
 
 #include <QDialog>
 #include <QList>
@@ -24,6 +26,7 @@ class QPushButton;
 
 namespace kelvora {
 
+class BackgroundMonteCarlo;
 class BackgroundRun;
 class Dialogs;
 class RecordStore;
@@ -59,6 +62,10 @@ public:
     void btnEditUncClick();
     void btnSaveInDBClick();
     void btnCloseClick();
+    // Checks the propagated uncertainties of the reference temperatures by the Monte Carlo
+    // trials of the record's settings, refitting from the Levenberg-Marquardt result, on a
+    // thread of its own with the progress bar and Stop.
+    void btnMonteCarloClick();
 
     // Run, Edit Graph, Save in Database and Close get `enabled`, Stop the opposite; Save in
     // Database only while the window holds results to save.
@@ -67,6 +74,7 @@ public:
     void SaveResults();
 
     bool running() const { return m_run != nullptr; }
+    bool checking() const { return m_monteCarlo != nullptr; }
     // The results of the window's last successful run on its record, while it holds them.
     const std::optional<RunResults> &heldResults() const { return m_results; }
     bool holdsResults() const { return m_results.has_value(); }
@@ -102,6 +110,15 @@ private:
     QList<QPointF> residualPoints(const std::vector<FitLine> &lines) const;
     void runFinished();
     void endRun();
+    bool busy() const { return m_run || m_monteCarlo; }
+    // The uncertainties at the reference points for the triple P, without a Monte Carlo
+    // check yet.
+    void showUncertainties(const TParamVector &P);
+    void writeUncertainties();
+    bool canCheck() const;
+    void showMonteCarloProgress();
+    void monteCarloFinished();
+    void endMonteCarlo();
 
     RecordStore &m_records;
     Dialogs &m_dialogs;
@@ -123,6 +140,15 @@ private:
     std::exception_ptr m_swarmSettingError;
     std::optional<RunResults> m_results;
     bool m_closePending = false;
+
+    // The uncertainties of the last successful run's Levenberg-Marquardt triple.
+    TParamVector m_uncertaintyP;
+    std::vector<UncertainPoint> m_points;
+    std::optional<UncertaintyPropagation> m_propagation;
+    std::vector<std::optional<MonteCarloValue>> m_monteCarloValues;
+    int m_settingsMaxIter = 50;
+    long double m_settingsTol = 1e-9L;
+    std::unique_ptr<BackgroundMonteCarlo> m_monteCarlo;
 
     QComboBox *comboMaxNIter;
     QComboBox *comboTolerance;
@@ -151,6 +177,9 @@ private:
     QPushButton *btnEditUnc;
     QPushButton *btnSaveInDB;
     QPushButton *btnClose;
+    QPushButton *btnMonteCarlo;
+    QPlainTextEdit *mUnc;
+    QLabel *lbBirge;
 };
 
 } // namespace kelvora

@@ -10,6 +10,7 @@
 #include "records/laboratory.h"
 #include "records/operations.h"
 #include "records/reports.h"
+#include "records/uncertainties.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
 #include "textio/signals.h"
@@ -27,6 +28,7 @@
 #include "ui/outofrange.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
+#include "ui/uncertaintychart.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -35,6 +37,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -170,6 +173,7 @@ void TFMain::connectControls()
     click(m_ui.btnSaveInterp, &TFMain::btnSaveInterpClick);
     click(m_ui.btnComputeInterp, &TFMain::btnComputeInterpClick);
     click(m_ui.btnEraseInterp, &TFMain::btnEraseInterpClick);
+    click(m_ui.btnSaveCsv, &TFMain::btnSaveCsvClick);
     click(m_ui.btnEditUnc, &TFMain::btnEditUncClick);
     click(m_ui.btnCertificate, &TFMain::btnCertificateClick);
     click(m_ui.btnLaboratory, &TFMain::btnLaboratoryClick);
@@ -241,6 +245,7 @@ void TFMain::dsBBDataChange()
     repaintGrid(m_ui.dbgBB);
     // Compute follows the number of points, which the record's own notifications miss.
     UpdateButtons();
+    showUncertainties();
 }
 
 void TFMain::cdsBBAfterScroll()
@@ -257,6 +262,7 @@ void TFMain::dsInterpDataChange()
     m_ui.btnComputeInterp->setEnabled(rows);
     m_ui.btnEraseInterp->setEnabled(rows);
     m_ui.btnSaveInterp->setEnabled(rows);
+    m_ui.btnSaveCsv->setEnabled(rows);
     repaintGrid(m_ui.dbgInterp);
     m_ui.chAll->clear();
 }
@@ -290,7 +296,7 @@ void TFMain::FormShow()
 void TFMain::FormResize()
 {
     int others = 0;
-    for (int c = 1; c <= 6; ++c)
+    for (int c = 1; c < m_ui.dbgBB->model()->columnCount(); ++c)
         others += m_ui.dbgBB->columnWidth(c);
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const int width = m_ui.dbgBB->width() - others - 7 - 4 - scrollBar - 11;
@@ -413,6 +419,50 @@ void TFMain::rgABCClick()
     m_ui.edC->setText(qtext(texts.C));
     for (QLineEdit *edit : {m_ui.edA, m_ui.edB, m_ui.edC})
         edit->setCursorPosition(0);
+    showUncertainties();
+}
+
+void TFMain::showUncertainties()
+{
+    // Reading the points moves the reference cursor, whose reactions come back here.
+    if (m_showingUncertainties)
+        return;
+    const QScopedValueRollback busy(m_showingUncertainties, true);
+    const Table &cdsMain = m_records.cdsMain;
+    std::optional<UncertaintyPropagation> propagation;
+    TParamVector P;
+    if (cdsMain.recordCount() > 0 && cdsMain.asBoolean("Computed")
+        && m_records.cdsBB.state() == TableState::Browse) {
+        P = FittedTriple(m_records, chosenMethod());
+        propagation = PropagationOf(m_records, P);
+    }
+    if (!propagation) {
+        m_ui.chU->draw({}, 0, 0);
+        m_ui.lbUncertainty->clear();
+        m_ui.lbUncertainty->setToolTip({});
+        return;
+    }
+    const UncertaintySettings settings = UncertaintySettingsOf(m_records);
+    m_ui.chU->draw(UncertaintyCurve(*propagation, P, cdsMain.asFloat("TMin"),
+                                    cdsMain.asFloat("TMax"), settings.w),
+                   cdsMain.asFloat("TMin"), cdsMain.asFloat("TMax"));
+    QString remark;
+    QString whole;
+    if (!propagation->hasPointUncertainties()) {
+        remark = QStringLiteral("No U: u(T) of a reference point is missing");
+        whole = QStringLiteral("Give u(T) of every reference point on the Calibration page.");
+    } else if (const auto ratio = propagation->birgeRatio()) {
+        whole = qtext(BirgeRatioRemark(*ratio, m_locale.decimalSeparator));
+        remark = qtext(BirgeRatioShortRemark(*ratio, m_locale.decimalSeparator));
+    }
+    m_ui.lbUncertainty->setText(remark);
+    m_ui.lbUncertainty->setToolTip(whole);
+    // A warning stands out.
+    QPalette colours = m_ui.lbUncertainty->palette();
+    colours.setColor(QPalette::WindowText, remark != whole
+                                                ? QColor(Qt::red)
+                                                : palette().color(QPalette::WindowText));
+    m_ui.lbUncertainty->setPalette(colours);
 }
 
 QString TFMain::pictureName() const
@@ -528,6 +578,18 @@ void TFMain::btnSaveInterpClick()
     if (path.trimmed().isEmpty())
         return;
     writeTextFile(path.toStdString(), interpolationResultsText(rows));
+}
+
+void TFMain::btnSaveCsvClick()
+{
+    const QString path = m_dialogs.saveFile(
+        QStringLiteral("Save Results with Uncertainties"),
+        qtext(m_folders.OutputDir + "/Interpolation"),
+        QFileInfo(qtext(ProposedResultsName(m_records, m_locale))).completeBaseName()
+            + QStringLiteral(".csv"));
+    if (path.trimmed().isEmpty())
+        return;
+    writeTextFile(path.toStdString(), UncertaintyResultsCsv(m_records));
 }
 
 void TFMain::btnComputeInterpClick()

@@ -69,6 +69,10 @@ public:
     void btnSaveInterpClick();
     void btnComputeInterpClick();
     void btnEditUncClick();
+    // Saves the measurements with their U as CSV.
+    void btnSaveCsvClick();
+    // The U chart and the remark on the Interpolation page, for the chosen fit's triple.
+    void showUncertainties();
     void btnCertificateClick();
     void btnLaboratoryClick();
     void btnAboutClick();
@@ -105,6 +109,7 @@ private:
     bool m_saveFailed = false;
     bool m_endRequested = false;
     bool m_shown = false;
+    bool m_showingUncertainties = false;
     int m_saveCount = 0;
     std::vector<EventConnection> m_connections; // to the store's events
 };

@@ -13,6 +13,7 @@
 #include "ui/radiogroup.h"
 #include "ui/sizing.h"
 #include "ui/tablemodel.h"
+#include "ui/uncertaintychart.h"
 #include "ui/wraplayout.h"
 
 #include <QApplication>
@@ -54,6 +55,7 @@ constexpr PatternRange PatternRanges[] = {
     {"dTLM", 7, true},        {"dTPSO", 7, true},      {"Difference", 7, true}, // mK
     {"MeanRMSLM", 7, false},  {"MeanRMSPSO", 7, false},
     {"Seed", 10, false}, // 0 to 4294967295
+    {"uT", 6, false},         {"U", 6, false}, // mK
 };
 
 // The widest texts a field of the table shows.
@@ -392,7 +394,8 @@ QWidget *MainLayout::buildCalibrationPage()
                                 {"TPSO", QStringLiteral("TPSO (K)"), 104, false},
                                 {"dTLM", QStringLiteral("TLM-T (mK)"), 104, false},
                                 {"dTPSO", QStringLiteral("TPSO-T (mK)"), 104, false},
-                                {"Difference", QStringLiteral("TLM-TPSO (mK)"), 104, false}},
+                                {"Difference", QStringLiteral("TLM-TPSO (mK)"), 104, false},
+                                {"uT", QStringLiteral("u(T) (mK)"), 80, true}},
         m_dialogs);
     m_bbModel->setTextLocale(m_locale);
     dbgBB = new Grid(*m_bbModel, m_dialogs, tsCalibration);
@@ -448,7 +451,8 @@ QWidget *MainLayout::buildMeasurementsPage()
     m_interpModel = std::make_unique<TableModel>(
         cdsInterp,
         std::vector<GridColumn>{{"S", QStringLiteral("Signal"), 140, true},
-                                {"T", QStringLiteral("Temperature (K)"), 110, false}},
+                                {"T", QStringLiteral("Temperature (K)"), 110, false},
+                                {"U", QStringLiteral("U (mK)"), 70, false}},
         m_dialogs);
     m_interpModel->setTextLocale(m_locale);
     // A temperature outside the reference range is marked with the warning it gave.
@@ -467,6 +471,9 @@ QWidget *MainLayout::buildMeasurementsPage()
     dbgInterp->setAppendOnDown(true);
     fitColumns(*dbgInterp, m_locale);
     dbgInterp->setMinimumWidth(gridWidthFor(*dbgInterp));
+    // A few rows in sight at the least, so that the U chart below has room.
+    dbgInterp->setMinimumHeight(dbgInterp->horizontalHeader()->sizeHint().height()
+                                + 4 * dbgInterp->verticalHeader()->defaultSectionSize());
     leftLayout->addWidget(dbgInterp, 1);
 
     dbnIterp = new Navigator(cdsInterp,
@@ -484,6 +491,17 @@ QWidget *MainLayout::buildMeasurementsPage()
     dbspRecordCountInterp->setObjectName(QStringLiteral("dbspRecordCountInterp"));
     leftLayout->addWidget(whiteBar(left, {{dbspRecNoInterp, 100}, {dbspRecordCountInterp, 110},
                                           {new QLabel(), 0}}));
+
+    // U over the reference range and beyond, under the measurements it belongs to.
+    chU = new UncertaintyChart(left);
+    chU->setDialogs(&m_dialogs, m_pictureFolder);
+    chU->setMinimumHeight(chU->fontMetrics().height() * 7);
+    leftLayout->addWidget(chU, 1);
+    lbUncertainty = new QLabel(left);
+    lbUncertainty->setObjectName(QStringLiteral("lbUncertainty"));
+    // One line, its whole text in the tool tip: a wrapped label would set the page's height.
+    lbUncertainty->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    leftLayout->addWidget(lbUncertainty);
 
     btnLoadInterp = makeButton(left, "btnLoadInterp", QStringLiteral("L&oad"),
                                QStringLiteral("Load signals from text file"),
@@ -504,7 +522,11 @@ QWidget *MainLayout::buildMeasurementsPage()
     grid->addWidget(btnSaveInterp, 0, 1);
     grid->addWidget(btnComputeInterp, 1, 0);
     grid->addWidget(btnEraseInterp, 1, 1);
-    grid->setColumnStretch(2, 1);
+    btnSaveCsv = makeButton(left, "btnSaveCsv", QStringLiteral("CSV + &U"),
+                            QStringLiteral("Save results with uncertainties in a CSV file"),
+                            QStyle::SP_DialogSaveButton);
+    grid->addWidget(btnSaveCsv, 0, 2);
+    grid->setColumnStretch(3, 1);
     fitFixedHeight(*buttons, 71);
     leftLayout->addWidget(buttons);
     fitFixedWidth(*left, 295);
@@ -517,6 +539,7 @@ QWidget *MainLayout::buildMeasurementsPage()
     chAll->setObjectName(QStringLiteral("chAll"));
     chAll->setDialogs(&m_dialogs, m_pictureFolder);
     rightLayout->addWidget(chAll, 1);
+
     btnEditUnc = makeButton(right, "btnEditUnc", QStringLiteral("Edit &Graph"),
                             QStringLiteral("Open Graph Editor"), QStyle::SP_FileDialogInfoView);
     rightLayout->addWidget(buttonBar(right, 33, {btnEditUnc}, true));

@@ -20,6 +20,7 @@ class BoundPane;
 class Dialogs;
 class Grid;
 class MainChart;
+class UncertaintyChart;
 class Navigator;
 class RadioGroup;
 class RecordStore;
@@ -73,6 +74,10 @@ public:
     QPushButton *btnComputeInterp = nullptr;
     QPushButton *btnEraseInterp = nullptr;
     MainChart *chAll = nullptr;
+    // U of an interpolated temperature over the reference range, and what to make of it.
+    UncertaintyChart *chU = nullptr;
+    QLabel *lbUncertainty = nullptr;
+    QPushButton *btnSaveCsv = nullptr;
     QPushButton *btnEditUnc = nullptr;
     RadioGroup *rgABC = nullptr;
     QLineEdit *edA = nullptr;

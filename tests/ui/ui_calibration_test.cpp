@@ -129,6 +129,113 @@ TEST_F(CalibrationWindow, StopDuringTheSwarmKeepsItsBestSoFar)
     EXPECT_TRUE(cdsMain().asBoolean("Computed"));
 }
 
+// The five noisy points, each with u(T) = 10 mK as the third number of its line.
+const char *const NoisyFivePointsWithUncertainties = "0.65\n0.01\n5\n"
+                                                    "5.605744279596E-08  700.0  10\n"
+                                                    "6.293084622009E-05  900.0  10\n"
+                                                    "5.490410377996E-03  1100.0 10\n"
+                                                    "1.212645735649E-01  1300.0 10\n"
+                                                    "1.173418307831E+00  1500.0 10\n";
+
+// The numbers of a line of the uncertainty memo: T, u_fit, u_ref, u_mc; "-" reads as -1.
+std::vector<double> uncertaintyLine(const QString &line, char separator)
+{
+    std::vector<double> values;
+    for (QString word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        word.replace(QLatin1Char(separator), QLatin1Char('.'));
+        values.push_back(word == QStringLiteral("-") ? -1.0 : word.toDouble());
+    }
+    return values;
+}
+
+// After a run: u_fit and u_ref at every point and the Birge ratio; the Monte Carlo check runs
+// with the progress bar and gives u_mc within 5 % of u_ref (10 mK is small enough for the fit
+// to be linear in the points' temperatures).
+TEST_F(CalibrationWindow, RunShowsTheUncertaintiesAndMonteCarloChecksThem)
+{
+    calibrate(NoisyFivePointsWithUncertainties, [&](TFCalibration &calibration) {
+        auto *monteCarlo = control<QPushButton>(calibration, "btnMonteCarlo");
+        EXPECT_FALSE(monteCarlo->isEnabled()) << "nothing to check before a run";
+        setSetting(calibration, "comboNRestarts", QStringLiteral("1"));
+        run(calibration);
+        const char separator = window->textLocale().decimalSeparator;
+        QStringList lines = memoLines(calibration, "mUnc");
+        ASSERT_EQ(lines.size(), 6) << "a header and a line per point";
+        EXPECT_EQ(lines[0], QStringLiteral("T (K)  u_fit  u_ref  u_mc (mK)"));
+        for (int i = 1; i <= 5; ++i) {
+            const std::vector<double> values = uncertaintyLine(lines[i], separator);
+            ASSERT_EQ(values.size(), 4u) << lines[i].toStdString();
+            EXPECT_GT(values[1], 0.0);
+            EXPECT_GT(values[2], 0.0);
+            EXPECT_LT(values[2], 10.0) << "the fit averages the points";
+            EXPECT_EQ(values[3], -1.0) << "no check yet";
+        }
+        EXPECT_TRUE(control<QLabel>(calibration, "lbBirge")
+                        ->text()
+                        .startsWith(QStringLiteral("Birge ratio R_B = ")));
+        ASSERT_TRUE(monteCarlo->isEnabled());
+
+        monteCarlo->click();
+        EXPECT_EQ(status(calibration), QStringLiteral("Monte Carlo check is in progress..."));
+        EXPECT_TRUE(control<QPushButton>(calibration, "btnStop")->isEnabled());
+        EXPECT_FALSE(control<QPushButton>(calibration, "btnRun")->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.checking(); }, 60000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(status(calibration),
+                  QStringLiteral("Monte Carlo check is completed: 0 of 10000 trials failed to "
+                                 "fit."));
+        EXPECT_EQ(control<QProgressBar>(calibration, "pbRun")->value(), 10000);
+        expectIdleButtons(calibration, true);
+        lines = memoLines(calibration, "mUnc");
+        ASSERT_EQ(lines.size(), 6);
+        for (int i = 1; i <= 5; ++i) {
+            const std::vector<double> values = uncertaintyLine(lines[i], separator);
+            ASSERT_EQ(values.size(), 4u);
+            EXPECT_NEAR(values[3] / values[2], 1.0, 0.05) << lines[i].toStdString();
+        }
+        dialogs.confirmAnswers.push_back(false);
+    });
+}
+
+// Without u(T) of every point there is no u_ref and nothing to check; a check asked to stop
+// gives no values.
+TEST_F(CalibrationWindow, MonteCarloNeedsEveryPointsUncertaintyAndStops)
+{
+    calibrate(NoisyFivePoints, [&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("1"));
+        run(calibration);
+        const QStringList lines = memoLines(calibration, "mUnc");
+        ASSERT_EQ(lines.size(), 6);
+        EXPECT_TRUE(lines[1].endsWith(QStringLiteral("  -  -"))) << lines[1].toStdString();
+        EXPECT_EQ(control<QLabel>(calibration, "lbBirge")->text(),
+                  QStringLiteral("No u_ref: u(T) of a reference point is missing"));
+        EXPECT_FALSE(control<QPushButton>(calibration, "btnMonteCarlo")->isEnabled());
+        dialogs.confirmAnswers.push_back(false);
+    });
+
+    importRecord(QStringLiteral("Many"), NoisyFivePointsWithUncertainties);
+    cdsMain().edit();
+    cdsMain().setFloat("MCTrials", 200000);
+    cdsMain().post();
+    openCalibration([&](TFCalibration &calibration) {
+        setSetting(calibration, "comboNRestarts", QStringLiteral("1"));
+        run(calibration);
+        click(calibration, "btnMonteCarlo");
+        auto *bar = control<QProgressBar>(calibration, "pbRun");
+        EXPECT_EQ(bar->maximum(), 200000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar->value() > 0; }, 60000));
+        click(calibration, "btnStop");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !calibration.checking(); }, 60000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(status(calibration), QStringLiteral("Monte Carlo check is interrupted."));
+        EXPECT_LT(bar->value(), 200000);
+        expectIdleButtons(calibration, true);
+        for (const QString &line : memoLines(calibration, "mUnc").mid(1))
+            EXPECT_TRUE(line.endsWith(QStringLiteral("  -"))) << line.toStdString();
+        dialogs.confirmAnswers.push_back(false);
+    });
+}
+
 TEST_F(CalibrationWindow, SecondRunReplacesTheFirstAndClearsTheSavedFlag)
 {
     TParamVector second;

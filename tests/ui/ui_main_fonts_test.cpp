@@ -137,11 +137,13 @@ TEST_P(MainWindowFaces, GridColumnsHoldTheirTitlesAndWidestValues)
         bb.setFloat(field, 88888.8888);
     for (const char *field : {"dTLM", "dTPSO", "Difference"})
         bb.setFloat(field, -8888888.88);
+    bb.setFloat("uT", 888888.888);
     bb.post();
     Table &interp = cdsInterp();
     interp.append();
     interp.setFloat("S", -8.88888888888e-308);
     interp.setFloat("T", 88888.8888);
+    interp.setFloat("U", 888888.888);
     interp.post();
     PostIfEditing(cdsMain());
     returnToEventLoop();

@@ -9,12 +9,14 @@
 #include "frontend/systemlocale.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
+#include "ui/uncertaintychart.h"
 #include "../casename.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QTabWidget>
 #include <QTest>
@@ -393,6 +395,54 @@ TEST_F(Interpolation, ResultsAreSavedWithTheirProposedName)
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
+// u(T) typed into the reference grid gives every temperature its U: at a reference signal of
+// three points twice the point's own u(T). The U chart spans the reference range and more,
+// and the CSV results carry U.
+TEST_F(Interpolation, PointUncertaintiesTypedInTheGridGiveEachTemperatureItsU)
+{
+    loadSignals("3\n2.4E-3\n6.1E-3\n1.85E-2\n");
+    btnComputeInterp()->click();
+    auto *chart = window->findChild<UncertaintyChart *>(QStringLiteral("chU"));
+    auto *remark = window->findChild<QLabel *>(QStringLiteral("lbUncertainty"));
+    ASSERT_TRUE(chart && remark);
+    QAbstractItemModel *interp = dbgInterp()->model();
+    const int uColumn = interp->columnCount() - 1;
+    EXPECT_EQ(interp->headerData(uColumn, Qt::Horizontal).toString(), QStringLiteral("U (mK)"));
+    EXPECT_EQ(interp->index(0, uColumn).data().toString(), QString());
+    EXPECT_EQ(chart->seU->count(), 0);
+    EXPECT_EQ(remark->text(), QStringLiteral("No U: u(T) of a reference point is missing"));
+
+    pc()->setCurrentWidget(tsCalibration());
+    QAbstractItemModel *bb = dbgBB()->model();
+    const int uTColumn = bb->columnCount() - 1;
+    for (int row = 0; row < bb->rowCount(); ++row) {
+        ASSERT_TRUE(bb->setData(bb->index(row, uTColumn), QStringLiteral("5")));
+        PostIfEditing(cdsBB());
+    }
+    pc()->setCurrentWidget(tsMeasurements());
+    btnComputeInterp()->click();
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(interp->index(row, uColumn).data().toString(), QStringLiteral("10.000"))
+            << row;
+    ASSERT_GT(chart->seU->count(), 100);
+    EXPECT_LT(chart->seU->at(0).x(), 1235.0);
+    EXPECT_GT(chart->seU->at(chart->seU->count() - 1).x(), 1500.0);
+    EXPECT_EQ(remark->text(), QString()) << "three points: no Birge ratio";
+
+    const QString path = dir.filePath(QStringLiteral("Data/Output/Interpolation/u.csv"));
+    dialogs.saveAnswers.push_back(path);
+    window->findChild<QPushButton *>(QStringLiteral("btnSaveCsv"))->click();
+    ASSERT_EQ(dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs.saveRequests[0].title, QStringLiteral("Save Results with Uncertainties"));
+    EXPECT_TRUE(dialogs.saveRequests[0].proposedName.endsWith(QStringLiteral(".csv")));
+    const QList<QByteArray> lines = readFile(path).split('\n');
+    ASSERT_EQ(lines.size(), 5) << "header, three rows and the end of the last line";
+    EXPECT_EQ(lines[0], QByteArray("No,S,T (K),U (mK)"));
+    const QRegularExpression row(QStringLiteral("^1,0\\.0024,1[0-9]{3}\\.[0-9]{4},10\\.000$"));
+    EXPECT_TRUE(row.match(QString::fromLatin1(lines[1])).hasMatch()) << lines[1].toStdString();
+}
+
 TEST_F(Interpolation, TheMeasurementButtonsFollowTheRows)
 {
     for (QPushButton *button : {btnComputeInterp(), btnSaveInterp(),
@@ -411,10 +461,12 @@ TEST_F(Interpolation, OnlyTheFirstReferenceColumnTakesTheWidthOfTheWindow)
     returnToEventLoop();
     const int scrollBar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     // 104 pixels each, or what a wide face needs for the titles.
+    // The points' uncertainties, the last column, are narrower.
+    const int columns = dbgBB()->model()->columnCount();
     std::vector<int> others;
-    for (int c = 1; c <= 6; ++c) {
+    for (int c = 1; c < columns; ++c) {
         others.push_back(dbgBB()->columnWidth(c));
-        EXPECT_GE(others.back(), 104) << "column " << c;
+        EXPECT_GE(others.back(), c + 1 < columns ? 104 : 80) << "column " << c;
     }
     const int othersWidth = std::accumulate(others.begin(), others.end(), 0);
     const auto expectedFirst = [&] {
@@ -426,7 +478,7 @@ TEST_F(Interpolation, OnlyTheFirstReferenceColumnTakesTheWidthOfTheWindow)
     returnToEventLoop();
     EXPECT_EQ(dbgBB()->columnWidth(0), before + 200);
     EXPECT_EQ(dbgBB()->columnWidth(0), expectedFirst());
-    for (int c = 1; c <= 6; ++c)
+    for (int c = 1; c < columns; ++c)
         EXPECT_EQ(dbgBB()->columnWidth(c), others[static_cast<std::size_t>(c - 1)])
             << "column " << c;
     window->close();

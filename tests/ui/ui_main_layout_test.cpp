@@ -65,7 +65,7 @@ bool opensAnEditor(Grid &grid, const QModelIndex &cell)
     return true;
 }
 
-TEST_F(MainLayout, OnlyRecordNamesAndMeasuredSignalsCanBeTypedAndTheRestIsCream)
+TEST_F(MainLayout, OnlyNamesSignalsAndPointUncertaintiesCanBeTypedAndTheRestIsCream)
 {
     loadSignals("2\n3.1E-3\n7.9E-3\n");
     QStringList typable;
@@ -85,6 +85,7 @@ TEST_F(MainLayout, OnlyRecordNamesAndMeasuredSignalsCanBeTypedAndTheRestIsCream)
         }
     }
     EXPECT_EQ(typable, (QStringList{QStringLiteral("dbgMain/Record Name"),
+                                    QStringLiteral("dbgBB/u(T) (mK)"),
                                     QStringLiteral("dbgInterp/Signal")}));
     EXPECT_EQ(cdsMain().state(), TableState::Browse) << "no editor changed a value";
 }

@@ -1,0 +1,126 @@
+#include "records/uncertainties.h"
+
+#include "core/errors.h"
+#include "core/numfmt.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kelvora {
+
+TParamVector FittedTriple(const RecordStore &records, FitMethod method)
+{
+    const bool lm = method == FitMethod::LevenbergMarquardt;
+    const Table &main = records.cdsMain;
+    TParamVector P;
+    P[1] = main.asFloat(lm ? "ALM" : "APSO");
+    P[2] = main.asFloat(lm ? "BLM" : "BPSO");
+    P[3] = main.asFloat(lm ? "CLM" : "CPSO");
+    return P;
+}
+
+std::vector<UncertainPoint> UncertainPointsOf(RecordStore &records)
+{
+    std::vector<UncertainPoint> points;
+    Table &bb = records.cdsBB;
+    ForEachRow(bb, [&] {
+        UncertainPoint point;
+        point.S = bb.asFloat("S");
+        point.T = bb.asFloat("T");
+        if (!bb.isNull("uT"))
+            point.u = static_cast<long double>(bb.asFloat("uT")) / 1000.0L;
+        points.push_back(point);
+    });
+    return points;
+}
+
+UncertaintySettings UncertaintySettingsOf(const RecordStore &records)
+{
+    const Table &main = records.cdsMain;
+    UncertaintySettings settings;
+    if (!main.isNull("wS"))
+        settings.w = main.asFloat("wS");
+    if (!main.isNull("MCTrials"))
+        settings.trials = static_cast<int>(main.asFloat("MCTrials"));
+    if (!main.isNull("MCSeed"))
+        settings.seed = static_cast<std::uint32_t>(main.asFloat("MCSeed"));
+    return settings;
+}
+
+std::optional<UncertaintyPropagation> PropagationOf(RecordStore &records, const TParamVector &P)
+{
+    try {
+        return UncertaintyPropagation(P, UncertainPointsOf(records));
+    } catch (const Error &) {
+        return std::nullopt;
+    }
+}
+
+std::vector<std::optional<InterpolatedUncertainty>> UncertaintiesAt(
+    const std::optional<UncertaintyPropagation> &propagation, const TParamVector &P,
+    const std::vector<long double> &signalValues, long double w)
+{
+    std::vector<std::optional<InterpolatedUncertainty>> values;
+    values.reserve(signalValues.size());
+    for (const long double S : signalValues) {
+        try {
+            if (propagation) {
+                values.emplace_back(propagation->at(S, w));
+            } else {
+                const TemperatureDerivatives d = SHTemperatureDerivatives(P, S);
+                InterpolatedUncertainty value;
+                value.S = S;
+                value.T = d.T;
+                value.uSig = std::fabs(d.dS) * S * w;
+                values.emplace_back(value);
+            }
+        } catch (const Error &) {
+            values.emplace_back();
+        }
+    }
+    return values;
+}
+
+std::vector<std::pair<double, double>> UncertaintyCurve(const UncertaintyPropagation &propagation,
+                                                        const TParamVector &P, double TMin,
+                                                        double TMax, long double w, int steps)
+{
+    std::vector<std::pair<double, double>> curve;
+    if (!propagation.hasPointUncertainties() || !(TMax > TMin) || steps < 1)
+        return curve;
+    const double beyond = (TMax - TMin) / 6.0;
+    const double low = std::max(TMin - beyond, TMin / 2.0);
+    const double high = TMax + beyond;
+    for (int k = 0; k <= steps; ++k) {
+        const double T = low + (high - low) * k / steps;
+        try {
+            const long double S = SHSignal(P, T);
+            if (const std::optional<long double> U = propagation.at(S, w).U)
+                curve.emplace_back(T, static_cast<double>(*U * 1000.0L));
+        } catch (const Error &) {
+        }
+    }
+    return curve;
+}
+
+std::string UncertaintyResultsCsv(RecordStore &records)
+{
+    std::string csv = "No,S,T (K),U (mK)\n";
+    Table &interp = records.cdsInterp;
+    int row = 0;
+    ForEachRow(interp, [&] {
+        csv += std::to_string(++row) + ",";
+        if (!interp.isNull("S"))
+            csv += formatGeneral(interp.asFloat("S"), 12);
+        csv += ",";
+        if (!interp.isNull("T"))
+            csv += formatFixed(interp.asFloat("T"), 15, 4);
+        csv += ",";
+        if (!interp.isNull("U"))
+            csv += formatFixed(interp.asFloat("U"), 15, 3);
+        csv += "\n";
+    });
+    return csv;
+}
+
+} // namespace kelvora
