@@ -10,6 +10,7 @@
 #include "cli/output.h"
 #include "cli/runoptions.h"
 #include "cli/uncertaintyreport.h"
+#include "core/numfmt.h"
 #include "frontend/systemlocale.h"
 #include "records/certificate.h"
 #include "records/certificatenumber.h"
@@ -49,6 +50,11 @@ const char *const DatabaseUsage =
     "  report NAME [-o FILE]            the record's report\n"
     "  results NAME [-o FILE] [--csv]   the interpolation results; --csv: as CSV with\n"
     "                                   each temperature's U (mK)\n"
+    "  uncertainty NAME [--w X] [--trials N] [--seed N]\n"
+    "                                   shows or sets the record's uncertainty settings:\n"
+    "                                   w, the relative standard uncertainty of a measured\n"
+    "                                   signal (0 to below 1), and the Monte Carlo check's\n"
+    "                                   trials (2 to 1000000) and seed\n"
     "  delete NAME                      deletes the record\n"
     "  certificate NAME -o FILE.pdf [--method lm|pso] [--step K] [--new-number]\n"
     "              [--customer TEXT] [--make TEXT] [--model TEXT] [--serial TEXT]\n"
@@ -305,6 +311,34 @@ int writeResults(const std::vector<std::string> &args)
     return 0;
 }
 
+int uncertaintySettings(const std::vector<std::string> &args)
+{
+    const ParsedOptions options =
+        parseCommandLine(args, {{"--w", "--trials", "--seed"}, {}}, 1, "missing record name");
+    const bool changing = !options.values.empty();
+    DatabaseSession db(databaseOption(options), changing ? DatabaseSession::Access::Change
+                                                         : DatabaseSession::Access::Read);
+    const std::string &name = options.positional.front();
+    db.selectRecord(name);
+    UncertaintySettings settings = UncertaintySettingsOf(db.records());
+    if (const auto w = options.value("--w"))
+        settings.w = floatOption("--w", *w, RelativeSignalUncertaintyRange);
+    if (const auto trials = options.value("--trials"))
+        settings.trials = intOption("--trials", *trials, 2, MaxMonteCarloTrials);
+    if (const auto seed = options.value("--seed"))
+        settings.seed = unsignedOption("--seed", *seed);
+    if (changing) {
+        SetUncertaintySettings(db.records(), settings);
+        db.save();
+    }
+    printOut("Uncertainty settings of \"" + name + "\"\n"
+             "  relative standard uncertainty of a measured signal w: "
+             + formatGeneral(settings.w) + "\n  Monte Carlo trials: "
+             + std::to_string(settings.trials) + "\n  Monte Carlo seed: "
+             + std::to_string(settings.seed) + "\n");
+    return 0;
+}
+
 int deleteRecord(const std::vector<std::string> &args)
 {
     const ParsedOptions options = parseCommandLine(args, {}, 1, "missing record name");
@@ -491,6 +525,11 @@ int runReportCommand(const std::vector<std::string> &args)
 int runResultsCommand(const std::vector<std::string> &args)
 {
     return runCommand("results", args, writeResults);
+}
+
+int runUncertaintyCommand(const std::vector<std::string> &args)
+{
+    return runCommand("uncertainty", args, uncertaintySettings);
 }
 
 int runDeleteCommand(const std::vector<std::string> &args)

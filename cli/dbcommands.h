@@ -14,6 +14,7 @@ int runCalibrateCommand(const std::vector<std::string> &args);
 int runInterpolateCommand(const std::vector<std::string> &args);
 int runReportCommand(const std::vector<std::string> &args);
 int runResultsCommand(const std::vector<std::string> &args);
+int runUncertaintyCommand(const std::vector<std::string> &args);
 int runDeleteCommand(const std::vector<std::string> &args);
 int runCertificateCommand(const std::vector<std::string> &args);
 int runLaboratoryCommand(const std::vector<std::string> &args);

@@ -39,6 +39,8 @@ const char *const FitUsage =
     "                 number of a point's line, in mK) and the Birge ratio\n"
     "  --mc N         with --signals: checks them by N Monte Carlo trials, 2 to 1000000,\n"
     "                 seeded by --seed (1), on --threads threads\n"
+    "  --w X          with --signals: the relative standard uncertainty of a measured\n"
+    "                 signal, from 0 to below 1 (0)\n"
     "Exit status: 0 done, 1 record file refused, 2 Levenberg-Marquardt failed,\n"
     "3 file cannot be opened, 4 floating-point fault, 5 output cannot be written,\n"
     "6 out of memory, 64 bad command line.\n";
@@ -52,12 +54,13 @@ struct FitCommandLine
     bool json = false;
     std::optional<std::string> signals;
     int monteCarloTrials = 0;
+    long double w = 0.0L;
 };
 
 FitCommandLine parseFitCommandLine(const std::vector<std::string> &args)
 {
     OptionTable known{runOptionNames(), {"--lm-only", "--json"}};
-    known.valued.insert({"--signals", "--mc"});
+    known.valued.insert({"--signals", "--mc", "--w"});
     const ParsedOptions options = parseOptions(args, known);
     if (options.positional.size() != 1)
         throw UsageError(options.positional.empty() ? "missing record file"
@@ -72,6 +75,11 @@ FitCommandLine parseFitCommandLine(const std::vector<std::string> &args)
         if (!line.signals)
             throw UsageError("--mc needs --signals");
         line.monteCarloTrials = intOption("--mc", *trials, 2, MaxMonteCarloTrials);
+    }
+    if (const auto w = options.value("--w")) {
+        if (!line.signals)
+            throw UsageError("--w needs --signals");
+        line.w = floatOption("--w", *w, RelativeSignalUncertaintyRange);
     }
     return line;
 }
@@ -102,7 +110,7 @@ SignalUncertainties uncertaintiesOf(const FitCommandLine &line,
     request.threads = line.run.settings.Threads;
     request.MaxIter = line.run.settings.MaxIter;
     request.Tol = line.run.settings.Tol;
-    return signalUncertainties(points, outcome.LM.Result, signals, 0.0L, request);
+    return signalUncertainties(points, outcome.LM.Result, signals, line.w, request);
 }
 
 int fitRecord(const FitCommandLine &line)

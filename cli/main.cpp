@@ -33,6 +33,7 @@ const Command Commands[] = {
      kelvora::cli::runInterpolateCommand},
     {"report", "the report of a record", kelvora::cli::runReportCommand},
     {"results", "the interpolation results of a record", kelvora::cli::runResultsCommand},
+    {"uncertainty", "a record's uncertainty settings", kelvora::cli::runUncertaintyCommand},
     {"delete", "delete a record of the database", kelvora::cli::runDeleteCommand},
     {"certificate", "a record's calibration certificate as a PDF/A file",
      kelvora::cli::runCertificateCommand},

@@ -63,6 +63,9 @@ struct FloatRange
 };
 long double floatOption(const std::string &name, const std::string &text,
                         const FloatRange &range);
+// The relative standard uncertainty of a measured signal.
+inline constexpr FloatRange RelativeSignalUncertaintyRange{0.0L, 1.0L, false, true,
+                                                           "from 0 to below 1"};
 // A whole number from 0 to 4294967295.
 std::uint32_t unsignedOption(const std::string &name, const std::string &text);
 

@@ -47,6 +47,41 @@ UncertaintySettings UncertaintySettingsOf(const RecordStore &records)
     return settings;
 }
 
+std::string UncertaintySettingsRefusal(const UncertaintySettings &settings)
+{
+    if (!(settings.w >= 0.0L && settings.w < MaxRelativeSignalUncertainty))
+        return "The relative uncertainty of a signal must be at least 0 and below 1";
+    if (settings.trials < 2 || settings.trials > MaxMonteCarloTrials)
+        return "The number of Monte Carlo trials must be from 2 to "
+               + std::to_string(MaxMonteCarloTrials);
+    return {};
+}
+
+void SetUncertaintySettings(RecordStore &records, const UncertaintySettings &settings)
+{
+    if (const std::string refusal = UncertaintySettingsRefusal(settings); !refusal.empty())
+        throw Error(refusal);
+    Table &main = records.cdsMain;
+    if (settings.w != UncertaintySettingsOf(records).w) {
+        // U of the measurements was computed with the old w: left empty until they are
+        // computed again, rather than shown wrong.
+        Table &interp = records.cdsInterp;
+        const SuspendedDisplays suspended(interp);
+        ForEachRow(interp, [&] {
+            if (interp.isNull("U"))
+                return;
+            interp.edit();
+            interp.clear("U");
+            interp.post();
+        });
+    }
+    main.edit();
+    main.setFloat("wS", static_cast<double>(settings.w));
+    main.setFloat("MCTrials", settings.trials);
+    main.setFloat("MCSeed", settings.seed);
+    main.post();
+}
+
 std::optional<UncertaintyPropagation> PropagationOf(RecordStore &records, const TParamVector &P)
 {
     try {

@@ -30,6 +30,14 @@ struct UncertaintySettings
     std::uint32_t seed = DefaultMonteCarloSeed;
 };
 UncertaintySettings UncertaintySettingsOf(const RecordStore &records);
+// w is a relative uncertainty: from 0 up to, not including, 1.
+inline constexpr long double MaxRelativeSignalUncertainty = 1.0L;
+// Why the settings cannot be kept ("" when they can): w out of its range, or trials out of
+// 2..MaxMonteCarloTrials.
+std::string UncertaintySettingsRefusal(const UncertaintySettings &settings);
+// Writes the settings into the current record; a refused value raises Error with the refusal.
+// A new w empties U of the measurements until they are computed again.
+void SetUncertaintySettings(RecordStore &records, const UncertaintySettings &settings);
 
 // The propagation of the current record's points at P; empty when the points do not fix A, B
 // and C there or a floating-point fault stops it.

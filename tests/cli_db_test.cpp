@@ -312,7 +312,17 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"RangeWithTrailingJunk", {"calibrate", "m", "--range", "2.0.1"}, 64,
                     "--range: '2.0.1' is not a number"},
         CommandCase{"ThreadsWithTrailingJunk", {"calibrate", "m", "--threads", "2abc"}, 64,
-                    "--threads: '2abc' is not a whole number"}),
+                    "--threads: '2abc' is not a whole number"},
+        CommandCase{"RelativeUncertaintyOfOne", {"uncertainty", "m", "--w", "1"}, 64,
+                    "--w: '1' is not a number from 0 to below 1"},
+        CommandCase{"NegativeRelativeUncertainty", {"uncertainty", "m", "--w", "-1e-6"}, 64,
+                    "--w"},
+        CommandCase{"OneTrial", {"uncertainty", "m", "--trials", "1"}, 64,
+                    "--trials: '1' is not a whole number from 2 to 1000000"},
+        CommandCase{"TrialsWithTrailingJunk", {"uncertainty", "m", "--trials", "10k"}, 64,
+                    "--trials: '10k' is not a whole number"},
+        CommandCase{"UncertaintyOfNoRecord", {"uncertainty", "nope", "--w", "0.1"}, 1,
+                    "No record named \"nope\""}),
     CaseName);
 
 struct InterpolationCase
@@ -440,6 +450,42 @@ TEST_F(CliDatabase, InterpolationShowsTheUncertaintiesAndResultsExportThemAsCsv)
                                               "  Signal                  Temperature(K)\r\n",
                                               0),
               0u);
+}
+
+// The record's uncertainty settings are shown, set and kept; the signals' w goes into U.
+TEST_F(CliDatabase, UncertaintySettingsAreShownAndSetAndGoIntoU)
+{
+    const std::string record = writeFile("cu-u.txt",
+                                         "1.6\n0.1\n3\n"
+                                         "1.741514E-02  692.677   10\n"
+                                         "4.941202E-01  933.473   15\n"
+                                         "5.192162E+00  1234.93   20\n");
+    ok({"import", record, "--name", "cu"});
+    ok({"calibrate", "cu", "--seed", "3", "--restarts", "0"});
+    EXPECT_EQ(ok({"uncertainty", "cu"}).out,
+              "Uncertainty settings of \"cu\"\n"
+              "  relative standard uncertainty of a measured signal w: 0\n"
+              "  Monte Carlo trials: 10000\n  Monte Carlo seed: 1\n");
+    const std::string list = writeFile("signals.txt", "1\n1.0\n");
+    const std::string exact = ok({"interpolate", "cu", list, "--json"}).out;
+    EXPECT_NE(exact.find("\"u_sig\": \"0."), std::string::npos) << exact;
+
+    EXPECT_EQ(ok({"uncertainty", "cu", "--w", "0.001", "--trials", "500"}).out,
+              "Uncertainty settings of \"cu\"\n"
+              "  relative standard uncertainty of a measured signal w: 0.001\n"
+              "  Monte Carlo trials: 500\n  Monte Carlo seed: 1\n");
+    EXPECT_NE(ok({"uncertainty", "cu"}).out.find("Monte Carlo trials: 500\n"), std::string::npos)
+        << "kept in the database";
+    const std::string withW = ok({"interpolate", "cu", list, "--json"}).out;
+    const auto value = [](const std::string &json, const std::string &key) {
+        std::string quoted = key;
+        quoted.insert(0, 1, '"').append("\": \"");
+        const std::size_t at = json.find(quoted);
+        return at == std::string::npos ? -1.0 : std::stod(json.substr(at + quoted.size()));
+    };
+    EXPECT_EQ(value(exact, "u_sig"), 0.0);
+    EXPECT_GT(value(withW, "u_sig"), 0.0);
+    EXPECT_GT(value(withW, "U"), value(exact, "U"));
 }
 
 TEST_F(CliDatabase, DeleteTakesTheNewestRecordOfThatName)

@@ -591,6 +591,32 @@ TEST_F(CliFit, MonteCarloGivesTheSameNumbersOnOneOrTwoThreads)
     EXPECT_EQ(fit("2").out, one.out);
 }
 
+// u_sig is proportional to w and adds to u_ref in U.
+TEST_F(CliFit, RelativeUncertaintyOfTheSignalsGoesIntoU)
+{
+    const std::string record = writeFile("cu-u.txt", CopperWithUncertainties);
+    const std::string signals = writeFile("signals.txt", FourSignals);
+    const auto fit = [&](const char *w) {
+        const ProcessResult r = run({"fit", record, "--lm-only", "--json", "--signals", signals,
+                                     "--w", w});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return parseJson(r.out);
+    };
+    const JsonValue none = fit("0");
+    const JsonValue some = fit("1e-3");
+    const JsonValue twice = fit("2e-3");
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto value = [i](const JsonValue &report, const char *key) {
+            return std::stod(report["interpolated"].array()[i][key].text());
+        };
+        EXPECT_EQ(value(none, "u_sig"), 0.0);
+        EXPECT_GT(value(some, "u_sig"), 0.0);
+        EXPECT_NEAR(value(twice, "u_sig"), 2 * value(some, "u_sig"), 1e-12 * value(some, "u_sig"));
+        EXPECT_EQ(value(some, "u_ref"), value(none, "u_ref"));
+        EXPECT_GT(value(some, "U"), value(none, "U"));
+    }
+}
+
 TEST_F(CliFit, MonteCarloNeedsASignalListAndItsRange)
 {
     const ProcessResult without = run({"fit", sample("minimal.txt"), "--mc", "100"});
@@ -610,6 +636,19 @@ TEST_F(CliFit, MonteCarloNeedsASignalListAndItsRange)
         run({"fit", sample("minimal.txt"), "--signals", pathOf("none.txt")});
     EXPECT_EQ(missing.status, 3);
     EXPECT_EQ(missing.out, "") << "no fit without its signal list";
+
+    const ProcessResult wWithout = run({"fit", sample("minimal.txt"), "--w", "0.01"});
+    EXPECT_EQ(wWithout.status, 64);
+    EXPECT_EQ(wWithout.err.substr(0, wWithout.err.find('\n')),
+              "kelvora-cli fit: --w needs --signals");
+    for (const char *w : {"1", "-0.001", "0.1x"}) {
+        const ProcessResult r =
+            run({"fit", sample("minimal.txt"), "--signals", signals, "--w", w});
+        EXPECT_EQ(r.status, 64) << w;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
+                  std::string("kelvora-cli fit: --w: '") + w
+                      + "' is not a number from 0 to below 1");
+    }
 }
 
 // Every numeric option has its valid range, and its value is the number alone: trailing

@@ -113,6 +113,43 @@ TEST_F(InterpolationTest, EachTemperatureGetsItsExpandedUncertainty)
     EXPECT_NE(withoutU.find(",\n2,"), std::string::npos) << "an empty last field";
 }
 
+// The record's uncertainty settings: kept as given, refused out of their ranges; a new w
+// empties U of the measurements, which were computed with the old one.
+TEST_F(InterpolationTest, UncertaintySettingsAreKeptInTheRecord)
+{
+    ForEachRow(records.cdsBB, [&] {
+        records.cdsBB.edit();
+        records.cdsBB.setFloat("uT", 5.0);
+        records.cdsBB.post();
+    });
+    LoadSignals(records, {static_cast<long double>(signalAt(1100.0L))});
+    InterpolateMeasurements(records, lmTexts(), '.');
+    const double before = column(records.cdsInterp, "U").at(0);
+
+    const UncertaintySettings defaults = UncertaintySettingsOf(records);
+    EXPECT_EQ(defaults.w, 0.0L);
+    EXPECT_EQ(defaults.trials, DefaultMonteCarloTrials);
+    const UncertaintySettings same{0.0L, 500, 7};
+    SetUncertaintySettings(records, same);
+    EXPECT_EQ(UncertaintySettingsOf(records).trials, 500);
+    EXPECT_EQ(UncertaintySettingsOf(records).seed, 7u);
+    EXPECT_EQ(column(records.cdsInterp, "U").at(0), before) << "w is unchanged";
+
+    SetUncertaintySettings(records, {1e-4L, 500, 7});
+    EXPECT_EQ(UncertaintySettingsOf(records).w, static_cast<long double>(1e-4));
+    EXPECT_TRUE(records.cdsInterp.isNull("U"));
+    InterpolateMeasurements(records, lmTexts(), '.');
+    EXPECT_GT(column(records.cdsInterp, "U").at(0), before) << "u_sig is added";
+
+    const UncertaintySettings refused[] = {
+        {-1e-9L, 500, 7}, {1.0L, 500, 7}, {0.0L, 1, 7}, {0.0L, MaxMonteCarloTrials + 1, 7}};
+    for (const UncertaintySettings &settings : refused) {
+        EXPECT_NE(UncertaintySettingsRefusal(settings), "");
+        EXPECT_THROW(SetUncertaintySettings(records, settings), Error);
+        EXPECT_EQ(UncertaintySettingsOf(records).trials, 500) << "the settings stay";
+    }
+}
+
 TEST_F(InterpolationTest, InterpolationUsesTheTextsWithTheirDecimalSeparator)
 {
     addMeasurements({static_cast<double>(signalAt(1000.0L))});

@@ -29,6 +29,7 @@
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
 #include "ui/uncertaintychart.h"
+#include "ui/uncertaintysettings.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -177,6 +178,7 @@ void TFMain::connectControls()
     click(m_ui.btnEditUnc, &TFMain::btnEditUncClick);
     click(m_ui.btnCertificate, &TFMain::btnCertificateClick);
     click(m_ui.btnLaboratory, &TFMain::btnLaboratoryClick);
+    click(m_ui.btnUncertainties, &TFMain::btnUncertaintiesClick);
     click(m_ui.btnAbout, &TFMain::btnAboutClick);
     click(m_ui.btnExit, &TFMain::btnExitClick);
 }
@@ -217,6 +219,7 @@ void TFMain::UpdateButtons()
     m_ui.btnSaveMain->setEnabled(records);
     m_ui.btnEraseMain->setEnabled(records);
     m_ui.btnCertificate->setEnabled(records && cdsMain.asBoolean("Computed"));
+    m_ui.btnUncertainties->setEnabled(records);
     m_ui.pc->setVisible(records);
     m_ui.pc->setTabVisible(m_ui.pc->indexOf(m_ui.tsMeasurements),
                            records && cdsMain.asBoolean("Computed"));
@@ -668,6 +671,18 @@ void TFMain::btnLaboratoryClick()
     if (m_dialogs.exec(dialog) != QDialog::Accepted)
         return;
     store.setSettings(WithLaboratorySettings(store.settings(), dialog.settings()));
+    if (m_session.changed)
+        m_session.changed();
+}
+
+void TFMain::btnUncertaintiesClick()
+{
+    TFUncertaintySettings dialog(UncertaintySettingsOf(m_records), m_dialogs,
+                                 m_locale.decimalSeparator, this);
+    if (m_dialogs.exec(dialog) != QDialog::Accepted)
+        return;
+    SetUncertaintySettings(m_records, dialog.settings());
+    showUncertainties();
     if (m_session.changed)
         m_session.changed();
 }

@@ -75,6 +75,7 @@ public:
     void showUncertainties();
     void btnCertificateClick();
     void btnLaboratoryClick();
+    void btnUncertaintiesClick();
     void btnAboutClick();
     void btnExitClick();
 

@@ -234,8 +234,12 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     btnLaboratory = makeButton(central, "btnLaboratory", QStringLiteral("Laborator&y..."),
                                QStringLiteral("The laboratory's details on certificates"),
                                QStyle::SP_ComputerIcon);
-    QWidget *bottomBar =
-        buttonBar(central, 41, {btnCertificate, btnLaboratory, btnAbout, btnExit}, true);
+    btnUncertainties =
+        makeButton(central, "btnUncertainties", QStringLiteral("U&ncertainties..."),
+                   QStringLiteral("The record's uncertainty settings"),
+                   QStyle::SP_FileDialogDetailedView);
+    QWidget *bottomBar = buttonBar(
+        central, 41, {btnUncertainties, btnCertificate, btnLaboratory, btnAbout, btnExit}, true);
     bottomBar->setObjectName(QStringLiteral("RzPanel1"));
     outer->addWidget(bottomBar);
     m_window.setCentralWidget(central);
@@ -395,7 +399,7 @@ QWidget *MainLayout::buildCalibrationPage()
                                 {"dTLM", QStringLiteral("TLM-T (mK)"), 104, false},
                                 {"dTPSO", QStringLiteral("TPSO-T (mK)"), 104, false},
                                 {"Difference", QStringLiteral("TLM-TPSO (mK)"), 104, false},
-                                {"uT", QStringLiteral("u(T) (mK)"), 80, true}},
+                                {"uT", QStringLiteral("u(T) (mK)"), 80, true, true}},
         m_dialogs);
     m_bbModel->setTextLocale(m_locale);
     dbgBB = new Grid(*m_bbModel, m_dialogs, tsCalibration);

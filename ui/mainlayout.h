@@ -90,6 +90,7 @@ public:
 
     QPushButton *btnCertificate = nullptr;
     QPushButton *btnLaboratory = nullptr;
+    QPushButton *btnUncertainties = nullptr;
     QPushButton *btnAbout = nullptr;
     QPushButton *btnExit = nullptr;
 

@@ -152,6 +152,17 @@ Qt::ItemFlags TableModel::flags(const QModelIndex &index) const
     return result;
 }
 
+namespace {
+
+void refuseUnlessPositive(const Value &value)
+{
+    const double *number = std::get_if<double>(&value);
+    if (number != nullptr && !(*number > 0))
+        throw Error("The value must be greater than 0");
+}
+
+} // namespace
+
 bool TableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (role != Qt::EditRole || !validIndex(index) || !column(index.column()).editable)
@@ -168,6 +179,8 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
             if (def.kind == FieldKind::Float) {
                 if (!QString::fromStdString(text).trimmed().isEmpty())
                     parsed = StoredDouble(parseFloat(text, m_locale.decimalSeparator));
+                if (column(index.column()).positive)
+                    refuseUnlessPositive(parsed);
             } else {
                 parsed = text;
             }

@@ -23,6 +23,7 @@ struct GridColumn
     QString title;
     int width = 64;
     bool editable = false;
+    bool positive = false; // takes only values above 0, or none
 };
 
 // The rows of a table as a grid shows them, a pending insert included, with the table's

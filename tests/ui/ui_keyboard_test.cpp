@@ -71,7 +71,8 @@ enum class Shown {
     PictureSettings,
     EraseDialog,
     CertificateDialog,
-    LaboratoryDialog
+    LaboratoryDialog,
+    UncertaintySettingsDialog
 };
 
 struct WindowCase
@@ -116,6 +117,9 @@ TEST_P(AltLetters, AreOneForEachButtonOfTheWindow)
     case Shown::LaboratoryDialog:
         inDialogOf(btnLaboratory(), check);
         break;
+    case Shown::UncertaintySettingsDialog:
+        inDialogOf(btnUncertainties(), check);
+        break;
     }
     EXPECT_TRUE(checked);
 }
@@ -130,7 +134,9 @@ INSTANTIATE_TEST_SUITE_P(Windows, AltLetters,
                                            WindowCase{"CertificateDialog",
                                                       Shown::CertificateDialog},
                                            WindowCase{"LaboratoryDialog",
-                                                      Shown::LaboratoryDialog}),
+                                                      Shown::LaboratoryDialog},
+                                           WindowCase{"UncertaintySettingsDialog",
+                                                      Shown::UncertaintySettingsDialog}),
                          CaseName);
 
 TEST_F(KeyboardTest, AltLetterOfTheMainWindowPressesItsButton)

@@ -95,6 +95,7 @@ protected:
     QPushButton *btnEraseMain() const { return control<QPushButton>("btnEraseMain"); }
     QPushButton *btnCertificate() const { return control<QPushButton>("btnCertificate"); }
     QPushButton *btnLaboratory() const { return control<QPushButton>("btnLaboratory"); }
+    QPushButton *btnUncertainties() const { return control<QPushButton>("btnUncertainties"); }
     QWidget *p() const { return control<QWidget>("p"); }
     QTabWidget *pc() const { return control<QTabWidget>("pc"); }
     QWidget *tsCalibration() const { return control<QWidget>("tsCalibration"); }

@@ -10,14 +10,17 @@
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
 #include "ui/uncertaintychart.h"
+#include "ui/uncertaintysettings.h"
 #include "../casename.h"
 
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScatterSeries>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -441,6 +444,59 @@ TEST_F(Interpolation, PointUncertaintiesTypedInTheGridGiveEachTemperatureItsU)
     EXPECT_EQ(lines[0], QByteArray("No,S,T (K),U (mK)"));
     const QRegularExpression row(QStringLiteral("^1,0\\.0024,1[0-9]{3}\\.[0-9]{4},10\\.000$"));
     EXPECT_TRUE(row.match(QString::fromLatin1(lines[1])).hasMatch()) << lines[1].toStdString();
+}
+
+// A u(T) must be above 0: 0 or a negative value is refused naming the cell, and the point
+// keeps what it had.
+TEST_F(Interpolation, APointUncertaintyOfZeroOrLessIsRefused)
+{
+    pc()->setCurrentWidget(tsCalibration());
+    QAbstractItemModel *bb = dbgBB()->model();
+    const int uTColumn = bb->columnCount() - 1;
+    ASSERT_TRUE(bb->setData(bb->index(0, uTColumn), QStringLiteral("5")));
+    PostIfEditing(cdsBB());
+    for (const QString typed : {QStringLiteral("0"), QStringLiteral("-2")}) {
+        dialogs.clearRecords();
+        EXPECT_FALSE(bb->setData(bb->index(0, uTColumn), typed));
+        ASSERT_EQ(dialogs.messages.size(), 1) << typed.toStdString();
+        EXPECT_EQ(dialogs.messages[0],
+                  QStringLiteral("u(T) (mK), row 1: '") + typed
+                      + QStringLiteral("'\rThe value must be greater than 0"));
+        PostIfEditing(cdsBB());
+        EXPECT_EQ(bb->index(0, uTColumn).data().toString(), QStringLiteral("5.0"));
+    }
+}
+
+// Uncertainties... sets the record's w and Monte Carlo settings; a w that cannot be kept is
+// refused with a message and the dialog stays open.
+TEST_F(Interpolation, UncertaintySettingsAreSetInTheirDialog)
+{
+    QPushButton *button = btnUncertainties();
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isEnabled());
+    bool stayedOpen = false;
+    dialogs.dialogScripts.push_back([&](QDialog &dialog) {
+        auto &settings = dynamic_cast<TFUncertaintySettings &>(dialog);
+        EXPECT_EQ(settings.edW->text(), QStringLiteral("0"));
+        EXPECT_EQ(settings.seTrials->value(), 10000);
+        settings.edW->setText(QStringLiteral("1"));
+        settings.btnOK->click();
+        stayedOpen = dialogs.messages.size() == 1
+                     && dialogs.messages[0]
+                            == QStringLiteral("The relative uncertainty of a signal must be at "
+                                              "least 0 and below 1");
+        settings.edW->setText(QStringLiteral("0.002"));
+        settings.seTrials->setValue(500);
+        settings.seSeed->setValue(4294967295.0);
+        settings.btnOK->click();
+    });
+    button->click();
+    EXPECT_TRUE(dialogs.allAnswersUsed());
+    EXPECT_TRUE(stayedOpen);
+    const UncertaintySettings kept = UncertaintySettingsOf(records());
+    EXPECT_EQ(kept.w, static_cast<long double>(0.002));
+    EXPECT_EQ(kept.trials, 500);
+    EXPECT_EQ(kept.seed, 4294967295u);
 }
 
 TEST_F(Interpolation, TheMeasurementButtonsFollowTheRows)
