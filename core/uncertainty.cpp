@@ -55,9 +55,10 @@ std::string BirgeRatioRemark(long double ratio, char decimalSeparator)
 
 std::string BirgeRatioShortRemark(long double ratio, char decimalSeparator)
 {
-    std::string text = "Birge ratio R_B = " + formatFixed(ratio, 15, 2, decimalSeparator);
+    std::string text = "R_B = " + formatFixed(ratio, 15, 2, decimalSeparator);
     if (ratio > BirgeRatioLimit)
-        text += ": the scatter exceeds u(T), U is probably too small";
+        text += " > " + std::to_string(static_cast<int>(BirgeRatioLimit))
+                + ": U is probably too small";
     return text;
 }
 

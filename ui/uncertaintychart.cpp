@@ -1,5 +1,7 @@
 #include "ui/uncertaintychart.h"
 
+#include "core/roundstep.h"
+
 #include <QChart>
 #include <QLineSeries>
 #include <QValueAxis>
@@ -62,7 +64,14 @@ void UncertaintyChart::draw(const std::vector<std::pair<double, double>> &curve,
         return;
     // The reference range as a bar along the bottom.
     seRange->replace({QPointF(TMin, 0.0), QPointF(TMax, 0.0)});
-    m_axisT->setRange(points.front().x(), points.back().x());
+    const double low = points.front().x();
+    const double high = points.back().x();
+    m_axisT->setRange(low, high);
+    // Ticks at round temperatures, as on the other charts.
+    m_axisT->setTickType(QValueAxis::TicksDynamic);
+    m_axisT->setTickAnchor(0.0);
+    m_axisT->setTickInterval(RoundStep(high - low));
+    m_axisT->setLabelFormat(QStringLiteral("%.0f"));
     m_axisU->setRange(0.0, highest * 1.05);
     m_axisU->applyNiceNumbers();
 }

@@ -172,7 +172,7 @@ TEST_F(CalibrationWindow, RunShowsTheUncertaintiesAndMonteCarloChecksThem)
         }
         EXPECT_TRUE(control<QLabel>(calibration, "lbBirge")
                         ->text()
-                        .startsWith(QStringLiteral("Birge ratio R_B = ")));
+                        .startsWith(QStringLiteral("R_B = ")));
         ASSERT_TRUE(monteCarlo->isEnabled());
 
         monteCarlo->click();
