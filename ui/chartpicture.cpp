@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "ui/checklegend.h"
 #include "ui/dialogs.h"
+#include "ui/layoutparts.h"
 #include "ui/sizing.h"
 
 #include <QChart>
@@ -174,23 +175,13 @@ ChartPictureDialog::ChartPictureDialog(QChart *chart, QWidget *parent) : QDialog
     seWidth->setValue(static_cast<int>(std::lround(chart->size().width() * scale)));
     seHeight->setValue(static_cast<int>(std::lround(chart->size().height() * scale)));
 
-    btnOK = new QPushButton(QStringLiteral("&OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    for (QPushButton *button : {btnOK, btnCancel})
-        fitButton(*button, QSize(100, button->sizeHint().height()));
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Width "), seWidth);
     form->addRow(QStringLiteral("Height "), seHeight);
     form->addRow(QStringLiteral("Resolution "), seResolution);
     form->addRow(QStringLiteral("Printed size "), lblPrintedSize);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QHBoxLayout *buttons = okCancelRow(this, btnOK, btnCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);

@@ -4,6 +4,7 @@
 #include "records/certificateissue.h"
 #include "records/certificatenumber.h"
 #include "ui/dialogs.h"
+#include "ui/layoutparts.h"
 #include "ui/sizing.h"
 
 #include <QComboBox>
@@ -99,17 +100,7 @@ TFLaboratory::TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialog
     form->addRow(QStringLiteral("Next number "), seNextNumber);
     form->addRow(QString(), lblNextCertificate);
 
-    btnOK = new QPushButton(QStringLiteral("&OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    for (QPushButton *button : {btnOK, btnCancel})
-        fitButton(*button, QSize(100, button->sizeHint().height()));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QHBoxLayout *buttons = okCancelRow(this, btnOK, btnCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);

@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -98,6 +99,22 @@ QLineEdit *creamEdit(QWidget *parent, const char *name)
     shades.setColor(QPalette::Base, CreamColor);
     edit->setPalette(shades);
     return edit;
+}
+
+QHBoxLayout *okCancelRow(QWidget *dialog, QPushButton *&ok, QPushButton *&cancel)
+{
+    ok = new QPushButton(QStringLiteral("&OK"), dialog);
+    ok->setObjectName(QStringLiteral("btnOK"));
+    ok->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("&Cancel"), dialog);
+    cancel->setObjectName(QStringLiteral("btnCancel"));
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton *button : {ok, cancel}) {
+        fitButton(*button, QSize(100, button->sizeHint().height()));
+        row->addWidget(button);
+    }
+    return row;
 }
 
 } // namespace kelvora

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -37,5 +38,9 @@ QGroupBox *editGroup(QWidget *parent, const QString &caption,
 
 // A read-only edit on cream.
 QLineEdit *creamEdit(QWidget *parent, const char *name);
+
+// The foot of a dialog: OK (the default button) and Cancel at its right, 100 pixels wide or
+// as their captions need. Returns the row; `ok` and `cancel` receive the buttons.
+QHBoxLayout *okCancelRow(QWidget *dialog, QPushButton *&ok, QPushButton *&cancel);
 
 } // namespace kelvora

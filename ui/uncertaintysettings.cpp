@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/numfmt.h"
 #include "ui/dialogs.h"
+#include "ui/layoutparts.h"
 #include "ui/sizing.h"
 
 #include <QDoubleSpinBox>
@@ -46,17 +47,7 @@ TFUncertaintySettings::TFUncertaintySettings(const UncertaintySettings &settings
     form->addRow(QStringLiteral("Monte Carlo trials "), seTrials);
     form->addRow(QStringLiteral("Monte Carlo seed "), seSeed);
 
-    btnOK = new QPushButton(QStringLiteral("&OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    for (QPushButton *button : {btnOK, btnCancel})
-        fitButton(*button, QSize(100, button->sizeHint().height()));
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
+    QHBoxLayout *buttons = okCancelRow(this, btnOK, btnCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
