@@ -20,12 +20,6 @@ using namespace kelvora::test;
 using testcase::CaseName;
 using testcase::PrintTo;
 
-// The InGaAs thermometer of the copper sample: 1.6 µm.
-TParamVector InGaAs()
-{
-    return Triple(1.59616L, 2.11990L, 7613.77L);
-}
-
 // n points from 430 K to 1358 K exactly on the curve, each with u(T_i) = u kelvin, the signals
 // to check at 430 K, 894 K, 1358 K (the range), 1765 K and 2716 K (beyond it) and 344 K (below).
 MonteCarloProblem ProblemOf(int n, long double u, int trials = DefaultMonteCarloTrials)

@@ -40,6 +40,12 @@ inline TParamVector Instrument()
     return Triple(0.65L, 0.1L, 3e6L);
 }
 
+// The InGaAs thermometer of the copper sample: 1.6 µm.
+inline TParamVector InGaAs()
+{
+    return Triple(1.59616L, 2.11990L, 7613.77L);
+}
+
 // The reference set of the signals of P at the given temperatures; the temperatures stored
 // are the ones P gives back for those signals, offset by deviations[i] (kelvin).
 template <typename Temps, typename Deviations>

@@ -21,12 +21,6 @@ using namespace kelvora::test;
 using testcase::CaseName;
 using testcase::PrintTo;
 
-// The InGaAs thermometer of the copper sample: 1.6 µm.
-TParamVector InGaAs()
-{
-    return Triple(1.59616L, 2.11990L, 7613.77L);
-}
-
 // Points exactly on the curve of P at the temperatures, u(T_i) = u[i] kelvin when given.
 std::vector<UncertainPoint> PointsOn(const TParamVector &P, const std::vector<long double> &temps,
                                      const std::vector<long double> &u = {})
