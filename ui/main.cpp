@@ -40,7 +40,9 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QSettings>
 #include <QShowEvent>
+#include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
 
@@ -110,6 +112,7 @@ TFMain::TFMain(Dialogs &dialogs, const QString &programFile, QWidget *parent)
             m_saveTimer.start();
     };
     FormCreate();
+    restoreSizes();
 }
 
 TFMain::~TFMain()
@@ -359,6 +362,7 @@ void TFMain::closeEvent(QCloseEvent *event)
 {
     if (!m_session.isOpen() || m_endRequested) {
         m_saveTimer.stop();
+        rememberSizes();
         event->accept();
         return;
     }
@@ -388,7 +392,27 @@ void TFMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    rememberSizes();
     event->accept();
+}
+
+// The sizes the user gave the window's parts live beside the program, not with the records.
+QString TFMain::sizesFile() const
+{
+    return qtext(m_folders.ProgramDir) + QStringLiteral("/kelvora.ini");
+}
+
+void TFMain::restoreSizes()
+{
+    const QSettings sizes(sizesFile(), QSettings::IniFormat);
+    m_ui.spSeparator->restoreState(
+        sizes.value(QStringLiteral("MainWindow/separator")).toByteArray());
+}
+
+void TFMain::rememberSizes()
+{
+    QSettings sizes(sizesFile(), QSettings::IniFormat);
+    sizes.setValue(QStringLiteral("MainWindow/separator"), m_ui.spSeparator->saveState());
 }
 
 // ---- the operations behind the buttons, radio groups and search edit ----------------------

@@ -76,6 +76,9 @@ public:
     void btnCertificateClick();
     void btnLaboratoryClick();
     void btnUncertaintiesClick();
+    QString sizesFile() const;
+    void restoreSizes();
+    void rememberSizes();
     void btnAboutClick();
     void btnExitClick();
 

@@ -192,6 +192,7 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     // The record list and the record side by side; the vertical separator between them moves
     // them. The record keeps its width as the window narrows, the list gives it up first.
     auto *split = new QSplitter(Qt::Horizontal, central);
+    spSeparator = split;
     split->setObjectName(QStringLiteral("spSeparator"));
     split->setHandleWidth(5);
     split->setChildrenCollapsible(false);

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QMainWindow;
 class QPushButton;
+class QSplitter;
 class QTabWidget;
 
 namespace kelvora {
@@ -91,6 +92,7 @@ public:
     QPushButton *btnCertificate = nullptr;
     QPushButton *btnLaboratory = nullptr;
     QPushButton *btnUncertainties = nullptr;
+    QSplitter *spSeparator = nullptr;
     QPushButton *btnAbout = nullptr;
     QPushButton *btnExit = nullptr;
 

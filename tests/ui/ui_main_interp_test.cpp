@@ -455,7 +455,7 @@ TEST_F(Interpolation, APointUncertaintyOfZeroOrLessIsRefused)
     const int uTColumn = bb->columnCount() - 1;
     ASSERT_TRUE(bb->setData(bb->index(0, uTColumn), QStringLiteral("5")));
     PostIfEditing(cdsBB());
-    for (const QString typed : {QStringLiteral("0"), QStringLiteral("-2")}) {
+    for (const QString &typed : {QStringLiteral("0"), QStringLiteral("-2")}) {
         dialogs.clearRecords();
         EXPECT_FALSE(bb->setData(bb->index(0, uTColumn), typed));
         ASSERT_EQ(dialogs.messages.size(), 1) << typed.toStdString();

@@ -8,7 +8,9 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
+#include <QTest>
 #include <QThread>
 #include <QToolButton>
 
@@ -196,6 +198,33 @@ TEST_F(MainWindowTest, RecordsSurviveAnExitAndARestartUnchanged)
     EXPECT_EQ(cdsMain().asInteger("RecordCount"), 2);
     EXPECT_EQ(cdsInterp().recordCount(), 3);
     EXPECT_TRUE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
+}
+
+// Where the user moved the separator between the record list and the record, the next start
+// puts it again.
+TEST_F(MainWindowTest, TheSeparatorIsWhereTheUserLeftIt)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Alpha"));
+    window->resize(1600, 900);
+    window->show();
+    auto *separator = window->findChild<QSplitter *>(QStringLiteral("spSeparator"));
+    ASSERT_NE(separator, nullptr);
+    QTest::qWait(50);
+    const QList<int> first = separator->sizes();
+    ASSERT_EQ(first.size(), 2);
+    const QList<int> moved{first[0] + 120, first[1] - 120};
+    separator->setSizes(moved);
+    ASSERT_EQ(separator->sizes(), moved);
+    ASSERT_TRUE(window->close()) << messagesShown();
+    window.reset();
+
+    start();
+    window->resize(1600, 900);
+    window->show();
+    QTest::qWait(50);
+    separator = window->findChild<QSplitter *>(QStringLiteral("spSeparator"));
+    EXPECT_EQ(separator->sizes(), moved);
 }
 
 TEST_F(MainWindowTest, APendingEditThatCannotBePostedKeepsTheWindowOpen)
