@@ -32,17 +32,7 @@ struct Axis
 
     std::vector<double> ticks() const
     {
-        std::vector<double> values;
-        const double first = std::ceil(low / step - 1e-9) * step;
-        for (int i = 0;; ++i) {
-            double value = first + i * step;
-            if (value > high + step * 1e-9)
-                break;
-            if (std::abs(value) < step * 1e-9)
-                value = 0;
-            values.push_back(value);
-        }
-        return values;
+        return RoundTicks(low, high, step);
     }
 
     QString label(double value) const

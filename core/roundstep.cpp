@@ -13,4 +13,19 @@ double RoundStep(double span)
     return nice * magnitude;
 }
 
+std::vector<double> RoundTicks(double low, double high, double step)
+{
+    std::vector<double> values;
+    const double first = std::ceil(low / step - 1e-9) * step;
+    for (int i = 0;; ++i) {
+        double value = first + i * step;
+        if (value > high + step * 1e-9)
+            break;
+        if (std::abs(value) < step * 1e-9)
+            value = 0;
+        values.push_back(value);
+    }
+    return values;
+}
+
 } // namespace kelvora

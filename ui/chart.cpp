@@ -43,13 +43,7 @@ QList<QPair<QString, double>> ticksOf(double low, double high, double step,
                                       const std::string &pattern, char separator)
 {
     QList<QPair<QString, double>> ticks;
-    const double first = std::ceil(low / step - 1e-9) * step;
-    for (int i = 0;; ++i) {
-        double value = first + i * step;
-        if (value > high + step * 1e-9)
-            break;
-        if (std::abs(value) < step * 1e-9)
-            value = 0;
+    for (const double value : RoundTicks(low, high, step)) {
         const QString label = QString::fromStdString(formatPattern(value, pattern, separator));
         if (ticks.isEmpty() || ticks.back().first != label)
             ticks.append({label, value});
