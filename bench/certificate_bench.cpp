@@ -2,7 +2,7 @@
 // written as a PDF/A file, as Certificate... and kelvora-cli certificate do it.
 
 #include "certificate/certificatepdf.h"
-#include "records/certificate.h"
+#include "certificatecontent/certificate.h"
 #include "samples/computedrecord.h"
 
 #include <QGuiApplication>

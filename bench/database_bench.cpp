@@ -2,7 +2,7 @@
 // save that follows one changed record. Every record holds seven reference points and ten
 // measurements, as a calibrated record does.
 
-#include "records/database.h"
+#include "database/database.h"
 
 #include <benchmark/benchmark.h>
 

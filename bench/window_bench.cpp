@@ -4,8 +4,8 @@
 
 #include "calibration/run.h"
 #include "records/operations.h"
-#include "records/recordstore.h"
 #include "samples/noisyrecord.h"
+#include "tables/recordstore.h"
 #include "ui/calibration.h"
 #include "ui/dialogs.h"
 

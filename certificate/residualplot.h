@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/certificatetext.h"
+#include "certificatecontent/certificatetext.h"
 
 #include <QRectF>
 

@@ -1,7 +1,7 @@
 #include "cli/dbsession.h"
 
 #include "cli/fitcommand.h"
-#include "records/database.h"
+#include "database/database.h"
 #include "records/folders.h"
 
 #include <filesystem>

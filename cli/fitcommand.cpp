@@ -10,8 +10,8 @@
 #include "frontend/systemlocale.h"
 #include "records/operations.h"
 #include "records/uncertainties.h"
-#include "textio/signals.h"
 #include "textio/recordfile.h"
+#include "textio/signals.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -2,7 +2,7 @@
 
 #include "calibration/run.h"
 #include "cli/json.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 
 #include <string>
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -415,23 +416,24 @@ long double parseFloat(const std::string &text, char decimalSeparator)
     return value;
 }
 
-int parseInt(const std::string &text)
+std::int64_t parseInt64(const std::string &text)
 {
     const std::string number = trimmed(text);
-    std::size_t i = 0;
-    const bool negative = !number.empty() && number[0] == '-';
-    if (!number.empty() && (number[0] == '+' || number[0] == '-'))
-        ++i;
-    const std::size_t start = i;
-    long long value = 0;
-    for (; i < number.size() && number[i] >= '0' && number[i] <= '9'; ++i) {
-        value = value * 10 + (number[i] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            break;
-    }
-    if (negative)
-        value = -value;
-    if (i == start || i != number.size() || value < INT_MIN || value > INT_MAX)
+    const char *first = number.data();
+    const char *last = first + number.size();
+    if (first != last && *first == '+' && first + 1 != last && first[1] != '-')
+        ++first;
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (number.empty() || error != std::errc() || end != last)
+        throw ConvertError("'" + text + "' is not a valid integer value");
+    return value;
+}
+
+int parseInt(const std::string &text)
+{
+    const std::int64_t value = parseInt64(text);
+    if (value < INT_MIN || value > INT_MAX)
         throw ConvertError("'" + text + "' is not a valid integer value");
     return static_cast<int>(value);
 }

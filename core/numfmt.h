@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,5 +45,7 @@ long double parseFloat(const std::string &text, char decimalSeparator = '.');
 // Parses a whole number within the range of int (blanks around it allowed); anything else
 // raises ConvertError "'<text>' is not a valid integer value".
 int parseInt(const std::string &text);
+// The same for a whole number of 64 bits.
+std::int64_t parseInt64(const std::string &text);
 
 } // namespace kelvora

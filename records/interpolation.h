@@ -2,7 +2,7 @@
 
 #include "core/datetime.h"
 #include "core/global.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 #include "textio/signals.h"
 
 #include <functional>

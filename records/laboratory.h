@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/store.h"
+#include "tables/store.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 #include "calibration/run.h"
 #include "core/datetime.h"
 #include "core/global.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 #include "textio/recordfile.h"
 
 #include <cstdint>

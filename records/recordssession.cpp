@@ -1,7 +1,7 @@
 #include "records/recordssession.h"
 
 #include "core/errors.h"
-#include "records/database.h"
+#include "database/database.h"
 
 #include <utility>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "records/databaselock.h"
-#include "records/databasestartup.h"
-#include "records/event.h"
-#include "records/recordstore.h"
+#include "database/databaselock.h"
+#include "database/databasestartup.h"
+#include "tables/event.h"
+#include "tables/recordstore.h"
 
 #include <functional>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "core/montecarlo.h"
 #include "core/uncertainty.h"
 #include "records/interpolation.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/datetime.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 
 #include <string>
 #include <vector>

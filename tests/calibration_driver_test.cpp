@@ -3,9 +3,9 @@
 
 #include "calibration/run.h"
 
+#include "casename.h"
 #include "core/lm.h"
 #include "core/pso.h"
-#include "casename.h"
 #include "fitline.h"
 #include "samples/noisyrecord.h"
 

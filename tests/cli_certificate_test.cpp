@@ -3,7 +3,7 @@
 
 #include "casename.h"
 #include "cli_process.h"
-#include "records/database.h"
+#include "database/database.h"
 #include "records/laboratory.h"
 #include "records/operations.h"
 #include "samples/noisyrecord.h"

@@ -1,11 +1,11 @@
 // The database commands of kelvora-cli, run as the user runs them on a database in a
 // temporary folder.
 
-#include "cli_process.h"
-#include "records/database.h"
-#include "records/databaselock.h"
-#include "records/databasestartup.h"
 #include "casename.h"
+#include "cli_process.h"
+#include "database/database.h"
+#include "database/databaselock.h"
+#include "database/databasestartup.h"
 
 #include <gtest/gtest.h>
 

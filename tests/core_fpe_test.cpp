@@ -4,8 +4,8 @@
 #include "core/fpe.h"
 #include "core/global.h"
 
-#include "core_support.h"
 #include "casename.h"
+#include "core_support.h"
 
 #include <gtest/gtest.h>
 

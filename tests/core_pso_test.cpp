@@ -5,8 +5,8 @@
 #include "core/pso.h"
 #include "core/psopass.h"
 
-#include "core_support.h"
 #include "casename.h"
+#include "core_support.h"
 
 #include <gtest/gtest.h>
 

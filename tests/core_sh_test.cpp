@@ -2,8 +2,8 @@
 
 #include "core/global.h"
 
-#include "core_support.h"
 #include "casename.h"
+#include "core_support.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "calibration/run.h"
 #include "core/global.h"
 #include "records/operations.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "records_fixture.h"
 
+#include "casename.h"
 #include "core/errors.h"
 #include "core/global.h"
 #include "records/interpolation.h"
 #include "records/operations.h"
 #include "records/uncertainties.h"
-#include "casename.h"
 
 #include <gtest/gtest.h>
 

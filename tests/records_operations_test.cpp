@@ -1,10 +1,10 @@
 #include "records_fixture.h"
 
 #include "calibration/run.h"
+#include "casename.h"
 #include "core/errors.h"
 #include "core/global.h"
 #include "records/operations.h"
-#include "casename.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "records/database.h"
+#include "database/database.h"
 #include "records/recordssession.h"
-#include "records_dbfixture.h"
+#include "database_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "ui/boundedit.h"
 
 #include "core/errors.h"
-#include "records/store.h"
+#include "tables/store.h"
 #include "ui/appearance.h"
 #include "ui/dialogs.h"
 #include "ui/errorsink.h"

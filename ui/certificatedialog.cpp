@@ -1,7 +1,7 @@
 #include "ui/certificatedialog.h"
 
 #include "core/numfmt.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 #include "ui/dialogs.h"
 #include "ui/radiogroup.h"
 #include "ui/sizing.h"

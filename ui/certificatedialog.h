@@ -1,8 +1,8 @@
 #pragma once
 
+#include "certificatecontent/certificatedata.h"
+#include "certificatecontent/certificateissue.h"
 #include "core/datetime.h"
-#include "records/certificatedata.h"
-#include "records/certificateissue.h"
 
 #include <QDialog>
 

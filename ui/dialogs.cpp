@@ -1,6 +1,6 @@
 #include "ui/dialogs.h"
 
-#include "records/schema.h"
+#include "tables/schema.h"
 #include "ui/sizing.h"
 
 #include <QApplication>

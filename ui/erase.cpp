@@ -1,6 +1,6 @@
 #include "ui/erase.h"
 
-#include "records/store.h"
+#include "tables/store.h"
 #include "ui/dialogs.h"
 #include "ui/sizing.h"
 

@@ -1,8 +1,8 @@
 #include "ui/laboratorydialog.h"
 
 #include "certificate/certificatepdf.h"
-#include "records/certificateissue.h"
-#include "records/certificatenumber.h"
+#include "certificatecontent/certificateissue.h"
+#include "certificatecontent/certificatenumber.h"
 #include "ui/dialogs.h"
 #include "ui/layoutparts.h"
 #include "ui/sizing.h"

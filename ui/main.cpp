@@ -1,10 +1,10 @@
 #include "ui/main.h"
 
 #include "certificate/certificatepdf.h"
+#include "certificatecontent/certificate.h"
 #include "core/global.h"
+#include "database/database.h"
 #include "frontend/systemlocale.h"
-#include "records/certificate.h"
-#include "records/database.h"
 #include "records/folders.h"
 #include "records/interpolation.h"
 #include "records/laboratory.h"

@@ -4,9 +4,9 @@
 #include <QTimer>
 
 #include "core/datetime.h"
+#include "records/folders.h"
 #include "records/interpolation.h"
 #include "records/recordssession.h"
-#include "records/folders.h"
 #include "ui/erase.h"
 #include "ui/mainlayout.h"
 

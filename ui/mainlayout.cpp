@@ -1,7 +1,7 @@
 #include "ui/mainlayout.h"
 
 #include "records/interpolation.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 
 #include "ui/appearance.h"
 #include "ui/boundedit.h"
@@ -65,16 +65,17 @@ QStringList widestTextsOf(const Table &table, const std::string &field,
     const FieldDef &def = table.schema().field(field);
     if (def.kind == FieldKind::DateTime)
         return widestDateTimeTexts(locale);
-    if (def.kind != FieldKind::Float)
+    if (def.kind != FieldKind::Float && def.kind != FieldKind::Integer)
         return {};
-    if (def.displayFormat.empty())
+    // A whole number shows its digits alone.
+    const std::string pattern = def.kind == FieldKind::Integer ? "0" : def.displayFormat;
+    if (pattern.empty())
         return widestGeneralTexts(def.displayDigits, locale);
     for (const PatternRange &range : PatternRanges) {
         if (def.name == range.field)
-            return widestPatternTexts(def.displayFormat, range.integerDigits, range.negative,
-                                      locale);
+            return widestPatternTexts(pattern, range.integerDigits, range.negative, locale);
     }
-    return widestPatternTexts(def.displayFormat, 15, true, locale);
+    return widestPatternTexts(pattern, 15, true, locale);
 }
 
 // Widens every column of the grid that is too narrow for its title or its values.

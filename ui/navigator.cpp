@@ -1,6 +1,6 @@
 #include "ui/navigator.h"
 
-#include "records/store.h"
+#include "tables/store.h"
 #include "ui/dialogs.h"
 #include "ui/errorsink.h"
 #include "ui/grid.h"

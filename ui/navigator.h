@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "records/event.h"
+#include "tables/event.h"
 
 #include <map>
 #include <vector>

@@ -3,7 +3,7 @@
 #include "core/errors.h"
 #include "core/fpe.h"
 #include "core/numfmt.h"
-#include "records/store.h"
+#include "tables/store.h"
 #include "ui/appearance.h"
 #include "ui/dialogs.h"
 #include "ui/errorsink.h"
@@ -97,7 +97,8 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
     }
     case Qt::TextAlignmentRole: {
         const FieldKind kind = m_table.schema().fields[static_cast<std::size_t>(field)].kind;
-        const bool number = kind == FieldKind::Float || kind == FieldKind::AutoInc
+        const bool number = kind == FieldKind::Float || kind == FieldKind::Integer
+                            || kind == FieldKind::AutoInc
                             || kind == FieldKind::Calculated;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/datetime.h"
-#include "records/event.h"
+#include "tables/event.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

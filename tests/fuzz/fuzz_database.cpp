@@ -1,8 +1,8 @@
 // Any bytes as the database file: loaded into a store and opened, or refused as a damaged
 // file; the message never quotes the file's bytes.
 
+#include "database/database.h"
 #include "fuzzfile.h"
-#include "records/database.h"
 
 #include <cstdlib>
 

@@ -2,8 +2,8 @@
 // 3 bytes, applied to the file by exclusive or. The damaged file is refused, or it loads the
 // very records that were saved: damage that changes a value and still loads is a finding.
 
+#include "database/database.h"
 #include "fuzzfile.h"
-#include "records/database.h"
 
 #include <cstdlib>
 #include <string>

@@ -4,11 +4,11 @@
 
 #include "ui_main_fixture.h"
 
+#include "../casename.h"
+#include "frontend/systemlocale.h"
 #include "ui/appearance.h"
 #include "ui/calibration.h"
-#include "frontend/systemlocale.h"
 #include "wholetext.h"
-#include "../casename.h"
 
 #include <QApplication>
 #include <QFontInfo>

@@ -3,10 +3,10 @@
 
 #include "ui_calibration_fixture.h"
 
-#include "core/numfmt.h"
-#include "records/database.h"
 #include "../casename.h"
 #include "../cli_process.h"
+#include "core/numfmt.h"
+#include "database/database.h"
 
 #include <QFile>
 #include <QJsonArray>

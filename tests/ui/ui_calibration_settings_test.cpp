@@ -3,9 +3,9 @@
 
 #include "ui_calibration_fixture.h"
 
+#include "../casename.h"
 #include "calibration/run.h"
 #include "core/numfmt.h"
-#include "../casename.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -3,13 +3,13 @@
 
 #include "ui_calibration_fixture.h"
 
+#include "../fitline.h"
 #include "calibration/run.h"
 #include "core/lm.h"
 #include "core/numfmt.h"
 #include "ui/calibration.h"
 #include "ui/residualchart.h"
 #include "ui/spinedit.h"
-#include "../fitline.h"
 
 #include <QCategoryAxis>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 
 #include "ui_calibration_fixture.h"
 
-#include "ui/charteditor.h"
 #include "../casename.h"
+#include "ui/charteditor.h"
 
 #include <QApplication>
 #include <QKeySequence>

@@ -2,7 +2,7 @@
 
 #include "calibration/run.h"
 #include "core/global.h"
-#include "records/database.h"
+#include "database/database.h"
 #include "records/interpolation.h"
 #include "records/operations.h"
 #include "records/reports.h"

@@ -1,11 +1,11 @@
 #include "ui_main_fixture.h"
 
+#include "../casename.h"
+#include "frontend/systemlocale.h"
 #include "ui/appearance.h"
 #include "ui/boundedit.h"
 #include "ui/grid.h"
-#include "frontend/systemlocale.h"
 #include "wholetext.h"
-#include "../casename.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,12 +1,12 @@
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 
 #include "core/errors.h"
+#include "frontend/systemlocale.h"
 #include "scripteddialogs.h"
 #include "ui/appearance.h"
 #include "ui/grid.h"
 #include "ui/navigator.h"
 #include "ui/tablemodel.h"
-#include "frontend/systemlocale.h"
 
 #include <QApplication>
 #include <QFont>

@@ -2,16 +2,16 @@
 
 #include "shotchecks.h"
 
+#include "../casename.h"
 #include "core/numfmt.h"
+#include "frontend/systemlocale.h"
 #include "ui/chart.h"
 #include "ui/grid.h"
 #include "ui/navigator.h"
-#include "frontend/systemlocale.h"
 #include "ui/radiogroup.h"
 #include "ui/tablemodel.h"
 #include "ui/uncertaintychart.h"
 #include "ui/uncertaintysettings.h"
-#include "../casename.h"
 
 #include <QDoubleSpinBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "ui_main_fixture.h"
 
+#include "../casename.h"
 #include "ui/appearance.h"
 #include "ui/grid.h"
-#include "../casename.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

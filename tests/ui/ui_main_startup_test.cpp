@@ -1,4 +1,4 @@
-#include "records/databasestartup.h"
+#include "database/databasestartup.h"
 #include "ui_main_fixture.h"
 
 #include "ui/boundedit.h"

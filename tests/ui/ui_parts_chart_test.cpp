@@ -1,12 +1,12 @@
 #include "core/errors.h"
 #include "core/global.h"
+#include "frontend/systemlocale.h"
 #include "ui/chart.h"
 #include "ui/charteditor.h"
 #include "ui/checklegend.h"
-#include "frontend/systemlocale.h"
 
-#include "scripteddialogs.h"
 #include "../casename.h"
+#include "scripteddialogs.h"
 
 #include <QCategoryAxis>
 #include <QChart>

@@ -1,8 +1,8 @@
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 #include "ui/erase.h"
 
-#include "scripteddialogs.h"
 #include "../casename.h"
+#include "scripteddialogs.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -5,8 +5,8 @@
 #include "ui/chartpicture.h"
 #include "ui/checklegend.h"
 
-#include "scripteddialogs.h"
 #include "../casename.h"
+#include "scripteddialogs.h"
 
 #include <QChart>
 #include <QDir>

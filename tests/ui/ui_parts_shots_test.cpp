@@ -1,6 +1,6 @@
 #include "core/global.h"
 #include "records/interpolation.h"
-#include "records/recordstore.h"
+#include "tables/recordstore.h"
 #include "ui/about.h"
 #include "ui/appearance.h"
 #include "ui/chart.h"
@@ -9,9 +9,9 @@
 #include "ui/erase.h"
 #include "ui/outofrange.h"
 
+#include "../casename.h"
 #include "scripteddialogs.h"
 #include "shotchecks.h"
-#include "../casename.h"
 
 #include <QApplication>
 #include <QDir>

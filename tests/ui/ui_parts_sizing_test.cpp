@@ -1,8 +1,8 @@
 #include "core/numfmt.h"
 #include "ui/sizing.h"
 
-#include "wholetext.h"
 #include "../casename.h"
+#include "wholetext.h"
 
 #include <QApplication>
 #include <QFontInfo>

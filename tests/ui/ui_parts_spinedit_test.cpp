@@ -3,8 +3,8 @@
 
 #include "ui/spinedit.h"
 
-#include "scripteddialogs.h"
 #include "../casename.h"
+#include "scripteddialogs.h"
 
 #include <QLineEdit>
 #include <QTest>

@@ -6,10 +6,10 @@
 #include "ui/errorsink.h"
 #include "ui/outofrange.h"
 
+#include "../casename.h"
 #include "modalwatch.h"
 #include "scripteddialogs.h"
 #include "wholetext.h"
-#include "../casename.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

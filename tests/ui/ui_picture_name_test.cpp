@@ -2,10 +2,10 @@
 
 #include "ui_calibration_fixture.h"
 
-#include "ui/chartpicture.h"
-#include "ui/charteditor.h"
-#include "ui/residualchart.h"
 #include "../casename.h"
+#include "ui/charteditor.h"
+#include "ui/chartpicture.h"
+#include "ui/residualchart.h"
 
 #include <QAction>
 #include <QMenu>
