@@ -2,6 +2,7 @@
 
 #include "core/numfmt.h"
 #include "records/uncertainties.h"
+#include "tables/rows.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +15,8 @@ FitMethod statedMethod(const Table &main, const CertificateChoices &choices)
 {
     if (choices.method)
         return *choices.method;
-    return main.asFloat("MeanRMSPSO") < main.asFloat("MeanRMSLM")
+    const RecordRow record(main);
+    return record.meanRMSPSO() < record.meanRMSLM()
                ? FitMethod::ParticleSwarm
                : FitMethod::LevenbergMarquardt;
 }
@@ -22,8 +24,9 @@ FitMethod statedMethod(const Table &main, const CertificateChoices &choices)
 // The whole multiples of the step within the record's range of validity: first and last.
 std::pair<long double, long double> tableSpan(const Table &main, int step)
 {
-    const long double first = std::ceil(main.asFloat("TMin") / static_cast<long double>(step));
-    const long double last = std::floor(main.asFloat("TMax") / static_cast<long double>(step));
+    const RecordRow record(main);
+    const long double first = std::ceil(record.TMin() / static_cast<long double>(step));
+    const long double last = std::floor(record.TMax() / static_cast<long double>(step));
     return {first, last};
 }
 
@@ -35,13 +38,14 @@ std::string kelvins(double value)
 void collectPoints(RecordStore &records, CertificateData &data)
 {
     Table &bb = records.cdsBB;
+    const ReferencePointRow bbRow(bb);
     const bool swarm = data.method == FitMethod::ParticleSwarm;
     ForEachRow(bb, [&] {
         CertificatePoint point;
-        point.S = bb.asFloat("S");
-        point.T = bb.asFloat("T");
-        point.fittedT = bb.asFloat(swarm ? "TPSO" : "TLM");
-        point.deviation = bb.asFloat(swarm ? "dTPSO" : "dTLM");
+        point.S = bbRow.S();
+        point.T = bbRow.T();
+        point.fittedT = swarm ? bbRow.TPSO() : bbRow.TLM();
+        point.deviation = swarm ? bbRow.dTPSO() : bbRow.dTLM();
         data.points.push_back(point);
     });
 }
@@ -64,7 +68,7 @@ void collectMeasurements(RecordStore &records, CertificateData &data)
     Table &interp = records.cdsInterp;
     ForEachRow(interp, [&] {
         CertificateMeasurement measurement;
-        measurement.S = interp.asFloat("S");
+        measurement.S = MeasurementRow(interp).S();
         measurement.signalOutside =
             measurement.S < data.SMin || measurement.S > data.SMax;
         try {
@@ -97,10 +101,11 @@ bool HasUncertainties(const CertificateData &data)
 std::string RecordCertificateRefusal(RecordStore &records)
 {
     const Table &main = records.cdsMain;
+    const RecordRow mainRow(main);
     if (main.recordCount() == 0)
         return "There is no record to certify";
-    const std::string name = main.asString("Name");
-    if (!main.asBoolean("Computed"))
+    const std::string name = mainRow.name();
+    if (!mainRow.computed())
         return "The record \"" + name + "\" has no calibration results: compute its"
                " parameters and save them before a certificate is issued";
     if (records.cdsBB.isEmpty())
@@ -113,12 +118,13 @@ std::string CertificateRefusal(RecordStore &records, const CertificateChoices &c
     if (std::string refusal = RecordCertificateRefusal(records); !refusal.empty())
         return refusal;
     const Table &main = records.cdsMain;
+    const RecordRow mainRow(main);
     if (choices.step < 1 || choices.step > MaxTableStep)
         return "The step of the calibration table must be a whole number of kelvins from 1"
                " to " + std::to_string(MaxTableStep);
     const auto [first, last] = tableSpan(main, choices.step);
-    const std::string range = "from " + kelvins(main.asFloat("TMin")) + " to "
-                              + kelvins(main.asFloat("TMax"));
+    const std::string range = "from " + kelvins(mainRow.TMin()) + " to "
+                              + kelvins(mainRow.TMax());
     if (last < first)
         return "No multiple of " + std::to_string(choices.step) + " K lies in the range of"
                " validity, " + range + ": choose a smaller step";
@@ -133,17 +139,17 @@ CertificateData CollectCertificateData(RecordStore &records, const CertificateIs
                                        const CertificateChoices &choices)
 {
     const Table &main = records.cdsMain;
+    const RecordRow mainRow(main);
     CertificateData data;
     data.laboratory = issue.laboratory;
     data.number = issue.number;
     data.issued = issue.issued;
 
     data.item = ItemDetailsOf(records);
-    data.recordName = main.asString("Name");
-    data.meanWL = main.asFloat("MeanWL");
-    data.bandwidth = main.asFloat("Bandwidth");
-    if (!main.isNull("Processed"))
-        data.calibrated = main.asDateTime("Processed");
+    data.recordName = mainRow.name();
+    data.meanWL = mainRow.meanWL();
+    data.bandwidth = mainRow.bandwidth();
+    data.calibrated = mainRow.processed();
 
     data.method = statedMethod(main, choices);
     data.methodChosen = choices.method.has_value();
@@ -152,20 +158,20 @@ CertificateData CollectCertificateData(RecordStore &records, const CertificateIs
     data.P[1] = parseFloat(data.parameters.A);
     data.P[2] = parseFloat(data.parameters.B);
     data.P[3] = parseFloat(data.parameters.C);
-    data.meanRMS = main.asFloat(swarm ? "MeanRMSPSO" : "MeanRMSLM");
-    data.otherMeanRMS = main.asFloat(swarm ? "MeanRMSLM" : "MeanRMSPSO");
-    if (swarm && !main.isNull("Seed"))
-        data.swarmSeed = static_cast<std::uint32_t>(main.asFloat("Seed"));
+    data.meanRMS = swarm ? mainRow.meanRMSPSO() : mainRow.meanRMSLM();
+    data.otherMeanRMS = swarm ? mainRow.meanRMSLM() : mainRow.meanRMSPSO();
+    if (swarm)
+        data.swarmSeed = mainRow.seed();
 
-    data.TMin = main.asFloat("TMin");
-    data.TMax = main.asFloat("TMax");
-    data.SMin = main.asFloat("SMin");
-    data.SMax = main.asFloat("SMax");
+    data.TMin = mainRow.TMin();
+    data.TMax = mainRow.TMax();
+    data.SMin = mainRow.SMin();
+    data.SMax = mainRow.SMax();
     collectPoints(records, data);
     data.step = choices.step;
     collectTable(main, data);
     collectMeasurements(records, data);
-    data.remarks = main.asString("Rem");
+    data.remarks = mainRow.rem();
 
     AddEvaluatedUncertainties(data, records);
     return data;

@@ -2,6 +2,7 @@
 
 #include "certificatecontent/certificatenumber.h"
 #include "core/errors.h"
+#include "tables/rows.h"
 
 #include <set>
 
@@ -11,21 +12,22 @@ namespace {
 
 struct ItemField
 {
-    const char *field;
+    std::string (RecordRow::*read)() const;
+    void (RecordRowEditor::*write)(const std::string &);
     std::string ItemDetails::*text;
 };
 
 constexpr ItemField ItemFields[] = {
-    {"Customer", &ItemDetails::customer},
-    {"Make", &ItemDetails::make},
-    {"Model", &ItemDetails::model},
-    {"Serial", &ItemDetails::serial},
+    {&RecordRow::customer, &RecordRowEditor::setCustomer, &ItemDetails::customer},
+    {&RecordRow::make, &RecordRowEditor::setMake, &ItemDetails::make},
+    {&RecordRow::model, &RecordRowEditor::setModel, &ItemDetails::model},
+    {&RecordRow::serial, &RecordRowEditor::setSerial, &ItemDetails::serial},
 };
 
 // The certificate numbers that records hold.
 std::set<std::string> numbersInUse(const Store &store)
 {
-    const auto field = static_cast<std::size_t>(mainSchema().fieldIndex("CertNo"));
+    const auto field = static_cast<std::size_t>(fieldIndex(RecordField::CertNo));
     std::set<std::string> numbers;
     for (const RowData &record : store.records()) {
         if (const auto *number = std::get_if<std::string>(&record.values[field]))
@@ -46,9 +48,10 @@ int NextCertificateCounter(const LaboratorySettings &laboratory, DateTime now)
 
 ItemDetails ItemDetailsOf(const RecordStore &records)
 {
+    const RecordRow record(records.cdsMain);
     ItemDetails item;
     for (const ItemField &f : ItemFields)
-        item.*f.text = records.cdsMain.asString(f.field);
+        item.*f.text = (record.*f.read)();
     return item;
 }
 
@@ -57,10 +60,11 @@ void SetItemDetails(RecordStore &records, const ItemDetails &item)
     if (ItemDetailsOf(records) == item)
         return;
     Table &main = records.cdsMain;
+    RecordRowEditor record(main);
     main.edit();
     try {
         for (const ItemField &f : ItemFields)
-            main.setString(f.field, item.*f.text);
+            (record.*f.write)(item.*f.text);
         main.post();
     } catch (...) {
         main.cancel();
@@ -71,11 +75,12 @@ void SetItemDetails(RecordStore &records, const ItemDetails &item)
 CertificateIssue PlanCertificateIssue(const RecordStore &records, bool newNumber, DateTime now)
 {
     const Table &main = records.cdsMain;
+    const RecordRow mainRow(main);
     CertificateIssue issue;
     issue.laboratory = LaboratorySettingsOf(records.store.settings());
-    if (!newNumber && !main.isNull("CertNo")) {
-        issue.number = main.asString("CertNo");
-        issue.issued = main.isNull("CertIssued") ? now : main.asDateTime("CertIssued");
+    if (!newNumber && !mainRow.isNull(RecordField::CertNo)) {
+        issue.number = mainRow.certNo();
+        issue.issued = mainRow.certIssued().value_or(now);
         return issue;
     }
 
@@ -103,16 +108,16 @@ CertificateIssue PlanCertificateIssue(const RecordStore &records, bool newNumber
 void RecordCertificateIssue(RecordStore &records, const CertificateIssue &issue)
 {
     Table &main = records.cdsMain;
+    RecordRowEditor mainRow(main);
     if (issue.isNew) {
         records.store.setSettings(
             WithLaboratorySettings(records.store.settings(), issue.laboratory));
     }
-    if (main.asString("CertNo") == issue.number && !main.isNull("CertIssued")
-        && main.asDateTime("CertIssued") == issue.issued)
+    if (mainRow.certNo() == issue.number && mainRow.certIssued() == issue.issued)
         return;
     main.edit();
-    main.setString("CertNo", issue.number);
-    main.setDateTime("CertIssued", issue.issued);
+    mainRow.setCertNo(issue.number);
+    mainRow.setCertIssued(issue.issued);
     main.post();
 }
 

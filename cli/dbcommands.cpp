@@ -19,6 +19,7 @@
 #include "records/operations.h"
 #include "records/reports.h"
 #include "records/uncertainties.h"
+#include "tables/rows.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
 #include "textio/signals.h"
@@ -177,6 +178,7 @@ int listRecords(const std::vector<std::string> &args)
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Read);
     const TextLocale locale = systemTextLocale();
     Table &main = db.records().cdsMain;
+    const RecordRow mainRow(main);
     db.records().setRecordOrder(options.has("--by-name") ? RecordOrder::ByName
                                                          : RecordOrder::ByCreation);
 
@@ -185,9 +187,10 @@ int listRecords(const std::vector<std::string> &args)
     const int count = main.recordCount();
     for (int i = 1; i <= count; ++i) {
         main.setRecNo(i);
-        rows.push_back({main.asString("Name"), main.asString("Created", locale),
-                        main.asString("Processed", locale), main.asString("Seed"),
-                        main.asBoolean("Computed") ? "yes" : "no",
+        rows.push_back({mainRow.name(), mainRow.text(RecordField::Created, locale),
+                        mainRow.text(RecordField::Processed, locale),
+                        mainRow.text(RecordField::Seed),
+                        mainRow.computed() ? "yes" : "no",
                         std::to_string(db.records().cdsBB.recordCount()),
                         std::to_string(db.records().cdsInterp.recordCount())});
     }
@@ -208,7 +211,7 @@ int importRecordFile(const std::vector<std::string> &args)
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Create);
     ImportRecord(db.records(), file, name);
     db.save();
-    printOut("Record \"" + db.records().cdsMain.asString("Name") + "\" imported with "
+    printOut("Record \"" + RecordRow(db.records().cdsMain).name() + "\" imported with "
              + std::to_string(file.N) + " reference points\n");
     return 0;
 }
@@ -260,7 +263,7 @@ int interpolateSignals(const std::vector<std::string> &args)
     const std::string &name = options.positional[0];
     db.selectRecord(name);
     RecordStore &records = db.records();
-    if (!records.cdsMain.asBoolean("Computed"))
+    if (!RecordRow(records.cdsMain).computed())
         throw CommandError("Record \"" + name + "\" has no calibration results", ExitRefused);
 
     const TextLocale locale = systemTextLocale();

@@ -3,6 +3,7 @@
 #include "cli/fitcommand.h"
 #include "database/database.h"
 #include "records/folders.h"
+#include "tables/rows.h"
 
 #include <filesystem>
 #include <system_error>
@@ -63,7 +64,7 @@ void DatabaseSession::selectRecord(const std::string &name)
     const int count = main.recordCount();
     for (int i = 1; i <= count; ++i) {
         main.setRecNo(i);
-        if (main.asString("Name") == name)
+        if (RecordRow(main).name() == name)
             return;
     }
     throw CommandError("No record named \"" + name + "\"", ExitRefused);

@@ -3,6 +3,7 @@
 #include "core/lm.h"
 #include "core/numfmt.h"
 #include "records/operations.h"
+#include "tables/rows.h"
 
 namespace kelvora::cli {
 
@@ -61,8 +62,9 @@ Json boxSide(const TParamVector &bound)
 FitRecord FitRecordOf(RecordStore &records)
 {
     FitRecord record;
-    record.MeanWL = records.cdsMain.asFloat("MeanWL");
-    record.Bandwidth = records.cdsMain.asFloat("Bandwidth");
+    const RecordRow stored(records.cdsMain);
+    record.MeanWL = stored.meanWL();
+    record.Bandwidth = stored.bandwidth();
     record.Input = RunInputOf(records);
     return record;
 }

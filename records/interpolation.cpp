@@ -3,6 +3,7 @@
 #include "core/fpe.h"
 #include "core/numfmt.h"
 #include "records/uncertainties.h"
+#include "tables/rows.h"
 
 #include <exception>
 
@@ -11,14 +12,15 @@ namespace kelvora {
 namespace {
 
 // One field of every measurement, in table order, the current row kept.
-std::vector<long double> scanMeasurements(Table &interp, const char *field)
+std::vector<long double> scanMeasurements(Table &interp, double (MeasurementRow::*field)() const)
 {
+    const MeasurementRow measurement(interp);
     const int NSignals = interp.recordCount();
     if (NSignals < 1 || NSignals > MaxSignals)
         throw RangeError();
     std::vector<long double> values;
     values.reserve(static_cast<std::size_t>(NSignals));
-    ForEachRow(interp, [&] { values.push_back(interp.asFloat(field)); });
+    ForEachRow(interp, [&] { values.push_back((measurement.*field)()); });
     return values;
 }
 
@@ -28,12 +30,9 @@ bool outside(long double value, long double low, long double high)
     return value > high || value < low;
 }
 
-// True if one of the values lies outside the record's low..high fields.
-bool outsideRange(const Table &main, const std::vector<long double> &values,
-                  const char *lowField, const char *highField)
+// True if one of the values lies outside low..high.
+bool outsideRange(const std::vector<long double> &values, long double low, long double high)
 {
-    const long double low = main.asFloat(lowField);
-    const long double high = main.asFloat(highField);
     for (const long double value : values) {
         if (outside(value, low, high))
             return true;
@@ -60,13 +59,15 @@ ParameterTexts ParameterTextsOf(const RecordStore &records, FitMethod method,
                                 const TextLocale &locale)
 {
     const Table &main = records.cdsMain;
+    const RecordRow mainRow(main);
     switch (method) {
     case FitMethod::LevenbergMarquardt:
-        return {main.asString("ALM", locale), main.asString("BLM", locale),
-                main.asString("CLM", locale)};
+        return {mainRow.text(RecordField::ALM, locale), mainRow.text(RecordField::BLM, locale),
+                mainRow.text(RecordField::CLM, locale)};
     case FitMethod::ParticleSwarm:
-        return {main.asString("APSO", locale), main.asString("BPSO", locale),
-                main.asString("CPSO", locale)};
+        return {mainRow.text(RecordField::APSO, locale),
+                mainRow.text(RecordField::BPSO, locale),
+                mainRow.text(RecordField::CPSO, locale)};
     }
     throw RangeError();
 }
@@ -76,6 +77,7 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
                              const std::function<void()> &temperatureWarning)
 {
     Table &interp = records.cdsInterp;
+    MeasurementRowEditor interpRow(interp);
 
     TParamVector P;
     P[1] = parseFloat(texts.A, decimalSeparator);
@@ -116,11 +118,11 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
             for (row = 1; row <= n; ++row) {
                 interp.setRecNo(row);
                 interp.edit();
-                signal = interp.asFloat("S");
-                interp.setFloat("T", StoredDouble(SHTemperature(P, signal)));
-                interp.clear("U");
+                signal = interpRow.S();
+                interpRow.setT(StoredDouble(SHTemperature(P, signal)));
+                interpRow.clear(MeasurementField::U);
                 if (const std::optional<long double> U = expandedUncertainty(signal))
-                    interp.setFloat("U", StoredDouble(*U * 1000.0L));
+                    interpRow.setU(StoredDouble(*U * 1000.0L));
                 interp.post();
             }
         } catch (const FloatError &fault) {
@@ -139,20 +141,24 @@ void InterpolateMeasurements(RecordStore &records, const ParameterTexts &texts,
 
 bool SignalsOutOfRange(RecordStore &records)
 {
-    const std::vector<long double> SigS = scanMeasurements(records.cdsInterp, "S");
-    return outsideRange(records.cdsMain, SigS, "SMin", "SMax");
+    const std::vector<long double> SigS =
+        scanMeasurements(records.cdsInterp, &MeasurementRow::S);
+    const RecordRow record(records.cdsMain);
+    return outsideRange(SigS, record.SMin(), record.SMax());
 }
 
 bool TemperaturesOutOfRange(RecordStore &records)
 {
-    const std::vector<long double> SigT = scanMeasurements(records.cdsInterp, "T");
-    return outsideRange(records.cdsMain, SigT, "TMin", "TMax");
+    const std::vector<long double> SigT =
+        scanMeasurements(records.cdsInterp, &MeasurementRow::T);
+    const RecordRow record(records.cdsMain);
+    return outsideRange(SigT, record.TMin(), record.TMax());
 }
 
 bool TemperatureOutOfRange(const RecordStore &records, long double temperature)
 {
-    const Table &main = records.cdsMain;
-    return outside(temperature, main.asFloat("TMin"), main.asFloat("TMax"));
+    const RecordRow record(records.cdsMain);
+    return outside(temperature, record.TMin(), record.TMax());
 }
 
 void LoadSignals(RecordStore &records, const std::vector<long double> &signalValues,
@@ -174,7 +180,7 @@ void LoadSignals(RecordStore &records, const std::vector<long double> &signalVal
         const SuspendedDisplays suspended(interp);
         for (const double signal : stored) {
             interp.append();
-            interp.setFloat("S", signal);
+            MeasurementRowEditor(interp).setS(signal);
             interp.post();
         }
         interp.first();

@@ -3,6 +3,7 @@
 #include "calibration/run.h"
 #include "core/fpe.h"
 #include "core/numfmt.h"
+#include "tables/rows.h"
 
 #include <cmath>
 #include <exception>
@@ -32,14 +33,16 @@ WriteFailedError::WriteFailedError(const std::string &why)
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name)
 {
     Table &main = records.cdsMain;
+    RecordRowEditor mainRow(main);
     Table &bb = records.cdsBB;
+    ReferencePointRowEditor bbRow(bb);
 
     const ReferenceSet reference = ReferenceSetOf(file);
 
     main.insert();
-    main.setString("Name", name);
-    main.setFloat("MeanWL", static_cast<double>(file.MeanWL));
-    main.setFloat("Bandwidth", static_cast<double>(file.Bandwidth));
+    mainRow.setName(name);
+    mainRow.setMeanWL(static_cast<double>(file.MeanWL));
+    mainRow.setBandwidth(static_cast<double>(file.Bandwidth));
     main.post();
 
     {
@@ -49,11 +52,11 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
         try {
             for (int i = 1; i <= reference.NPoints; ++i) {
                 bb.append();
-                bb.setFloat("T", StoredDouble(reference.RefT[i]));
-                bb.setFloat("S", StoredDouble(reference.RefS[i]));
+                bbRow.setT(StoredDouble(reference.RefT[i]));
+                bbRow.setS(StoredDouble(reference.RefS[i]));
                 const auto slot = static_cast<std::size_t>(i - 1);
                 if (slot < file.uT.size() && file.uT[slot])
-                    bb.setFloat("uT", StoredDouble(*file.uT[slot]));
+                    bbRow.setUT(StoredDouble(*file.uT[slot]));
                 bb.post();
             }
         } catch (const std::exception &) {
@@ -76,9 +79,9 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     }
     try {
         main.edit();
-        main.setFloat("AS", StoredDouble(a));
-        main.setFloat("BS", StoredDouble(b));
-        main.setFloat("CS", StoredDouble(c));
+        mainRow.setAS(StoredDouble(a));
+        mainRow.setBS(StoredDouble(b));
+        mainRow.setCS(StoredDouble(c));
         main.post();
     } catch (const std::exception &) {
         throw WriteFailedError();
@@ -96,35 +99,39 @@ std::string CalibrationRefusal(RecordStore &records)
 RunInput RunInputOf(RecordStore &records)
 {
     RunInput input;
-    input.AS = records.cdsMain.asFloat("AS");
-    input.BS = records.cdsMain.asFloat("BS");
-    input.CS = records.cdsMain.asFloat("CS");
+    const RecordRow record(records.cdsMain);
+    input.AS = record.AS();
+    input.BS = record.BS();
+    input.CS = record.CS();
     Table &bb = records.cdsBB;
-    ForEachRow(bb, [&] { input.Points.emplace_back(bb.asFloat("S"), bb.asFloat("T")); });
+    const ReferencePointRow bbRow(bb);
+    ForEachRow(bb, [&] { input.Points.emplace_back(bbRow.S(), bbRow.T()); });
     return input;
 }
 
 void SaveResults(RecordStore &records, const RunResults &results, DateTime now)
 {
     Table &main = records.cdsMain;
+    RecordRowEditor mainRow(main);
     Table &bb = records.cdsBB;
+    ReferencePointRowEditor bbRow(bb);
     const TParamVector &LMResult = results.LMResult;
     const TParamVector &PSOResult = results.PSOResult;
     const TPointArray &RefS = results.reference.RefS;
     const TPointArray &RefT = results.reference.RefT;
 
     main.edit();
-    main.setFloat("ALM", StoredDouble(LMResult[1]));
-    main.setFloat("BLM", StoredDouble(LMResult[2]));
-    main.setFloat("CLM", StoredDouble(LMResult[3]));
-    main.setFloat("MeanRMSLM", StoredDouble(results.LMMeanRMS));
-    main.setFloat("APSO", StoredDouble(PSOResult[1]));
-    main.setFloat("BPSO", StoredDouble(PSOResult[2]));
-    main.setFloat("CPSO", StoredDouble(PSOResult[3]));
-    main.setFloat("MeanRMSPSO", StoredDouble(results.PSOMeanRMS));
-    main.setFloat("Seed", results.Seed);
-    main.setBoolean("Computed", true);
-    main.setDateTime("Processed", now);
+    mainRow.setALM(StoredDouble(LMResult[1]));
+    mainRow.setBLM(StoredDouble(LMResult[2]));
+    mainRow.setCLM(StoredDouble(LMResult[3]));
+    mainRow.setMeanRMSLM(StoredDouble(results.LMMeanRMS));
+    mainRow.setAPSO(StoredDouble(PSOResult[1]));
+    mainRow.setBPSO(StoredDouble(PSOResult[2]));
+    mainRow.setCPSO(StoredDouble(PSOResult[3]));
+    mainRow.setMeanRMSPSO(StoredDouble(results.PSOMeanRMS));
+    mainRow.setSeed(results.Seed);
+    mainRow.setComputed(true);
+    mainRow.setProcessed(now);
     main.post();
 
     {
@@ -135,11 +142,11 @@ void SaveResults(RecordStore &records, const RunResults &results, DateTime now)
             const long double RefTPSO = SHTemperature(PSOResult, RefS[i]);
             bb.setRecNo(i);
             bb.edit();
-            bb.setFloat("TLM", StoredDouble(RefTLM));
-            bb.setFloat("dTLM", StoredDouble((RefTLM - RefT[i]) * 1000.0L));
-            bb.setFloat("TPSO", StoredDouble(RefTPSO));
-            bb.setFloat("dTPSO", StoredDouble((RefTPSO - RefT[i]) * 1000.0L));
-            bb.setFloat("Difference", StoredDouble((RefTLM - RefTPSO) * 1000.0L));
+            bbRow.setTLM(StoredDouble(RefTLM));
+            bbRow.setDTLM(StoredDouble((RefTLM - RefT[i]) * 1000.0L));
+            bbRow.setTPSO(StoredDouble(RefTPSO));
+            bbRow.setDTPSO(StoredDouble((RefTPSO - RefT[i]) * 1000.0L));
+            bbRow.setDifference(StoredDouble((RefTLM - RefTPSO) * 1000.0L));
             bb.post();
         }
     }

@@ -1,39 +1,44 @@
 #include "records/reports.h"
 
+#include "tables/rows.h"
+
 namespace kelvora {
 
 RecordReport CollectRecordReport(RecordStore &records, const TextLocale &locale)
 {
     const Table &main = records.cdsMain;
+    const RecordRow mainRow(main);
     Table &bb = records.cdsBB;
+    const ReferencePointRow bbRow(bb);
     Table &interp = records.cdsInterp;
+    const MeasurementRow interpRow(interp);
 
     RecordReport report;
-    report.MeanWL = main.asString("MeanWL", locale);
-    report.Bandwidth = main.asString("Bandwidth", locale);
-    report.Created = main.asString("Created", locale);
-    report.Processed = main.asString("Processed", locale);
-    report.ALM = main.asString("ALM", locale);
-    report.BLM = main.asString("BLM", locale);
-    report.CLM = main.asString("CLM", locale);
-    report.APSO = main.asString("APSO", locale);
-    report.BPSO = main.asString("BPSO", locale);
-    report.CPSO = main.asString("CPSO", locale);
-    report.MeanRMSLM = main.asFloat("MeanRMSLM");
-    report.MeanRMSPSO = main.asFloat("MeanRMSPSO");
-    report.Computed = main.asBoolean("Computed");
+    report.MeanWL = mainRow.text(RecordField::MeanWL, locale);
+    report.Bandwidth = mainRow.text(RecordField::Bandwidth, locale);
+    report.Created = mainRow.text(RecordField::Created, locale);
+    report.Processed = mainRow.text(RecordField::Processed, locale);
+    report.ALM = mainRow.text(RecordField::ALM, locale);
+    report.BLM = mainRow.text(RecordField::BLM, locale);
+    report.CLM = mainRow.text(RecordField::CLM, locale);
+    report.APSO = mainRow.text(RecordField::APSO, locale);
+    report.BPSO = mainRow.text(RecordField::BPSO, locale);
+    report.CPSO = mainRow.text(RecordField::CPSO, locale);
+    report.MeanRMSLM = mainRow.meanRMSLM();
+    report.MeanRMSPSO = mainRow.meanRMSPSO();
+    report.Computed = mainRow.computed();
 
     if (!bb.isEmpty()) {
         ForEachRow(bb, [&] {
             ReportPoint point;
-            point.S = bb.asFloat("S");
-            point.T = bb.asFloat("T");
+            point.S = bbRow.S();
+            point.T = bbRow.T();
             if (report.Computed) {
-                point.TLM = bb.asFloat("TLM");
-                point.TPSO = bb.asFloat("TPSO");
-                point.dTLM = bb.asFloat("dTLM");
-                point.dTPSO = bb.asFloat("dTPSO");
-                point.Difference = bb.asFloat("Difference");
+                point.TLM = bbRow.TLM();
+                point.TPSO = bbRow.TPSO();
+                point.dTLM = bbRow.dTLM();
+                point.dTPSO = bbRow.dTPSO();
+                point.Difference = bbRow.difference();
             }
             report.points.push_back(point);
         });
@@ -41,7 +46,8 @@ RecordReport CollectRecordReport(RecordStore &records, const TextLocale &locale)
 
     if (!interp.isEmpty()) {
         ForEachRow(interp, [&] {
-            report.measurements.push_back({interp.asString("S", locale), interp.asFloat("T")});
+            report.measurements.push_back(
+                {interpRow.text(MeasurementField::S, locale), interpRow.T()});
         });
     }
     return report;
@@ -50,24 +56,25 @@ RecordReport CollectRecordReport(RecordStore &records, const TextLocale &locale)
 std::vector<std::pair<double, double>> CollectMeasurements(RecordStore &records)
 {
     Table &interp = records.cdsInterp;
+    const MeasurementRow interpRow(interp);
     std::vector<std::pair<double, double>> rows;
     if (interp.isEmpty())
         return rows;
-    ForEachRow(interp, [&] { rows.emplace_back(interp.asFloat("S"), interp.asFloat("T")); });
+    ForEachRow(interp, [&] { rows.emplace_back(interpRow.S(), interpRow.T()); });
     return rows;
 }
 
 std::string ProposedReportName(const RecordStore &records, const TextLocale &locale)
 {
-    const Table &main = records.cdsMain;
-    return SafeFileName(main.asString("Name", locale) + "_" + main.asString("Created", locale));
+    const RecordRow record(records.cdsMain);
+    return SafeFileName(record.name() + "_" + record.text(RecordField::Created, locale));
 }
 
 std::string ProposedResultsName(const RecordStore &records, const TextLocale &locale)
 {
-    const Table &main = records.cdsMain;
-    return SafeFileName(main.asString("Name", locale) + "_" + main.asString("Created", locale)
-                        + "_" + main.asString("Processed", locale));
+    const RecordRow record(records.cdsMain);
+    return SafeFileName(record.name() + "_" + record.text(RecordField::Created, locale) + "_"
+                        + record.text(RecordField::Processed, locale));
 }
 
 } // namespace kelvora

@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/numfmt.h"
+#include "tables/rows.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,11 +12,11 @@ namespace kelvora {
 TParamVector FittedTriple(const RecordStore &records, FitMethod method)
 {
     const bool lm = method == FitMethod::LevenbergMarquardt;
-    const Table &main = records.cdsMain;
+    const RecordRow record(records.cdsMain);
     TParamVector P;
-    P[1] = main.asFloat(lm ? "ALM" : "APSO");
-    P[2] = main.asFloat(lm ? "BLM" : "BPSO");
-    P[3] = main.asFloat(lm ? "CLM" : "CPSO");
+    P[1] = lm ? record.ALM() : record.APSO();
+    P[2] = lm ? record.BLM() : record.BPSO();
+    P[3] = lm ? record.CLM() : record.CPSO();
     return P;
 }
 
@@ -24,11 +25,12 @@ std::vector<UncertainPoint> UncertainPointsOf(RecordStore &records)
     std::vector<UncertainPoint> points;
     Table &bb = records.cdsBB;
     ForEachRow(bb, [&] {
+        const ReferencePointRow row(bb);
         UncertainPoint point;
-        point.S = bb.asFloat("S");
-        point.T = bb.asFloat("T");
-        if (!bb.isNull("uT"))
-            point.u = static_cast<long double>(bb.asFloat("uT")) / 1000.0L;
+        point.S = row.S();
+        point.T = row.T();
+        if (const std::optional<double> uT = row.uT())
+            point.u = static_cast<long double>(*uT) / 1000.0L;
         points.push_back(point);
     });
     return points;
@@ -36,14 +38,11 @@ std::vector<UncertainPoint> UncertainPointsOf(RecordStore &records)
 
 UncertaintySettings UncertaintySettingsOf(const RecordStore &records)
 {
-    const Table &main = records.cdsMain;
+    const RecordRow record(records.cdsMain);
     UncertaintySettings settings;
-    if (!main.isNull("wS"))
-        settings.w = main.asFloat("wS");
-    if (!main.isNull("MCTrials"))
-        settings.trials = static_cast<int>(main.asFloat("MCTrials"));
-    if (!main.isNull("MCSeed"))
-        settings.seed = static_cast<std::uint32_t>(main.asFloat("MCSeed"));
+    settings.w = record.wS().value_or(0.0);
+    settings.trials = record.MCTrials().value_or(settings.trials);
+    settings.seed = record.MCSeed().value_or(settings.seed);
     return settings;
 }
 
@@ -66,19 +65,21 @@ void SetUncertaintySettings(RecordStore &records, const UncertaintySettings &set
         // U of the measurements was computed with the old w: left empty until they are
         // computed again, rather than shown wrong.
         Table &interp = records.cdsInterp;
+        MeasurementRowEditor interpRow(interp);
         const SuspendedDisplays suspended(interp);
         ForEachRow(interp, [&] {
-            if (interp.isNull("U"))
+            if (interpRow.isNull(MeasurementField::U))
                 return;
             interp.edit();
-            interp.clear("U");
+            interpRow.clear(MeasurementField::U);
             interp.post();
         });
     }
     main.edit();
-    main.setFloat("wS", static_cast<double>(settings.w));
-    main.setFloat("MCTrials", settings.trials);
-    main.setFloat("MCSeed", settings.seed);
+    RecordRowEditor record(main);
+    record.setWS(static_cast<double>(settings.w));
+    record.setMCTrials(settings.trials);
+    record.setMCSeed(settings.seed);
     main.post();
 }
 
@@ -144,15 +145,16 @@ std::string UncertaintyResultsCsv(RecordStore &records)
     Table &interp = records.cdsInterp;
     int row = 0;
     ForEachRow(interp, [&] {
+        const MeasurementRow measurement(interp);
         csv += std::to_string(++row) + ",";
-        if (!interp.isNull("S"))
-            csv += formatGeneral(interp.asFloat("S"), 12);
+        if (!measurement.isNull(MeasurementField::S))
+            csv += formatGeneral(measurement.S(), 12);
         csv += ",";
-        if (!interp.isNull("T"))
-            csv += formatFixed(interp.asFloat("T"), 15, 4);
+        if (!measurement.isNull(MeasurementField::T))
+            csv += formatFixed(measurement.T(), 15, 4);
         csv += ",";
-        if (!interp.isNull("U"))
-            csv += formatFixed(interp.asFloat("U"), 15, 3);
+        if (const std::optional<double> U = measurement.U())
+            csv += formatFixed(*U, 15, 3);
         csv += "\n";
     });
     return csv;

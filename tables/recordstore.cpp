@@ -1,6 +1,7 @@
 #include "tables/recordstore.h"
 
 #include "core/global.h"
+#include "tables/rows.h"
 
 #include <algorithm>
 
@@ -41,8 +42,8 @@ void RecordStore::UpdateReferenceRanges()
     long double sMax = -NoValue;
     long double tMax = -NoValue;
     ForEachRow(cdsBB, [&] {
-        const long double s = cdsBB.asFloat("S");
-        const long double t = cdsBB.asFloat("T");
+        const long double s = ReferencePointRow(cdsBB).S();
+        const long double t = ReferencePointRow(cdsBB).T();
         sMin = std::min(sMin, s);
         sMax = std::max(sMax, s);
         tMin = std::min(tMin, t);
@@ -50,10 +51,10 @@ void RecordStore::UpdateReferenceRanges()
     });
 
     cdsMain.edit();
-    cdsMain.setFloat("SMin", static_cast<double>(sMin));
-    cdsMain.setFloat("SMax", static_cast<double>(sMax));
-    cdsMain.setFloat("TMin", static_cast<double>(tMin));
-    cdsMain.setFloat("TMax", static_cast<double>(tMax));
+    RecordRowEditor(cdsMain).setSMin(static_cast<double>(sMin));
+    RecordRowEditor(cdsMain).setSMax(static_cast<double>(sMax));
+    RecordRowEditor(cdsMain).setTMin(static_cast<double>(tMin));
+    RecordRowEditor(cdsMain).setTMax(static_cast<double>(tMax));
     cdsMain.post();
 }
 
