@@ -3,6 +3,7 @@
 // measurements, as a calibrated record does.
 
 #include "database/database.h"
+#include "tables/rows.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,9 +16,10 @@ namespace {
 
 using namespace kelvora;
 
-void set(RowData &row, const TableSchema &schema, std::string_view field, Value value)
+template <typename Field>
+void set(RowData &row, Field field, Value value)
 {
-    row.values[static_cast<std::size_t>(schema.fieldIndex(field))] = std::move(value);
+    row.values[static_cast<std::size_t>(fieldIndex(field))] = std::move(value);
 }
 
 RowData benchRecord(int i)
@@ -25,30 +27,35 @@ RowData benchRecord(int i)
     RowData r;
     r.values.assign(mainSchema().fields.size(), std::monostate{});
     r.nested.resize(2);
-    set(r, mainSchema(), "Name", "Pyrometer " + std::to_string(i));
-    set(r, mainSchema(), "Created", DateTime{1709647629123 + i});
-    set(r, mainSchema(), "Processed", DateTime{1709647629123 + i + 60000});
-    set(r, mainSchema(), "Computed", true);
-    for (const char *field : {"MeanWL", "Bandwidth", "TMin", "TMax", "SMin", "SMax", "AS", "BS",
-                              "CS", "ALM", "BLM", "CLM", "MeanRMSLM", "APSO", "BPSO", "CPSO",
-                              "MeanRMSPSO"})
-        set(r, mainSchema(), field, 0.65 + i * 1e-6);
-    set(r, mainSchema(), "Rem", std::string("Checked against the copper point"));
+    set(r, RecordField::Name, "Pyrometer " + std::to_string(i));
+    set(r, RecordField::Created, DateTime{1709647629123 + i});
+    set(r, RecordField::Processed, DateTime{1709647629123 + i + 60000});
+    set(r, RecordField::Computed, true);
+    for (const RecordField field :
+         {RecordField::MeanWL, RecordField::Bandwidth, RecordField::TMin, RecordField::TMax,
+          RecordField::SMin, RecordField::SMax, RecordField::AS, RecordField::BS, RecordField::CS,
+          RecordField::ALM, RecordField::BLM, RecordField::CLM, RecordField::MeanRMSLM,
+          RecordField::APSO, RecordField::BPSO, RecordField::CPSO, RecordField::MeanRMSPSO})
+        set(r, field, 0.65 + i * 1e-6);
+    set(r, RecordField::Rem, std::string("Checked against the copper point"));
     for (std::int64_t p = 1; p <= 7; ++p) {
         RowData point;
         point.values.assign(bbSchema().fields.size(), std::monostate{});
-        set(point, bbSchema(), "inc", p);
-        for (const char *field : {"S", "T", "TLM", "TPSO", "dTLM", "dTPSO", "Difference"})
-            set(point, bbSchema(), field, 1000.0 + static_cast<double>(p) + i * 1e-3);
+        set(point, ReferencePointField::inc, p);
+        for (const ReferencePointField field :
+             {ReferencePointField::S, ReferencePointField::T, ReferencePointField::TLM,
+              ReferencePointField::TPSO, ReferencePointField::dTLM, ReferencePointField::dTPSO,
+              ReferencePointField::Difference})
+            set(point, field, 1000.0 + static_cast<double>(p) + i * 1e-3);
         r.nested[0].rows.push_back(std::move(point));
     }
     r.nested[0].nextInc = 8;
     for (std::int64_t m = 1; m <= 10; ++m) {
         RowData measurement;
         measurement.values.assign(interpSchema().fields.size(), std::monostate{});
-        set(measurement, interpSchema(), "inc", m);
-        set(measurement, interpSchema(), "S", 1e-3 * static_cast<double>(m));
-        set(measurement, interpSchema(), "T", 1100.0 + static_cast<double>(m));
+        set(measurement, MeasurementField::inc, m);
+        set(measurement, MeasurementField::S, 1e-3 * static_cast<double>(m));
+        set(measurement, MeasurementField::T, 1100.0 + static_cast<double>(m));
         r.nested[1].rows.push_back(std::move(measurement));
     }
     r.nested[1].nextInc = 11;
@@ -98,7 +105,7 @@ void BM_SaveOneChangedRecord(benchmark::State &state)
     for (auto _ : state) {
         store.cdsMain.setRecNo(1 + round % store.cdsMain.recordCount());
         store.cdsMain.edit();
-        store.cdsMain.setString("Rem", "Edit " + std::to_string(++round));
+        RecordRowEditor(store.cdsMain).setRem("Edit " + std::to_string(++round));
         store.cdsMain.post();
         saveDatabase(path, store);
     }

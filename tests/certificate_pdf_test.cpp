@@ -3,6 +3,7 @@
 #include "certificatecontent/certificate.h"
 #include "core/errors.h"
 #include "core/numfmt.h"
+#include "tables/rows.h"
 #include "tests/certificate_fixture.h"
 #include "tests/pdftext.h"
 #include "tests/tempdir.h"
@@ -17,6 +18,7 @@
 #include <map>
 #include <regex>
 #include <tuple>
+#include <utility>
 
 namespace kelvora::test {
 namespace {
@@ -150,15 +152,16 @@ TEST_F(CertificatePdfTest, PrintsTheRecordsNumbersAndATableThatTheEquationGives)
     choices.method = FitMethod::LevenbergMarquardt; // the triple the measurements were done with
     const std::string path = writeCertificate("lamp.pdf", choices);
     const auto sections = sectionsOf(pdfText(path));
-    const Table &main = records.cdsMain;
+    const RecordRow main(records.cdsMain);
 
     const std::regex parameter(R"(\s*([ABC])\s+(\S+)\s.*)");
     std::map<std::string, std::string> printed;
     for (const std::smatch &m : rowsOf(sections.at("Results"), parameter))
         printed[m[1]] = m[2];
     ASSERT_EQ(printed.size(), 3u);
-    for (const char *name : {"A", "B", "C"}) {
-        const double stored = main.asFloat(std::string(name) + "LM");
+    const std::pair<const char *, double> parameters[] = {
+        {"A", main.ALM()}, {"B", main.BLM()}, {"C", main.CLM()}};
+    for (const auto &[name, stored] : parameters) {
         EXPECT_TRUE(printedAs(printed[name], stored)) << name;
         // 15 significant digits, unless the value has fewer.
         EXPECT_EQ(printed[name], formatGeneral(stored, 15)) << name;
@@ -172,10 +175,11 @@ TEST_F(CertificatePdfTest, PrintsTheRecordsNumbersAndATableThatTheEquationGives)
     for (const std::smatch &m : points) {
         bb.setRecNo(std::stoi(m[1]));
         const std::string where = "point " + m[1].str();
-        EXPECT_TRUE(printedAs(m[2], bb.asFloat("S"))) << where;
-        EXPECT_TRUE(printedAs(m[3], bb.asFloat("T"))) << where;
-        EXPECT_TRUE(printedAs(m[4], bb.asFloat("TLM"))) << where;
-        EXPECT_TRUE(printedAs(m[5], bb.asFloat("dTLM"))) << where;
+        const ReferencePointRow stored(bb);
+        EXPECT_TRUE(printedAs(m[2], stored.S())) << where;
+        EXPECT_TRUE(printedAs(m[3], stored.T())) << where;
+        EXPECT_TRUE(printedAs(m[4], stored.TLM())) << where;
+        EXPECT_TRUE(printedAs(m[5], stored.dTLM())) << where;
     }
 
     long double A = 0, B = 0, C = 0;
@@ -199,12 +203,11 @@ TEST_F(CertificatePdfTest, PrintsTheRecordsNumbersAndATableThatTheEquationGives)
     for (const std::smatch &m : measured) {
         interp.setRecNo(std::stoi(m[1]));
         const std::string where = "measurement " + m[1].str();
-        const double S = interp.asFloat("S");
-        const double T = interp.asFloat("T");
+        const double S = MeasurementRow(interp).S();
+        const double T = MeasurementRow(interp).T();
         EXPECT_TRUE(printedAs(m[2], S)) << where;
         EXPECT_TRUE(printedAs(m[3], T)) << where;
-        const bool out = S < main.asFloat("SMin") || S > main.asFloat("SMax")
-                         || T < main.asFloat("TMin") || T > main.asFloat("TMax");
+        const bool out = S < main.SMin() || S > main.SMax() || T < main.TMin() || T > main.TMax();
         EXPECT_EQ(m[4].str().find("out of range") != std::string::npos, out) << where;
         outside += out;
     }
@@ -364,7 +367,7 @@ TEST_P(CertificatePaper, NothingReachesBeyondTheMargins)
     std::string remarks = std::string(400, 'R') + "\r\n";
     for (int i = 0; i < 60; ++i)
         remarks += "Remark line " + std::to_string(i) + " with a few words in it.\r\n";
-    records.cdsMain.setString("Rem", remarks);
+    RecordRowEditor(records.cdsMain).setRem(remarks);
     records.cdsMain.post();
 
     const std::string path = writeCertificate("long.pdf");
@@ -494,7 +497,7 @@ TEST_F(CertificatePdfTest, AFileThatCannotBeWrittenIsReportedAndNoneIsLeft)
             << error.what();
     }
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(records.cdsMain.asString("CertNo"), "") << "nothing issued";
+    EXPECT_EQ(RecordRow(records.cdsMain).certNo(), "") << "nothing issued";
 }
 
 } // namespace

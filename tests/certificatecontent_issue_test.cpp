@@ -5,6 +5,7 @@
 #include "core/numfmt.h"
 #include "records/uncertainties.h"
 #include "samples/noisyrecord.h"
+#include "tables/rows.h"
 #include "tests/certificate_fixture.h"
 #include "tests/records_fixture.h"
 
@@ -118,7 +119,7 @@ protected:
     {
         records.setRecordOrder(RecordOrder::ByName);
         records.cdsMain.findNearest(name);
-        ASSERT_EQ(records.cdsMain.asString("Name"), name);
+        ASSERT_EQ(RecordRow(records.cdsMain).name(), name);
     }
 
     void setLaboratory(const LaboratorySettings &laboratory)
@@ -138,7 +139,7 @@ protected:
                                 [this](const CertificateDocument &d) { document = d; });
     }
 
-    std::string recordNumber() const { return records.cdsMain.asString("CertNo"); }
+    std::string recordNumber() const { return RecordRow(records.cdsMain).certNo(); }
 
     CertificateDocument document;
 };
@@ -171,7 +172,7 @@ TEST_F(CertificateTest, NumbersAreGivenFromTheCounterAndReusedUntilANewOneIsAske
                                   + formatIsoDateTime(step.now);
         EXPECT_EQ(issued.number, step.number) << where;
         EXPECT_EQ(recordNumber(), step.number) << where;
-        EXPECT_EQ(records.cdsMain.asDateTime("CertIssued"), step.issued) << where;
+        EXPECT_EQ(RecordRow(records.cdsMain).certIssued(), step.issued) << where;
         EXPECT_EQ(laboratory().nextNumber, step.nextNumber) << where;
         EXPECT_EQ(document.issue.rows.at(0).second, step.number) << where;
         EXPECT_EQ(document.issue.rows.at(1).second, formatIsoDateTime(step.issued).substr(0, 10))
@@ -224,7 +225,7 @@ TEST_F(CertificateTest, AFailedOutputLeavesTheRecordAndTheCounterAsTheyWere)
     const auto failing = [](const CertificateDocument &) { throw Error("Disk full"); };
     EXPECT_THROW(IssueCertificate(records, {}, false, on(2026, 3, 5), failing), Error);
     EXPECT_EQ(recordNumber(), "");
-    EXPECT_TRUE(records.cdsMain.isNull("CertIssued"));
+    EXPECT_EQ(RecordRow(records.cdsMain).certIssued(), std::nullopt);
     EXPECT_EQ(records.store.settings(), before);
     EXPECT_FALSE(records.store.changes().settingsChanged);
 }
@@ -294,7 +295,10 @@ TEST_P(CertificateRefusalTest, SaysWhyNoCertificateIsIssued)
         importComputedRecord(records, "Lamp", 7);
     else
         ImportRecord(records, samples::noisyRecordFile(7), "Lamp");
-    setRecordFields({{"TMin", c.TMin}, {"TMax", c.TMax}});
+    editRecord([&c](RecordRowEditor &record) {
+        record.setTMin(c.TMin);
+        record.setTMax(c.TMax);
+    });
     CertificateChoices choices;
     choices.step = c.step;
     const std::string refusal = CertificateRefusal(records, choices);
@@ -307,7 +311,7 @@ TEST_P(CertificateRefusalTest, SaysWhyNoCertificateIsIssued)
         EXPECT_THROW(IssueCertificate(records, choices, false, on(2026, 3, 5),
                                       [](const CertificateDocument &) {}),
                      Error);
-        EXPECT_EQ(records.cdsMain.asString("CertNo"), "");
+        EXPECT_EQ(RecordRow(records.cdsMain).certNo(), "");
     }
 }
 
@@ -349,7 +353,10 @@ TEST_P(CalibrationTableTest, HoldsEveryStepOfTheRangeWithTheSignalOfTheStatedPar
 {
     const TableCase &c = GetParam();
     importComputedRecord(records, "Lamp", 20);
-    setRecordFields({{"TMin", c.TMin}, {"TMax", c.TMax}});
+    editRecord([&c](RecordRowEditor &record) {
+        record.setTMin(c.TMin);
+        record.setTMax(c.TMax);
+    });
     CertificateChoices choices;
     choices.step = c.step;
     const CertificateData data =
@@ -397,16 +404,21 @@ TEST_P(StatedMethodTest, StatesTheTripleOfTheFitChosenOrWithTheLowerRMS)
 {
     const MethodCase &c = GetParam();
     importComputedRecord(records, "Lamp", 7);
-    setRecordFields({{"MeanRMSLM", c.rmsLM}, {"MeanRMSPSO", c.rmsPSO}, {"Seed", 4294967295.0}});
+    editRecord([&c](RecordRowEditor &record) {
+        record.setMeanRMSLM(c.rmsLM);
+        record.setMeanRMSPSO(c.rmsPSO);
+        record.setSeed(4294967295u);
+    });
     CertificateChoices choices;
     choices.method = c.chosen;
     const CertificateData data = CollectCertificateData(
         records, PlanCertificateIssue(records, false, on(2026, 3, 5)), choices);
     const bool swarm = c.stated == FitMethod::ParticleSwarm;
     EXPECT_EQ(data.method, c.stated);
-    EXPECT_EQ(data.parameters.A, records.cdsMain.asString(swarm ? "APSO" : "ALM"));
-    EXPECT_EQ(data.parameters.B, records.cdsMain.asString(swarm ? "BPSO" : "BLM"));
-    EXPECT_EQ(data.parameters.C, records.cdsMain.asString(swarm ? "CPSO" : "CLM"));
+    const RecordRow record(records.cdsMain);
+    EXPECT_EQ(data.parameters.A, record.text(swarm ? RecordField::APSO : RecordField::ALM));
+    EXPECT_EQ(data.parameters.B, record.text(swarm ? RecordField::BPSO : RecordField::BLM));
+    EXPECT_EQ(data.parameters.C, record.text(swarm ? RecordField::CPSO : RecordField::CLM));
     EXPECT_EQ(data.meanRMS, swarm ? c.rmsPSO : c.rmsLM);
     EXPECT_EQ(data.swarmSeed, swarm ? std::optional<std::uint32_t>(4294967295u) : std::nullopt)
         << "the seed is stated with the swarm's result only";
@@ -414,8 +426,9 @@ TEST_P(StatedMethodTest, StatesTheTripleOfTheFitChosenOrWithTheLowerRMS)
     for (int i = 1; i <= 7; ++i) {
         records.cdsBB.setRecNo(i);
         const CertificatePoint &point = data.points[static_cast<std::size_t>(i - 1)];
-        EXPECT_EQ(point.fittedT, records.cdsBB.asFloat(swarm ? "TPSO" : "TLM"));
-        EXPECT_EQ(point.deviation, records.cdsBB.asFloat(swarm ? "dTPSO" : "dTLM"));
+        const ReferencePointRow stored(records.cdsBB);
+        EXPECT_EQ(point.fittedT, swarm ? stored.TPSO() : stored.TLM());
+        EXPECT_EQ(point.deviation, swarm ? stored.dTPSO() : stored.dTLM());
     }
 }
 
@@ -452,12 +465,12 @@ TEST_F(RecordsTest, MeasurementsGetTheInterpolationsTemperaturesAndTheirRangeWar
     for (std::size_t i = 0; i < data.measurements.size(); ++i) {
         const CertificateMeasurement &m = data.measurements[i];
         records.cdsInterp.setRecNo(static_cast<int>(i) + 1);
-        EXPECT_EQ(m.S, records.cdsInterp.asFloat("S")) << i;
+        EXPECT_EQ(m.S, MeasurementRow(records.cdsInterp).S()) << i;
         EXPECT_EQ(m.signalOutside, expected[i].outside) << i;
         EXPECT_EQ(m.temperatureOutside, expected[i].outside && expected[i].hasT) << i;
         ASSERT_EQ(m.T.has_value(), expected[i].hasT) << i;
         if (m.T)
-            EXPECT_EQ(static_cast<double>(*m.T), records.cdsInterp.asFloat("T")) << i;
+            EXPECT_EQ(static_cast<double>(*m.T), MeasurementRow(records.cdsInterp).T()) << i;
         else
             EXPECT_EQ(m.fault, "Floating point division by zero");
     }
@@ -471,10 +484,7 @@ void setPointUncertainties(RecordStore &records, const std::vector<std::optional
     std::size_t i = 0;
     ForEachRow(bb, [&] {
         bb.edit();
-        if (u[i])
-            bb.setFloat("uT", *u[i]);
-        else
-            bb.clear("uT");
+        ReferencePointRowEditor(bb).setUT(u[i]);
         bb.post();
         ++i;
     });

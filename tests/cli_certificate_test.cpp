@@ -56,8 +56,8 @@ protected:
     // The certificate number the record holds in the database file.
     std::string storedNumber(const std::string &name) const
     {
-        const auto field = static_cast<std::size_t>(mainSchema().fieldIndex("CertNo"));
-        const auto nameField = static_cast<std::size_t>(mainSchema().fieldIndex("Name"));
+        const auto field = static_cast<std::size_t>(fieldIndex(RecordField::CertNo));
+        const auto nameField = static_cast<std::size_t>(fieldIndex(RecordField::Name));
         for (const RowData &record : loadDatabase(db).records) {
             if (record.values[nameField] == Value{name}) {
                 const auto *number = std::get_if<std::string>(&record.values[field]);

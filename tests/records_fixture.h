@@ -4,10 +4,12 @@
 #include "core/global.h"
 #include "records/operations.h"
 #include "tables/recordstore.h"
+#include "tables/rows.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,8 +54,8 @@ protected:
 
     Ranges ranges() const
     {
-        return {records.cdsMain.asFloat("SMin"), records.cdsMain.asFloat("SMax"),
-                records.cdsMain.asFloat("TMin"), records.cdsMain.asFloat("TMax")};
+        const RecordRow record(records.cdsMain);
+        return {record.SMin(), record.SMax(), record.TMin(), record.TMax()};
     }
 
     void expectRanges(const Ranges &expected) const
@@ -66,11 +68,11 @@ protected:
     }
 
     // Writes fields of the current record and posts it.
-    void setRecordFields(const std::vector<std::pair<const char *, double>> &fields)
+    void editRecord(const std::function<void(RecordRowEditor &)> &write)
     {
         records.cdsMain.edit();
-        for (const auto &[field, value] : fields)
-            records.cdsMain.setFloat(field, value);
+        RecordRowEditor record(records.cdsMain);
+        write(record);
         records.cdsMain.post();
     }
 
@@ -78,18 +80,20 @@ protected:
     {
         for (const double s : values) {
             records.cdsInterp.append();
-            records.cdsInterp.setFloat("S", s);
+            MeasurementRowEditor(records.cdsInterp).setS(s);
             records.cdsInterp.post();
         }
         PostIfEditing(records.cdsMain);
     }
 
-    std::vector<double> column(Table &table, const char *field)
+    // A field of every row of the table, read by its accessor in the table's row view.
+    template <typename Row, typename Value>
+    std::vector<Value> column(Table &table, Value (Row::*field)() const)
     {
-        std::vector<double> values;
+        std::vector<Value> values;
         for (int i = 1; i <= table.recordCount(); ++i) {
             table.setRecNo(i);
-            values.push_back(table.asFloat(field));
+            values.push_back((Row(table).*field)());
         }
         return values;
     }

@@ -6,11 +6,13 @@
 #include "records/interpolation.h"
 #include "records/operations.h"
 #include "records/uncertainties.h"
+#include "tables/rows.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +31,14 @@ protected:
     InterpolationTest()
     {
         import("Computed", ThreePoints);
-        setRecordFields({{"ALM", 1.0}, {"BLM", 0.0}, {"CLM", 1.0},
-                         {"APSO", 1.0}, {"BPSO", -0.5}, {"CPSO", 1.0}});
+        editRecord([](RecordRowEditor &record) {
+            record.setALM(1.0);
+            record.setBLM(0.0);
+            record.setCLM(1.0);
+            record.setAPSO(1.0);
+            record.setBPSO(-0.5);
+            record.setCPSO(1.0);
+        });
     }
 
     static ParameterTexts lmTexts() { return {"1", "0", "1"}; }
@@ -38,7 +46,10 @@ protected:
 
 TEST_F(InterpolationTest, ParameterTextsAreTheFieldTextsOfTheChosenMethod)
 {
-    setRecordFields({{"ALM", 0.0650123456789012345}, {"BPSO", -2.5}});
+    editRecord([](RecordRowEditor &record) {
+        record.setALM(0.0650123456789012345);
+        record.setBPSO(-2.5);
+    });
     const ParameterTexts lm = ParameterTextsOf(records, FitMethod::LevenbergMarquardt,
                                                 TextLocale{',', formatIsoDateTime});
     EXPECT_EQ(lm.A, "0,0650123456789012");
@@ -66,7 +77,7 @@ TEST_F(InterpolationTest, EachMethodGivesTheTemperaturesOfItsTriple)
         EXPECT_EQ(records.cdsInterp.recNo(), 3);
         EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
         EXPECT_FALSE(records.cdsInterp.controlsDisabled());
-        const std::vector<double> interpolated = column(records.cdsInterp, "T");
+        const std::vector<double> interpolated = column(records.cdsInterp, &MeasurementRow::T);
         const double offset = method == FitMethod::ParticleSwarm ? 0.5 : 0.0;
         for (std::size_t i = 0; i < temperatures.size(); ++i)
             EXPECT_NEAR(interpolated[i], static_cast<double>(temperatures[i]) + offset, 1e-9);
@@ -82,18 +93,20 @@ TEST_F(InterpolationTest, EachTemperatureGetsItsExpandedUncertainty)
     std::vector<long double> signals;
     std::size_t i = 0;
     ForEachRow(bb, [&] {
-        signals.push_back(bb.asFloat("S"));
+        signals.push_back(ReferencePointRow(bb).S());
         bb.edit();
-        bb.setFloat("uT", given[i++]);
+        ReferencePointRowEditor(bb).setUT(given[i++]);
         bb.post();
     });
     signals.push_back(static_cast<long double>(signalAt(1100.0L)));
     LoadSignals(records, signals);
     InterpolateMeasurements(records, lmTexts(), '.');
-    const std::vector<double> U = column(records.cdsInterp, "U");
+    const std::vector<std::optional<double>> U = column(records.cdsInterp, &MeasurementRow::U);
     ASSERT_EQ(U.size(), 4u);
-    for (std::size_t j = 0; j < given.size(); ++j)
-        EXPECT_NEAR(U[j], 2.0 * given[j], 1e-9 * given[j]) << j;
+    for (std::size_t j = 0; j < given.size(); ++j) {
+        ASSERT_TRUE(U[j].has_value()) << j;
+        EXPECT_NEAR(*U[j], 2.0 * given[j], 1e-9 * given[j]) << j;
+    }
     EXPECT_GT(U[3], 0.0);
 
     // The results with uncertainties: a header line and a row per measurement.
@@ -105,10 +118,11 @@ TEST_F(InterpolationTest, EachTemperatureGetsItsExpandedUncertainty)
 
     bb.first();
     bb.edit();
-    bb.clear("uT");
+    ReferencePointRowEditor(bb).clear(ReferencePointField::uT);
     bb.post();
     InterpolateMeasurements(records, lmTexts(), '.');
-    ForEachRow(records.cdsInterp, [&] { EXPECT_TRUE(records.cdsInterp.isNull("U")); });
+    ForEachRow(records.cdsInterp,
+               [&] { EXPECT_EQ(MeasurementRow(records.cdsInterp).U(), std::nullopt); });
     const std::string withoutU = UncertaintyResultsCsv(records);
     EXPECT_NE(withoutU.find(",\n2,"), std::string::npos) << "an empty last field";
 }
@@ -119,12 +133,13 @@ TEST_F(InterpolationTest, UncertaintySettingsAreKeptInTheRecord)
 {
     ForEachRow(records.cdsBB, [&] {
         records.cdsBB.edit();
-        records.cdsBB.setFloat("uT", 5.0);
+        ReferencePointRowEditor(records.cdsBB).setUT(5.0);
         records.cdsBB.post();
     });
     LoadSignals(records, {static_cast<long double>(signalAt(1100.0L))});
     InterpolateMeasurements(records, lmTexts(), '.');
-    const double before = column(records.cdsInterp, "U").at(0);
+    const std::optional<double> before = column(records.cdsInterp, &MeasurementRow::U).at(0);
+    ASSERT_TRUE(before.has_value());
 
     const UncertaintySettings defaults = UncertaintySettingsOf(records);
     EXPECT_EQ(defaults.w, 0.0L);
@@ -133,13 +148,13 @@ TEST_F(InterpolationTest, UncertaintySettingsAreKeptInTheRecord)
     SetUncertaintySettings(records, same);
     EXPECT_EQ(UncertaintySettingsOf(records).trials, 500);
     EXPECT_EQ(UncertaintySettingsOf(records).seed, 7u);
-    EXPECT_EQ(column(records.cdsInterp, "U").at(0), before) << "w is unchanged";
+    EXPECT_EQ(column(records.cdsInterp, &MeasurementRow::U).at(0), before) << "w is unchanged";
 
     SetUncertaintySettings(records, {1e-4L, 500, 7});
     EXPECT_EQ(UncertaintySettingsOf(records).w, static_cast<long double>(1e-4));
-    EXPECT_TRUE(records.cdsInterp.isNull("U"));
+    EXPECT_EQ(MeasurementRow(records.cdsInterp).U(), std::nullopt);
     InterpolateMeasurements(records, lmTexts(), '.');
-    EXPECT_GT(column(records.cdsInterp, "U").at(0), before) << "u_sig is added";
+    EXPECT_GT(column(records.cdsInterp, &MeasurementRow::U).at(0), *before) << "u_sig is added";
 
     const UncertaintySettings refused[] = {
         {-1e-9L, 500, 7}, {1.0L, 500, 7}, {0.0L, 1, 7}, {0.0L, MaxMonteCarloTrials + 1, 7}};
@@ -154,7 +169,7 @@ TEST_F(InterpolationTest, InterpolationUsesTheTextsWithTheirDecimalSeparator)
 {
     addMeasurements({static_cast<double>(signalAt(1000.0L))});
     InterpolateMeasurements(records, {"1,0", "-0,25", "1"}, ',');
-    EXPECT_NEAR(records.cdsInterp.asFloat("T"), 1000.25, 1e-9);
+    EXPECT_NEAR(MeasurementRow(records.cdsInterp).T(), 1000.25, 1e-9);
 }
 
 struct WarningCase
@@ -264,7 +279,7 @@ TEST_P(BadParameterTextTest, RefusedBeforeAnythingChanges)
         EXPECT_STREQ(e.what(), GetParam().message);
     }
     records.cdsInterp.first();
-    EXPECT_TRUE(records.cdsInterp.isNull("T"));
+    EXPECT_TRUE(MeasurementRow(records.cdsInterp).isNull(MeasurementField::T));
     EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
 }
 
@@ -289,7 +304,7 @@ TEST_F(InterpolationTest, RowCountOutside1To1000IsARangeError)
         }
         if (rows > 0) {
             records.cdsInterp.last();
-            EXPECT_TRUE(records.cdsInterp.isNull("T"));
+            EXPECT_TRUE(MeasurementRow(records.cdsInterp).isNull(MeasurementField::T));
         }
     }
 }
@@ -351,16 +366,18 @@ TEST_F(InterpolationTest, FaultPartWayKeepsEarlierRowsAndLeavesTheTableUsable)
     const std::array<bool, 4> hasT{true, true, false, false};
     for (int i = 1; i <= 4; ++i) {
         interp.setRecNo(i);
-        EXPECT_EQ(!interp.isNull("T"), hasT[static_cast<std::size_t>(i - 1)]) << i;
+        EXPECT_EQ(!MeasurementRow(interp).isNull(MeasurementField::T),
+                  hasT[static_cast<std::size_t>(i - 1)])
+            << i;
     }
 
     // Usable afterwards: the bad signal can be corrected and the interpolation run again.
     interp.setRecNo(3);
     interp.edit();
-    interp.setFloat("S", good);
+    MeasurementRowEditor(interp).setS(good);
     interp.post();
     InterpolateMeasurements(records, lmTexts(), '.');
-    for (const double t : column(interp, "T"))
+    for (const double t : column(interp, &MeasurementRow::T))
         EXPECT_NEAR(t, 1000.0, 1e-9);
 }
 
@@ -374,10 +391,10 @@ TEST_F(InterpolationTest, LoadSignalsReplacesTheMeasurements)
     Table &interp = records.cdsInterp;
     EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
     EXPECT_EQ(interp.recNo(), 1);
-    EXPECT_EQ(column(interp, "S"), (std::vector<double>{0.25, 0.75}));
+    EXPECT_EQ(column(interp, &MeasurementRow::S), (std::vector<double>{0.25, 0.75}));
     for (int i = 1; i <= 2; ++i) {
         interp.setRecNo(i);
-        EXPECT_TRUE(interp.isNull("T"));
+        EXPECT_TRUE(MeasurementRow(interp).isNull(MeasurementField::T));
     }
 }
 
@@ -389,7 +406,8 @@ TEST_F(InterpolationTest, RefusedSignalListKeepsTheMeasurements)
     for (const auto &signals : refused) {
         SCOPED_TRACE(signals.size());
         EXPECT_THROW(LoadSignals(records, signals), Error);
-        EXPECT_EQ(column(records.cdsInterp, "S"), (std::vector<double>{0.5, 1.0}));
+        EXPECT_EQ(column(records.cdsInterp, &MeasurementRow::S),
+                  (std::vector<double>{0.5, 1.0}));
     }
 }
 

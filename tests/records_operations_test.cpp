@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/global.h"
 #include "records/operations.h"
+#include "tables/rows.h"
 
 #include <gtest/gtest.h>
 
@@ -27,18 +28,20 @@ TEST_F(RecordsTest, ImportWritesRecordPointsGuessAndRanges)
     const Points points{{2.4e-3L, 1235.0L}, {6.1e-3L, 1358.0L}, {1.85e-2L, 1500.0L}};
     import("Lamp 3", points);
 
-    const Table &main = records.cdsMain;
-    EXPECT_EQ(main.state(), TableState::Browse);
-    EXPECT_EQ(main.recordCount(), 1);
-    EXPECT_EQ(main.asString("Name"), "Lamp 3");
-    EXPECT_EQ(main.asFloat("MeanWL"), 0.65);
-    EXPECT_EQ(main.asFloat("Bandwidth"), 0.01);
-    EXPECT_FALSE(main.asBoolean("Computed"));
-    EXPECT_TRUE(main.isNull("Processed"));
-    EXPECT_TRUE(main.isNull("ALM"));
+    EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
+    EXPECT_EQ(records.cdsMain.recordCount(), 1);
+    const RecordRow main(records.cdsMain);
+    EXPECT_EQ(main.name(), "Lamp 3");
+    EXPECT_EQ(main.meanWL(), 0.65);
+    EXPECT_EQ(main.bandwidth(), 0.01);
+    EXPECT_FALSE(main.computed());
+    EXPECT_EQ(main.processed(), std::nullopt);
+    EXPECT_TRUE(main.isNull(RecordField::ALM));
 
-    EXPECT_EQ(column(records.cdsBB, "S"), (std::vector<double>{2.4e-3, 6.1e-3, 1.85e-2}));
-    EXPECT_EQ(column(records.cdsBB, "T"), (std::vector<double>{1235.0, 1358.0, 1500.0}));
+    EXPECT_EQ(column(records.cdsBB, &ReferencePointRow::S),
+              (std::vector<double>{2.4e-3, 6.1e-3, 1.85e-2}));
+    EXPECT_EQ(column(records.cdsBB, &ReferencePointRow::T),
+              (std::vector<double>{1235.0, 1358.0, 1500.0}));
 
     // The guess is computed over the extended values read, not over the stored doubles.
     ReferenceSet read;
@@ -46,9 +49,9 @@ TEST_F(RecordsTest, ImportWritesRecordPointsGuessAndRanges)
         read.append(s, t);
     long double a = 0, b = 0, c = 0;
     SaundersWhiteGuess(0.65L, 0.01L, read, a, b, c);
-    EXPECT_EQ(main.asFloat("AS"), static_cast<double>(a));
-    EXPECT_EQ(main.asFloat("BS"), static_cast<double>(b));
-    EXPECT_EQ(main.asFloat("CS"), static_cast<double>(c));
+    EXPECT_EQ(main.AS(), static_cast<double>(a));
+    EXPECT_EQ(main.BS(), static_cast<double>(b));
+    EXPECT_EQ(main.CS(), static_cast<double>(c));
 
     expectRanges({2.4e-3, 1.85e-2, 1235.0, 1500.0});
     EXPECT_FALSE(records.RangesBusy);
@@ -61,13 +64,11 @@ TEST_F(RecordsTest, ImportStoresTheUncertaintiesTheFileGives)
     ImportRecord(records, file, "With u");
     Table &bb = records.cdsBB;
     std::vector<std::optional<double>> stored;
-    ForEachRow(bb, [&] {
-        stored.push_back(bb.isNull("uT") ? std::nullopt : std::optional(bb.asFloat("uT")));
-    });
+    ForEachRow(bb, [&] { stored.push_back(ReferencePointRow(bb).uT()); });
     EXPECT_EQ(stored, (std::vector<std::optional<double>>{0.5, std::nullopt, 12.25}));
 
     import("Without", ThreePoints);
-    ForEachRow(bb, [&] { EXPECT_TRUE(bb.isNull("uT")); });
+    ForEachRow(bb, [&] { EXPECT_EQ(ReferencePointRow(bb).uT(), std::nullopt); });
 }
 
 TEST_F(RecordsTest, ImportLeavesNewRecordCurrentAndReferenceCursorOnFirstPoint)
@@ -75,7 +76,7 @@ TEST_F(RecordsTest, ImportLeavesNewRecordCurrentAndReferenceCursorOnFirstPoint)
     import("Older", ThreePoints);
     import("Newer", ThreePoints);
     EXPECT_EQ(records.cdsMain.recordCount(), 2);
-    EXPECT_EQ(records.cdsMain.asString("Name"), "Newer");
+    EXPECT_EQ(RecordRow(records.cdsMain).name(), "Newer");
     EXPECT_EQ(records.cdsBB.recNo(), 1);
     EXPECT_FALSE(records.cdsBB.controlsDisabled());
 }
@@ -92,7 +93,7 @@ TEST_F(RecordsTest, ImportRefreshesRangesOnceNotPerPoint)
 TEST_F(RecordsTest, ImportCutsNameAt100Characters)
 {
     import(std::string(150, 'n'), ThreePoints);
-    EXPECT_EQ(records.cdsMain.asString("Name"), std::string(100, 'n'));
+    EXPECT_EQ(RecordRow(records.cdsMain).name(), std::string(100, 'n'));
 }
 
 TEST_F(RecordsTest, ImportWithEmptyNameIsRefusedByTheStore)
@@ -104,7 +105,7 @@ TEST_F(RecordsTest, ImportWithEmptyNameIsRefusedByTheStore)
         EXPECT_STREQ(e.what(), "Field 'Name' must have a value");
     }
     EXPECT_EQ(records.cdsMain.state(), TableState::Insert);
-    EXPECT_EQ(records.cdsMain.asFloat("MeanWL"), 0.65);
+    EXPECT_EQ(RecordRow(records.cdsMain).meanWL(), 0.65);
     EXPECT_EQ(records.cdsBB.recordCount(), 0);
 }
 
@@ -140,8 +141,9 @@ TEST_P(FailingPointTest, EarlierPointsAreKeptWithoutGuessOrRanges)
     EXPECT_FALSE(records.cdsBB.isEditing());
     PostIfEditing(records.cdsMain);
     EXPECT_EQ(records.cdsBB.recordCount(), c.kept);
-    EXPECT_TRUE(records.cdsMain.isNull("AS"));
-    EXPECT_TRUE(records.cdsMain.isNull("SMin"));
+    const RecordRow record(records.cdsMain);
+    EXPECT_TRUE(record.isNull(RecordField::AS));
+    EXPECT_TRUE(record.isNull(RecordField::SMin));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -169,8 +171,9 @@ TEST_F(RecordsTest, AGuessTooLargeToStoreIsNamed)
     }
     PostIfEditing(records.cdsMain);
     EXPECT_EQ(records.cdsBB.recordCount(), 3);
-    EXPECT_TRUE(records.cdsMain.isNull("CS"));
-    EXPECT_TRUE(records.cdsMain.isNull("SMin"));
+    const RecordRow record(records.cdsMain);
+    EXPECT_TRUE(record.isNull(RecordField::CS));
+    EXPECT_TRUE(record.isNull(RecordField::SMin));
 }
 
 // --- Reference ranges ------------------------------------------------------------------
@@ -258,17 +261,17 @@ TEST_F(RecordsTest, EditingAPointRefreshesTheRangesUnlessBusy)
     import("R", ThreePoints);
     records.cdsBB.setRecNo(1);
     records.cdsBB.edit();
-    records.cdsBB.setFloat("T", 1600);
+    ReferencePointRowEditor(records.cdsBB).setT(1600);
     records.cdsBB.post();
-    EXPECT_EQ(records.cdsMain.asFloat("TMax"), 1600);
+    EXPECT_EQ(RecordRow(records.cdsMain).TMax(), 1600);
 
     records.RangesBusy = true;
     records.cdsBB.edit();
-    records.cdsBB.setFloat("T", 1700);
+    ReferencePointRowEditor(records.cdsBB).setT(1700);
     records.cdsBB.post();
     records.RangesBusy = false;
     PostIfEditing(records.cdsMain);
-    EXPECT_EQ(records.cdsMain.asFloat("TMax"), 1600);
+    EXPECT_EQ(RecordRow(records.cdsMain).TMax(), 1600);
 }
 
 TEST_F(RecordsTest, DeletingARecordRemovesItsRowsAndLeavesOtherRangesAlone)
@@ -276,12 +279,12 @@ TEST_F(RecordsTest, DeletingARecordRemovesItsRowsAndLeavesOtherRangesAlone)
     import("Keep", {{0.2L, 900}, {0.4L, 1100}, {0.3L, 1000}});
     import("Drop", {{1, 500}, {2, 600}, {3, 700}, {4, 800}, {5, 900}});
     addMeasurements({1.5, 2.5, 3.5});
-    ASSERT_EQ(records.cdsMain.asString("Name"), "Drop");
+    ASSERT_EQ(RecordRow(records.cdsMain).name(), "Drop");
 
     records.cdsMain.remove();
 
     ASSERT_EQ(records.cdsMain.recordCount(), 1);
-    EXPECT_EQ(records.cdsMain.asString("Name"), "Keep");
+    EXPECT_EQ(RecordRow(records.cdsMain).name(), "Keep");
     expectRanges({0.2, 0.4, 900, 1100});
     EXPECT_EQ(records.cdsBB.recordCount(), 3);
     const StoreData data = records.store.data();
@@ -324,16 +327,16 @@ TEST_P(SaveResultsTest, DeviationsAreFittedMinusReferenceAndLMMinusPSO)
 
     SaveResults(records, results, now);
 
-    const Table &main = records.cdsMain;
-    EXPECT_EQ(main.state(), TableState::Browse);
-    EXPECT_TRUE(main.asBoolean("Computed"));
-    EXPECT_EQ(main.asDateTime("Processed"), now);
-    EXPECT_EQ(main.asFloat("ALM"), 1.0);
-    EXPECT_EQ(main.asFloat("BLM"), static_cast<double>(-c.lmShift));
-    EXPECT_EQ(main.asFloat("BPSO"), static_cast<double>(-c.psoShift));
-    EXPECT_EQ(main.asFloat("MeanRMSLM"), 0.25);
-    EXPECT_EQ(main.asFloat("MeanRMSPSO"), 0.125);
-    EXPECT_EQ(main.asString("Seed"), "4294967295") << "the seed the swarm ran with";
+    EXPECT_EQ(records.cdsMain.state(), TableState::Browse);
+    const RecordRow main(records.cdsMain);
+    EXPECT_TRUE(main.computed());
+    EXPECT_EQ(main.processed(), now);
+    EXPECT_EQ(main.ALM(), 1.0);
+    EXPECT_EQ(main.BLM(), static_cast<double>(-c.lmShift));
+    EXPECT_EQ(main.BPSO(), static_cast<double>(-c.psoShift));
+    EXPECT_EQ(main.meanRMSLM(), 0.25);
+    EXPECT_EQ(main.meanRMSPSO(), 0.125);
+    EXPECT_EQ(main.seed(), 4294967295u) << "the seed the swarm ran with";
     expectRanges(before);
 
     Table &bb = records.cdsBB;
@@ -343,11 +346,12 @@ TEST_P(SaveResultsTest, DeviationsAreFittedMinusReferenceAndLMMinusPSO)
         SCOPED_TRACE(i);
         bb.setRecNo(i);
         const double t = static_cast<double>(temperatures[static_cast<std::size_t>(i - 1)]);
-        EXPECT_NEAR(bb.asFloat("TLM"), t + static_cast<double>(c.lmShift), 1e-9);
-        EXPECT_NEAR(bb.asFloat("TPSO"), t + static_cast<double>(c.psoShift), 1e-9);
-        EXPECT_NEAR(bb.asFloat("dTLM"), c.dTLM, 1e-6);
-        EXPECT_NEAR(bb.asFloat("dTPSO"), c.dTPSO, 1e-6);
-        EXPECT_NEAR(bb.asFloat("Difference"), c.Difference, 1e-6);
+        const ReferencePointRow point(bb);
+        EXPECT_NEAR(point.TLM(), t + static_cast<double>(c.lmShift), 1e-9);
+        EXPECT_NEAR(point.TPSO(), t + static_cast<double>(c.psoShift), 1e-9);
+        EXPECT_NEAR(point.dTLM(), c.dTLM, 1e-6);
+        EXPECT_NEAR(point.dTPSO(), c.dTPSO, 1e-6);
+        EXPECT_NEAR(point.difference(), c.Difference, 1e-6);
     }
 }
 

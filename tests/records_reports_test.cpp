@@ -5,6 +5,7 @@
 
 #include "records/operations.h"
 #include "records/reports.h"
+#include "tables/rows.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ TEST_F(RecordsTest, ReportOfAnUncomputedRecord)
     import("Lamp 3.1", ThreePoints);
     addMeasurements({1.5e-7, 0.5});
     records.cdsInterp.edit();
-    records.cdsInterp.setFloat("T", 1234.5);
+    MeasurementRowEditor(records.cdsInterp).setT(1234.5);
     records.cdsInterp.post();
     PostIfEditing(records.cdsMain);
     records.cdsBB.setRecNo(2);
@@ -110,7 +111,7 @@ TEST_P(ProposedNameTest, NamesAreCleanedFieldTexts)
     import(c.name, ThreePoints);
     if (c.processed) {
         records.cdsMain.edit();
-        records.cdsMain.setDateTime("Processed", DateTime{*c.processed});
+        RecordRowEditor(records.cdsMain).setProcessed(DateTime{*c.processed});
         records.cdsMain.post();
     }
     const TextLocale locale{'.', usDateTime};

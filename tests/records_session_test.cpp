@@ -1,5 +1,6 @@
 #include "database/database.h"
 #include "records/recordssession.h"
+#include "tables/rows.h"
 #include "database_fixture.h"
 
 #include <gtest/gtest.h>
@@ -50,8 +51,8 @@ TEST_P(Autosave, WritesWhatIsPostedAndLeavesTheUsersEditOpen)
     const StoreData saved = loadDatabase(dbFile());
     ASSERT_EQ(saved.records.size(), 1u);
     const RowData &record = saved.records.front();
-    EXPECT_EQ(std::get<std::string>(record.values.at(
-                  static_cast<std::size_t>(mainSchema().fieldIndex("Name")))),
+    EXPECT_EQ(std::get<std::string>(
+                  record.values.at(static_cast<std::size_t>(fieldIndex(RecordField::Name)))),
               c.savedName);
     EXPECT_EQ(record.nested.at(1).rows.size(), c.savedMeasurements);
 }
@@ -60,7 +61,7 @@ TEST_P(Autosave, WritesWhatIsPostedAndLeavesTheUsersEditOpen)
 void addMeasurement(RecordStore &records)
 {
     records.cdsInterp.append();
-    records.cdsInterp.setFloat("S", 0.5);
+    MeasurementRowEditor(records.cdsInterp).setS(0.5);
     records.cdsInterp.post();
 }
 
@@ -71,14 +72,14 @@ INSTANTIATE_TEST_SUITE_P(
         AutosaveCase{"NameBeingTyped",
                      [](RecordStore &records) {
                          records.cdsMain.edit();
-                         records.cdsMain.setString("Name", "Pyro");
+                         RecordRowEditor(records.cdsMain).setName("Pyro");
                      },
                      TableState::Edit, "Pyrometer", 0},
         // The record is posted for its measurement, and the name typed so far with it.
         AutosaveCase{"MeasurementAddedWhileTheNameIsTyped",
                      [](RecordStore &records) {
                          records.cdsMain.edit();
-                         records.cdsMain.setString("Name", "Pyro");
+                         RecordRowEditor(records.cdsMain).setName("Pyro");
                          addMeasurement(records);
                      },
                      TableState::Browse, "Pyro", 1}),
@@ -107,7 +108,7 @@ TEST_F(RecordsSessionTest, CloseWritesThePendingEditAndLetsTheNextSessionIn)
 {
     const auto session = openedSession();
     session->records().cdsMain.edit();
-    session->records().cdsMain.setString("Name", "Renamed");
+    RecordRowEditor(session->records().cdsMain).setName("Renamed");
     RecordsSession second(dbFile());
     EXPECT_EQ(second.lock(), DatabaseLock::Failure::InUse);
 
@@ -115,7 +116,7 @@ TEST_F(RecordsSessionTest, CloseWritesThePendingEditAndLetsTheNextSessionIn)
     EXPECT_FALSE(session->isOpen());
     EXPECT_EQ(second.lock(), DatabaseLock::Failure::None);
     second.open(RecordsSession::Opening::Check);
-    EXPECT_EQ(second.records().cdsMain.asString("Name"), "Renamed");
+    EXPECT_EQ(RecordRow(second.records().cdsMain).name(), "Renamed");
 }
 
 } // namespace
