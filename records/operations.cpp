@@ -3,6 +3,7 @@
 #include "calibration/run.h"
 #include "core/fpe.h"
 #include "core/numfmt.h"
+#include "tables/rows.h"
 
 #include <cmath>
 #include <exception>
@@ -122,7 +123,7 @@ void SaveResults(RecordStore &records, const RunResults &results, DateTime now)
     main.setFloat("BPSO", StoredDouble(PSOResult[2]));
     main.setFloat("CPSO", StoredDouble(PSOResult[3]));
     main.setFloat("MeanRMSPSO", StoredDouble(results.PSOMeanRMS));
-    main.setFloat("Seed", results.Seed);
+    RecordRowEditor(main).setSeed(results.Seed);
     main.setBoolean("Computed", true);
     main.setDateTime("Processed", now);
     main.post();

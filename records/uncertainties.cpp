@@ -2,6 +2,7 @@
 
 #include "core/errors.h"
 #include "core/numfmt.h"
+#include "tables/rows.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,10 +41,11 @@ UncertaintySettings UncertaintySettingsOf(const RecordStore &records)
     UncertaintySettings settings;
     if (!main.isNull("wS"))
         settings.w = main.asFloat("wS");
-    if (!main.isNull("MCTrials"))
-        settings.trials = static_cast<int>(main.asFloat("MCTrials"));
-    if (!main.isNull("MCSeed"))
-        settings.seed = static_cast<std::uint32_t>(main.asFloat("MCSeed"));
+    const RecordRow record(main);
+    if (const std::optional<int> trials = record.MCTrials())
+        settings.trials = *trials;
+    if (const std::optional<std::uint32_t> seed = record.MCSeed())
+        settings.seed = *seed;
     return settings;
 }
 
@@ -77,8 +79,9 @@ void SetUncertaintySettings(RecordStore &records, const UncertaintySettings &set
     }
     main.edit();
     main.setFloat("wS", static_cast<double>(settings.w));
-    main.setFloat("MCTrials", settings.trials);
-    main.setFloat("MCSeed", settings.seed);
+    RecordRowEditor record(main);
+    record.setMCTrials(settings.trials);
+    record.setMCSeed(settings.seed);
     main.post();
 }
 
