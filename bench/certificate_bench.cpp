@@ -1,9 +1,13 @@
-// The cost of a certificate: collected from a 20-point record with 100 measurements and
-// written as a PDF/A file, as Certificate... and kelvora-cli certificate do it.
+// The cost of a certificate: collected from a 20-point record with 100 measurements, rendered
+// as a PDF/A file, registered in the database file (the save that commits it, synced) and
+// written out, as Certificate... and kelvora-cli certificate do it.
 
 #include "certificate/certificatepdf.h"
 #include "certificatecontent/certificate.h"
+#include "database/database.h"
+#include "records/recordssession.h"
 #include "samples/computedrecord.h"
+#include "tables/rows.h"
 
 #include <QGuiApplication>
 
@@ -16,8 +20,13 @@ namespace {
 
 using namespace kelvora;
 
-void BM_Certificate20Points100Measurements(benchmark::State &state)
+// A database file in a folder of its own holding the 20-point record with 100 measurements
+// and the laboratory's details.
+std::string benchDatabase()
 {
+    std::string folder = (std::filesystem::temp_directory_path() / "kelvora-bench-XXXXXX");
+    if (!::mkdtemp(folder.data()))
+        std::abort();
     RecordStore records;
     records.store.open();
     TParamVector truth;
@@ -34,19 +43,36 @@ void BM_Certificate20Points100Measurements(benchmark::State &state)
     laboratory.calibratedBy = "A. Metrologist";
     laboratory.approvedBy = "B. Head";
     records.store.setSettings(WithLaboratorySettings({}, laboratory));
+    const std::string path = folder + "/kelvora.dbs";
+    saveDatabase(path, records.store.data());
+    return path;
+}
 
+void BM_Certificate20Points100Measurements(benchmark::State &state)
+{
+    const std::string database = benchDatabase();
+    RecordsSession session(database);
+    session.lock();
+    session.open(RecordsSession::Opening::Check);
+    RecordStore &records = session.records();
     const std::string path =
-        (std::filesystem::temp_directory_path() / "kelvora-bench-certificate.pdf").string();
-    const DateTime now = currentDateTime();
+        (std::filesystem::path(database).parent_path() / "certificate.pdf").string();
+    int round = 0;
     for (auto _ : state) {
-        IssueCertificate(records, {}, false, now, [&path](const CertificateDocument &document) {
-            writeCertificatePdf(path, document);
-        });
+        // A record changed since its last certificate, so that each round issues one.
+        records.cdsMain.edit();
+        RecordRowEditor(records.cdsMain).setRem("Round " + std::to_string(++round));
+        records.cdsMain.post();
+        const IssuedCertificate issued =
+            IssueCertificate(records, {}, currentDateTime(), pdfRendering(),
+                             [&session] { session.save(); });
+        writeCertificateFile(path, issued.bytes);
     }
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
-    std::filesystem::remove(path);
+    session.closeWithoutSaving();
+    std::filesystem::remove_all(std::filesystem::path(database).parent_path());
 }
-BENCHMARK(BM_Certificate20Points100Measurements)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Certificate20Points100Measurements)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

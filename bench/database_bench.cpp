@@ -1,6 +1,7 @@
 // Costs of the database file with many records: loading the whole store at start, and the
 // save that follows one changed record. Every record holds seven reference points and ten
-// measurements, as a calibrated record does.
+// measurements, as a calibrated record does. Loading is also measured with a register of as
+// many issued certificates, each with a document of the size of a certificate's PDF file.
 
 #include "database/database.h"
 #include "tables/rows.h"
@@ -62,27 +63,55 @@ RowData benchRecord(int i)
     return r;
 }
 
-// A database file of that many records, written once per count.
-const std::string &databaseOf(int records)
+// The bytes of a certificate's PDF file (about 35 kB), different for each.
+constexpr std::size_t DocumentBytes = 35000;
+
+CertificateEntry benchCertificate(int i)
 {
-    static std::map<int, std::string> files;
-    auto &path = files[records];
+    CertificateEntry entry;
+    entry.number = "KV-2026-" + std::to_string(10000 + i);
+    entry.recordKey = i + 1;
+    entry.recordName = "Pyrometer " + std::to_string(i);
+    entry.issued = DateTime{1709647629123 + i + 120000};
+    entry.fit = "LM";
+    entry.step = 50;
+    entry.customer = "ACME Pyrometry";
+    entry.sha256 = std::string(64, 'a');
+    entry.fingerprint = std::string(64, 'b');
+    std::string document(DocumentBytes, '\0');
+    for (std::size_t b = 0; b < document.size(); ++b)
+        document[b] = static_cast<char>((b * 2654435761u + static_cast<std::size_t>(i)) >> 7);
+    entry.document = std::move(document);
+    return entry;
+}
+
+// A database file of that many records, and as many certificates in its register when asked
+// for, written once per count.
+const std::string &databaseOf(int records, bool withRegister = false)
+{
+    static std::map<std::pair<int, bool>, std::string> files;
+    auto &path = files[{records, withRegister}];
     if (path.empty()) {
         std::string folder = (std::filesystem::temp_directory_path() / "kelvora-bench-XXXXXX");
         if (!::mkdtemp(folder.data()))
             std::abort();
         path = folder + "/kelvora.dbs";
         StoreData data;
-        for (int i = 0; i < records; ++i)
+        for (int i = 0; i < records; ++i) {
             data.records.push_back(benchRecord(i));
+            if (withRegister) {
+                data.certificates.push_back(benchCertificate(i));
+                data.certificates.back().pos = i + 1;
+            }
+        }
         saveDatabase(path, data);
     }
     return path;
 }
 
-void BM_LoadStore(benchmark::State &state)
+void loadStore(benchmark::State &state, bool withRegister)
 {
-    const std::string &path = databaseOf(static_cast<int>(state.range(0)));
+    const std::string &path = databaseOf(static_cast<int>(state.range(0)), withRegister);
     for (auto _ : state) {
         Store store;
         store.load(loadDatabase(path));
@@ -91,7 +120,19 @@ void BM_LoadStore(benchmark::State &state)
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+void BM_LoadStore(benchmark::State &state)
+{
+    loadStore(state, false);
+}
 BENCHMARK(BM_LoadStore)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The same records with a certificate of each in the register.
+void BM_LoadStoreWithRegister(benchmark::State &state)
+{
+    loadStore(state, true);
+}
+BENCHMARK(BM_LoadStoreWithRegister)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // One record's comment is edited and posted, and the store is saved, as the window does after
 // every change and the command-line tool after every command.

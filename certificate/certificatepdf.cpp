@@ -3,7 +3,10 @@
 #include "certificate/pageflow.h"
 #include "certificate/residualplot.h"
 #include "core/errors.h"
+#include "database/database.h"
 
+#include <QBuffer>
+#include <QCryptographicHash>
 #include <QHashSeed>
 #include <QImage>
 #include <QPagedPaintDevice>
@@ -104,6 +107,10 @@ private:
                         Qt::AlignHCenter, Navy);
         m_flow.advance(m_flow.lineHeight(m_fonts.title) + 3 * mm);
         labelledValues(m_document.issue);
+        if (!m_document.notice.empty()) {
+            m_flow.advance(2 * mm);
+            block(Paragraph{m_document.notice});
+        }
         m_flow.advance(2 * mm);
     }
 
@@ -450,18 +457,14 @@ void paintCertificate(QPagedPaintDevice &device, const CertificateDocument &docu
     painter.end();
 }
 
-void writeCertificatePdf(const std::string &path, const CertificateDocument &document)
+std::string certificatePdf(const CertificateDocument &document)
 {
-    const QString name = QString::fromStdString(path);
-    const auto cannotCreate = [&path](const QString &reason) {
-        return Error("Cannot create file " + path + ". " + reason.toStdString());
-    };
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        throw cannotCreate(file.errorString());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     {
         const FixedHashSeed seed;
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&buffer);
         writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
         writer.setTitle(QString::fromStdString(document.runningTitle));
         writer.setCreator(QStringLiteral("Kelvora"));
@@ -469,8 +472,48 @@ void writeCertificatePdf(const std::string &path, const CertificateDocument &doc
         writer.setPageLayout(certificatePageLayout(document.pageSize));
         paintCertificate(writer, document);
     }
-    if (!file.commit())
+    return bytes.toStdString();
+}
+
+std::string sha256Hex(const std::string &bytes)
+{
+    return QCryptographicHash::hash(QByteArrayView(bytes.data(),
+                                                   static_cast<qsizetype>(bytes.size())),
+                                    QCryptographicHash::Sha256)
+        .toHex()
+        .toStdString();
+}
+
+const CertificateRendering &pdfRendering()
+{
+    static const CertificateRendering rendering{certificatePdf, sha256Hex};
+    return rendering;
+}
+
+void writeCertificateFile(const std::string &path, const std::string &bytes)
+{
+    const auto cannotCreate = [&path](const QString &reason) {
+        return Error("Cannot create file " + path + ". " + reason.toStdString());
+    };
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly))
         throw cannotCreate(file.errorString());
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size()))
+            != static_cast<qint64>(bytes.size())
+        || !file.commit())
+        throw cannotCreate(file.errorString());
+}
+
+std::string registeredDocument(const std::string &dbPath, const CertificateEntry &entry)
+{
+    if (!entry.hasDocument())
+        throw Error("The register holds no document of certificate " + entry.number
+                    + ": it was issued before the register kept documents");
+    std::string bytes = loadCertificateDocument(dbPath, entry);
+    if (sha256Hex(bytes) != entry.sha256)
+        throw DatabaseError("The database is damaged: the document of certificate "
+                            + entry.number + " does not match its SHA-256");
+    return bytes;
 }
 
 } // namespace kelvora

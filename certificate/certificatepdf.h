@@ -1,5 +1,6 @@
 #pragma once
 
+#include "certificatecontent/certificate.h"
 #include "certificatecontent/certificatetext.h"
 
 #include <QPageLayout>
@@ -25,9 +26,24 @@ void paintCertificate(QPagedPaintDevice &device, const CertificateDocument &docu
 // file larger than 2 MB, which every certificate would carry), or empty.
 std::string logoRefusal(const std::string &bytes);
 
-// Writes the certificate as a PDF/A-1b file, its fonts embedded, replacing the file at `path`
-// only once it is complete. A file that cannot be written raises Error
-// "Cannot create file <path>. <reason>".
-void writeCertificatePdf(const std::string &path, const CertificateDocument &document);
+// The certificate as the bytes of a PDF/A-1b file, its fonts embedded.
+std::string certificatePdf(const CertificateDocument &document);
+
+// The SHA-256 of the bytes as 64 lowercase hex digits.
+std::string sha256Hex(const std::string &bytes);
+
+// How the window and the command-line tool issue certificates: as PDF files, registered under
+// their SHA-256.
+const CertificateRendering &pdfRendering();
+
+// Writes the bytes of a certificate as the file at `path`, replacing it only once they are
+// all there. A file that cannot be written raises Error "Cannot create file <path>. <reason>".
+void writeCertificateFile(const std::string &path, const std::string &bytes);
+
+// The document of a registered certificate as the database file at `dbPath` holds it, checked
+// against the SHA-256 that the register gives for it. Error when the register has no document
+// of it (an entry made from an older file), DatabaseError when the file has lost it or holds
+// other bytes (damage).
+std::string registeredDocument(const std::string &dbPath, const CertificateEntry &entry);
 
 } // namespace kelvora

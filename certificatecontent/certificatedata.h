@@ -59,11 +59,19 @@ struct CertificateMeasurement
     std::optional<double> U;      // expanded uncertainty (k = 2), mK, where evaluated
 };
 
+// The certificate that a new one replaces.
+struct ReplacedCertificate
+{
+    std::string number;
+    DateTime issued;
+};
+
 struct CertificateData
 {
     LaboratorySettings laboratory;
     std::string number;
     DateTime issued;
+    std::optional<ReplacedCertificate> replaces;
 
     ItemDetails item;
     std::string recordName;

@@ -24,7 +24,7 @@ constexpr ItemField ItemFields[] = {
     {&RecordRow::serial, &RecordRowEditor::setSerial, &ItemDetails::serial},
 };
 
-// The certificate numbers that records hold.
+// The certificate numbers that the register and the records hold.
 std::set<std::string> numbersInUse(const Store &store)
 {
     const auto field = static_cast<std::size_t>(fieldIndex(RecordField::CertNo));
@@ -33,6 +33,8 @@ std::set<std::string> numbersInUse(const Store &store)
         if (const auto *number = std::get_if<std::string>(&record.values[field]))
             numbers.insert(*number);
     }
+    for (const CertificateEntry &entry : store.certificates())
+        numbers.insert(entry.number);
     return numbers;
 }
 
@@ -72,18 +74,10 @@ void SetItemDetails(RecordStore &records, const ItemDetails &item)
     }
 }
 
-CertificateIssue PlanCertificateIssue(const RecordStore &records, bool newNumber, DateTime now)
+CertificateIssue PlanCertificateIssue(const RecordStore &records, DateTime now)
 {
-    const Table &main = records.cdsMain;
-    const RecordRow mainRow(main);
     CertificateIssue issue;
     issue.laboratory = LaboratorySettingsOf(records.store.settings());
-    if (!newNumber && !mainRow.isNull(RecordField::CertNo)) {
-        issue.number = mainRow.certNo();
-        issue.issued = mainRow.certIssued().value_or(now);
-        return issue;
-    }
-
     LaboratorySettings &laboratory = issue.laboratory;
     const std::string &pattern = laboratory.numberPattern;
     if (const std::string refusal = NumberPatternRefusal(pattern); !refusal.empty())
@@ -99,7 +93,6 @@ CertificateIssue PlanCertificateIssue(const RecordStore &records, bool newNumber
     const std::string number = CertificateNumberOf(pattern, counter, now);
     issue.number = number;
     issue.issued = now;
-    issue.isNew = true;
     laboratory.nextNumber = counter + 1;
     laboratory.counterYear = toCivil(now).year;
     return issue;
@@ -109,12 +102,7 @@ void RecordCertificateIssue(RecordStore &records, const CertificateIssue &issue)
 {
     Table &main = records.cdsMain;
     RecordRowEditor mainRow(main);
-    if (issue.isNew) {
-        records.store.setSettings(
-            WithLaboratorySettings(records.store.settings(), issue.laboratory));
-    }
-    if (mainRow.certNo() == issue.number && mainRow.certIssued() == issue.issued)
-        return;
+    records.store.setSettings(WithLaboratorySettings(records.store.settings(), issue.laboratory));
     main.edit();
     mainRow.setCertNo(issue.number);
     mainRow.setCertIssued(issue.issued);

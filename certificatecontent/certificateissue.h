@@ -9,7 +9,7 @@
 namespace kelvora {
 
 // What a certificate writes into the current record: the calibrated item's details, and the
-// number and date of issue, which a certificate issued again for the record reuses.
+// number and date of its latest certificate.
 
 // The calibrated item and its owner, as the record holds them.
 struct ItemDetails
@@ -36,20 +36,19 @@ struct CertificateIssue
 {
     std::string number;
     DateTime issued;
-    // A new number: recording it advances the laboratory's counter to `laboratory`'s.
-    bool isNew = false;
+    // The laboratory's details, the counter advanced past the number.
     LaboratorySettings laboratory;
 };
 
-// The number and date the record holds, unless `newNumber` is asked for or it holds none: then
-// the next number of the laboratory's pattern and counter, issued `now`. The counter starts
-// again at 1 with the first number of a new year when the pattern writes the year, and skips
-// a number that a record already holds. A pattern that cannot make numbers raises Error with
-// its refusal; so does a counter that has run out.
-CertificateIssue PlanCertificateIssue(const RecordStore &records, bool newNumber, DateTime now);
+// Every certificate gets a number of its own: the next number of the laboratory's pattern and
+// counter, issued `now`. The counter starts again at 1 with the first number of a new year
+// when the pattern writes the year, and skips a number that the register or a record already
+// holds, so that no number is ever given twice. A pattern that cannot make numbers raises
+// Error with its refusal; so does a counter that has run out.
+CertificateIssue PlanCertificateIssue(const RecordStore &records, DateTime now);
 
-// Stores the number and date in the current record (posting it) and, for a new number, the
-// advanced counter in the store's settings.
+// Stores the number and date in the current record (posting it) and the advanced counter in
+// the store's settings.
 void RecordCertificateIssue(RecordStore &records, const CertificateIssue &issue);
 
 } // namespace kelvora

@@ -283,6 +283,12 @@ CertificateSection signOffSection(const CertificateData &data)
 
 } // namespace
 
+std::string ReplacementNotice(const ReplacedCertificate &replaced)
+{
+    return "This certificate replaces certificate " + replaced.number + " of "
+           + isoDate(replaced.issued) + ".";
+}
+
 std::string PageNumberText(int page, int pages)
 {
     return "Page " + std::to_string(page) + " of " + std::to_string(pages);
@@ -298,6 +304,8 @@ CertificateDocument CertificateDocumentOf(const CertificateData &data)
     document.title = "Calibration Certificate";
     document.issue.rows = {{"Certificate number", data.number},
                            {"Date of issue", isoDate(data.issued)}};
+    if (data.replaces)
+        document.notice = ReplacementNotice(*data.replaces);
     document.runningTitle = "Calibration Certificate " + data.number;
     document.sections = {
         itemSection(data),

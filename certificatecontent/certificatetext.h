@@ -73,11 +73,15 @@ struct CertificateDocument
     std::string logo;              // the bytes of an image file; empty: none
     std::string title;
     LabelledValues issue;          // the certificate number and the date of issue
+    std::string notice;            // under them: the certificate this one replaces, or empty
     std::string runningTitle;      // beside the page number at the foot of every page
     std::vector<CertificateSection> sections;
 };
 
 CertificateDocument CertificateDocumentOf(const CertificateData &data);
+
+// "This certificate replaces certificate <number> of <yyyy-mm-dd>."
+std::string ReplacementNotice(const ReplacedCertificate &replaced);
 
 // "Page n of m".
 std::string PageNumberText(int page, int pages);

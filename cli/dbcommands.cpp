@@ -7,12 +7,14 @@
 #include "cli/dbsession.h"
 #include "cli/fitcommand.h"
 #include "cli/fitreport.h"
+#include "cli/json.h"
 #include "cli/offscreengui.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/runoptions.h"
 #include "cli/uncertaintyreport.h"
 #include "core/numfmt.h"
+#include "database/databaseerror.h"
 #include "frontend/systemlocale.h"
 #include "records/interpolation.h"
 #include "records/laboratory.h"
@@ -31,6 +33,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+
+#include <unistd.h>
 
 namespace kelvora::cli {
 
@@ -57,13 +61,23 @@ const char *const DatabaseUsage =
     "                                   signal (0 to below 1), and the Monte Carlo check's\n"
     "                                   trials (2 to 1000000) and seed\n"
     "  delete NAME                      deletes the record\n"
-    "  certificate NAME -o FILE.pdf [--method lm|pso] [--step K] [--new-number]\n"
+    "  certificate NAME -o FILE.pdf [--method lm|pso] [--step K]\n"
     "              [--customer TEXT] [--make TEXT] [--model TEXT] [--serial TEXT]\n"
     "                                   issues the record's calibration certificate as a\n"
-    "                                   PDF/A file: the parameters of the fit chosen (by\n"
-    "                                   default the lower mean RMS), a calibration table\n"
-    "                                   every K kelvins (50); the record's number and date\n"
-    "                                   of issue, unless --new-number, or the next number\n"
+    "                                   PDF/A file under the next number: the parameters\n"
+    "                                   of the fit chosen (by default the lower mean RMS),\n"
+    "                                   a calibration table every K kelvins (50). It is\n"
+    "                                   registered in the database before the file is\n"
+    "                                   written. A record whose certificate states it as\n"
+    "                                   it is gets none; a changed one gets a new number\n"
+    "                                   that replaces its certificate\n"
+    "  certificate --export NUMBER -o FILE.pdf\n"
+    "                                   writes a registered certificate again, byte for\n"
+    "                                   byte\n"
+    "  certificate --withdraw NUMBER --reason TEXT\n"
+    "                                   marks a registered certificate withdrawn\n"
+    "  certificates [NAME] [--json]     the register of issued certificates (of the\n"
+    "                                   records of that name), newest first\n"
     "  laboratory [--name TEXT] [--address TEXT] [--logo FILE | --no-logo]\n"
     "             [--calibrated-by NAME] [--approved-by NAME] [--page-size a4|letter]\n"
     "             [--pattern TEXT] [--next-number N]\n"
@@ -354,6 +368,39 @@ int deleteRecord(const std::vector<std::string> &args)
     return 0;
 }
 
+// How a registered certificate's file is written again.
+std::string exportCommandText(const std::string &number)
+{
+    return "kelvora-cli certificate --export " + number + " -o FILE.pdf";
+}
+
+// A file cannot be created at the path when its folder is missing or may not be written: said
+// before a certificate is issued, so that no number is given for a file that cannot be.
+void checkOutputFolder(const std::string &path)
+{
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty())
+        folder = ".";
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        throw CommandError("Cannot create file " + path + ". " + systemErrorText(errno),
+                           ExitCannotWrite);
+}
+
+// Writes a registered certificate's bytes; a failure says that the certificate stays issued.
+void writeRegisteredFile(const std::string &path, const CertificateEntry &entry,
+                         const std::string &bytes)
+{
+    try {
+        writeCertificateFile(path, bytes);
+    } catch (const Error &e) {
+        throw CommandError(std::string(e.what()) + "\nCertificate " + entry.number
+                               + " is issued and registered all the same; write its file"
+                                 " again with: "
+                               + exportCommandText(entry.number),
+                           ExitCannotWrite);
+    }
+}
+
 int issueCertificate(const std::vector<std::string> &args)
 {
     const ParsedOptions options = parseCommandLine(
@@ -369,6 +416,9 @@ int issueCertificate(const std::vector<std::string> &args)
     if (const auto step = options.value("--step")) {
         choices.step = intOption("--step", *step, 1, MaxTableStep);
     }
+    if (options.has("--new-number"))
+        printError("--new-number is no longer needed: every certificate gets a number of its"
+                   " own");
 
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
     const std::string &name = options.positional.front();
@@ -376,6 +426,7 @@ int issueCertificate(const std::vector<std::string> &args)
     RecordStore &records = db.records();
     if (const std::string refusal = CertificateRefusal(records, choices); !refusal.empty())
         throw CommandError(refusal, ExitRefused);
+    checkOutputFolder(*path);
 
     ItemDetails item = ItemDetailsOf(records);
     const std::pair<const char *, std::string ItemDetails::*> itemOptions[] = {
@@ -391,18 +442,159 @@ int issueCertificate(const std::vector<std::string> &args)
     SetItemDetails(records, item);
 
     const OffscreenGui gui;
-    const CertificateIssue issue = IssueCertificate(
-        records, choices, options.has("--new-number"), records.store.clock(),
-        [&path](const CertificateDocument &document) {
-            try {
-                writeCertificatePdf(*path, document);
-            } catch (const Error &e) {
-                throw CommandError(e.what(), ExitCannotWrite);
-            }
-        });
+    IssuedCertificate issued;
+    try {
+        issued = IssueCertificate(records, choices, records.store.clock(), pdfRendering(),
+                                  [&db] { db.save(); });
+    } catch (const CertificateUnchangedError &e) {
+        throw CommandError(std::string(e.what()) + ". Write it again with: "
+                               + exportCommandText(e.number()),
+                           ExitRefused);
+    }
+    writeRegisteredFile(*path, issued.entry, issued.bytes);
+    std::string said = "Certificate " + issued.entry.number + " of record \"" + name
+                       + "\" written to " + *path + "\n";
+    if (!issued.entry.replaces.empty())
+        said += "It replaces certificate " + issued.entry.replaces + ".\n";
+    printOut(said);
+    return 0;
+}
+
+// The entries of the register that carry the number; "No certificate ..." when none does.
+std::vector<const CertificateEntry *> numberedOrRefused(const Store &store,
+                                                         const std::string &number)
+{
+    std::vector<const CertificateEntry *> entries =
+        CertificatesNumbered(store.certificates(), number);
+    if (entries.empty())
+        throw CommandError("No certificate numbered \"" + number + "\" in the register",
+                           ExitRefused);
+    return entries;
+}
+
+int exportCertificate(const std::vector<std::string> &args)
+{
+    const ParsedOptions options =
+        parseCommandLine(args, {{"--export", "-o"}, {}}, 0, "");
+    const std::string number = *options.value("--export");
+    const auto path = options.value("-o");
+    if (!path)
+        throw UsageError("missing -o FILE.pdf");
+    DatabaseSession db(databaseOption(options), DatabaseSession::Access::Read);
+    const std::vector<const CertificateEntry *> entries =
+        numberedOrRefused(db.records().store, number);
+    const auto withDocument =
+        std::find_if(entries.begin(), entries.end(),
+                     [](const CertificateEntry *entry) { return entry->hasDocument(); });
+    const CertificateEntry &entry = withDocument == entries.end() ? *entries.front()
+                                                                  : **withDocument;
+    std::string bytes;
+    try {
+        bytes = registeredDocument(db.path(), entry);
+    } catch (const DatabaseError &e) {
+        throw CommandError(e.what(), ExitCannotOpen);
+    }
+    try {
+        writeCertificateFile(*path, bytes);
+    } catch (const Error &e) {
+        throw CommandError(e.what(), ExitCannotWrite);
+    }
+    printOut("Certificate " + number + " written to " + *path + "\n");
+    return 0;
+}
+
+int withdrawCertificate(const std::vector<std::string> &args)
+{
+    const ParsedOptions options =
+        parseCommandLine(args, {{"--withdraw", "--reason"}, {}}, 0, "");
+    const std::string number = *options.value("--withdraw");
+    const std::string reason = options.value("--reason").value_or(std::string());
+    if (reason.find_first_not_of(" \t\r\n") == std::string::npos)
+        throw UsageError("--withdraw needs --reason TEXT: why the certificate is withdrawn");
+    DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
+    Store &store = db.records().store;
+    const DateTime now = store.clock();
+    std::vector<std::int64_t> positions;
+    for (const CertificateEntry *entry : numberedOrRefused(store, number)) {
+        if (entry->state == CertificateState::Withdrawn)
+            throw CommandError("Certificate " + number + " was withdrawn on "
+                                   + formatIsoDateTime(*entry->withdrawn) + ": "
+                                   + entry->withdrawalReason,
+                               ExitRefused);
+        positions.push_back(entry->pos);
+    }
+    for (const std::int64_t pos : positions)
+        store.withdrawCertificate(pos, reason, now);
     db.save();
-    std::printf("Certificate %s of record \"%s\" written to %s\n", issue.number.c_str(),
-                name.c_str(), path->c_str());
+    printOut("Certificate " + number + " withdrawn: " + reason + "\n");
+    return 0;
+}
+
+// The certificate command: issues one, or with --export or --withdraw works on the register.
+int certificateCommand(const std::vector<std::string> &args)
+{
+    const auto given = [&args](const char *option) {
+        return std::any_of(args.begin(), args.end(), [option](const std::string &arg) {
+            return arg == option || arg.rfind(std::string(option) + "=", 0) == 0;
+        });
+    };
+    if (given("--export") && given("--withdraw"))
+        throw UsageError("--export and --withdraw exclude each other");
+    if (given("--export"))
+        return exportCertificate(args);
+    if (given("--withdraw"))
+        return withdrawCertificate(args);
+    return issueCertificate(args);
+}
+
+int listCertificates(const std::vector<std::string> &args)
+{
+    const ParsedOptions options = parseOptions(args, {{"--db"}, {"--json"}});
+    if (options.positional.size() > 1)
+        throw UsageError("unexpected argument '" + options.positional[1] + "'");
+    DatabaseSession db(databaseOption(options), DatabaseSession::Access::Read);
+    const std::vector<CertificateEntry> &entries = db.records().store.certificates();
+    std::vector<const CertificateEntry *> listed;
+    for (const CertificateEntry *entry : NewestFirst(entries)) {
+        if (options.positional.empty() || entry->recordName == options.positional.front())
+            listed.push_back(entry);
+    }
+    if (options.has("--json")) {
+        Json list = Json::array();
+        for (const CertificateEntry *entry : listed) {
+            Json item = Json::object();
+            item.set("number", entry->number);
+            item.set("issued", formatIsoDateTime(entry->issued));
+            item.set("record", entry->recordName);
+            item.set("customer", entry->customer);
+            item.set("state", entry->state == CertificateState::Withdrawn ? "withdrawn"
+                                                                          : "issued");
+            item.set("sha256", entry->hasDocument() ? Json(entry->sha256) : Json());
+            item.set("replaces", entry->replaces.empty() ? Json() : Json(entry->replaces));
+            const std::string replacedBy = ReplacedByOf(entries, *entry);
+            item.set("replaced_by", replacedBy.empty() ? Json() : Json(replacedBy));
+            if (entry->withdrawn) {
+                item.set("withdrawn", formatIsoDateTime(*entry->withdrawn));
+                item.set("reason", entry->withdrawalReason);
+            }
+            list.push(std::move(item));
+        }
+        printOut(list.dump());
+        return 0;
+    }
+    const TextLocale locale = systemTextLocale();
+    std::vector<std::vector<std::string>> rows{
+        {"Number", "Issued", "Record", "Customer", "State", "Replaces", "Replaced by"}};
+    for (const CertificateEntry *entry : listed) {
+        std::string state = CertificateStateText(*entry);
+        if (entry->withdrawn)
+            state += " " + locale.formatDateTime(*entry->withdrawn) + ": "
+                     + entry->withdrawalReason;
+        rows.push_back({entry->number, locale.formatDateTime(entry->issued), entry->recordName,
+                        entry->customer, state, entry->replaces,
+                        ReplacedByOf(entries, *entry)});
+    }
+    printOut(alignedTable(rows));
     return 0;
 }
 
@@ -542,7 +734,12 @@ int runDeleteCommand(const std::vector<std::string> &args)
 
 int runCertificateCommand(const std::vector<std::string> &args)
 {
-    return runCommand("certificate", args, issueCertificate);
+    return runCommand("certificate", args, certificateCommand);
+}
+
+int runCertificatesCommand(const std::vector<std::string> &args)
+{
+    return runCommand("certificates", args, listCertificates);
 }
 
 int runLaboratoryCommand(const std::vector<std::string> &args)

@@ -17,6 +17,7 @@ int runResultsCommand(const std::vector<std::string> &args);
 int runUncertaintyCommand(const std::vector<std::string> &args);
 int runDeleteCommand(const std::vector<std::string> &args);
 int runCertificateCommand(const std::vector<std::string> &args);
+int runCertificatesCommand(const std::vector<std::string> &args);
 int runLaboratoryCommand(const std::vector<std::string> &args);
 
 extern const char *const DatabaseUsage;

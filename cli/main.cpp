@@ -37,6 +37,8 @@ const Command Commands[] = {
     {"delete", "delete a record of the database", kelvora::cli::runDeleteCommand},
     {"certificate", "a record's calibration certificate as a PDF/A file",
      kelvora::cli::runCertificateCommand},
+    {"certificates", "the register of issued certificates",
+     kelvora::cli::runCertificatesCommand},
     {"laboratory", "the laboratory's details that certificates carry",
      kelvora::cli::runLaboratoryCommand},
 };

@@ -4,6 +4,7 @@
 #include "database/databasereading.h"
 #include "database/databasetexts.h"
 #include "database/databasewriting.h"
+#include "database/registertable.h"
 #include "database/sqlitedb.h"
 
 #include <sqlite3.h>
@@ -139,16 +140,31 @@ StoreData loadDatabase(const std::string &path)
     return data;
 }
 
+std::string loadCertificateDocument(const std::string &path, const CertificateEntry &entry)
+{
+    SqlConnection db(linkTarget(path), SQLITE_OPEN_READONLY);
+    db.exec("BEGIN");
+    if (checkHeader(db) <= LayoutWithoutRegister || !entry.hasDocument())
+        throw DatabaseError("The database holds no document of certificate " + entry.number);
+    StoredDocument document = readDocument(db, entry);
+    db.exec("COMMIT");
+    if (document.sha256 != entry.sha256)
+        throw DatabaseError("The database is damaged: the document of certificate "
+                            + entry.number + " is not the one registered");
+    return std::move(document.bytes);
+}
+
 void saveDatabase(const std::string &path, const StoreData &data)
 {
-    writeStore(path, WriteRequest{data.records, data.settings, data.keys, nullptr});
+    writeStore(path, WriteRequest{data.records, data.settings, data.certificates, data.keys,
+                                  nullptr});
 }
 
 void saveDatabase(const std::string &path, Store &store)
 {
     const std::int64_t saveId =
-        writeStore(path, WriteRequest{store.records(), store.settings(), store.keys(),
-                                      &store.changes()});
+        writeStore(path, WriteRequest{store.records(), store.settings(), store.certificates(),
+                                      store.keys(), &store.changes()});
     store.changesSaved(saveId);
 }
 

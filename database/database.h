@@ -40,6 +40,14 @@ namespace kelvora {
 // what it wrote is never overwritten. Otherwise only the records in the log are written (a
 // changed record is replaced with its nested rows), or the whole store when the file is of an
 // older layout or has fewer fields, in place and in one transaction.
+//
+// The register of issued certificates. Its entries are rows with checksums, counted in the
+// check of the whole store like the records; a save writes the entries added since the last
+// one with their documents, and the withdrawals, in the transaction that writes the records.
+// The documents are never read into the store: loading reads the entries alone, and a whole
+// rewrite of a file keeps the documents it holds. A file of a layout before the register
+// (up to 4) gets one made from the certificate numbers its records hold, entries without
+// documents, which its first save writes.
 
 // Reads the whole store, with the storage keys and the save id of the file. Nothing is written
 // except that SQLite rolls back a save that a killed process left unfinished. Throws
@@ -52,6 +60,11 @@ StoreData loadDatabase(const std::string &path);
 // <reason>' (DatabaseBusyError: databaseBusyText()). Every record needs one value per field of
 // the record layout and one row list per nested table.
 void saveDatabase(const std::string &path, const StoreData &data);
+
+// The document of an entry of the register, as the file at `path` holds it. DatabaseError
+// when the file has lost it or holds it under another SHA-256 than the entry's (the caller
+// checks the bytes against it), DatabaseBusyError as loadDatabase.
+std::string loadCertificateDocument(const std::string &path, const CertificateEntry &entry);
 
 // Writes what the store's change log holds, or the whole store when the file is of an older
 // layout, and then clears the log. Fails like the save above, and with DatabaseChangedError

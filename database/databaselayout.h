@@ -19,8 +19,10 @@ inline constexpr int ApplicationId = 0x4B6C7672;
 // PRAGMA user_version: the layout of the program's own tables and columns and the kinds of
 // the fields; fields appended to a table do not change it. Layout 1 had no checksums and no
 // save id, layout 2 no check of the whole store, layout 3 no whole-number fields (it held
-// them as Float); all are still read, and their first save rewrites them.
-inline constexpr int LayoutVersion = 4;
+// them as Float), layout 4 no register of issued certificates; all are still read, and their
+// first save rewrites them.
+inline constexpr int LayoutVersion = 5;
+inline constexpr int LayoutWithoutRegister = 4;
 inline constexpr int LayoutWithoutIntegers = 3;
 inline constexpr int LayoutWithoutStoreCheck = 2;
 inline constexpr int LayoutWithoutChecksums = 1;
@@ -34,12 +36,19 @@ inline constexpr const char *CheckColumn = "_check";
 inline constexpr const char *FieldsTable = "_fields";
 inline constexpr const char *IndexesTable = "_indexes";
 inline constexpr const char *SavedTable = "_saved"; // one row: the save id of the last save
-// One row per table (the settings included): how many rows it holds and the sum of their
-// checksums.
+// One row per table (the settings and the register included): how many rows it holds and the
+// sum of their checksums.
 inline constexpr const char *StoreCheckTable = "_store";
 // The store's settings: one row per setting, its name, its bytes and their checksum. Files of
 // the layouts before the check of the whole store hold no settings.
 inline constexpr const char *SettingsTable = "_settings";
+// The register of issued certificates: one row per entry under its position, each with its
+// checksum, counted in the check of the whole store. The documents are rows of a table of
+// their own under the same position, with their SHA-256, so that reading the register at
+// every start never reads them: a document is read only to be written out again, and is then
+// checked against the SHA-256 of its entry, which the entry's checksum covers.
+inline constexpr const char *CertificatesTable = "_certificates";
+inline constexpr const char *DocumentsTable = "_certificateDocuments";
 
 // The stored fields that a file holds of each table, in the order of allSchemas(), each
 // declared as the file's layout declares it.

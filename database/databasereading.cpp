@@ -1,6 +1,7 @@
 #include "database/databasereading.h"
 
 #include "database/olderlayouts.h"
+#include "database/registertable.h"
 #include "database/rowchecksum.h"
 #include "database/sqlitedb.h"
 #include "database/storecheck.h"
@@ -86,6 +87,15 @@ std::set<std::string> columnsOf(SqlConnection &db, const std::string &table)
     return columns;
 }
 
+// A name as an SQL string literal.
+std::string quotedLiteral(const std::string &name)
+{
+    std::string literal = "'";
+    for (const char c : name)
+        literal += c == '\'' ? std::string("''") : std::string(1, c);
+    return literal + "'";
+}
+
 [[noreturn]] void checksumFails(const TableSchema &schema)
 {
     throw DatabaseError("The database is damaged: a row of table " + schema.name
@@ -143,9 +153,12 @@ void checkTables(SqlConnection &db, int version)
     }
     const bool checked = version > LayoutWithoutChecksums;
     const bool storeChecked = version > LayoutWithoutStoreCheck;
+    const bool registered = version > LayoutWithoutRegister;
     bool agrees = hasTable(db, SavedTable) == checked
                   && hasTable(db, StoreCheckTable) == storeChecked
-                  && hasTable(db, SettingsTable) == storeChecked;
+                  && hasTable(db, SettingsTable) == storeChecked
+                  && hasTable(db, CertificatesTable) == registered
+                  && hasTable(db, DocumentsTable) == registered;
     for (const TableSchema *schema : allSchemas())
         agrees = agrees && (columnsOf(db, schema->name).count(CheckColumn) > 0) == checked;
     if (!agrees)
@@ -155,9 +168,19 @@ void checkTables(SqlConnection &db, int version)
 
 void checkIntegrity(SqlConnection &db)
 {
-    SqlStatement check(db, "PRAGMA quick_check");
-    if (!check.step() || check.text(0) != "ok")
-        throw DatabaseError("The database is damaged: its integrity check fails");
+    // The documents of the register are checked when one is read, against its SHA-256:
+    // reading all their pages at every start would cost more than everything else the start
+    // reads.
+    SqlStatement tables(db, "SELECT name FROM sqlite_schema WHERE type = 'table' AND name <> ?");
+    tables.bind(1, std::string(DocumentsTable));
+    std::vector<std::string> names{"sqlite_schema"};
+    while (tables.step())
+        names.push_back(tables.text(0));
+    for (const std::string &name : names) {
+        SqlStatement check(db, "PRAGMA quick_check(" + quotedLiteral(name) + ")");
+        if (!check.step() || check.text(0) != "ok")
+            throw DatabaseError("The database is damaged: its integrity check fails");
+    }
 }
 
 FileFields checkDefinitions(SqlConnection &db, int version)
@@ -226,7 +249,7 @@ std::int64_t readSaveId(SqlConnection &db)
 StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
 {
     const bool checked = version > LayoutWithoutChecksums;
-    StoreTally tally = emptyTally();
+    StoreTally tally = emptyTally(version);
     const std::vector<std::string> check =
         checked ? std::vector<std::string>{CheckColumn} : std::vector<std::string>{};
     const std::size_t nestedCount = nestedFieldNames().size();
@@ -287,9 +310,11 @@ StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
         data.saveId = readSaveId(db);
     }
     if (version > LayoutWithoutStoreCheck) {
-        data.settings = readSettings(db, tally.back());
-        const StoreTally saved = readStoreCheck(db);
-        const std::vector<std::string> tables = talliedTables();
+        data.settings = readSettings(db, tally[settingsTally()]);
+        if (version > LayoutWithoutRegister)
+            data.certificates = readRegister(db, tally[registerTally()]);
+        const StoreTally saved = readStoreCheck(db, version);
+        const std::vector<std::string> tables = talliedTables(version);
         for (std::size_t t = 0; t < tables.size(); ++t) {
             if (tally[t] != saved[t])
                 throw DatabaseError("The database is damaged: table " + tables[t]
@@ -297,6 +322,8 @@ StoreData readRecords(SqlConnection &db, int version, const FileFields &held)
         }
     }
     upgradeValues(data, held);
+    if (version <= LayoutWithoutRegister)
+        data.certificates = registerOfRecords(data);
     data.fromFile = true;
     return data;
 }

@@ -11,6 +11,8 @@ class SqlConnection;
 
 // The layout of a file of ours, or DatabaseError.
 int checkHeader(SqlConnection &db);
+// SQLite's check that the pages of the schema and of every table but the register's documents
+// hold together.
 void checkIntegrity(SqlConnection &db);
 // The tables of every layout must be there, and the program's own tables and columns must be
 // those of the file's layout version: a version set back by hand would otherwise turn the
@@ -24,9 +26,11 @@ FileFields checkDefinitions(SqlConnection &db, int version);
 // True when the file holds every field of every table.
 bool holdsEveryField(const FileFields &held);
 std::int64_t readSaveId(SqlConnection &db);
-// Every record with its nested rows, the settings and the save id, each row checked against
-// its checksum and every table against the check of the whole store, as the layout of the
-// file has them; the values in the kinds of the program's fields.
+// Every record with its nested rows, the settings, the register of issued certificates
+// (without documents) and the save id, each row checked against its checksum and every table
+// against the check of the whole store, as the layout of the file has them; the values in the
+// kinds of the program's fields. A file of a layout without the register gives one made from
+// the certificate numbers that its records hold.
 StoreData readRecords(SqlConnection &db, int version, const FileFields &held);
 
 } // namespace kelvora

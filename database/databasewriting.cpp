@@ -1,6 +1,7 @@
 #include "database/databasewriting.h"
 
 #include "database/databaselayout.h"
+#include "database/registertable.h"
 #include "database/rowchecksum.h"
 #include "database/sqlitedb.h"
 #include "database/storecheck.h"
@@ -46,6 +47,7 @@ void createTables(SqlConnection &db)
            " rows INTEGER NOT NULL, checksums INTEGER NOT NULL) STRICT;";
     sql += "CREATE TABLE " + quoted(SettingsTable) + " (name TEXT PRIMARY KEY,"
            " value BLOB NOT NULL, " + quoted(CheckColumn) + " INTEGER NOT NULL) STRICT;";
+    sql += registerTablesSql();
     db.exec(sql);
 }
 
@@ -146,8 +148,8 @@ public:
                                  + ")")
         , m_deleteRecord(db, "DELETE FROM " + quoted(mainSchema().name) + " WHERE "
                                  + quoted(PosColumn) + " = ? RETURNING " + quoted(CheckColumn))
-        , m_added(emptyTally())
-        , m_removed(emptyTally())
+        , m_added(emptyTally(LayoutVersion))
+        , m_removed(emptyTally(LayoutVersion))
     {
         for (std::size_t slot = 0; slot < nestedFieldNames().size(); ++slot) {
             const TableSchema &schema = nestedSchema(slot);
@@ -254,13 +256,14 @@ void writeAll(SqlConnection &db, const WriteRequest &request)
     for (std::size_t i = 0; i < request.records.size(); ++i)
         writer.write(keyOf(request, i), request.records[i]);
     StoreTally tally = writer.added();
-    tally.back() = writeSettings(db, request.settings);
+    tally[settingsTally()] = writeSettings(db, request.settings);
+    tally[registerTally()] = writeRegister(db, request.certificates);
     writeStoreCheck(db, tally);
 }
 
 void writeChanges(SqlConnection &db, const WriteRequest &request)
 {
-    StoreTally tally = readStoreCheck(db);
+    StoreTally tally = readStoreCheck(db, LayoutVersion);
     RecordWriter writer(db);
     for (const std::int64_t key : request.changes->removed)
         writer.remove(key);
@@ -271,12 +274,13 @@ void writeChanges(SqlConnection &db, const WriteRequest &request)
         writer.remove(key);
         writer.write(key, request.records[static_cast<std::size_t>(at - request.keys.begin())]);
     }
-    for (std::size_t t = 0; t + 1 < tally.size(); ++t) {
+    for (std::size_t t = 0; t < settingsTally(); ++t) {
         tally[t].rows += writer.added()[t].rows - writer.removed()[t].rows;
         tally[t].sum += writer.added()[t].sum - writer.removed()[t].sum;
     }
     if (request.changes->settingsChanged)
-        tally.back() = writeSettings(db, request.settings);
+        tally[settingsTally()] = writeSettings(db, request.settings);
+    writeRegisterChanges(db, request.certificates, *request.changes, tally[registerTally()]);
     writeStoreCheck(db, tally);
 }
 
@@ -285,8 +289,8 @@ void dropTables(SqlConnection &db)
     std::string sql;
     for (const TableSchema *schema : allSchemas())
         sql += "DROP TABLE IF EXISTS " + quoted(schema->name) + ";";
-    for (const char *table :
-         {FieldsTable, IndexesTable, SavedTable, StoreCheckTable, SettingsTable})
+    for (const char *table : {FieldsTable, IndexesTable, SavedTable, StoreCheckTable,
+                              SettingsTable, CertificatesTable})
         sql += "DROP TABLE IF EXISTS " + quoted(table) + ";";
     db.exec(sql);
 }

@@ -10,11 +10,13 @@ namespace kelvora {
 class SqlConnection;
 
 // The records to write: all of them under their keys, or only those in a change log; the
-// settings with all of them, or when the log says they changed.
+// settings with all of them, or when the log says they changed; the register's entries, all
+// of them or those that the log names.
 struct WriteRequest
 {
     const std::vector<RowData> &records;
     const Settings &settings;
+    const std::vector<CertificateEntry> &certificates;
     const std::vector<std::int64_t> &keys; // empty: 1, 2, 3 ...
     const StoreChanges *changes;           // nullptr: write everything
 };
@@ -24,7 +26,8 @@ void writeAll(SqlConnection &db, const WriteRequest &request);
 // Only the records in the change log; the check of the whole store moves by what they change,
 // so that damage done to the file's other rows stays visible.
 void writeChanges(SqlConnection &db, const WriteRequest &request);
-// Drops every table of every layout, so that writeAll() can write the file anew.
+// Drops every table of every layout, so that writeAll() can write the file anew; the
+// documents of the register stay, for writeAll() to keep those of the entries it writes.
 void dropTables(SqlConnection &db);
 // Marks the file with the save id, as ours and of the current layout.
 void markSaved(SqlConnection &db, std::int64_t saveId);

@@ -1,5 +1,6 @@
 #include "database/olderlayouts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -85,6 +86,39 @@ void upgradeValues(StoreData &data, const FileFields &held)
                 upgradeRow(*schemas[slot + 1], positions[slot + 1], row);
         }
     }
+}
+
+std::vector<CertificateEntry> registerOfRecords(const StoreData &data)
+{
+    const auto valueOf = [](const RowData &record, RecordField field) -> const Value & {
+        return record.values[static_cast<std::size_t>(fieldIndex(field))];
+    };
+    const auto textOf = [&valueOf](const RowData &record, RecordField field) {
+        const auto *text = std::get_if<std::string>(&valueOf(record, field));
+        return text ? *text : std::string();
+    };
+    std::vector<CertificateEntry> entries;
+    for (std::size_t r = 0; r < data.records.size(); ++r) {
+        const RowData &record = data.records[r];
+        CertificateEntry entry;
+        entry.number = textOf(record, RecordField::CertNo);
+        if (entry.number.empty())
+            continue;
+        entry.recordKey = data.keys.empty() ? static_cast<std::int64_t>(r) + 1 : data.keys[r];
+        entry.recordName = textOf(record, RecordField::Name);
+        entry.customer = textOf(record, RecordField::Customer);
+        const auto *issued = std::get_if<DateTime>(&valueOf(record, RecordField::CertIssued));
+        const auto *created = std::get_if<DateTime>(&valueOf(record, RecordField::Created));
+        entry.issued = issued ? *issued : created ? *created : DateTime{};
+        entries.push_back(std::move(entry));
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const CertificateEntry &a, const CertificateEntry &b) {
+                         return a.issued < b.issued;
+                     });
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        entries[i].pos = static_cast<std::int64_t>(i) + 1;
+    return entries;
 }
 
 } // namespace kelvora

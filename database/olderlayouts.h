@@ -20,4 +20,11 @@ const std::vector<const TableSchema *> &layoutSchemas(int layout);
 // a value that is no whole number of 64 bits.
 void upgradeValues(StoreData &data, const FileFields &held);
 
+// The register of a file of a layout before it: an entry without document for every record
+// that holds a certificate number, with the record's date of issue (its creation where it
+// holds none), in the order of issue. The documents of those certificates were never kept,
+// nor the choices they were issued with. A number that two records hold (certificates issued
+// before the register could not tell) gives an entry for each.
+std::vector<CertificateEntry> registerOfRecords(const StoreData &data);
+
 } // namespace kelvora

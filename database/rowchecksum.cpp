@@ -104,4 +104,21 @@ std::int64_t settingChecksum(const std::string &name, const std::string &value)
     return sum.result();
 }
 
+std::int64_t certificateChecksum(const CertificateEntry &entry)
+{
+    RowChecksum sum;
+    sum.integer(entry.pos);
+    for (const std::string *text :
+         {&entry.number, &entry.recordName, &entry.fit, &entry.customer, &entry.sha256,
+          &entry.fingerprint, &entry.replaces, &entry.withdrawalReason})
+        sum.value(*text);
+    sum.integer(entry.recordKey);
+    sum.value(entry.issued);
+    sum.integer(entry.fitChosen ? 1 : 0);
+    sum.integer(entry.step);
+    sum.integer(entry.state == CertificateState::Withdrawn ? 1 : 0);
+    sum.value(entry.withdrawn ? Value{*entry.withdrawn} : Value{});
+    return sum.result();
+}
+
 } // namespace kelvora

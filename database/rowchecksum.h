@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tables/certificateentry.h"
 #include "tables/schema.h"
 
 #include <cstdint>
@@ -29,5 +30,8 @@ std::int64_t nestedChecksum(std::int64_t key, std::int64_t pos, const RowData &r
                             const StoredFields &fields);
 // The checksum of a setting: its name and its bytes.
 std::int64_t settingChecksum(const std::string &name, const std::string &value);
+// The checksum of an entry of the register: its position and everything it records but its
+// document, which the SHA-256 that it covers stands for.
+std::int64_t certificateChecksum(const CertificateEntry &entry);
 
 } // namespace kelvora

@@ -5,24 +5,36 @@
 
 namespace kelvora {
 
-StoreTally emptyTally()
+StoreTally emptyTally(int layout)
 {
-    return StoreTally(allSchemas().size() + 1);
+    return StoreTally(talliedTables(layout).size());
 }
 
-std::vector<std::string> talliedTables()
+std::vector<std::string> talliedTables(int layout)
 {
     std::vector<std::string> names;
     for (const TableSchema *schema : allSchemas())
         names.push_back(schema->name);
     names.push_back(SettingsTable);
+    if (layout > LayoutWithoutRegister)
+        names.push_back(CertificatesTable);
     return names;
+}
+
+std::size_t settingsTally()
+{
+    return allSchemas().size();
+}
+
+std::size_t registerTally()
+{
+    return settingsTally() + 1;
 }
 
 void writeStoreCheck(SqlConnection &db, const StoreTally &tally)
 {
     SqlStatement st(db, "INSERT OR REPLACE INTO " + quoted(StoreCheckTable) + " VALUES (?, ?, ?)");
-    const std::vector<std::string> tables = talliedTables();
+    const std::vector<std::string> tables = talliedTables(LayoutVersion);
     for (std::size_t t = 0; t < tables.size(); ++t) {
         st.bind(1, tables[t]);
         st.bind(2, tally[t].rows);
@@ -31,12 +43,12 @@ void writeStoreCheck(SqlConnection &db, const StoreTally &tally)
     }
 }
 
-StoreTally readStoreCheck(SqlConnection &db)
+StoreTally readStoreCheck(SqlConnection &db, int layout)
 {
     SqlStatement st(db, "SELECT rows, checksums FROM " + quoted(StoreCheckTable)
                             + " WHERE tbl = ?");
-    const std::vector<std::string> tables = talliedTables();
-    StoreTally tally = emptyTally();
+    const std::vector<std::string> tables = talliedTables(layout);
+    StoreTally tally = emptyTally(layout);
     for (std::size_t t = 0; t < tables.size(); ++t) {
         st.bind(1, tables[t]);
         if (!st.step())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,15 +25,23 @@ struct TableTally
     bool operator==(const TableTally &) const = default;
 };
 
-// In the order of allSchemas(), then the settings.
+// In the order of allSchemas(), then the settings, then (from the layout that holds it) the
+// register of issued certificates.
 using StoreTally = std::vector<TableTally>;
 
-StoreTally emptyTally();
-// The names of the tables a tally counts, in its order.
-std::vector<std::string> talliedTables();
+// The tally of a file of that layout, from the layout that introduced the check of the whole
+// store on.
+StoreTally emptyTally(int layout);
+// The names of the tables a tally of that layout counts, in its order.
+std::vector<std::string> talliedTables(int layout);
+// Where a tally counts the settings and the register.
+std::size_t settingsTally();
+std::size_t registerTally();
 
+// Writes the check of the whole store of the current layout.
 void writeStoreCheck(SqlConnection &db, const StoreTally &tally);
-// The check of the whole store as the file holds it; DatabaseError when it is not there whole.
-StoreTally readStoreCheck(SqlConnection &db);
+// The check of the whole store as the file of that layout holds it; DatabaseError when it is
+// not there whole.
+StoreTally readStoreCheck(SqlConnection &db, int layout);
 
 } // namespace kelvora

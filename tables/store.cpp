@@ -106,6 +106,23 @@ void checkRecords(std::vector<RowData> &records)
     }
 }
 
+// Positions rising from 1, every entry with its number, and a document (or none at all)
+// where its digest says there is one.
+void checkCertificates(const std::vector<CertificateEntry> &certificates)
+{
+    std::int64_t previous = 0;
+    for (const CertificateEntry &entry : certificates) {
+        const std::string where = "certificate " + std::to_string(entry.pos);
+        if (entry.pos <= previous)
+            badData("position of " + where);
+        if (entry.number.empty())
+            badData(where + " has no number");
+        if (entry.document && !entry.hasDocument())
+            badData(where + " has a document without its digest");
+        previous = entry.pos;
+    }
+}
+
 void checkKeys(const std::vector<std::int64_t> &keys, std::size_t records)
 {
     if (keys.size() != records)
@@ -149,6 +166,17 @@ struct Store::Impl
     std::vector<RowData> records; // in storage order
     RecordLog log;
     Settings settings;
+    std::vector<CertificateEntry> certificates;
+
+    CertificateEntry &certificate(std::int64_t pos)
+    {
+        const auto at = std::lower_bound(
+            certificates.begin(), certificates.end(), pos,
+            [](const CertificateEntry &entry, std::int64_t p) { return entry.pos < p; });
+        if (at == certificates.end() || at->pos != pos)
+            badData("no certificate " + std::to_string(pos) + " in the register");
+        return *at;
+    }
 };
 
 Store::Store()
@@ -173,6 +201,7 @@ void Store::load(StoreData data)
     if (cdsMain.active())
         throw StoreError("Cannot perform this operation on an open dataset");
     checkRecords(data.records);
+    checkCertificates(data.certificates);
     if (data.keys.empty() && !data.records.empty()) {
         // Keys of our own: they need not be the file's.
         data.keys.resize(data.records.size());
@@ -183,18 +212,27 @@ void Store::load(StoreData data)
     d->records = std::move(data.records);
     d->log.nextKey = d->records.empty() ? 1 : data.keys.back() + 1;
     d->log.keys = std::move(data.keys);
-    d->log.changes = StoreChanges{data.saveId, data.fromFile, {}, {}};
+    d->log.changes = StoreChanges{};
+    d->log.changes.saveId = data.saveId;
+    d->log.changes.fromFile = data.fromFile;
     d->settings = std::move(data.settings);
+    d->certificates = std::move(data.certificates);
+    // Entries that come with their documents have not been saved into any file yet.
+    for (const CertificateEntry &entry : d->certificates) {
+        if (entry.document)
+            d->log.changes.certificatesAdded.insert(entry.pos);
+    }
 }
 
 StoreData Store::data() const
 {
     // The mark says which file holds these records only while nothing waits to be saved.
     const StoreChanges &changes = d->log.changes;
-    const bool saved =
-        changes.changed.empty() && changes.removed.empty() && !changes.settingsChanged;
-    return StoreData{d->records, d->settings, d->log.keys, saved ? changes.saveId : 0,
-                     changes.fromFile};
+    const bool saved = changes.changed.empty() && changes.removed.empty()
+                       && !changes.settingsChanged && changes.certificatesAdded.empty()
+                       && changes.certificatesWithdrawn.empty();
+    return StoreData{d->records, d->settings, d->certificates, d->log.keys,
+                     saved ? changes.saveId : 0, changes.fromFile};
 }
 
 void Store::clearAll()
@@ -204,6 +242,7 @@ void Store::clearAll()
     d->records.clear();
     d->log = RecordLog{};
     d->settings.clear();
+    d->certificates.clear();
     if (wasOpen)
         open();
 }
@@ -225,7 +264,11 @@ const StoreChanges &Store::changes() const
 
 void Store::changesSaved(std::int64_t saveId)
 {
-    d->log.changes = StoreChanges{saveId, true, {}, {}};
+    d->log.changes = StoreChanges{};
+    d->log.changes.saveId = saveId;
+    d->log.changes.fromFile = true;
+    for (CertificateEntry &entry : d->certificates)
+        entry.document.reset();
 }
 
 const Settings &Store::settings() const
@@ -239,6 +282,49 @@ void Store::setSettings(Settings settings)
         return;
     d->settings = std::move(settings);
     d->log.changes.settingsChanged = true;
+}
+
+const std::vector<CertificateEntry> &Store::certificates() const
+{
+    return d->certificates;
+}
+
+std::int64_t Store::addCertificate(CertificateEntry entry)
+{
+    entry.pos = d->certificates.empty() ? 1 : d->certificates.back().pos + 1;
+    if (entry.number.empty())
+        badData("a certificate without number");
+    if (!entry.document || !entry.hasDocument())
+        badData("certificate " + entry.number + " without its document");
+    d->certificates.push_back(std::move(entry));
+    d->log.changes.certificatesAdded.insert(d->certificates.back().pos);
+    return d->certificates.back().pos;
+}
+
+void Store::removeUnsavedCertificate(std::int64_t pos)
+{
+    if (d->log.changes.certificatesAdded.erase(pos) == 0)
+        badData("certificate " + std::to_string(pos) + " is saved and stays in the register");
+    const CertificateEntry &entry = d->certificate(pos);
+    d->certificates.erase(d->certificates.begin() + (&entry - d->certificates.data()));
+}
+
+void Store::withdrawCertificate(std::int64_t pos, std::string reason, DateTime when)
+{
+    CertificateEntry &entry = d->certificate(pos);
+    entry.state = CertificateState::Withdrawn;
+    entry.withdrawalReason = std::move(reason);
+    entry.withdrawn = when;
+    if (d->log.changes.certificatesAdded.count(pos) == 0)
+        d->log.changes.certificatesWithdrawn.insert(pos);
+}
+
+std::optional<std::int64_t> Store::currentRecordKey() const
+{
+    const int id = cdsMain.d->active() ? cdsMain.d->identity() : NoRow;
+    if (id < 0)
+        return std::nullopt;
+    return d->log.keys[static_cast<std::size_t>(id)];
 }
 
 void Store::open()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tables/certificateentry.h"
 #include "tables/schema.h"
 #include "tables/table.h"
 
@@ -7,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -16,12 +18,14 @@ namespace kelvora {
 // each a string of bytes.
 using Settings = std::map<std::string, std::string>;
 
-// Everything a database file holds: the records in storage order with their nested rows, and
-// the settings.
+// Everything a database file holds: the records in storage order with their nested rows, the
+// settings and the register of issued certificates.
 struct StoreData
 {
     std::vector<RowData> records;
     Settings settings;
+    std::vector<CertificateEntry> certificates; // in the order of issue, without documents
+                                                // but for entries not saved yet
     // Where the records stand in the file they were read from: their storage keys, rising,
     // one per record (empty: 1, 2, 3 ...), and the mark of that file's last save (0: none).
     std::vector<std::int64_t> keys;
@@ -41,6 +45,10 @@ struct StoreChanges
     std::set<std::int64_t> changed; // keys of records added or changed since
     std::set<std::int64_t> removed; // keys of records deleted since
     bool settingsChanged = false;
+    // Positions of the register's entries added since (with their documents), and of saved
+    // entries withdrawn since.
+    std::set<std::int64_t> certificatesAdded;
+    std::set<std::int64_t> certificatesWithdrawn;
 };
 
 // The three tables: cdsMain with the nested cdsBB (reference points) and cdsInterp
@@ -79,6 +87,20 @@ public:
     // next save writes them with the records.
     const Settings &settings() const;
     void setSettings(Settings settings);
+
+    // The register of issued certificates, in the order of issue. Adding an entry gives it
+    // the next position, which it returns; the entry carries its document, which the save
+    // that writes it drops from memory. An entry not saved yet can be taken out again (an
+    // issue whose save failed); a saved one only withdrawn. StoreError for an entry without
+    // number or document, or a position that is not in the register.
+    const std::vector<CertificateEntry> &certificates() const;
+    std::int64_t addCertificate(CertificateEntry entry);
+    void removeUnsavedCertificate(std::int64_t pos);
+    void withdrawCertificate(std::int64_t pos, std::string reason, DateTime when);
+
+    // The storage key of the current record of cdsMain; none without a stored record there
+    // (an empty or closed table, or a record being inserted).
+    std::optional<std::int64_t> currentRecordKey() const;
 
     // Opening cdsMain opens the nested tables; the cursor goes to the first row of the
     // current order (Created, newest first).

@@ -102,10 +102,8 @@ protected:
     std::string writeCertificate(const std::string &name, CertificateChoices choices = {})
     {
         const std::string path = pathOf(name);
-        IssueCertificate(records, choices, false, IssueDate,
-                         [&path](const CertificateDocument &document) {
-                             writeCertificatePdf(path, document);
-                         });
+        writeCertificateFile(
+            path, IssueCertificate(records, choices, IssueDate, pdfRendering(), [] {}).bytes);
         return path;
     }
 
@@ -113,13 +111,13 @@ protected:
     std::string writeDocument(const std::string &name, const CertificateData &data)
     {
         const std::string path = pathOf(name);
-        writeCertificatePdf(path, CertificateDocumentOf(data));
+        writeCertificateFile(path, certificatePdf(CertificateDocumentOf(data)));
         return path;
     }
 
     CertificateData collect(CertificateChoices choices = {})
     {
-        return CollectCertificateData(records, PlanCertificateIssue(records, false, IssueDate),
+        return CollectCertificateData(records, PlanCertificateIssue(records, IssueDate),
                                       choices);
     }
 
@@ -497,7 +495,33 @@ TEST_F(CertificatePdfTest, AFileThatCannotBeWrittenIsReportedAndNoneIsLeft)
             << error.what();
     }
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(RecordRow(records.cdsMain).certNo(), "") << "nothing issued";
+    EXPECT_TRUE(std::filesystem::is_empty(dir())) << "no temporary file is left";
+}
+
+// The SHA-256 of a file as coreutils' sha256sum gives it.
+std::string sha256sumOf(const std::string &path)
+{
+    return toolOutput({"sha256sum", path}).substr(0, 64);
+}
+
+// A certificate issued after its record changed names the one it replaces under its header,
+// and its SHA-256 in the register is that of the PDF file's bytes.
+TEST_F(CertificatePdfTest, ANewCertificateOfAChangedRecordSaysWhichItReplaces)
+{
+    importComputedRecord(records, "Lamp", 7);
+    const std::string first = writeCertificate("first.pdf");
+    EXPECT_EQ(records.store.certificates().back().sha256, sha256sumOf(first));
+    EXPECT_EQ(flowingText(pdfText(first)).find("replaces"), std::string::npos);
+    records.cdsMain.edit();
+    RecordRowEditor(records.cdsMain).setRem("Recalibrated");
+    records.cdsMain.post();
+    const std::string second = writeCertificate("second.pdf");
+    const std::string text = flowingText(pdfText(second, 1));
+    EXPECT_NE(text.find("Certificate number KV-2026-0002 Date of issue 2026-03-05 This"
+                        " certificate replaces certificate KV-2026-0001 of 2026-03-05."),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(records.store.certificates().back().sha256, sha256sumOf(second));
 }
 
 } // namespace

@@ -106,6 +106,31 @@ TEST(LaboratorySettingsTest, ValuesThatDoNotReadTakeTheirDefaults)
 
 // ---- issuing ----
 
+// Gives the reference points of the current record the uncertainties in mK, in order; an
+// empty one clears the point's.
+void setPointUncertainties(RecordStore &records, const std::vector<std::optional<double>> &u)
+{
+    Table &bb = records.cdsBB;
+    std::size_t i = 0;
+    ForEachRow(bb, [&] {
+        bb.edit();
+        ReferencePointRowEditor(bb).setUT(u[i]);
+        bb.post();
+        ++i;
+    });
+}
+
+
+// The document as bytes that differ wherever two documents differ, for issuing without a
+// painter.
+std::string documentBytes(const CertificateDocument &document)
+{
+    std::string bytes = CertificateStatement(document) + document.notice;
+    for (const auto &[label, value] : document.issue.rows)
+        bytes += label + value;
+    return bytes;
+}
+
 class CertificateTest : public RecordsTest
 {
 protected:
@@ -132,52 +157,136 @@ protected:
         return LaboratorySettingsOf(records.store.settings());
     }
 
-    // Issues a certificate of the current record; the document is kept.
-    CertificateIssue issue(bool newNumber, DateTime now, CertificateChoices choices = {})
+    // Issues a certificate of the current record; the document is kept, the saves counted.
+    IssuedCertificate issue(DateTime now, CertificateChoices choices = {},
+                            const std::function<void()> &save = {})
     {
-        return IssueCertificate(records, choices, newNumber, now,
-                                [this](const CertificateDocument &d) { document = d; });
+        const CertificateRendering rendering{
+            [this](const CertificateDocument &d) {
+                document = d;
+                return documentBytes(d);
+            },
+            test::testDigest};
+        return IssueCertificate(records, choices, now, rendering, [this, &save] {
+            ++saves;
+            if (save)
+                save();
+        });
     }
 
     std::string recordNumber() const { return RecordRow(records.cdsMain).certNo(); }
+    const std::vector<CertificateEntry> &entries() const
+    {
+        return records.store.certificates();
+    }
 
     CertificateDocument document;
+    int saves = 0;
 };
 
 struct IssueStep
 {
     const char *record;
-    bool newNumber;
+    bool changed;       // the record's remarks are changed first
     DateTime now;
-    const char *number;
+    const char *number; // of the record's certificate afterwards
     DateTime issued;
-    int nextNumber; // the laboratory's counter afterwards
+    int nextNumber;     // the laboratory's counter afterwards
+    const char *replaces; // empty: none; nullptr: refused, as nothing changed
 };
 
-TEST_F(CertificateTest, NumbersAreGivenFromTheCounterAndReusedUntilANewOneIsAskedFor)
+TEST_F(CertificateTest, EveryIssueHasANewNumberAndAnUnchangedRecordGetsNone)
 {
     const IssueStep steps[] = {
-        {"Second", false, on(2026, 3, 5), "KV-2026-0001", on(2026, 3, 5), 2},
-        {"Second", false, on(2026, 4, 1), "KV-2026-0001", on(2026, 3, 5), 2},
-        {"Second", true, on(2026, 4, 2), "KV-2026-0002", on(2026, 4, 2), 3},
-        {"First", false, on(2026, 4, 3), "KV-2026-0003", on(2026, 4, 3), 4},
-        {"First", true, on(2027, 1, 2), "KV-2027-0001", on(2027, 1, 2), 2},
-        {"Second", false, on(2027, 1, 3), "KV-2026-0002", on(2026, 4, 2), 2},
-        {"Second", true, on(2027, 1, 3), "KV-2027-0002", on(2027, 1, 3), 3},
+        {"Second", false, on(2026, 3, 5), "KV-2026-0001", on(2026, 3, 5), 2, ""},
+        {"Second", false, on(2026, 4, 1), "KV-2026-0001", on(2026, 3, 5), 2, nullptr},
+        {"Second", true, on(2026, 4, 2), "KV-2026-0002", on(2026, 4, 2), 3, "KV-2026-0001"},
+        {"First", false, on(2026, 4, 3), "KV-2026-0003", on(2026, 4, 3), 4, ""},
+        {"First", true, on(2027, 1, 2), "KV-2027-0001", on(2027, 1, 2), 2, "KV-2026-0003"},
+        {"Second", false, on(2027, 1, 3), "KV-2026-0002", on(2026, 4, 2), 2, nullptr},
+        {"Second", true, on(2027, 1, 3), "KV-2027-0002", on(2027, 1, 3), 3, "KV-2026-0002"},
     };
+    int remark = 0;
     for (const IssueStep &step : steps) {
         select(step.record);
-        const CertificateIssue issued = issue(step.newNumber, step.now);
+        if (step.changed)
+            editRecord([&remark](RecordRowEditor &record) {
+                record.setRem("Remark " + std::to_string(++remark));
+            });
         const std::string where = std::string(step.record) + " on "
                                   + formatIsoDateTime(step.now);
-        EXPECT_EQ(issued.number, step.number) << where;
+        const std::size_t registered = entries().size();
+        const int savesBefore = saves;
+        if (step.replaces == nullptr) {
+            try {
+                issue(step.now);
+                ADD_FAILURE() << where << ": issued again for an unchanged record";
+            } catch (const CertificateUnchangedError &error) {
+                EXPECT_EQ(error.number(), step.number) << where;
+            }
+            EXPECT_EQ(entries().size(), registered) << where;
+            EXPECT_EQ(saves, savesBefore) << where;
+        } else {
+            const IssuedCertificate issued = issue(step.now);
+            EXPECT_EQ(issued.entry.number, step.number) << where;
+            EXPECT_EQ(issued.entry.replaces, step.replaces) << where;
+            EXPECT_EQ(issued.bytes, documentBytes(document)) << where;
+            ASSERT_EQ(entries().size(), registered + 1) << where;
+            EXPECT_EQ(entries().back().number, step.number) << where;
+            EXPECT_EQ(entries().back().recordName, step.record) << where;
+            EXPECT_EQ(entries().back().sha256, test::testDigest(issued.bytes)) << where;
+            EXPECT_EQ(entries().back().document, issued.bytes) << "kept until saved";
+            EXPECT_EQ(saves, savesBefore + 1) << where;
+            EXPECT_EQ(document.issue.rows.at(0).second, step.number) << where;
+            EXPECT_EQ(document.issue.rows.at(1).second,
+                      formatIsoDateTime(step.issued).substr(0, 10))
+                << where;
+            EXPECT_EQ(document.notice.empty(), std::string(step.replaces).empty()) << where;
+            EXPECT_NE(document.notice.find(step.replaces), std::string::npos) << where;
+        }
         EXPECT_EQ(recordNumber(), step.number) << where;
         EXPECT_EQ(RecordRow(records.cdsMain).certIssued(), step.issued) << where;
         EXPECT_EQ(laboratory().nextNumber, step.nextNumber) << where;
-        EXPECT_EQ(document.issue.rows.at(0).second, step.number) << where;
-        EXPECT_EQ(document.issue.rows.at(1).second, formatIsoDateTime(step.issued).substr(0, 10))
-            << where;
     }
+    EXPECT_EQ(ReplacedByOf(entries(), entries().front()), "KV-2026-0002");
+    EXPECT_EQ(ReplacedByOf(entries(), entries().back()), "");
+}
+
+// What a certificate states changes its fingerprint; what it only carries as its number, date
+// and replacement does not.
+TEST_F(CertificateTest, TheFingerprintCoversWhatTheCertificateStatesAndNothingElse)
+{
+    select("First");
+    const auto fingerprint = [this](CertificateChoices choices = {}) {
+        CertificateIssue plan = PlanCertificateIssue(records, on(2026, 3, 5));
+        CertificateData data = CollectCertificateData(records, plan, choices);
+        return CertificateFingerprint(CertificateDocumentOf(data), test::testDigest);
+    };
+    const std::string before = fingerprint();
+    const IssuedCertificate issued = issue(on(2026, 3, 5));
+    EXPECT_EQ(issued.entry.fingerprint, before);
+    EXPECT_EQ(fingerprint(), before) << "a new counter and number";
+    EXPECT_FALSE(ChangedSinceIssued(records, entries().back(), test::testDigest));
+
+    CertificateChoices step100;
+    step100.step = 100;
+    EXPECT_NE(fingerprint(step100), before);
+    LaboratorySettings lab = laboratory();
+    lab.address = "2 Furnace Lane";
+    setLaboratory(lab);
+    EXPECT_NE(fingerprint(), before);
+    EXPECT_TRUE(ChangedSinceIssued(records, entries().back(), test::testDigest));
+    lab.address.clear();
+    setLaboratory(lab);
+    SetItemDetails(records, {"ACME", "", "", ""});
+    EXPECT_TRUE(ChangedSinceIssued(records, entries().back(), test::testDigest));
+    SetItemDetails(records, {});
+    EXPECT_FALSE(ChangedSinceIssued(records, entries().back(), test::testDigest));
+    editRecord([](RecordRowEditor &record) { record.setWS(1e-3); });
+    EXPECT_FALSE(ChangedSinceIssued(records, entries().back(), test::testDigest))
+        << "w changes no U while no point has its u(T)";
+    setPointUncertainties(records, std::vector<std::optional<double>>(7, 10.0));
+    EXPECT_TRUE(ChangedSinceIssued(records, entries().back(), test::testDigest));
 }
 
 TEST_F(CertificateTest, ACounterWithoutTheYearGoesOnInANewYear)
@@ -188,20 +297,25 @@ TEST_F(CertificateTest, ACounterWithoutTheYearGoesOnInANewYear)
     lab.counterYear = 2026;
     setLaboratory(lab);
     select("First");
-    EXPECT_EQ(issue(false, on(2027, 1, 2)).number, "C041");
+    EXPECT_EQ(issue(on(2027, 1, 2)).entry.number, "C041");
     EXPECT_EQ(laboratory().nextNumber, 42);
 }
 
-TEST_F(CertificateTest, ANumberThatARecordHoldsIsSkipped)
+TEST_F(CertificateTest, ANumberThatTheRegisterOrARecordHoldsIsSkipped)
 {
     select("First");
-    issue(false, on(2026, 3, 5));
+    issue(on(2026, 3, 5));
     select("Second");
-    issue(false, on(2026, 3, 5));
+    issue(on(2026, 3, 5));
+    // KV-2026-0001 now stays in the register alone, KV-2026-0002 in the record too.
+    select("First");
+    records.cdsMain.remove();
     LaboratorySettings lab = laboratory();
     lab.nextNumber = 1;
     setLaboratory(lab);
-    EXPECT_EQ(issue(true, on(2026, 3, 6)).number, "KV-2026-0003");
+    select("Second");
+    editRecord([](RecordRowEditor &record) { record.setRem("Recalibrated"); });
+    EXPECT_EQ(issue(on(2026, 3, 6)).entry.number, "KV-2026-0003");
     EXPECT_EQ(laboratory().nextNumber, 4);
 }
 
@@ -212,22 +326,26 @@ TEST_F(CertificateTest, ACounterThatHasRunOutIsRefused)
     lab.nextNumber = MaxCertificateCounter;
     setLaboratory(lab);
     select("First");
-    EXPECT_EQ(issue(false, on(2026, 3, 5)).number, std::to_string(MaxCertificateCounter));
+    EXPECT_EQ(issue(on(2026, 3, 5)).entry.number, std::to_string(MaxCertificateCounter));
     select("Second");
-    EXPECT_THROW(issue(false, on(2026, 3, 5)), Error);
+    EXPECT_THROW(issue(on(2026, 3, 5)), Error);
     EXPECT_EQ(recordNumber(), "");
 }
 
-TEST_F(CertificateTest, AFailedOutputLeavesTheRecordAndTheCounterAsTheyWere)
+// A save that fails leaves no number used: the record, the counter and the register are as
+// they were, and the next issue plans the same number.
+TEST_F(CertificateTest, AFailedSaveLeavesTheRecordTheCounterAndTheRegisterAsTheyWere)
 {
     select("First");
     const Settings before = records.store.settings();
-    const auto failing = [](const CertificateDocument &) { throw Error("Disk full"); };
-    EXPECT_THROW(IssueCertificate(records, {}, false, on(2026, 3, 5), failing), Error);
+    EXPECT_THROW(issue(on(2026, 3, 5), {}, [] { throw Error("Disk full"); }), Error);
     EXPECT_EQ(recordNumber(), "");
     EXPECT_EQ(RecordRow(records.cdsMain).certIssued(), std::nullopt);
     EXPECT_EQ(records.store.settings(), before);
-    EXPECT_FALSE(records.store.changes().settingsChanged);
+    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(records.store.changes().certificatesAdded.empty());
+    EXPECT_EQ(PlanCertificateIssue(records, on(2026, 3, 5)).number, "KV-2026-0001");
+    EXPECT_EQ(issue(on(2026, 3, 5)).entry.number, "KV-2026-0001");
 }
 
 TEST_F(CertificateTest, APatternThatCannotMakeNumbersIsRefusedBeforeAnythingIsWritten)
@@ -236,15 +354,14 @@ TEST_F(CertificateTest, APatternThatCannotMakeNumbersIsRefusedBeforeAnythingIsWr
     lab.numberPattern = "KV-{yyyy}";
     setLaboratory(lab);
     select("First");
-    bool written = false;
     try {
-        IssueCertificate(records, {}, false, on(2026, 3, 5),
-                         [&written](const CertificateDocument &) { written = true; });
+        issue(on(2026, 3, 5));
         ADD_FAILURE() << "issued without a counter in the pattern";
     } catch (const Error &error) {
         EXPECT_NE(std::string(error.what()).find("counter"), std::string::npos);
     }
-    EXPECT_FALSE(written);
+    EXPECT_EQ(saves, 0);
+    EXPECT_TRUE(document.sections.empty()) << "nothing rendered";
     EXPECT_EQ(recordNumber(), "");
 }
 
@@ -301,15 +418,14 @@ TEST_P(CertificateRefusalTest, SaysWhyNoCertificateIsIssued)
     });
     CertificateChoices choices;
     choices.step = c.step;
+    const CertificateRendering rendering{documentBytes, test::testDigest};
     const std::string refusal = CertificateRefusal(records, choices);
     if (std::string(c.says).empty()) {
         EXPECT_EQ(refusal, "");
-        EXPECT_NO_THROW(IssueCertificate(records, choices, false, on(2026, 3, 5),
-                                         [](const CertificateDocument &) {}));
+        EXPECT_NO_THROW(IssueCertificate(records, choices, on(2026, 3, 5), rendering, [] {}));
     } else {
         EXPECT_NE(refusal.find(c.says), std::string::npos) << refusal;
-        EXPECT_THROW(IssueCertificate(records, choices, false, on(2026, 3, 5),
-                                      [](const CertificateDocument &) {}),
+        EXPECT_THROW(IssueCertificate(records, choices, on(2026, 3, 5), rendering, [] {}),
                      Error);
         EXPECT_EQ(RecordRow(records.cdsMain).certNo(), "");
     }
@@ -360,7 +476,7 @@ TEST_P(CalibrationTableTest, HoldsEveryStepOfTheRangeWithTheSignalOfTheStatedPar
     CertificateChoices choices;
     choices.step = c.step;
     const CertificateData data =
-        CollectCertificateData(records, PlanCertificateIssue(records, false, on(2026, 3, 5)),
+        CollectCertificateData(records, PlanCertificateIssue(records, on(2026, 3, 5)),
                                choices);
     const long double A = parseFloat(data.parameters.A);
     const long double B = parseFloat(data.parameters.B);
@@ -412,7 +528,7 @@ TEST_P(StatedMethodTest, StatesTheTripleOfTheFitChosenOrWithTheLowerRMS)
     CertificateChoices choices;
     choices.method = c.chosen;
     const CertificateData data = CollectCertificateData(
-        records, PlanCertificateIssue(records, false, on(2026, 3, 5)), choices);
+        records, PlanCertificateIssue(records, on(2026, 3, 5)), choices);
     const bool swarm = c.stated == FitMethod::ParticleSwarm;
     EXPECT_EQ(data.method, c.stated);
     const RecordRow record(records.cdsMain);
@@ -454,7 +570,7 @@ TEST_F(RecordsTest, MeasurementsGetTheInterpolationsTemperaturesAndTheirRangeWar
     CertificateChoices choices;
     choices.method = FitMethod::LevenbergMarquardt;
     const CertificateData data = CollectCertificateData(
-        records, PlanCertificateIssue(records, false, on(2026, 3, 5)), choices);
+        records, PlanCertificateIssue(records, on(2026, 3, 5)), choices);
     ASSERT_EQ(data.measurements.size(), 4u);
     struct Expected
     {
@@ -476,20 +592,6 @@ TEST_F(RecordsTest, MeasurementsGetTheInterpolationsTemperaturesAndTheirRangeWar
     }
 }
 
-// Gives the reference points of the current record the uncertainties in mK, in order; an
-// empty one clears the point's.
-void setPointUncertainties(RecordStore &records, const std::vector<std::optional<double>> &u)
-{
-    Table &bb = records.cdsBB;
-    std::size_t i = 0;
-    ForEachRow(bb, [&] {
-        bb.edit();
-        ReferencePointRowEditor(bb).setUT(u[i]);
-        bb.post();
-        ++i;
-    });
-}
-
 // The points' uncertainties as given; U of the table rows and measurements, and the Birge
 // ratio, propagated at the stated triple when every point has one, and nothing else.
 TEST_F(RecordsTest, CertificateStatesTheUncertaintiesOfTheRecord)
@@ -502,7 +604,7 @@ TEST_F(RecordsTest, CertificateStatesTheUncertaintiesOfTheRecord)
     setPointUncertainties(records, {10.0, 10.0, std::nullopt, 10.0, 10.0});
     CertificateChoices choices;
     choices.method = FitMethod::LevenbergMarquardt;
-    const CertificateIssue issue = PlanCertificateIssue(records, false, on(2026, 3, 5));
+    const CertificateIssue issue = PlanCertificateIssue(records, on(2026, 3, 5));
     CertificateData data = CollectCertificateData(records, issue, choices);
     EXPECT_EQ(data.points[1].u, 10.0);
     EXPECT_FALSE(data.points[2].u.has_value());
@@ -585,7 +687,7 @@ TEST_P(UncertaintyStatementTest, SaysWhatWasEvaluatedAndNothingElse)
     const UncertaintyCase &c = GetParam();
     importComputedRecord(records, "Lamp", 5, {0.2L});
     CertificateData data =
-        CollectCertificateData(records, PlanCertificateIssue(records, false, on(2026, 3, 5)), {});
+        CollectCertificateData(records, PlanCertificateIssue(records, on(2026, 3, 5)), {});
     EXPECT_FALSE(HasUncertainties(data)) << "the record holds none";
     if (c.uncertainties) {
         data.points.front().u = 12.5;

@@ -148,7 +148,7 @@ inline std::string longMemo()
 // ---- files changed behind the program's back ----
 
 // The layout version the program writes.
-inline constexpr int CurrentLayout = 4;
+inline constexpr int CurrentLayout = 5;
 
 inline void execSql(const std::string &path, const std::string &sql)
 {
@@ -205,14 +205,17 @@ inline std::int64_t pragma(const std::string &path, const std::string &name)
     return value.empty() ? -1 : std::stoll(value);
 }
 
-// Makes a file of the current layout one of an older layout: 3 held the whole-number fields as
-// Float columns, 2 had no check of the whole store and no settings either, 1 neither those nor
-// checksums and a save mark. The whole-number fields must be empty, as the checksums cover the
-// kind of a value.
+// Makes a file of the current layout one of an older layout: 4 had no register of
+// certificates, 3 held the whole-number fields as Float columns, 2 had no check of the whole
+// store and no settings either, 1 neither those nor checksums and a save mark. The
+// whole-number fields must be empty, as the checksums cover the kind of a value.
 inline void toLayout(const std::string &path, int layout)
 {
     std::string sql;
-    if (layout < CurrentLayout) {
+    if (layout < 5)
+        sql += "DROP TABLE _certificates; DROP TABLE _certificateDocuments;"
+               " DELETE FROM _store WHERE tbl = '_certificates';";
+    if (layout < 4) {
         std::string create =
             queryText(path, "SELECT sql FROM sqlite_schema WHERE name = 'cdsMain'");
         for (const FieldDef &field : mainSchema().fields) {

@@ -46,15 +46,19 @@ const DamagedCase DamagedCases[] = {
     {"ForeignSqlite",
      [](const fs::path &p) { execSql(p, "CREATE TABLE cdsMain (Name TEXT);"); }, NotOurs},
     {"OtherApplicationId", tampered("PRAGMA application_id = 1;"), NotOurs},
-    {"NewerLayoutVersion", tampered("PRAGMA user_version = 5;"),
-     "The database has layout 5, written by a newer version of Kelvora; this one reads layouts"
-     " up to 4"},
+    {"NewerLayoutVersion", tampered("PRAGMA user_version = 6;"),
+     "The database has layout 6, written by a newer version of Kelvora; this one reads layouts"
+     " up to 5"},
     // A version that disagrees with the tables the file holds would turn checks off.
     {"VersionSetBackToOne", tampered("PRAGMA user_version = 1;"), disagreeing(1).c_str()},
     {"VersionSetBackToTwo", tampered("PRAGMA user_version = 2;"), disagreeing(2).c_str()},
-    // Layout 3 held the whole-number fields as Float.
-    {"VersionSetBackToThree", tampered("PRAGMA user_version = 3;"),
+    // Layout 3 held the whole-number fields as Float (and had no register either).
+    {"VersionSetBackToThree",
+     tampered("DROP TABLE _certificates; DROP TABLE _certificateDocuments;"
+              " DELETE FROM _store WHERE tbl = '_certificates'; PRAGMA user_version = 3;"),
      "The database holds another layout of table cdsMain"},
+    // Layout 4 had no register of certificates.
+    {"VersionSetBackToFour", tampered("PRAGMA user_version = 4;"), disagreeing(4).c_str()},
     {"WholeNumberFieldListedAsFloat",
      tampered("UPDATE _fields SET kind = 'Float' WHERE name = 'MCTrials';"),
      "The database holds another layout of table cdsMain"},

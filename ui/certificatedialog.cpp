@@ -169,12 +169,10 @@ void TFCertificate::finish(Output output)
 void TFCertificate::showNumber()
 {
     try {
-        const CertificateIssue issue = PlanCertificateIssue(m_records, newNumber(), m_now);
+        const CertificateIssue issue = PlanCertificateIssue(m_records, m_now);
         const QString number = QString::fromStdString(issue.number);
-        lblNumber->setText(issue.isNew
-                               ? QStringLiteral("%1, a new number").arg(number)
-                               : QStringLiteral("%1, issued on %2")
-                                     .arg(number, isoDate(issue.issued)));
+        lblNumber->setText(QStringLiteral("%1, a new number, issued on %2")
+                               .arg(number, isoDate(issue.issued)));
     } catch (const std::exception &error) {
         lblNumber->setText(QString::fromStdString(error.what()));
     }

@@ -656,16 +656,15 @@ void TFMain::btnCertificateClick()
 
 void TFMain::saveCertificate(const TFCertificate &dialog, DateTime now)
 {
-    const CertificateIssue planned = PlanCertificateIssue(m_records, dialog.newNumber(), now);
+    const CertificateIssue planned = PlanCertificateIssue(m_records, now);
     const QString path = m_dialogs.saveDocument(QStringLiteral("Save Certificate as PDF"),
                                                 qtext(m_folders.OutputDir),
                                                 qtext(SafeFileName(planned.number)));
     if (path.trimmed().isEmpty())
         return;
-    IssueCertificate(m_records, dialog.choices(), dialog.newNumber(), now,
-                     [&path](const CertificateDocument &document) {
-                         writeCertificatePdf(path.toStdString(), document);
-                     });
+    const IssuedCertificate issued = IssueCertificate(m_records, dialog.choices(), now,
+                                                      pdfRendering(), [this] { m_session.save(); });
+    writeCertificateFile(path.toStdString(), issued.bytes);
     if (dialog.showWhenSaved() && !m_dialogs.showDocument(path))
         m_dialogs.message(QStringLiteral("The certificate is saved in ") + path
                           + QStringLiteral(", but no program to show it could be started."));
@@ -680,11 +679,10 @@ void TFMain::printCertificate(const TFCertificate &dialog, DateTime now)
     QPrintDialog printDialog(&printer, this);
     if (m_dialogs.exec(printDialog) != QDialog::Accepted)
         return;
-    IssueCertificate(m_records, dialog.choices(), dialog.newNumber(), now,
-                     [&printer](const CertificateDocument &document) {
-                         printer.setDocName(QString::fromStdString(document.runningTitle));
-                         paintCertificate(printer, document);
-                     });
+    const IssuedCertificate issued = IssueCertificate(m_records, dialog.choices(), now,
+                                                      pdfRendering(), [this] { m_session.save(); });
+    printer.setDocName(QString::fromStdString(issued.document.runningTitle));
+    paintCertificate(printer, issued.document);
 }
 
 void TFMain::btnLaboratoryClick()
