@@ -40,7 +40,7 @@ void BM_Certificate20Points100Measurements(benchmark::State &state)
     const DateTime now = currentDateTime();
     for (auto _ : state) {
         IssueCertificate(records, {}, false, now, [&path](const CertificateDocument &document) {
-            writeCertificatePdf(path, document);
+            writeCertificatePdf(path, document, ExistingFile::Replace);
         });
     }
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "certificatecontent/certificatetext.h"
+#include "records/regularfile.h"
 
 #include <QPageLayout>
 
@@ -21,13 +22,15 @@ QPageLayout certificatePageLayout(PageSize size);
 // on.
 void paintCertificate(QPagedPaintDevice &device, const CertificateDocument &document);
 
-// Why these bytes cannot be the laboratory's logo (not a picture this program reads, or a
-// file larger than 2 MB, which every certificate would carry), or empty.
-std::string logoRefusal(const std::string &bytes);
+// The certificate as the bytes of a PDF/A-1b file, its fonts embedded. The logo's picture
+// is embedded no finer than a printer shows it in its box (printedLogo), so that a document
+// stays small whatever the size of the logo's file.
+std::string renderCertificatePdf(const CertificateDocument &document);
 
-// Writes the certificate as a PDF/A-1b file, its fonts embedded, replacing the file at `path`
-// only once it is complete. A file that cannot be written raises Error
-// "Cannot create file <path>. <reason>".
-void writeCertificatePdf(const std::string &path, const CertificateDocument &document);
+// Writes the rendered certificate as the file at `path` with writeOutputFile: a path that
+// writeOutputFile refuses is refused before the certificate is rendered. A file that cannot
+// be written raises Error "Cannot create file <path>. <reason>".
+void writeCertificatePdf(const std::string &path, const CertificateDocument &document,
+                         ExistingFile existing);
 
 } // namespace kelvora

@@ -1,5 +1,6 @@
 #include "casename.h"
 #include "certificate/certificatepdf.h"
+#include "certificate/logo.h"
 #include "certificatecontent/certificate.h"
 #include "core/errors.h"
 #include "core/numfmt.h"
@@ -104,7 +105,7 @@ protected:
         const std::string path = pathOf(name);
         IssueCertificate(records, choices, false, IssueDate,
                          [&path](const CertificateDocument &document) {
-                             writeCertificatePdf(path, document);
+                             writeCertificatePdf(path, document, ExistingFile::Refuse);
                          });
         return path;
     }
@@ -113,7 +114,7 @@ protected:
     std::string writeDocument(const std::string &name, const CertificateData &data)
     {
         const std::string path = pathOf(name);
-        writeCertificatePdf(path, CertificateDocumentOf(data));
+        writeCertificatePdf(path, CertificateDocumentOf(data), ExistingFile::Refuse);
         return path;
     }
 
