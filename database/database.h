@@ -15,8 +15,10 @@ namespace kelvora {
 // see a row that is missing, so the file also holds a check of the whole store: per table the
 // number of rows and the sum of their checksums, kept by every save in its transaction. The
 // file's layout version says which of these it holds, and what it holds must agree with it.
-// Files of layout 1 (without checksums) and 2 (without the check of the whole store) are read
-// as well; their first save rewrites them in layout 3.
+// Files of layout 1 (without checksums), 2 (without the check of the whole store) and 3 (its
+// whole-number fields held as Float columns, their checksums taken over those values) are read
+// as well, a whole number of a Float column as an integer; their first save rewrites them in
+// layout 4.
 //
 // Fields are only ever appended at the end of a table's field list. A file whose list of a
 // table is the first part of the program's (a file written before fields were appended) is

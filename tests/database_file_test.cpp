@@ -1,7 +1,5 @@
 #include "tests/database_fixture.h"
 
-#include <sqlite3.h>
-
 #include <functional>
 #include <limits>
 #include <signal.h>
@@ -13,18 +11,6 @@ namespace kelvora::dbtest {
 namespace {
 
 using dbtest::PrintTo;
-
-std::int64_t pragma(const fs::path &path, const std::string &name)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, ("PRAGMA " + name).c_str(), -1, &st, nullptr);
-    const std::int64_t value = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return value;
-}
 
 // ---- round trip ----
 
@@ -79,6 +65,9 @@ const RoundTripCase RoundTripCases[] = {
                  case FieldKind::Float:
                      set(row, schema, field.name, -1.0 / 3.0 * n);
                      break;
+                 case FieldKind::Integer:
+                     set(row, schema, field.name, std::int64_t{-1000000000007} * n);
+                     break;
                  case FieldKind::Boolean:
                      set(row, schema, field.name, true);
                      break;
@@ -118,6 +107,21 @@ const RoundTripCase RoundTripCases[] = {
          set(r, mainSchema(), "CPSO", 3.0);
          set(r, mainSchema(), "MeanWL", 0.1 + 0.2);
          data.records.push_back(std::move(r));
+         return data;
+     }},
+    // Whole numbers beyond the 53 bits of a double's mantissa come back exactly.
+    {"WholeNumberExtremes",
+     [] {
+         StoreData data;
+         RowData r = makeRecord("Seeds", SomeTimeMs);
+         set(r, mainSchema(), "Seed", std::int64_t{4294967295});
+         set(r, mainSchema(), "MCTrials", std::numeric_limits<std::int64_t>::max());
+         set(r, mainSchema(), "MCSeed", std::numeric_limits<std::int64_t>::min());
+         data.records.push_back(std::move(r));
+         RowData zero = makeRecord("Zero", SomeTimeMs + 1);
+         set(zero, mainSchema(), "Seed", std::int64_t{0});
+         set(zero, mainSchema(), "MCTrials", std::int64_t{9007199254740993});
+         data.records.push_back(std::move(zero));
          return data;
      }},
     {"TimesKeepTheirMilliseconds",
@@ -198,19 +202,11 @@ TEST_F(DatabaseFolder, FileCarriesOurApplicationIdAndLayoutVersion)
 {
     saveDatabase(dbPath, oneRecordStore());
     EXPECT_EQ(pragma(dbPath, "application_id"), 0x4B6C7672);
-    EXPECT_EQ(pragma(dbPath, "user_version"), 3);
+    EXPECT_EQ(pragma(dbPath, "user_version"), CurrentLayout);
     // Another program reading the file finds the index definitions of the three tables.
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT group_concat(name, ' ') FROM"
-                           " (SELECT name FROM _indexes ORDER BY tbl DESC, pos)",
-                       -1, &st, nullptr);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)),
-                 "cdsMainIndex1 cdsMainIndex2 cdsInterpIndex1 cdsBBIndex1");
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+    EXPECT_EQ(queryText(dbPath, "SELECT group_concat(name, ' ') FROM"
+                                " (SELECT name FROM _indexes ORDER BY tbl DESC, pos)"),
+              "cdsMainIndex1 cdsMainIndex2 cdsInterpIndex1 cdsBBIndex1");
 }
 
 // The store's own records, with reference points added and deleted through its tables, go

@@ -1,4 +1,5 @@
 #include "database/rowchecksum.h"
+#include "tables/rows.h"
 #include "tests/database_fixture.h"
 
 #include <sqlite3.h>
@@ -11,18 +12,6 @@ namespace kelvora::dbtest {
 namespace {
 
 using dbtest::PrintTo;
-
-void execSql(const std::string &path, const std::string &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
-}
 
 ino_t inodeOf(const std::string &path)
 {
@@ -50,13 +39,6 @@ struct ChangeCase
     const char *name;
     std::function<void(Store &)> change;
 };
-
-void goTo(Table &main, const std::string &name)
-{
-    main.setOrder(0);
-    main.findNearest(name);
-    ASSERT_EQ(main.asString("Name"), name);
-}
 
 const ChangeCase ChangeCases[] = {
     {"RecordFieldEdited",
@@ -169,32 +151,6 @@ TEST_F(DatabaseFolder, SaveWritesOnlyTheChangedRecords)
     expectSameStore(store.data(), loadDatabase(dbPath));
 }
 
-// Makes a file of the current layout one of an older layout: 2 had no check of the whole
-// store and no settings, 1 neither those nor checksums and a save mark.
-void toLayout(const std::string &path, int layout)
-{
-    std::string sql = "DROP TABLE _store; DROP TABLE _settings; PRAGMA user_version = "
-                      + std::to_string(layout) + ";";
-    if (layout == 1) {
-        sql += "DROP TABLE _saved;";
-        for (const char *table : {"cdsMain", "cdsBB", "cdsInterp"})
-            sql += std::string("ALTER TABLE ") + table + " DROP COLUMN _check;";
-    }
-    execSql(path, sql);
-}
-
-std::int64_t userVersion(const std::string &path)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr);
-    const std::int64_t version = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return version;
-}
-
 // A save into a file that is no longer the one the store read: another program's work is
 // never overwritten; a file that is simply gone, or still of the older layout the store read,
 // gets the whole store.
@@ -214,14 +170,15 @@ void savedBySomeoneElse(const std::string &p)
 }
 
 const SaveTargetCase SaveTargetCases[] = {
-    {"ReplacedByAnotherDatabase", 3, savedBySomeoneElse, true},
-    {"MarkChangedByAnotherSave", 3,
+    {"ReplacedByAnotherDatabase", CurrentLayout, savedBySomeoneElse, true},
+    {"MarkChangedByAnotherSave", CurrentLayout,
      [](const std::string &p) { execSql(p, "UPDATE _saved SET saveId = saveId + 1;"); }, true},
-    {"SetBackToAnOlderLayout", 3, [](const std::string &p) { toLayout(p, 1); }, true},
+    {"SetBackToAnOlderLayout", CurrentLayout, [](const std::string &p) { toLayout(p, 1); }, true},
     {"SavedByAnotherProgramAfterAnUnmarkedRead", 1, savedBySomeoneElse, true},
     {"CreatedAfterTheStoreStartedEmpty", 0, savedBySomeoneElse, true},
-    {"RemovedMeanwhile", 3, [](const std::string &p) { fs::remove(p); }, false},
+    {"RemovedMeanwhile", CurrentLayout, [](const std::string &p) { fs::remove(p); }, false},
     {"StillMissing", 0, nothing, false},
+    {"StillOfLayoutThree", 3, nothing, false},
     {"StillOfLayoutTwo", 2, nothing, false},
     {"StillOfLayoutOne", 1, nothing, false},
 };
@@ -237,7 +194,7 @@ TEST_P(DatabaseSaveTarget, NeverOverwritesAnotherProgramsChange)
     Store store;
     if (c.readLayout > 0) {
         saveDatabase(dbPath, threeRecords());
-        if (c.readLayout < 3)
+        if (c.readLayout < CurrentLayout)
             toLayout(dbPath, c.readLayout);
         store.load(loadDatabase(dbPath));
     }
@@ -257,7 +214,7 @@ TEST_P(DatabaseSaveTarget, NeverOverwritesAnotherProgramsChange)
     } else {
         saveDatabase(dbPath, store);
         expectSameStore(store.data(), loadDatabase(dbPath));
-        EXPECT_EQ(userVersion(dbPath), 3);
+        EXPECT_EQ(pragma(dbPath, "user_version"), CurrentLayout);
     }
 }
 
@@ -283,7 +240,7 @@ TEST_F(DatabaseFolder, OlderLayoutIsReadAsItIs)
 TEST_F(DatabaseFolder, FileOfLayoutTwoIsReadAndRewrittenByItsFirstSave)
 {
     fs::copy_file(fs::path(KELVORA_TEST_DATA) / "layout2.dbs", dbPath);
-    ASSERT_EQ(userVersion(dbPath), 2);
+    ASSERT_EQ(pragma(dbPath, "user_version"), 2);
     Store store;
     store.load(loadDatabase(dbPath));
     store.open();
@@ -303,27 +260,11 @@ TEST_F(DatabaseFolder, FileOfLayoutTwoIsReadAndRewrittenByItsFirstSave)
     store.cdsMain.setString("Rem", "read again");
     store.cdsMain.post();
     saveDatabase(dbPath, store);
-    EXPECT_EQ(userVersion(dbPath), 3);
+    EXPECT_EQ(pragma(dbPath, "user_version"), CurrentLayout);
     expectSameStore(store.data(), loadDatabase(dbPath));
 }
 
 // ---- files written before fields were appended to a table ----
-
-// Runs one statement with integer values bound; it must change exactly one row.
-void changeOneRow(const std::string &path, const std::string &sql,
-                  const std::vector<std::int64_t> &values)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    sqlite3_stmt *st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK);
-    for (std::size_t i = 0; i < values.size(); ++i)
-        sqlite3_bind_int64(st, static_cast<int>(i) + 1, values[i]);
-    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
-    EXPECT_EQ(sqlite3_changes(db), 1);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-}
 
 // Three records whose every nested field holds a value.
 StoreData threeFullRecords()
@@ -343,7 +284,7 @@ struct FewerFieldsCase
 {
     const char *name;
     const TableSchema &(*schema)(); // the table that lacks its last field
-    int layout;                     // 1: without checksums, 2: without the store's check
+    int layout; // 1: without checksums, 2: without the store's check, 3: whole numbers as Float
 };
 
 class DatabaseFewerFields : public DatabaseFolder,
@@ -384,7 +325,7 @@ TEST_P(DatabaseFewerFields, IsReadWithTheFieldEmptyAndRewrittenWholeByItsFirstSa
         changeOneRow(dbPath, "UPDATE _store SET checksums = ? WHERE tbl = '" + schema.name + "'",
                      {static_cast<std::int64_t>(sum)});
     }
-    if (GetParam().layout < 3)
+    if (GetParam().layout < CurrentLayout)
         toLayout(dbPath, GetParam().layout);
     for (RowData &record : data.records)
         for (RowData &row : record.nested[slot].rows)
@@ -415,8 +356,9 @@ TEST_P(DatabaseFewerFields, IsReadWithTheFieldEmptyAndRewrittenWholeByItsFirstSa
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DatabaseFewerFields,
-    ::testing::Values(FewerFieldsCase{"ReferencePoints", bbSchema, 3},
-                      FewerFieldsCase{"Measurements", interpSchema, 3},
+    ::testing::Values(FewerFieldsCase{"ReferencePoints", bbSchema, CurrentLayout},
+                      FewerFieldsCase{"Measurements", interpSchema, CurrentLayout},
+                      FewerFieldsCase{"MeasurementsOfLayoutThree", interpSchema, 3},
                       FewerFieldsCase{"ReferencePointsOfLayoutTwo", bbSchema, 2},
                       FewerFieldsCase{"ReferencePointsWithoutChecksums", bbSchema, 1}),
     CaseName);
@@ -456,9 +398,9 @@ TEST_F(DatabaseFolder, RecordsWithoutTheSwarmSeedAreReadWithItEmpty)
     expectSameStore(data, store.data());
     store.open();
     goTo(store.cdsMain, "R1");
-    EXPECT_TRUE(store.cdsMain.isNull("Seed"));
+    EXPECT_EQ(RecordRow(store.cdsMain).seed(), std::nullopt);
     store.cdsMain.edit();
-    store.cdsMain.setFloat("Seed", 4294967295.0);
+    RecordRowEditor(store.cdsMain).setSeed(4294967295u);
     store.cdsMain.post();
     saveDatabase(dbPath, store);
     const StoreData reread = loadDatabase(dbPath);

@@ -10,18 +10,6 @@
 namespace kelvora::dbtest {
 namespace {
 
-void execSql(const std::string &path, const std::string &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
-}
-
 // Settings with every byte value in them, as a logo's picture has.
 Settings someSettings()
 {
@@ -137,11 +125,10 @@ TEST_P(DatabaseOlderMain, IsReadWithoutTheAppendedFieldsAndRewrittenByItsFirstSa
                + field->second->name + "';";
     const std::string checksum = std::to_string(recordChecksum(1, data.records.front(), held));
     sql += "UPDATE cdsMain SET _check = " + checksum + ";";
-    if (GetParam().layout == 2)
-        sql += "DROP TABLE _settings; DROP TABLE _store; PRAGMA user_version = 2;";
-    else
+    if (GetParam().layout > 2)
         sql += "UPDATE _store SET checksums = " + checksum + " WHERE tbl = 'cdsMain';";
     execSql(dbPath, sql);
+    toLayout(dbPath, GetParam().layout);
 
     const StoreData read = loadDatabase(dbPath);
     expectSameStore(data, read);

@@ -11,19 +11,6 @@ namespace {
 
 using dbtest::PrintTo;
 
-void execSql(const fs::path &path, const std::string &sql)
-{
-    sqlite3 *db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char *error = nullptr;
-    const std::string quick = "PRAGMA synchronous = OFF; " + sql;
-    const int rc = sqlite3_exec(db, quick.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
-}
-
 // ---- files that do not load ----
 
 struct DamagedCase
@@ -59,13 +46,20 @@ const DamagedCase DamagedCases[] = {
     {"ForeignSqlite",
      [](const fs::path &p) { execSql(p, "CREATE TABLE cdsMain (Name TEXT);"); }, NotOurs},
     {"OtherApplicationId", tampered("PRAGMA application_id = 1;"), NotOurs},
-    {"NewerLayoutVersion", tampered("PRAGMA user_version = 4;"),
-     "The database has layout 4, written by a newer version of Kelvora; this one reads layouts"
-     " up to 3"},
+    {"NewerLayoutVersion", tampered("PRAGMA user_version = 5;"),
+     "The database has layout 5, written by a newer version of Kelvora; this one reads layouts"
+     " up to 4"},
     // A version that disagrees with the tables the file holds would turn checks off.
     {"VersionSetBackToOne", tampered("PRAGMA user_version = 1;"), disagreeing(1).c_str()},
     {"VersionSetBackToTwo", tampered("PRAGMA user_version = 2;"), disagreeing(2).c_str()},
-    {"CheckOfTheWholeStoreDropped", tampered("DROP TABLE _store;"), disagreeing(3).c_str()},
+    // Layout 3 held the whole-number fields as Float.
+    {"VersionSetBackToThree", tampered("PRAGMA user_version = 3;"),
+     "The database holds another layout of table cdsMain"},
+    {"WholeNumberFieldListedAsFloat",
+     tampered("UPDATE _fields SET kind = 'Float' WHERE name = 'MCTrials';"),
+     "The database holds another layout of table cdsMain"},
+    {"CheckOfTheWholeStoreDropped", tampered("DROP TABLE _store;"),
+     disagreeing(CurrentLayout).c_str()},
     {"CheckOfTheWholeStoreLost", tampered("DELETE FROM _store;"),
      "The database has lost the check of its whole store"},
     // A row checksum cannot see a row that is not there: the check of the whole store does.
@@ -95,6 +89,18 @@ const DamagedCase DamagedCases[] = {
      tampered("CREATE TABLE x AS SELECT * FROM cdsBB; DROP TABLE cdsBB;"
               " ALTER TABLE x RENAME TO cdsBB; UPDATE cdsBB SET S = 'abc' WHERE inc = 2;"),
      "Field 'S' of table cdsBB holds a value of the wrong kind"},
+    {"FractionInAWholeNumberField",
+     tampered("CREATE TABLE x AS SELECT * FROM cdsMain; DROP TABLE cdsMain;"
+              " ALTER TABLE x RENAME TO cdsMain; UPDATE cdsMain SET Seed = 7.5;"),
+     "Field 'Seed' of table cdsMain holds a value of the wrong kind"},
+    // A file of layout 3 whose whole-number field holds a fraction under a sound checksum.
+    {"FractionInAWholeNumberFieldOfLayoutThree",
+     [](const fs::path &p) {
+         StoreData data = oneRecordStore();
+         set(data.records[0], mainSchema(), "Seed", 7.5);
+         writeLayoutThree(p, data);
+     },
+     "Field 'Seed' of table cdsMain holds a value of the wrong kind"},
     {"TextInADateField",
      tampered("CREATE TABLE x AS SELECT * FROM cdsMain; DROP TABLE cdsMain;"
               " ALTER TABLE x RENAME TO cdsMain; UPDATE cdsMain SET Created = 'today';"),
