@@ -6,6 +6,7 @@
 #include "certificatecontent/certificate.h"
 #include "database/database.h"
 #include "records/recordssession.h"
+#include "records/regularfile.h"
 #include "samples/computedrecord.h"
 #include "tables/rows.h"
 
@@ -66,7 +67,7 @@ void BM_Certificate20Points100Measurements(benchmark::State &state)
         const IssuedCertificate issued =
             IssueCertificate(records, {}, currentDateTime(), pdfRendering(),
                              [&session] { session.save(); });
-        writeCertificateFile(path, issued.bytes);
+        writeOutputFile(path, issued.bytes, ExistingFile::Replace);
     }
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
     session.closeWithoutSaving();

@@ -1,5 +1,6 @@
 #include "certificate/certificatepdf.h"
 
+#include "certificate/logo.h"
 #include "certificate/pageflow.h"
 #include "certificate/residualplot.h"
 #include "core/errors.h"
@@ -12,7 +13,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <numeric>
@@ -23,7 +23,12 @@ namespace {
 
 // The resolution of the PDF: device units fine enough that no length is rounded visibly.
 constexpr int PdfResolution = 1200;
-constexpr std::size_t MaxLogoBytes = 2 * 1024 * 1024;
+// The box the logo is printed in at most (mm), and the resolution of its picture there: as
+// fine as a printer shows it.
+constexpr double LogoBoxWidth = 45;
+constexpr double LogoBoxHeight = 22;
+constexpr double LogoDotsPerInch = 300;
+constexpr double MillimetresPerInch = 25.4;
 
 const QColor Navy(0, 0, 128);
 const QColor FooterGrey(80, 80, 80);
@@ -33,22 +38,6 @@ const QColor RowRule(200, 200, 200);
 QString qtext(const std::string &text)
 {
     return QString::fromStdString(text);
-}
-
-// The logo on white, as PDF/A-1b has no transparency; a null image when there is none or the
-// bytes are not an image.
-QImage logoImage(const std::string &bytes)
-{
-    if (bytes.empty())
-        return {};
-    const QImage image = QImage::fromData(QByteArray::fromStdString(bytes));
-    if (image.isNull())
-        return {};
-    QImage flat(image.size(), QImage::Format_RGB32);
-    flat.fill(Qt::white);
-    QPainter painter(&flat);
-    painter.drawImage(0, 0, image);
-    return flat;
 }
 
 // Lays the document out on a flow: once to count the pages, once to paint them.
@@ -76,12 +65,12 @@ private:
 
     void header()
     {
-        const double mm = m_flow.pt(72.0 / 25.4);
+        const double mm = m_flow.pt(72.0 / MillimetresPerInch);
         const double top = m_flow.y();
         double textLeft = left();
         double logoHeight = 0;
         if (!m_logo.isNull()) {
-            const QSizeF room(45 * mm, 22 * mm);
+            const QSizeF room(LogoBoxWidth * mm, LogoBoxHeight * mm);
             const QSizeF size = QSizeF(m_logo.size()).scaled(room, Qt::KeepAspectRatio);
             if (painter() != nullptr)
                 painter()->drawImage(QRectF(QPointF(left(), top), size), m_logo);
@@ -423,15 +412,6 @@ void decoratePage(const CertificateDocument &document, PageFlow &flow, int page,
 
 } // namespace
 
-std::string logoRefusal(const std::string &bytes)
-{
-    if (bytes.size() > MaxLogoBytes)
-        return "The logo's file is larger than 2 MB";
-    if (logoImage(bytes).isNull())
-        return "The logo's file holds no picture that this program reads";
-    return {};
-}
-
 QPageLayout certificatePageLayout(PageSize size)
 {
     return QPageLayout(QPageSize(size == PageSize::Letter ? QPageSize::Letter : QPageSize::A4),
@@ -440,7 +420,11 @@ QPageLayout certificatePageLayout(PageSize size)
 
 void paintCertificate(QPagedPaintDevice &device, const CertificateDocument &document)
 {
-    const QImage logo = logoImage(document.logo);
+    const auto pixels = [](double millimetres) {
+        return qRound(millimetres / MillimetresPerInch * LogoDotsPerInch);
+    };
+    const QImage logo =
+        printedLogo(document.logo, QSize(pixels(LogoBoxWidth), pixels(LogoBoxHeight)));
     const auto decoration = [&document](PageFlow &flow, int page, int pages) {
         decoratePage(document, flow, page, pages);
     };
@@ -457,12 +441,12 @@ void paintCertificate(QPagedPaintDevice &device, const CertificateDocument &docu
     painter.end();
 }
 
-std::string certificatePdf(const CertificateDocument &document)
+std::string renderCertificatePdf(const CertificateDocument &document)
 {
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
     {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
         const FixedHashSeed seed;
         QPdfWriter writer(&buffer);
         writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
@@ -486,22 +470,8 @@ std::string sha256Hex(const std::string &bytes)
 
 const CertificateRendering &pdfRendering()
 {
-    static const CertificateRendering rendering{certificatePdf, sha256Hex};
+    static const CertificateRendering rendering{renderCertificatePdf, sha256Hex};
     return rendering;
-}
-
-void writeCertificateFile(const std::string &path, const std::string &bytes)
-{
-    const auto cannotCreate = [&path](const QString &reason) {
-        return Error("Cannot create file " + path + ". " + reason.toStdString());
-    };
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        throw cannotCreate(file.errorString());
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size()))
-            != static_cast<qint64>(bytes.size())
-        || !file.commit())
-        throw cannotCreate(file.errorString());
 }
 
 std::string registeredDocument(const std::string &dbPath, const CertificateEntry &entry)

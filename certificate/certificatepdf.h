@@ -22,12 +22,10 @@ QPageLayout certificatePageLayout(PageSize size);
 // on.
 void paintCertificate(QPagedPaintDevice &device, const CertificateDocument &document);
 
-// Why these bytes cannot be the laboratory's logo (not a picture this program reads, or a
-// file larger than 2 MB, which every certificate would carry), or empty.
-std::string logoRefusal(const std::string &bytes);
-
-// The certificate as the bytes of a PDF/A-1b file, its fonts embedded.
-std::string certificatePdf(const CertificateDocument &document);
+// The certificate as the bytes of a PDF/A-1b file, its fonts embedded. The logo's picture
+// is embedded no finer than a printer shows it in its box (printedLogo), so that a document
+// stays small whatever the size of the logo's file.
+std::string renderCertificatePdf(const CertificateDocument &document);
 
 // The SHA-256 of the bytes as 64 lowercase hex digits.
 std::string sha256Hex(const std::string &bytes);
@@ -35,10 +33,6 @@ std::string sha256Hex(const std::string &bytes);
 // How the window and the command-line tool issue certificates: as PDF files, registered under
 // their SHA-256.
 const CertificateRendering &pdfRendering();
-
-// Writes the bytes of a certificate as the file at `path`, replacing it only once they are
-// all there. A file that cannot be written raises Error "Cannot create file <path>. <reason>".
-void writeCertificateFile(const std::string &path, const std::string &bytes);
 
 // The document of a registered certificate as the database file at `dbPath` holds it, checked
 // against the SHA-256 that the register gives for it. Error when the register has no document

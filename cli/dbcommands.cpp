@@ -2,6 +2,7 @@
 
 #include "calibration/run.h"
 #include "certificate/certificatepdf.h"
+#include "certificate/logo.h"
 #include "certificatecontent/certificate.h"
 #include "certificatecontent/certificatenumber.h"
 #include "cli/dbsession.h"
@@ -19,20 +20,18 @@
 #include "records/interpolation.h"
 #include "records/laboratory.h"
 #include "records/operations.h"
+#include "records/regularfile.h"
 #include "records/reports.h"
 #include "records/uncertainties.h"
 #include "tables/rows.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
 #include "textio/signals.h"
-#include "textio/textfile.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include <unistd.h>
 
@@ -52,8 +51,9 @@ const char *const DatabaseUsage =
     "                                   replaces the measurements by the signal list\n"
     "                                   and computes their temperatures, with their\n"
     "                                   uncertainties (U with k = 2)\n"
-    "  report NAME [-o FILE]            the record's report\n"
-    "  results NAME [-o FILE] [--csv]   the interpolation results; --csv: as CSV with\n"
+    "  report NAME [-o FILE [--force]]  the record's report\n"
+    "  results NAME [-o FILE [--force]] [--csv]\n"
+    "                                   the interpolation results; --csv: as CSV with\n"
     "                                   each temperature's U (mK)\n"
     "  uncertainty NAME [--w X] [--trials N] [--seed N]\n"
     "                                   shows or sets the record's uncertainty settings:\n"
@@ -61,7 +61,7 @@ const char *const DatabaseUsage =
     "                                   signal (0 to below 1), and the Monte Carlo check's\n"
     "                                   trials (2 to 1000000) and seed\n"
     "  delete NAME                      deletes the record\n"
-    "  certificate NAME -o FILE.pdf [--method lm|pso] [--step K]\n"
+    "  certificate NAME -o FILE.pdf [--force] [--method lm|pso] [--step K]\n"
     "              [--customer TEXT] [--make TEXT] [--model TEXT] [--serial TEXT]\n"
     "                                   issues the record's calibration certificate as a\n"
     "                                   PDF/A file under the next number: the parameters\n"
@@ -71,7 +71,7 @@ const char *const DatabaseUsage =
     "                                   written. A record whose certificate states it as\n"
     "                                   it is gets none; a changed one gets a new number\n"
     "                                   that replaces its certificate\n"
-    "  certificate --export NUMBER -o FILE.pdf\n"
+    "  certificate --export NUMBER -o FILE.pdf [--force]\n"
     "                                   writes a registered certificate again, byte for\n"
     "                                   byte\n"
     "  certificate --withdraw NUMBER --reason TEXT\n"
@@ -85,12 +85,13 @@ const char *const DatabaseUsage =
     "                                   certificates carry (pattern: KV-{yyyy}-{nnnn})\n"
     "NAME is the newest record of that name. Commands that change the database refuse\n"
     "while Kelvora has it open. The options of calibrate take the ranges of fit's\n"
-    "(fit --help).\n"
+    "(fit --help). -o writes a new regular file only: --force replaces a file that is\n"
+    "there, keeping its permissions.\n"
     "Exit status: 0 done, 1 refused (also a database in use or kept locked by another\n"
     "program), 2 Levenberg-Marquardt failed, 3 file cannot be opened or database missing\n"
     "or damaged, 4 floating-point fault, 5 file or output cannot be written (also a\n"
-    "database changed by another program since it was read), 6 out of memory, 64 bad\n"
-    "command line.\n";
+    "database changed by another program since it was read, or an -o FILE that is there\n"
+    "without --force or is no regular file), 6 out of memory, 64 bad command line.\n";
 
 namespace {
 
@@ -145,18 +146,37 @@ int runCommand(const char *name, const std::vector<std::string> &args,
     }
 }
 
-// Writes a text file, or the text as it is to standard output when no file is named.
-void writeOutput(const std::optional<std::string> &file, const std::string &text)
+// What -o does to a file that is there.
+ExistingFile existingFileOption(const ParsedOptions &options)
 {
+    return options.has("--force") ? ExistingFile::Replace : ExistingFile::Refuse;
+}
+
+// Runs the writing of an -o file: its failures end the command with ExitCannotWrite, and a
+// file that is there names the option that replaces it.
+void writingOutput(const std::function<void()> &write)
+{
+    try {
+        write();
+    } catch (const OutputPathRefusal &refusal) {
+        std::string text = refusal.what();
+        if (refusal.reason() == OutputPathRefusal::Reason::Exists)
+            text += "; --force replaces it";
+        throw CommandError(text, ExitCannotWrite);
+    } catch (const Error &e) {
+        throw CommandError(e.what(), ExitCannotWrite);
+    }
+}
+
+// Writes the text file -o names, or the text as it is to standard output when none is named.
+void writeOutput(const ParsedOptions &options, const std::string &text)
+{
+    const auto file = options.value("-o");
     if (!file) {
         printOut(text);
         return;
     }
-    try {
-        writeTextFile(*file, text);
-    } catch (const Error &e) {
-        throw CommandError(e.what(), ExitCannotWrite);
-    }
+    writingOutput([&] { writeTextFile(*file, text, existingFileOption(options)); });
 }
 
 // Columns padded to their widest entry, counted in characters.
@@ -307,10 +327,10 @@ int interpolateSignals(const std::vector<std::string> &args)
 int writeReport(const std::vector<std::string> &args)
 {
     const ParsedOptions options =
-        parseCommandLine(args, {{"-o"}, {}}, 1, "missing record name");
+        parseCommandLine(args, {{"-o"}, {"--force"}}, 1, "missing record name");
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Read);
     db.selectRecord(options.positional.front());
-    writeOutput(options.value("-o"),
+    writeOutput(options,
                 recordReportText(CollectRecordReport(db.records(), systemTextLocale())));
     return 0;
 }
@@ -318,10 +338,10 @@ int writeReport(const std::vector<std::string> &args)
 int writeResults(const std::vector<std::string> &args)
 {
     const ParsedOptions options =
-        parseCommandLine(args, {{"-o"}, {"--csv"}}, 1, "missing record name");
+        parseCommandLine(args, {{"-o"}, {"--csv", "--force"}}, 1, "missing record name");
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Read);
     db.selectRecord(options.positional.front());
-    writeOutput(options.value("-o"),
+    writeOutput(options,
                 options.has("--csv")
                     ? UncertaintyResultsCsv(db.records())
                     : interpolationResultsText(CollectMeasurements(db.records())));
@@ -374,10 +394,11 @@ std::string exportCommandText(const std::string &number)
     return "kelvora-cli certificate --export " + number + " -o FILE.pdf";
 }
 
-// A file cannot be created at the path when its folder is missing or may not be written: said
-// before a certificate is issued, so that no number is given for a file that cannot be.
-void checkOutputFolder(const std::string &path)
+// What -o refuses, and a folder that is missing or may not be written: said before a
+// certificate is issued, so that no number is given for a file that cannot be written.
+void checkCertificatePath(const std::string &path, ExistingFile existing)
 {
+    writingOutput([&] { checkOutputPath(path, existing); });
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (folder.empty())
         folder = ".";
@@ -387,17 +408,17 @@ void checkOutputFolder(const std::string &path)
 }
 
 // Writes a registered certificate's bytes; a failure says that the certificate stays issued.
-void writeRegisteredFile(const std::string &path, const CertificateEntry &entry,
-                         const std::string &bytes)
+void writeRegisteredFile(const std::string &path, ExistingFile existing,
+                         const CertificateEntry &entry, const std::string &bytes)
 {
     try {
-        writeCertificateFile(path, bytes);
-    } catch (const Error &e) {
+        writingOutput([&] { writeOutputFile(path, bytes, existing); });
+    } catch (const CommandError &e) {
         throw CommandError(std::string(e.what()) + "\nCertificate " + entry.number
                                + " is issued and registered all the same; write its file"
                                  " again with: "
                                + exportCommandText(entry.number),
-                           ExitCannotWrite);
+                           e.status());
     }
 }
 
@@ -406,11 +427,13 @@ int issueCertificate(const std::vector<std::string> &args)
     const ParsedOptions options = parseCommandLine(
         args,
         {{"-o", "--method", "--step", "--customer", "--make", "--model", "--serial"},
-         {"--new-number"}},
+         {"--new-number", "--force"}},
         1, "missing record name");
     const auto path = options.value("-o");
     if (!path)
         throw UsageError("missing -o FILE.pdf");
+    const ExistingFile existing = existingFileOption(options);
+    checkCertificatePath(*path, existing);
     CertificateChoices choices;
     choices.method = methodOption(options);
     if (const auto step = options.value("--step")) {
@@ -426,7 +449,6 @@ int issueCertificate(const std::vector<std::string> &args)
     RecordStore &records = db.records();
     if (const std::string refusal = CertificateRefusal(records, choices); !refusal.empty())
         throw CommandError(refusal, ExitRefused);
-    checkOutputFolder(*path);
 
     ItemDetails item = ItemDetailsOf(records);
     const std::pair<const char *, std::string ItemDetails::*> itemOptions[] = {
@@ -451,7 +473,7 @@ int issueCertificate(const std::vector<std::string> &args)
                                + exportCommandText(e.number()),
                            ExitRefused);
     }
-    writeRegisteredFile(*path, issued.entry, issued.bytes);
+    writeRegisteredFile(*path, existing, issued.entry, issued.bytes);
     std::string said = "Certificate " + issued.entry.number + " of record \"" + name
                        + "\" written to " + *path + "\n";
     if (!issued.entry.replaces.empty())
@@ -475,11 +497,13 @@ std::vector<const CertificateEntry *> numberedOrRefused(const Store &store,
 int exportCertificate(const std::vector<std::string> &args)
 {
     const ParsedOptions options =
-        parseCommandLine(args, {{"--export", "-o"}, {}}, 0, "");
+        parseCommandLine(args, {{"--export", "-o"}, {"--force"}}, 0, "");
     const std::string number = *options.value("--export");
     const auto path = options.value("-o");
     if (!path)
         throw UsageError("missing -o FILE.pdf");
+    const ExistingFile existing = existingFileOption(options);
+    writingOutput([&] { checkOutputPath(*path, existing); });
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Read);
     const std::vector<const CertificateEntry *> entries =
         numberedOrRefused(db.records().store, number);
@@ -494,11 +518,7 @@ int exportCertificate(const std::vector<std::string> &args)
     } catch (const DatabaseError &e) {
         throw CommandError(e.what(), ExitCannotOpen);
     }
-    try {
-        writeCertificateFile(*path, bytes);
-    } catch (const Error &e) {
-        throw CommandError(e.what(), ExitCannotWrite);
-    }
+    writingOutput([&] { writeOutputFile(*path, bytes, existing); });
     printOut("Certificate " + number + " written to " + *path + "\n");
     return 0;
 }
@@ -624,17 +644,17 @@ std::string laboratoryText(const LaboratorySettings &laboratory, DateTime now)
     return text;
 }
 
-// The bytes of an image file; Error when the file cannot be read or holds no image.
+// The bytes of the logo file: a file that cannot be read ends the command with
+// ExitCannotOpen, one that is no logo with ExitRefused.
 std::string logoFile(const std::string &path)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw CommandError("Cannot open file " + path, ExitCannotOpen);
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const OffscreenGui gui;
-    if (const std::string refusal = logoRefusal(bytes); !refusal.empty())
-        throw CommandError(refusal + ": " + path, ExitRefused);
-    return bytes;
+    try {
+        return readLogoFile(path);
+    } catch (const LogoFileError &e) {
+        throw CommandError(e.what(), e.kind() == LogoFileError::Kind::Open ? ExitCannotOpen
+                                                                           : ExitRefused);
+    }
 }
 
 int laboratorySettings(const std::vector<std::string> &args)

@@ -1,8 +1,10 @@
 #include "casename.h"
 #include "certificate/certificatepdf.h"
+#include "certificate/logo.h"
 #include "certificatecontent/certificate.h"
 #include "core/errors.h"
 #include "core/numfmt.h"
+#include "records/regularfile.h"
 #include "tables/rows.h"
 #include "tests/certificate_fixture.h"
 #include "tests/pdftext.h"
@@ -102,8 +104,9 @@ protected:
     std::string writeCertificate(const std::string &name, CertificateChoices choices = {})
     {
         const std::string path = pathOf(name);
-        writeCertificateFile(
-            path, IssueCertificate(records, choices, IssueDate, pdfRendering(), [] {}).bytes);
+        writeOutputFile(
+            path, IssueCertificate(records, choices, IssueDate, pdfRendering(), [] {}).bytes,
+            ExistingFile::Refuse);
         return path;
     }
 
@@ -111,7 +114,8 @@ protected:
     std::string writeDocument(const std::string &name, const CertificateData &data)
     {
         const std::string path = pathOf(name);
-        writeCertificateFile(path, certificatePdf(CertificateDocumentOf(data)));
+        writeOutputFile(path, renderCertificatePdf(CertificateDocumentOf(data)),
+                        ExistingFile::Refuse);
         return path;
     }
 

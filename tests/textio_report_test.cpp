@@ -1,8 +1,6 @@
 #include "textio/report.h"
-#include "textio/textfile.h"
 
 #include "core/errors.h"
-#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +9,6 @@
 
 namespace kelvora {
 namespace {
-
-using test::TempDirTest;
-using test::readWholeFile;
 
 struct ReportCase
 {
@@ -171,28 +166,6 @@ TEST(SafeFileNameTest, ReplacesCharactersAFileNameCannotHold)
     };
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(SafeFileName(text), expected) << text;
-}
-
-class WriteTextFileTest : public TempDirTest
-{
-};
-
-TEST_F(WriteTextFileTest, ReplacesFileWithExactBytes)
-{
-    const std::string path = writeFile("out.txt", "a much longer earlier content\r\n");
-    writeTextFile(path, "1\r\n2 \xB5m\r\n");
-    EXPECT_EQ(readWholeFile(path), "1\r\n2 \xB5m\r\n");
-}
-
-TEST_F(WriteTextFileTest, FailureNamesThePath)
-{
-    const std::string path = pathOf("no such folder/out.txt");
-    try {
-        writeTextFile(path, "x");
-        FAIL() << "written into a missing folder";
-    } catch (const Error &e) {
-        EXPECT_EQ(std::string(e.what()), "Error in writing file " + path);
-    }
 }
 
 } // namespace

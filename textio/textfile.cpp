@@ -68,16 +68,4 @@ int InputTextFile::get()
     return c;
 }
 
-void writeTextFile(const std::string &path, const std::string &text)
-{
-    const std::string failure = "Error in writing file " + path;
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        throw Error(failure);
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed)
-        throw Error(failure);
-}
-
 } // namespace kelvora

@@ -62,8 +62,4 @@ private:
     std::size_t m_read = 0;
 };
 
-// Creates or replaces the file and writes `text` as it is (no line-end translation). Any
-// failure throws Error "Error in writing file " + path.
-void writeTextFile(const std::string &path, const std::string &text);
-
 } // namespace kelvora

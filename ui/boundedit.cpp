@@ -1,6 +1,5 @@
 #include "ui/boundedit.h"
 
-#include "core/errors.h"
 #include "tables/store.h"
 #include "ui/appearance.h"
 #include "ui/dialogs.h"
@@ -20,13 +19,10 @@ bool hasCurrentRow(const Table &table)
 
 } // namespace
 
-BoundEdit::BoundEdit(Table &table, const std::string &field, const TextLocale &locale,
+BoundEdit::BoundEdit(Table &table, TableField field, const TextLocale &locale,
                      QWidget *parent)
-    : QLineEdit(parent), m_table(table), m_field(table.schema().fieldIndex(field)),
-      m_locale(locale)
+    : QLineEdit(parent), m_table(table), m_field(field.indexIn(table)), m_locale(locale)
 {
-    if (m_field < 0)
-        throw StoreError("Field '" + field + "' not found");
     setReadOnly(true);
     QPalette shades = palette();
     shades.setColor(QPalette::Base, CreamColor);
@@ -47,9 +43,9 @@ void BoundEdit::refresh()
     }
 }
 
-BoundPane::BoundPane(Table &table, const std::string &field, const QString &caption,
+BoundPane::BoundPane(Table &table, TableField field, const QString &caption,
                      const TextLocale &locale, QWidget *parent)
-    : QLabel(parent), m_table(table), m_field(field),
+    : QLabel(parent), m_table(table), m_field(field.indexIn(table)),
       m_caption(caption.endsWith(QLatin1Char(' ')) ? caption : caption + QLatin1Char(' ')),
       m_locale(locale)
 {
@@ -65,9 +61,8 @@ void BoundPane::refresh()
     setText(m_caption + value);
 }
 
-BoundMemo::BoundMemo(Table &table, const std::string &field, Dialogs &dialogs,
-                     QWidget *parent)
-    : QPlainTextEdit(parent), m_table(table), m_field(field), m_dialogs(dialogs)
+BoundMemo::BoundMemo(Table &table, TableField field, Dialogs &dialogs, QWidget *parent)
+    : QPlainTextEdit(parent), m_table(table), m_field(field.indexIn(table)), m_dialogs(dialogs)
 {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);

@@ -2,12 +2,11 @@
 
 #include "core/datetime.h"
 #include "tables/event.h"
+#include "ui/tablefield.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-
-#include <string>
 
 namespace kelvora {
 
@@ -21,7 +20,7 @@ class BoundEdit : public QLineEdit
     Q_OBJECT
 
 public:
-    BoundEdit(Table &table, const std::string &field, const TextLocale &locale,
+    BoundEdit(Table &table, TableField field, const TextLocale &locale,
               QWidget *parent = nullptr);
 
     void refresh();
@@ -40,7 +39,7 @@ class BoundPane : public QLabel
     Q_OBJECT
 
 public:
-    BoundPane(Table &table, const std::string &field, const QString &caption,
+    BoundPane(Table &table, TableField field, const QString &caption,
               const TextLocale &locale = {}, QWidget *parent = nullptr);
 
     const QString &caption() const { return m_caption; }
@@ -48,7 +47,7 @@ public:
 
 private:
     Table &m_table;
-    std::string m_field;
+    int m_field;
     QString m_caption;
     TextLocale m_locale;
     EventConnection m_connection; // the last member: it ends before the others go
@@ -61,8 +60,7 @@ class BoundMemo : public QPlainTextEdit
     Q_OBJECT
 
 public:
-    BoundMemo(Table &table, const std::string &field, Dialogs &dialogs,
-              QWidget *parent = nullptr);
+    BoundMemo(Table &table, TableField field, Dialogs &dialogs, QWidget *parent = nullptr);
 
     void refresh();
 
@@ -77,7 +75,7 @@ private:
     void write();
 
     Table &m_table;
-    std::string m_field;
+    int m_field;
     Dialogs &m_dialogs;
     bool m_writing = false;
     EventConnection m_connection; // the last member: it ends before the others go

@@ -1,14 +1,13 @@
 #include "ui/calibration.h"
 
-#include "calibration/backgroundmontecarlo.h"
-#include "calibration/backgroundrun.h"
-#include "core/numfmt.h"
 #include "records/operations.h"
 #include "records/uncertainties.h"
 #include "tables/recordstore.h"
+#include "tables/rows.h"
 #include "textio/report.h"
 #include "ui/appearance.h"
 #include "ui/boundedit.h"
+#include "ui/calibrationtext.h"
 #include "ui/charteditor.h"
 #include "ui/dialogs.h"
 #include "ui/errorsink.h"
@@ -20,7 +19,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -36,24 +34,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <limits>
-#include <thread>
 
 namespace kelvora {
 
 namespace {
-
-// The display shows the latest progress of a run 25 times a second.
-constexpr int DisplayIntervalMs = 40;
-
-// The limits of the search range, a factor on each side of the Levenberg-Marquardt result.
-constexpr long double SearchRangeMin = 1.0L;
-constexpr long double SearchRangeMax = 1000.0L;
-
-QString qtext(const std::string &text)
-{
-    return QString::fromStdString(text);
-}
 
 // A read-only box wide enough for each of `widest`.
 QLineEdit *readOnlyBox(QWidget *parent, const char *name, const QStringList &widest)
@@ -116,33 +100,6 @@ QWidget *methodPanel(QWidget *parent, const QString &heading, const QColor &colo
     return panel;
 }
 
-// The refusal of a setting that is a number the run cannot use.
-Error refusedSetting(const QString &typed, const char *setting, const QString &limits)
-{
-    return Error(QStringLiteral("'%1' is not a valid %2: it must be %3")
-                     .arg(typed, QLatin1String(setting), limits)
-                     .toStdString());
-}
-
-// A whole number of at least `least`; a text that is not one raises the conversion error.
-int wholeSetting(const QString &typed, const char *setting, int least)
-{
-    const int value = parseInt(typed.toStdString());
-    if (value < least)
-        throw refusedSetting(typed, setting, QStringLiteral("at least %1").arg(least));
-    return value;
-}
-
-// The progress bar's text: the pass counted from 1, and the sweep within it.
-QString progressText(int pass, int passes, int sweep, int sweepsPerPass)
-{
-    return QStringLiteral("Pass %1 of %2, sweep %3 of %4")
-        .arg(pass)
-        .arg(passes)
-        .arg(sweep)
-        .arg(sweepsPerPass);
-}
-
 } // namespace
 
 TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextLocale &locale,
@@ -151,7 +108,7 @@ TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextL
     : QDialog(parent), m_records(records), m_dialogs(dialogs),
       m_decimalSeparator(locale.decimalSeparator), m_pictureFolder(pictureFolder),
       m_afterSave(std::move(afterSave)),
-      m_pictureName(QString::fromStdString(SafeFileName(records.cdsMain.asString("Name"))))
+      m_pictureName(QString::fromStdString(SafeFileName(RecordRow(records.cdsMain).name())))
 {
     const int NPoints = m_records.cdsBB.recordCount();
     if (NPoints < 1 || NPoints > MaxPoints)
@@ -169,10 +126,10 @@ TFCalibration::TFCalibration(RecordStore &records, Dialogs &dialogs, const TextL
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_displayTimer.setInterval(DisplayIntervalMs);
-    connect(&m_displayTimer, &QTimer::timeout, this, [this] {
-        guarded(m_dialogs, [this] { showLatestProgress(); });
-    });
+    connect(&m_run, &CalibrationRun::progressed, this,
+            [this] { guarded(m_dialogs, [this] { showLatestProgress(); }); });
+    connect(&m_run, &CalibrationRun::fitEnded, this, &TFCalibration::runFinished);
+    connect(&m_run, &CalibrationRun::checkEnded, this, &TFCalibration::monteCarloFinished);
     EnableRunControls(true);
 }
 
@@ -180,8 +137,8 @@ TFCalibration::~TFCalibration() = default;
 
 QWidget *TFCalibration::buildLayout(const TextLocale &locale)
 {
-    const QStringList general = widestGeneralTexts(15, locale, ValueRange::Extended);
-    const QStringList meanRMS = widestFixedTexts(9, 4, locale, ValueRange::Extended);
+    const QStringList general = widestParameterTexts(locale);
+    const QStringList meanRMS = widestMeanRMSTexts(locale);
     // Iterations, passes, improvements and seeds: whole numbers of up to ten digits.
     const QStringList counts = widestWholeNumbers(10);
     auto *content = new QWidget(this);
@@ -226,7 +183,8 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
                                    QStringLiteral("50"), QStringLiteral("100"),
                                    QStringLiteral("1000")},
                                   QStringLiteral("10"));
-    edExt = new SpinEdit(SearchRangeMin, SearchRangeMax, 0.1L, 1, m_decimalSeparator, this);
+    edExt = new SpinEdit(SearchRangeMin, SearchRangeMax, 0.1L, SearchRangeDecimals,
+                         m_decimalSeparator, this);
     edExt->setObjectName(QStringLiteral("edExt"));
     edSeed = new QLineEdit(this);
     edSeed->setObjectName(QStringLiteral("edSeed"));
@@ -340,12 +298,12 @@ QWidget *TFCalibration::buildLayout(const TextLocale &locale)
     statusLayout->setContentsMargins(4, 1, 4, 1);
     statusLayout->setSpacing(16);
     Table &cdsMain = m_records.cdsMain;
-    auto *name = new BoundPane(cdsMain, "Name", QStringLiteral("Record Name: "));
+    auto *name = new BoundPane(cdsMain, RecordField::Name, QStringLiteral("Record Name: "));
     name->setObjectName(QStringLiteral("dbspName"));
     auto *created =
-        new BoundPane(cdsMain, "Created", QStringLiteral("Created:"), locale);
+        new BoundPane(cdsMain, RecordField::Created, QStringLiteral("Created:"), locale);
     created->setObjectName(QStringLiteral("dbspCreated"));
-    auto *points = new BoundPane(m_records.cdsBB, "RecordCount",
+    auto *points = new BoundPane(m_records.cdsBB, ReferencePointField::RecordCount,
                                  QStringLiteral("Number of Reference Temperatures:"));
     points->setObjectName(QStringLiteral("dbspRecordCount"));
     for (BoundPane *pane : {name, created, points})
@@ -386,8 +344,7 @@ void TFCalibration::btnRunClick()
     if (busy())
         return;
     m_results.reset();
-    m_propagation.reset();
-    m_monteCarloValues.clear();
+    m_run.forgetUncertainties();
     mLM->clear();
     mPSO->clear();
     mUnc->clear();
@@ -396,71 +353,24 @@ void TFCalibration::btnRunClick()
     EnableRunControls(false);
 
     edSeedUsed->clear();
-    RunSettings settings;
-    settings.DecimalSeparator = m_decimalSeparator;
+    FitSettings settings;
     RunInput input;
     try {
-        // Fewer than one iteration would set no limit to a fit that cannot be stopped.
-        settings.MaxIter =
-            wholeSetting(comboMaxNIter->currentText(), "Max. Number of Iterations", 1);
-        settings.Tol = readTolerance();
-        // The swarm's settings are read when the Levenberg-Marquardt results are shown: a
-        // setting the run cannot use ends the run there.
-        m_swarmSettingError = nullptr;
-        try {
-            settings.NRestarts =
-                wholeSetting(comboNRestarts->currentText(), "Number of Restarts", 0);
-            settings.SearchRange = readSearchRange();
-            settings.Seed = readSeed();
-        } catch (const Error &) {
-            m_swarmSettingError = std::current_exception();
-            settings.LMOnly = true;
-        }
+        settings = fitSettingsOf({comboMaxNIter->currentText(), comboTolerance->currentText(),
+                                  comboNRestarts->currentText(), edExt->typedText(),
+                                  edSeed->text()},
+                                 m_decimalSeparator);
         input = RunInputOf(m_records);
-        m_settingsMaxIter = settings.MaxIter;
-        m_settingsTol = settings.Tol;
     } catch (...) {
         sbInfo->clear();
         EnableRunControls(true);
         throw;
     }
 
-    m_referenceT.clear();
-    for (const auto &point : input.Points)
-        m_referenceT.push_back(point.second);
-    m_lmShown = false;
-    m_bestShown = 0;
     pbRun->setRange(0, 1);
     pbRun->setValue(0);
     pbRun->setFormat(QStringLiteral("Levenberg-Marquardt"));
-    m_run = std::make_unique<BackgroundRun>(std::move(input), settings, [this] {
-        QMetaObject::invokeMethod(this, [this] { runFinished(); }, Qt::QueuedConnection);
-    });
-    m_displayTimer.start();
-}
-
-long double TFCalibration::readTolerance() const
-{
-    const QString typed = comboTolerance->currentText();
-    const long double tolerance = parseFloat(typed.toStdString(), m_decimalSeparator);
-    // A tolerance of 0 or less is never reached: the fit could only fail.
-    if (!(tolerance > 0.0L))
-        throw refusedSetting(typed, "Tolerance", QStringLiteral("greater than 0"));
-    return tolerance;
-}
-
-std::optional<std::uint32_t> TFCalibration::readSeed() const
-{
-    const QString typed = edSeed->text();
-    if (typed.trimmed().isEmpty())
-        return std::nullopt;
-    bool whole = false;
-    const qlonglong seed = typed.trimmed().toLongLong(&whole);
-    if (!whole)
-        throw ConvertError("'" + typed.toStdString() + "' is not a valid integer value");
-    if (seed < 0 || seed > std::numeric_limits<std::uint32_t>::max())
-        throw refusedSetting(typed, "Seed", QStringLiteral("from 0 to 4294967295"));
-    return static_cast<std::uint32_t>(seed);
+    m_run.startFit(std::move(input), settings);
 }
 
 void TFCalibration::setSeedForTesting(std::optional<std::uint32_t> seed)
@@ -468,24 +378,9 @@ void TFCalibration::setSeedForTesting(std::optional<std::uint32_t> seed)
     edSeed->setText(seed ? QString::number(*seed) : QString());
 }
 
-long double TFCalibration::readSearchRange() const
-{
-    const QString typed = edExt->typedText();
-    const long double range = parseFloat(typed.toStdString(), m_decimalSeparator);
-    if (!(range >= edExt->minimum() && range <= edExt->maximum()))
-        throw refusedSetting(typed, "Search Range",
-                             QStringLiteral("from %1 to %2")
-                                 .arg(edExt->textOf(edExt->minimum()),
-                                      edExt->textOf(edExt->maximum())));
-    return range;
-}
-
 void TFCalibration::btnStopClick()
 {
-    if (m_run)
-        m_run->progress().requestStop();
-    if (m_monteCarlo)
-        m_monteCarlo->requestStop();
+    m_run.requestStop();
 }
 
 void TFCalibration::btnEditUncClick()
@@ -584,37 +479,18 @@ void TFCalibration::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-QList<QPointF> TFCalibration::residualPoints(const std::vector<FitLine> &lines) const
-{
-    QList<QPointF> points;
-    for (const FitLine &line : lines) {
-        const auto i = static_cast<std::size_t>(line.Index - 1);
-        if (i < m_referenceT.size())
-            points.append(QPointF(m_referenceT[i], static_cast<double>(line.D)));
-    }
-    return points;
-}
-
-void TFCalibration::showFitLines(QPlainTextEdit *memo, const std::vector<FitLine> &lines)
-{
-    QStringList text;
-    for (const FitLine &line : lines)
-        text << qtext(line.Text);
-    memo->setPlainText(text.join(QLatin1Char('\n')));
-}
-
 void TFCalibration::showLevenbergMarquardt(const LMStage &stage)
 {
     if (stage.Status != 0)
         return;
     edNILM->setText(QString::number(stage.Iter));
-    edALM->setText(qtext(formatGeneral(stage.Result[1], 15, m_decimalSeparator)));
-    edBLM->setText(qtext(formatGeneral(stage.Result[2], 15, m_decimalSeparator)));
-    edCLM->setText(qtext(formatGeneral(stage.Result[3], 15, m_decimalSeparator)));
-    edMeanRMSLM->setText(qtext(formatFixed(stage.MeanRMS, 9, 4, m_decimalSeparator)));
+    edALM->setText(parameterText(stage.Result[1], m_decimalSeparator));
+    edBLM->setText(parameterText(stage.Result[2], m_decimalSeparator));
+    edCLM->setText(parameterText(stage.Result[3], m_decimalSeparator));
+    edMeanRMSLM->setText(meanRMSText(stage.MeanRMS, m_decimalSeparator));
     chApprox->clear();
-    showFitLines(mLM, stage.Lines);
-    chApprox->showResiduals(chApprox->seLM, residualPoints(stage.Lines));
+    mLM->setPlainText(fitLinesText(stage.Lines));
+    chApprox->showResiduals(chApprox->seLM, m_run.residualPoints(stage.Lines));
     chApprox->drawZeroLine();
     // A close waiting for the end of the run keeps saying so.
     if (!m_closePending)
@@ -623,12 +499,12 @@ void TFCalibration::showLevenbergMarquardt(const LMStage &stage)
 
 void TFCalibration::ShowPSOProgress(const PSOProgress &best)
 {
-    edAPSO->setText(qtext(formatGeneral(best.Best[1], 15, m_decimalSeparator)));
-    edBPSO->setText(qtext(formatGeneral(best.Best[2], 15, m_decimalSeparator)));
-    edCPSO->setText(qtext(formatGeneral(best.Best[3], 15, m_decimalSeparator)));
-    edMeanRMSPSO->setText(qtext(formatFixed(best.MeanRMS, 9, 4, m_decimalSeparator)));
-    showFitLines(mPSO, best.Lines);
-    chApprox->showResiduals(chApprox->sePSO, residualPoints(best.Lines));
+    edAPSO->setText(parameterText(best.Best[1], m_decimalSeparator));
+    edBPSO->setText(parameterText(best.Best[2], m_decimalSeparator));
+    edCPSO->setText(parameterText(best.Best[3], m_decimalSeparator));
+    edMeanRMSPSO->setText(meanRMSText(best.MeanRMS, m_decimalSeparator));
+    mPSO->setPlainText(fitLinesText(best.Lines));
+    chApprox->showResiduals(chApprox->sePSO, m_run.residualPoints(best.Lines));
 }
 
 void TFCalibration::showSweep(const RunView &view)
@@ -651,20 +527,16 @@ void TFCalibration::showSweep(const RunView &view)
 
 void TFCalibration::showLatestProgress()
 {
-    if (m_monteCarlo)
-        showMonteCarloProgress();
-    if (!m_run)
+    if (m_run.checking())
+        pbRun->setValue(m_run.trialsDone());
+    if (!m_run.fitting())
         return;
-    const RunView view = m_run->progress().latest();
-    if (view.lm && !m_lmShown) {
-        m_lmShown = true;
-        showLevenbergMarquardt(*view.lm);
-    }
-    if (view.best && view.bestCount != m_bestShown) {
-        m_bestShown = view.bestCount;
-        ShowPSOProgress(*view.best);
-    }
-    showSweep(view);
+    const CalibrationRun::FitNews news = m_run.fitNews();
+    if (news.lm)
+        showLevenbergMarquardt(*news.lm);
+    if (news.best)
+        ShowPSOProgress(*news.best);
+    showSweep(news.view);
 }
 
 void TFCalibration::runFinished()
@@ -678,68 +550,50 @@ void TFCalibration::runFinished()
 
 void TFCalibration::endRun()
 {
-    m_displayTimer.stop();
     showLatestProgress();
-    const std::unique_ptr<BackgroundRun> run = std::move(m_run);
-    const bool stopped = run->progress().stopWasRequested();
-
-    RunOutcome outcome;
+    CalibrationRun::FitEnd end;
     try {
-        outcome = run->result();
-        if (!outcome.LM.Message.empty()) {
+        end = m_run.takeFit();
+        if (!end.outcome.LM.Message.empty()) {
             sbInfo->clear();
             pbRun->setFormat(QString());
-            m_dialogs.message(qtext(outcome.LM.Message));
+            m_dialogs.message(QString::fromStdString(end.outcome.LM.Message));
             EnableRunControls(true);
             return;
         }
-        if (m_swarmSettingError)
-            std::rethrow_exception(std::exchange(m_swarmSettingError, nullptr));
     } catch (...) {
         sbInfo->clear();
         EnableRunControls(true);
         throw;
     }
 
-    const PSOStage &pso = *outcome.PSO;
+    const PSOStage &pso = *end.outcome.PSO;
     // Without a single improvement the boxes show nothing of this run: they take the
     // result the run holds.
     if (pso.Improvements == 0)
         ShowPSOProgress({pso.Result, pso.MeanRMS, pso.Lines});
-    showFitLines(mPSO, pso.Lines);
-    chApprox->showResiduals(chApprox->sePSO, residualPoints(pso.Lines));
+    mPSO->setPlainText(fitLinesText(pso.Lines));
+    chApprox->showResiduals(chApprox->sePSO, m_run.residualPoints(pso.Lines));
     edSeedUsed->setText(QString::number(pso.Seed));
-    m_results = resultsOf(outcome);
-    showUncertainties(outcome.LM.Result);
+    m_results = resultsOf(end.outcome);
+    showUncertainties(end.outcome.LM.Result);
     EnableRunControls(true);
-    sbInfo->setText(stopped ? QStringLiteral("Fitting is interrupted.")
-                            : QStringLiteral("Fitting is completed."));
+    sbInfo->setText(end.stopped ? QStringLiteral("Fitting is interrupted.")
+                                : QStringLiteral("Fitting is completed."));
 }
 
 // ---- the uncertainties of the fit and their Monte Carlo check -----------------------------
 
-namespace {
-
-QString millikelvins(const std::optional<long double> &value, char decimalSeparator)
-{
-    return value ? qtext(formatFixed(*value * 1000.0L, 15, 3, decimalSeparator))
-                 : QStringLiteral("-");
-}
-
-} // namespace
-
 void TFCalibration::showUncertainties(const TParamVector &P)
 {
-    m_uncertaintyP = P;
-    m_points = UncertainPointsOf(m_records);
-    m_monteCarloValues.clear();
-    m_propagation.reset();
+    std::vector<UncertainPoint> points = UncertainPointsOf(m_records);
     try {
-        m_propagation.emplace(P, m_points);
+        m_run.propagate(P, std::move(points));
     } catch (const Error &error) {
         mUnc->clear();
-        lbBirge->setText(qtext(error.what()));
-        lbBirge->setToolTip(qtext(error.what()));
+        const QString text = QString::fromStdString(error.what());
+        lbBirge->setText(text);
+        lbBirge->setToolTip(text);
         return;
     }
     writeUncertainties();
@@ -747,76 +601,32 @@ void TFCalibration::showUncertainties(const TParamVector &P)
 
 void TFCalibration::writeUncertainties()
 {
-    if (!m_propagation)
+    const std::optional<UncertaintyPropagation> &propagation = m_run.propagation();
+    if (!propagation)
         return;
-    const char separator = m_decimalSeparator;
-    QStringList lines{QStringLiteral("T (K)  u_fit  u_ref  u_mc (mK)")};
-    for (std::size_t i = 0; i < m_points.size(); ++i) {
-        const InterpolatedUncertainty u = m_propagation->at(m_points[i].S, 0.0L);
-        std::optional<long double> mc;
-        if (i < m_monteCarloValues.size() && m_monteCarloValues[i])
-            mc = m_monteCarloValues[i]->u;
-        lines << qtext(formatFixed(m_points[i].T, 15, 4, separator)) + QStringLiteral("  ")
-                     + millikelvins(u.uFit, separator) + QStringLiteral("  ")
-                     + millikelvins(u.uRef, separator) + QStringLiteral("  ")
-                     + millikelvins(mc, separator);
-    }
-    mUnc->setPlainText(lines.join(QLatin1Char('\n')));
-    QString remark;
-    QString whole;
-    if (const auto ratio = m_propagation->birgeRatio()) {
-        remark = qtext(BirgeRatioShortRemark(*ratio, separator));
-        whole = qtext(BirgeRatioRemark(*ratio, separator));
-    } else if (!m_propagation->hasPointUncertainties()) {
-        remark = QStringLiteral("No u_ref: u(T) of a reference point is missing");
-        whole = QStringLiteral("Give u(T) of every reference point for u_ref, U and the Birge "
-                               "ratio; u_fit alone comes from the scatter of the points.");
-    } else {
-        remark = QStringLiteral("Three points leave no scatter: no u_fit, no Birge ratio");
-        whole = remark;
-    }
-    lbBirge->setText(remark);
-    lbBirge->setToolTip(whole);
+    mUnc->setPlainText(uncertaintyTableText(m_run.points(), *propagation, m_run.checkedValues(),
+                                            m_decimalSeparator));
+    const UncertaintyRemark remark = uncertaintyRemark(*propagation, m_decimalSeparator);
+    lbBirge->setText(remark.line);
+    lbBirge->setToolTip(remark.whole);
 }
 
 bool TFCalibration::canCheck() const
 {
-    return m_results && m_propagation && m_propagation->hasPointUncertainties();
+    return m_results && m_run.canCheck();
 }
 
 void TFCalibration::btnMonteCarloClick()
 {
     if (busy() || !canCheck())
         return;
-    const UncertaintySettings settings = UncertaintySettingsOf(m_records);
-    MonteCarloProblem problem;
-    problem.points = m_points;
-    problem.fitted = m_uncertaintyP;
-    problem.MaxIter = m_settingsMaxIter;
-    problem.Tol = m_settingsTol;
-    problem.trials = std::clamp(settings.trials, 2, MaxMonteCarloTrials);
-    problem.seed = settings.seed;
-    for (const UncertainPoint &point : m_points)
-        problem.signalValues.push_back(point.S);
-    problem.threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u));
-
-    m_monteCarloValues.clear();
+    m_run.startCheck(UncertaintySettingsOf(m_records));
     writeUncertainties();
     EnableRunControls(false);
     sbInfo->setText(QStringLiteral("Monte Carlo check is in progress..."));
-    pbRun->setRange(0, problem.trials);
+    pbRun->setRange(0, m_run.trials());
     pbRun->setValue(0);
     pbRun->setFormat(QStringLiteral("Trial %v of %m"));
-    m_monteCarlo = std::make_unique<BackgroundMonteCarlo>(std::move(problem), [this] {
-        QMetaObject::invokeMethod(this, [this] { monteCarloFinished(); },
-                                  Qt::QueuedConnection);
-    });
-    m_displayTimer.start();
-}
-
-void TFCalibration::showMonteCarloProgress()
-{
-    pbRun->setValue(m_monteCarlo->done());
 }
 
 void TFCalibration::monteCarloFinished()
@@ -830,16 +640,13 @@ void TFCalibration::monteCarloFinished()
 
 void TFCalibration::endMonteCarlo()
 {
-    m_displayTimer.stop();
-    const std::unique_ptr<BackgroundMonteCarlo> check = std::move(m_monteCarlo);
-    pbRun->setValue(check->done());
+    pbRun->setValue(m_run.trialsDone());
     EnableRunControls(true);
-    const MonteCarloOutcome outcome = check->result();
+    const MonteCarloOutcome outcome = m_run.takeCheck();
     if (outcome.stopped) {
         sbInfo->setText(QStringLiteral("Monte Carlo check is interrupted."));
         return;
     }
-    m_monteCarloValues = outcome.values;
     writeUncertainties();
     sbInfo->setText(QStringLiteral("Monte Carlo check is completed: %1 of %2 trials failed "
                                    "to fit.")

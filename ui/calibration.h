@@ -2,20 +2,13 @@
 
 #include "calibration/run.h"
 #include "core/datetime.h"
-#include "core/montecarlo.h"
-#include "core/uncertainty.h"
+#include "ui/calibrationrun.h"
 
 #include <QDialog>
-#include <QList>
-#include <QPointF>
-#include <QTimer>
 
 #include <cstdint>
-#include <exception>
 #include <functional>
-#include <memory>
 #include <optional>
-#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -26,20 +19,16 @@ class QPushButton;
 
 namespace kelvora {
 
-class BackgroundMonteCarlo;
-class BackgroundRun;
 class Dialogs;
 class RecordStore;
 class ResidualChart;
 class SpinEdit;
-struct PSOProgress;
-struct RunView;
 
 // "Calculation of Sakuma-Hattori Parameters": the settings of both fits, their progress and
 // results side by side around a chart of the residuals, and saving the results into the
 // current record.
 //
-// A run goes on a thread of its own (BackgroundRun); the window shows its latest progress
+// A run goes on a thread of its own (CalibrationRun); the window shows its latest progress
 // at display rate and never touches the fitter's state while it runs. Save in Database, and
 // the question on closing, are offered only while the window holds the results of a
 // successful run of its own: results of another record, or of none, are never written.
@@ -73,8 +62,8 @@ public:
     // Writes the held results into the current record.
     void SaveResults();
 
-    bool running() const { return m_run != nullptr; }
-    bool checking() const { return m_monteCarlo != nullptr; }
+    bool running() const { return m_run.fitting(); }
+    bool checking() const { return m_run.checking(); }
     // The results of the window's last successful run on its record, while it holds them.
     const std::optional<RunResults> &heldResults() const { return m_results; }
     bool holdsResults() const { return m_results.has_value(); }
@@ -98,25 +87,18 @@ private:
     // A close requested during a run: asks whether to stop the run and close once it has
     // ended.
     void closeWhenRunEnds();
-    // The settings as typed; a setting the run cannot use raises its refusal.
-    long double readTolerance() const;
-    long double readSearchRange() const;
-    std::optional<std::uint32_t> readSeed() const;
     void showLatestProgress();
     void showLevenbergMarquardt(const LMStage &stage);
     void ShowPSOProgress(const PSOProgress &best);
     void showSweep(const RunView &view);
-    void showFitLines(QPlainTextEdit *memo, const std::vector<FitLine> &lines);
-    QList<QPointF> residualPoints(const std::vector<FitLine> &lines) const;
     void runFinished();
     void endRun();
-    bool busy() const { return m_run || m_monteCarlo; }
+    bool busy() const { return m_run.busy(); }
     // The uncertainties at the reference points for the triple P, without a Monte Carlo
     // check yet.
     void showUncertainties(const TParamVector &P);
     void writeUncertainties();
     bool canCheck() const;
-    void showMonteCarloProgress();
     void monteCarloFinished();
     void endMonteCarlo();
 
@@ -128,27 +110,10 @@ private:
     // The name a picture of the chart is proposed under: the record's.
     QString m_pictureName;
 
-    std::unique_ptr<BackgroundRun> m_run;
-    QTimer m_displayTimer;
-    // The reference temperatures of the run, the X values of its residuals.
-    std::vector<double> m_referenceT;
-    // What of the run's progress the window shows already.
-    bool m_lmShown = false;
-    int m_bestShown = 0;
-    // A setting the swarm needs that was not a number: raised after the Levenberg-Marquardt
-    // stage, where the run reads it.
-    std::exception_ptr m_swarmSettingError;
+    // The fit and the check, with the uncertainties of the last successful fit.
+    CalibrationRun m_run;
     std::optional<RunResults> m_results;
     bool m_closePending = false;
-
-    // The uncertainties of the last successful run's Levenberg-Marquardt triple.
-    TParamVector m_uncertaintyP;
-    std::vector<UncertainPoint> m_points;
-    std::optional<UncertaintyPropagation> m_propagation;
-    std::vector<std::optional<MonteCarloValue>> m_monteCarloValues;
-    int m_settingsMaxIter = 50;
-    long double m_settingsTol = 1e-9L;
-    std::unique_ptr<BackgroundMonteCarlo> m_monteCarlo;
 
     QComboBox *comboMaxNIter;
     QComboBox *comboTolerance;

@@ -2,9 +2,11 @@
 
 #include "core/numfmt.h"
 #include "tables/recordstore.h"
+#include "tables/rows.h"
 #include "ui/dialogs.h"
 #include "ui/radiogroup.h"
 #include "ui/sizing.h"
+#include "ui/tablefield.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -47,16 +49,16 @@ TFCertificate::TFCertificate(RecordStore &records, Dialogs &dialogs, const TextL
 {
     setObjectName(QStringLiteral("FCertificate"));
     setWindowTitle(QStringLiteral("Certificate"));
-    const Table &main = records.cdsMain;
+    const RecordRow record(records.cdsMain);
     const ItemDetails item = ItemDetailsOf(records);
-    const auto &schema = main.schema();
+    const auto longest = [](RecordField field) { return TableField(field).def().size; };
 
     auto *itemGroup = new QGroupBox(QStringLiteral("Calibrated Item"), this);
-    edCustomer = itemEdit(itemGroup, "edCustomer", item.customer,
-                          schema.field("Customer").size);
-    edMake = itemEdit(itemGroup, "edMake", item.make, schema.field("Make").size);
-    edModel = itemEdit(itemGroup, "edModel", item.model, schema.field("Model").size);
-    edSerial = itemEdit(itemGroup, "edSerial", item.serial, schema.field("Serial").size);
+    edCustomer =
+        itemEdit(itemGroup, "edCustomer", item.customer, longest(RecordField::Customer));
+    edMake = itemEdit(itemGroup, "edMake", item.make, longest(RecordField::Make));
+    edModel = itemEdit(itemGroup, "edModel", item.model, longest(RecordField::Model));
+    edSerial = itemEdit(itemGroup, "edSerial", item.serial, longest(RecordField::Serial));
     fitEditWidth(*edCustomer, {QString(40, QLatin1Char('M'))});
     auto *itemForm = new QFormLayout(itemGroup);
     itemForm->addRow(QStringLiteral("Customer "), edCustomer);
@@ -64,8 +66,8 @@ TFCertificate::TFCertificate(RecordStore &records, Dialogs &dialogs, const TextL
     itemForm->addRow(QStringLiteral("Model "), edModel);
     itemForm->addRow(QStringLiteral("Serial Number "), edSerial);
 
-    const double lm = main.asFloat("MeanRMSLM");
-    const double pso = main.asFloat("MeanRMSPSO");
+    const double lm = record.meanRMSLM();
+    const double pso = record.meanRMSPSO();
     const auto rms = [&locale](double value) {
         return QString::fromStdString(formatPattern(value, "0.0000", locale.decimalSeparator));
     };
@@ -88,7 +90,7 @@ TFCertificate::TFCertificate(RecordStore &records, Dialogs &dialogs, const TextL
     lblNumber->setWordWrap(true);
     cbNewNumber = new QCheckBox(QStringLiteral("Issue under a new number"), tableGroup);
     cbNewNumber->setObjectName(QStringLiteral("cbNewNumber"));
-    cbNewNumber->setEnabled(!main.isNull("CertNo"));
+    cbNewNumber->setEnabled(!record.isNull(RecordField::CertNo));
     cbShow = new QCheckBox(QStringLiteral("Show the certificate when it is saved"), tableGroup);
     cbShow->setObjectName(QStringLiteral("cbShow"));
     cbShow->setChecked(true);

@@ -279,28 +279,11 @@ void fitAxesToSeries(QChart *chart, QValueAxis *axisX, QValueAxis *axisY,
         extendRange(points, lowX, highX, true);
         extendRange(points, lowY, highY, false);
     }
+    // A margin beyond the outermost points keeps their marks whole inside the plot; values of
+    // one sign do not get a whole round step of the other sign.
     const auto roundOut = [](QValueAxis *axis, double low, double high) {
-        if (!std::isfinite(low) || !std::isfinite(high))
-            return;
-        if (!(high > low)) {
-            const double pad = low == 0 ? 1 : std::abs(low) * 0.1;
-            low -= pad;
-            high += pad;
-        }
-        // A margin beyond the outermost points keeps their marks whole inside the plot.
-        const double margin = (high - low) * AxisMargin;
-        const double paddedLow = low - margin;
-        const double paddedHigh = high + margin;
-        const double step = RoundStep(paddedHigh - paddedLow);
-        double axisLow = std::floor(paddedLow / step) * step;
-        double axisHigh = std::ceil(paddedHigh / step) * step;
-        // Values of one sign do not get a whole round step of the other sign: the axis
-        // then ends at the margin.
-        if (low >= 0 && axisLow < 0)
-            axisLow = paddedLow;
-        if (high <= 0 && axisHigh > 0)
-            axisHigh = paddedHigh;
-        axis->setRange(axisLow, axisHigh);
+        if (const auto round = RoundAxisOver(low, high, AxisMargin, AxisEnds::WithinSign))
+            axis->setRange(round->low, round->high);
     };
     roundOut(axisX, lowX, highX);
     roundOut(axisY, lowY, highY);

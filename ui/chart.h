@@ -31,7 +31,8 @@ QCategoryAxis *makePatternAxis(const QString &title, const std::string &pattern,
                                QObject *parent = nullptr);
 
 // Sets both axes to round values a little beyond the points of every XY series of the chart
-// but those `left` out; an axis without points keeps its range.
+// but those `left` out; an axis without points, or whose points give no axis
+// (RoundAxisOver), keeps its range.
 void fitAxesToSeries(QChart *chart, QValueAxis *axisX, QValueAxis *axisY,
                      const QList<QAbstractSeries *> &left = {});
 

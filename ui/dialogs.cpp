@@ -1,7 +1,7 @@
 #include "ui/dialogs.h"
 
-#include "tables/schema.h"
 #include "ui/sizing.h"
+#include "ui/tablefield.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -213,7 +213,7 @@ std::optional<QString> QtDialogs::query(const QString &caption, const QString &p
     // The query asks for records' names: wide enough for a name of the most characters a
     // record keeps.
     if (auto *edit = dialog.findChild<QLineEdit *>()) {
-        const int longest = mainSchema().field("Name").size;
+        const int longest = TableField(RecordField::Name).def().size;
         int width = editWidthFor(*edit, {QString(longest, QLatin1Char('n'))});
         if (const QScreen *screen = dialog.screen())
             width = std::min(width, screen->availableGeometry().width() * 4 / 5);

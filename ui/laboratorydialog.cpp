@@ -1,6 +1,6 @@
 #include "ui/laboratorydialog.h"
 
-#include "certificate/certificatepdf.h"
+#include "certificate/logo.h"
 #include "certificatecontent/certificateissue.h"
 #include "certificatecontent/certificatenumber.h"
 #include "ui/dialogs.h"
@@ -8,7 +8,6 @@
 #include "ui/sizing.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QImage>
@@ -142,17 +141,12 @@ void TFLaboratory::btnLogoClick()
         m_dialogs.openPicture(QStringLiteral("Load Logo from Picture"), m_logoFolder);
     if (path.trimmed().isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_dialogs.message(QStringLiteral("Cannot open file ") + path);
+    try {
+        m_laboratory.logo = readLogoFile(path.toStdString());
+    } catch (const LogoFileError &error) {
+        m_dialogs.message(QString::fromStdString(error.what()));
         return;
     }
-    const std::string bytes = file.readAll().toStdString();
-    if (const std::string refusal = logoRefusal(bytes); !refusal.empty()) {
-        m_dialogs.message(QString::fromStdString(refusal));
-        return;
-    }
-    m_laboratory.logo = bytes;
     showLogo();
 }
 

@@ -6,29 +6,26 @@
 #include "database/database.h"
 #include "frontend/systemlocale.h"
 #include "records/folders.h"
-#include "records/interpolation.h"
 #include "records/laboratory.h"
 #include "records/operations.h"
+#include "records/regularfile.h"
 #include "records/reports.h"
 #include "records/uncertainties.h"
+#include "tables/rows.h"
 #include "textio/recordfile.h"
 #include "textio/report.h"
-#include "textio/signals.h"
+#include "textio/textfile.h"
 #include "ui/about.h"
 #include "ui/boundedit.h"
 #include "ui/calibration.h"
 #include "ui/certificatedialog.h"
 #include "ui/chart.h"
-#include "ui/charteditor.h"
 #include "ui/dialogs.h"
 #include "ui/erase.h"
 #include "ui/errorsink.h"
 #include "ui/grid.h"
 #include "ui/laboratorydialog.h"
-#include "ui/outofrange.h"
 #include "ui/radiogroup.h"
-#include "ui/tablemodel.h"
-#include "ui/uncertaintychart.h"
 #include "ui/uncertaintysettings.h"
 
 #include <QCloseEvent>
@@ -38,7 +35,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSettings>
 #include <QShowEvent>
@@ -47,7 +43,6 @@
 #include <QTabWidget>
 
 #include <algorithm>
-#include <variant>
 
 namespace kelvora {
 
@@ -56,23 +51,6 @@ namespace {
 QString qtext(const std::string &text)
 {
     return QString::fromStdString(text);
-}
-
-// (T, S) of every row of a reference or measurement table, in its order; an empty value
-// counts as 0.
-std::vector<ChartPoint> chartPointsOf(const Table &table)
-{
-    const int s = table.schema().fieldIndex("S");
-    const int t = table.schema().fieldIndex("T");
-    const auto number = [](const Value &value) {
-        const double *v = std::get_if<double>(&value);
-        return v != nullptr ? *v : 0.0;
-    };
-    std::vector<ChartPoint> points;
-    const int rows = table.displayRowCount();
-    for (int row = 0; row < rows; ++row)
-        points.push_back({number(table.valueAt(row, t)), number(table.valueAt(row, s))});
-    return points;
 }
 
 // After a save refused because another program changed the database file.
@@ -92,12 +70,12 @@ TFMain::TFMain(Dialogs &dialogs, const QString &programFile, QWidget *parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_locale(systemTextLocale()),
       m_folders(InitFolders(programFile.toStdString())), m_session(databasePath(m_folders)),
       m_records(m_session.records()),
-      m_ui(*this, m_records, m_dialogs, m_locale, qtext(m_folders.OutputDir))
+      m_ui(*this, m_records, m_dialogs, m_locale, qtext(m_folders.OutputDir)),
+      m_interpolation(*this, m_ui, m_records, m_dialogs, m_locale, m_folders)
 {
     setObjectName(QStringLiteral("FMain"));
     m_records.store.setBusy = [this](bool busy) { m_dialogs.setBusy(busy); };
     m_ui.dbgBB->installEventFilter(this);
-    m_ui.chAll->setPictureName([this] { return pictureName(); });
     connectControls();
     connectStore();
     // The record list, not the search edit, has the focus when the window first shows.
@@ -162,7 +140,6 @@ void TFMain::FormCreate()
 void TFMain::connectControls()
 {
     connect(m_ui.rgSort, &RadioGroup::clicked, this, [this] { react([this] { rgSortClick(); }); });
-    connect(m_ui.rgABC, &RadioGroup::clicked, this, [this] { react([this] { rgABCClick(); }); });
     m_ui.edFind->installEventFilter(this);
     const auto click = [this](QPushButton *button, void (TFMain::*handler)()) {
         connect(button, &QPushButton::clicked, this,
@@ -173,12 +150,7 @@ void TFMain::connectControls()
     click(m_ui.btnEraseMain, &TFMain::btnEraseMainClick);
     click(m_ui.btnCompute, &TFMain::btnComputeClick);
     click(m_ui.btnEraseBB, &TFMain::btnEraseBBClick);
-    click(m_ui.btnLoadInterp, &TFMain::btnLoadInterpClick);
-    click(m_ui.btnSaveInterp, &TFMain::btnSaveInterpClick);
-    click(m_ui.btnComputeInterp, &TFMain::btnComputeInterpClick);
     click(m_ui.btnEraseInterp, &TFMain::btnEraseInterpClick);
-    click(m_ui.btnSaveCsv, &TFMain::btnSaveCsvClick);
-    click(m_ui.btnEditUnc, &TFMain::btnEditUncClick);
     click(m_ui.btnCertificate, &TFMain::btnCertificateClick);
     click(m_ui.btnLaboratory, &TFMain::btnLaboratoryClick);
     click(m_ui.btnUncertainties, &TFMain::btnUncertaintiesClick);
@@ -221,11 +193,11 @@ void TFMain::UpdateButtons()
     m_ui.btnEraseBB->setEnabled(records);
     m_ui.btnSaveMain->setEnabled(records);
     m_ui.btnEraseMain->setEnabled(records);
-    m_ui.btnCertificate->setEnabled(records && cdsMain.asBoolean("Computed"));
+    const bool computed = RecordRow(cdsMain).computed();
+    m_ui.btnCertificate->setEnabled(records && computed);
     m_ui.btnUncertainties->setEnabled(records);
     m_ui.pc->setVisible(records);
-    m_ui.pc->setTabVisible(m_ui.pc->indexOf(m_ui.tsMeasurements),
-                           records && cdsMain.asBoolean("Computed"));
+    m_ui.pc->setTabVisible(m_ui.pc->indexOf(m_ui.tsMeasurements), records && computed);
 }
 
 
@@ -251,7 +223,7 @@ void TFMain::dsBBDataChange()
     repaintGrid(m_ui.dbgBB);
     // Compute follows the number of points, which the record's own notifications miss.
     UpdateButtons();
-    showUncertainties();
+    m_interpolation.showUncertainties();
 }
 
 void TFMain::cdsBBAfterScroll()
@@ -283,14 +255,8 @@ void TFMain::cdsMainAfterScroll()
     rgABCClick();
     repaintGrid(m_ui.dbgMain);
     repaintGrid(m_ui.dbgBB);
-    if (m_records.cdsInterp.recordCount() > 0 && cdsMain.asBoolean("Computed"))
-        DrawChart();
-}
-
-void TFMain::showOutOfRange(int kind)
-{
-    TFOutOfRange dialog(kind, this);
-    m_dialogs.exec(dialog);
+    if (m_records.cdsInterp.recordCount() > 0 && RecordRow(cdsMain).computed())
+        m_interpolation.DrawChart();
 }
 
 void TFMain::FormShow()
@@ -417,6 +383,11 @@ void TFMain::rememberSizes()
 
 // ---- the operations behind the buttons, radio groups and search edit ----------------------
 
+void TFMain::rgABCClick()
+{
+    m_interpolation.rgABCClick();
+}
+
 void TFMain::rgSortClick()
 {
     m_records.setRecordOrder(m_ui.rgSort->itemIndex() == 0 ? RecordOrder::ByName
@@ -428,86 +399,6 @@ void TFMain::edFindEnter()
     // The search always works in the name order; the radio group keeps its item.
     m_records.setRecordOrder(RecordOrder::ByName);
     m_records.cdsMain.findNearest(m_ui.edFind->text().toStdString());
-}
-
-FitMethod TFMain::chosenMethod() const
-{
-    return m_ui.rgABC->itemIndex() == 1 ? FitMethod::ParticleSwarm
-                                        : FitMethod::LevenbergMarquardt;
-}
-
-void TFMain::rgABCClick()
-{
-    ParameterTexts texts;
-    if (m_records.cdsMain.recordCount() > 0)
-        texts = ParameterTextsOf(m_records, chosenMethod(), m_locale);
-    m_ui.edA->setText(qtext(texts.A));
-    m_ui.edB->setText(qtext(texts.B));
-    m_ui.edC->setText(qtext(texts.C));
-    for (QLineEdit *edit : {m_ui.edA, m_ui.edB, m_ui.edC})
-        edit->setCursorPosition(0);
-    showUncertainties();
-}
-
-void TFMain::showUncertainties()
-{
-    // Reading the points moves the reference cursor, whose reactions come back here.
-    if (m_showingUncertainties)
-        return;
-    const QScopedValueRollback busy(m_showingUncertainties, true);
-    const Table &cdsMain = m_records.cdsMain;
-    std::optional<UncertaintyPropagation> propagation;
-    TParamVector P;
-    if (cdsMain.recordCount() > 0 && cdsMain.asBoolean("Computed")
-        && m_records.cdsBB.state() == TableState::Browse) {
-        P = FittedTriple(m_records, chosenMethod());
-        propagation = PropagationOf(m_records, P);
-    }
-    if (!propagation) {
-        m_ui.chU->draw({}, 0, 0);
-        m_ui.lbUncertainty->clear();
-        m_ui.lbUncertainty->setToolTip({});
-        return;
-    }
-    const UncertaintySettings settings = UncertaintySettingsOf(m_records);
-    m_ui.chU->draw(UncertaintyCurve(*propagation, P, cdsMain.asFloat("TMin"),
-                                    cdsMain.asFloat("TMax"), settings.w),
-                   cdsMain.asFloat("TMin"), cdsMain.asFloat("TMax"));
-    QString remark;
-    QString whole;
-    if (!propagation->hasPointUncertainties()) {
-        remark = QStringLiteral("No U: u(T) of a reference point is missing");
-        whole = QStringLiteral("Give u(T) of every reference point on the Calibration page.");
-    } else if (const auto ratio = propagation->birgeRatio()) {
-        whole = qtext(BirgeRatioRemark(*ratio, m_locale.decimalSeparator));
-        remark = qtext(BirgeRatioShortRemark(*ratio, m_locale.decimalSeparator));
-    }
-    m_ui.lbUncertainty->setText(remark);
-    m_ui.lbUncertainty->setToolTip(whole);
-    // A warning stands out.
-    QPalette colours = m_ui.lbUncertainty->palette();
-    colours.setColor(QPalette::WindowText, remark != whole
-                                                ? QColor(Qt::red)
-                                                : palette().color(QPalette::WindowText));
-    m_ui.lbUncertainty->setPalette(colours);
-}
-
-QString TFMain::pictureName() const
-{
-    if (m_records.cdsMain.recordCount() == 0)
-        return {};
-    return qtext(SafeFileName(m_records.cdsMain.asString("Name")));
-}
-
-void TFMain::DrawChart()
-{
-    const Table &cdsMain = m_records.cdsMain;
-    const bool swarm = chosenMethod() == FitMethod::ParticleSwarm;
-    TParamVector P;
-    P[1] = cdsMain.asFloat(swarm ? "APSO" : "ALM");
-    P[2] = cdsMain.asFloat(swarm ? "BPSO" : "BLM");
-    P[3] = cdsMain.asFloat(swarm ? "CPSO" : "CLM");
-    m_ui.chAll->draw(P, chartPointsOf(m_records.cdsBB), chartPointsOf(m_records.cdsInterp));
 }
 
 void TFMain::btnLoadMainClick()
@@ -537,14 +428,15 @@ void TFMain::btnLoadMainClick()
 void TFMain::btnSaveMainClick()
 {
     const RecordReport report = CollectRecordReport(m_records, m_locale);
-    const bool computed = m_records.cdsMain.asBoolean("Computed");
+    const bool computed = RecordRow(m_records.cdsMain).computed();
     const QString path =
         SaveTextFileDialog(m_dialogs, QStringLiteral("Record"),
                            qtext(computed ? m_folders.OutputDir : m_folders.InputDir),
                            qtext(ProposedReportName(m_records, m_locale)));
     if (path.trimmed().isEmpty())
         return;
-    writeTextFile(path.toStdString(), recordReportText(report));
+    // The save dialog asked before it named a file that is there.
+    writeTextFile(path.toStdString(), recordReportText(report), ExistingFile::Replace);
 }
 
 void TFMain::openErase(EraseTarget target)
@@ -579,62 +471,6 @@ void TFMain::btnComputeClick()
     m_dialogs.exec(calibration);
 }
 
-void TFMain::btnLoadInterpClick()
-{
-    const QString path = OpenTextFileDialog(m_dialogs, QStringLiteral("Signals"),
-                                            qtext(m_folders.InputDir + "/Signals"));
-    if (path.trimmed().isEmpty())
-        return;
-    std::vector<long double> values;
-    try {
-        values = readSignalList(path.toStdString());
-    } catch (const RecordFileError &error) {
-        m_dialogs.message(qtext(error.what()));
-        return;
-    }
-    LoadSignals(m_records, values, [this] { showOutOfRange(OutOfRangeSignals); });
-}
-
-void TFMain::btnSaveInterpClick()
-{
-    const std::vector<std::pair<double, double>> rows = CollectMeasurements(m_records);
-    const QString path =
-        SaveTextFileDialog(m_dialogs, QStringLiteral("Results"),
-                           qtext(m_folders.OutputDir + "/Interpolation"),
-                           qtext(ProposedResultsName(m_records, m_locale)));
-    if (path.trimmed().isEmpty())
-        return;
-    writeTextFile(path.toStdString(), interpolationResultsText(rows));
-}
-
-void TFMain::btnSaveCsvClick()
-{
-    const QString path = m_dialogs.saveFile(
-        QStringLiteral("Save Results with Uncertainties"),
-        qtext(m_folders.OutputDir + "/Interpolation"),
-        QFileInfo(qtext(ProposedResultsName(m_records, m_locale))).completeBaseName()
-            + QStringLiteral(".csv"));
-    if (path.trimmed().isEmpty())
-        return;
-    writeTextFile(path.toStdString(), UncertaintyResultsCsv(m_records));
-}
-
-void TFMain::btnComputeInterpClick()
-{
-    const ParameterTexts texts{m_ui.edA->text().toStdString(), m_ui.edB->text().toStdString(),
-                               m_ui.edC->text().toStdString()};
-    InterpolateMeasurements(m_records, texts, m_locale.decimalSeparator,
-                            [this] { showOutOfRange(OutOfRangeTemperatures); });
-    DrawChart();
-}
-
-void TFMain::btnEditUncClick()
-{
-    ChartEditor editor(m_ui.chAll->chart(), m_dialogs, qtext(m_folders.OutputDir), pictureName(),
-                       this);
-    m_dialogs.exec(editor);
-}
-
 void TFMain::btnCertificateClick()
 {
     // What is typed in the comments goes into the certificate's remarks.
@@ -664,7 +500,8 @@ void TFMain::saveCertificate(const TFCertificate &dialog, DateTime now)
         return;
     const IssuedCertificate issued = IssueCertificate(m_records, dialog.choices(), now,
                                                       pdfRendering(), [this] { m_session.save(); });
-    writeCertificateFile(path.toStdString(), issued.bytes);
+    // The save dialog asked before it named a file that is there.
+    writeOutputFile(path.toStdString(), issued.bytes, ExistingFile::Replace);
     if (dialog.showWhenSaved() && !m_dialogs.showDocument(path))
         m_dialogs.message(QStringLiteral("The certificate is saved in ") + path
                           + QStringLiteral(", but no program to show it could be started."));
@@ -704,7 +541,7 @@ void TFMain::btnUncertaintiesClick()
     if (m_dialogs.exec(dialog) != QDialog::Accepted)
         return;
     SetUncertaintySettings(m_records, dialog.settings());
-    showUncertainties();
+    m_interpolation.showUncertainties();
     if (m_session.changed)
         m_session.changed();
 }

@@ -5,9 +5,9 @@
 
 #include "core/datetime.h"
 #include "records/folders.h"
-#include "records/interpolation.h"
 #include "records/recordssession.h"
 #include "ui/erase.h"
+#include "ui/interpolationpage.h"
 #include "ui/mainlayout.h"
 
 #include <functional>
@@ -57,22 +57,14 @@ public:
     void cdsBBAfterScroll();
     void rgSortClick();
     void edFindEnter();
+    // The Interpolation page for the chosen fit: its parameters, chart and uncertainties.
     void rgABCClick();
-    void DrawChart();
     void btnLoadMainClick();
     void btnSaveMainClick();
     void btnEraseMainClick();
     void btnEraseBBClick();
     void btnEraseInterpClick();
     void btnComputeClick();
-    void btnLoadInterpClick();
-    void btnSaveInterpClick();
-    void btnComputeInterpClick();
-    void btnEditUncClick();
-    // Saves the measurements with their U as CSV.
-    void btnSaveCsvClick();
-    // The U chart and the remark on the Interpolation page, for the chosen fit's triple.
-    void showUncertainties();
     void btnCertificateClick();
     void btnLaboratoryClick();
     void btnUncertaintiesClick();
@@ -91,12 +83,7 @@ private:
     void connectControls();
     void connectStore();
     void FormCreate();
-    // The fit whose parameters the interpolation applies, as rgABC chooses it.
-    FitMethod chosenMethod() const;
-    // The name a picture of the chart is proposed under: the current record's.
-    QString pictureName() const;
     void openErase(EraseTarget target);
-    void showOutOfRange(int kind);
     void saveCertificate(const TFCertificate &dialog, DateTime now);
     void printCertificate(const TFCertificate &dialog, DateTime now);
     void repaintGrid(Grid *grid);
@@ -109,11 +96,11 @@ private:
     RecordsSession m_session;
     RecordStore &m_records;
     MainLayout m_ui;
+    InterpolationPage m_interpolation;
     QTimer m_saveTimer;
     bool m_saveFailed = false;
     bool m_endRequested = false;
     bool m_shown = false;
-    bool m_showingUncertainties = false;
     int m_saveCount = 0;
     std::vector<EventConnection> m_connections; // to the store's events
 };

@@ -12,6 +12,7 @@
 #include "ui/navigator.h"
 #include "ui/radiogroup.h"
 #include "ui/sizing.h"
+#include "ui/tablefield.h"
 #include "ui/tablemodel.h"
 #include "ui/uncertaintychart.h"
 #include "ui/wraplayout.h"
@@ -43,26 +44,30 @@ using Nav = Navigator::Button;
 // their values bounds the text.
 struct PatternRange
 {
-    const char *field;
+    TableField field;
     int integerDigits;
     bool negative;
 };
 
+using Record = RecordField;
+using Point = ReferencePointField;
+using Measurement = MeasurementField;
+
 constexpr PatternRange PatternRanges[] = {
-    {"MeanWL", 4, false},     {"Bandwidth", 4, false}, // µm, up to 1000
-    {"TMin", 5, false},       {"TMax", 5, false},      // K
-    {"T", 5, false},          {"TLM", 5, false},       {"TPSO", 5, false},
-    {"dTLM", 7, true},        {"dTPSO", 7, true},      {"Difference", 7, true}, // mK
-    {"MeanRMSLM", 7, false},  {"MeanRMSPSO", 7, false},
-    {"Seed", 10, false}, // 0 to 4294967295
-    {"uT", 6, false},         {"U", 6, false}, // mK
+    {Record::MeanWL, 4, false},    {Record::Bandwidth, 4, false}, // µm, up to 1000
+    {Record::TMin, 5, false},      {Record::TMax, 5, false},      // K
+    {Point::T, 5, false},          {Point::TLM, 5, false},        {Point::TPSO, 5, false},
+    {Measurement::T, 5, false},
+    {Point::dTLM, 7, true},        {Point::dTPSO, 7, true},       {Point::Difference, 7, true},
+    {Record::MeanRMSLM, 7, false}, {Record::MeanRMSPSO, 7, false}, // mK
+    {Record::Seed, 10, false},                                    // 0 to 4294967295
+    {Point::uT, 6, false},         {Measurement::U, 6, false},    // mK
 };
 
-// The widest texts a field of the table shows.
-QStringList widestTextsOf(const Table &table, const std::string &field,
-                          const TextLocale &locale)
+// The widest texts a field shows.
+QStringList widestTextsOf(TableField field, const TextLocale &locale)
 {
-    const FieldDef &def = table.schema().field(field);
+    const FieldDef &def = field.def();
     if (def.kind == FieldKind::DateTime)
         return widestDateTimeTexts(locale);
     if (def.kind != FieldKind::Float && def.kind != FieldKind::Integer)
@@ -72,7 +77,7 @@ QStringList widestTextsOf(const Table &table, const std::string &field,
     if (pattern.empty())
         return widestGeneralTexts(def.displayDigits, locale);
     for (const PatternRange &range : PatternRanges) {
-        if (def.name == range.field)
+        if (range.field == field)
             return widestPatternTexts(pattern, range.integerDigits, range.negative, locale);
     }
     return widestPatternTexts(pattern, 15, true, locale);
@@ -83,7 +88,7 @@ void fitColumns(Grid &grid, const TextLocale &locale)
 {
     const TableModel &model = grid.tableModel();
     for (int c = 0; c < model.columnCount(); ++c)
-        fitColumnWidth(grid, c, widestTextsOf(model.table(), model.column(c).field, locale));
+        fitColumnWidth(grid, c, widestTextsOf(model.column(c).field, locale));
 }
 
 // The counts of the status panes.
@@ -295,9 +300,9 @@ QWidget *MainLayout::buildLeftPanel()
 
     m_mainModel = std::make_unique<TableModel>(
         cdsMain,
-        std::vector<GridColumn>{{"Name", QStringLiteral("Record Name"), 180, true},
-                                {"Created", QStringLiteral("Created"), 120, false},
-                                {"Processed", QStringLiteral("Processed"), 120, false}},
+        std::vector<GridColumn>{{Record::Name, QStringLiteral("Record Name"), 180, true},
+                                {Record::Created, QStringLiteral("Created"), 120, false},
+                                {Record::Processed, QStringLiteral("Processed"), 120, false}},
         m_dialogs);
     m_mainModel->setTextLocale(m_locale);
     dbgMain = new Grid(*m_mainModel, m_dialogs, pLeft);
@@ -306,7 +311,7 @@ QWidget *MainLayout::buildLeftPanel()
     // A narrow list scrolls its columns.
     layout->addWidget(dbgMain, 1);
 
-    m = new BoundMemo(cdsMain, "Rem", m_dialogs);
+    m = new BoundMemo(cdsMain, Record::Rem, m_dialogs);
     m->setObjectName(QStringLiteral("m"));
     m->setFixedHeight(84);
     layout->addWidget(bannerGroup(pLeft, QStringLiteral("Comments"), m));
@@ -319,9 +324,10 @@ QWidget *MainLayout::buildLeftPanel()
     dbnMain->setGrid(dbgMain);
     layout->addWidget(dbnMain);
 
-    dbspRecNoMain = new BoundPane(cdsMain, "RecNo", QStringLiteral("Record #: "));
+    dbspRecNoMain = new BoundPane(cdsMain, Record::RecNo, QStringLiteral("Record #: "));
     dbspRecNoMain->setObjectName(QStringLiteral("dbspRecNoMain"));
-    dbspRecordCountMain = new BoundPane(cdsMain, "RecordCount", QStringLiteral("Record Count: "));
+    dbspRecordCountMain =
+        new BoundPane(cdsMain, Record::RecordCount, QStringLiteral("Record Count: "));
     dbspRecordCountMain->setObjectName(QStringLiteral("dbspRecordCountMain"));
     layout->addWidget(whiteBar(pLeft, {{dbspRecNoMain, 120}, {dbspRecordCountMain, 120},
                                        {new QLabel(), 0}}));
@@ -345,34 +351,35 @@ QWidget *MainLayout::buildHeader()
     auto *layout = new QHBoxLayout(header);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    const auto bound = [&](const char *field) {
+    const auto bound = [&](RecordField field) {
         auto *edit = new BoundEdit(cdsMain, field, m_locale);
-        edit->setObjectName(QStringLiteral("dbe") + QLatin1String(field));
-        fitEditWidth(*edit, widestTextsOf(cdsMain, field, m_locale));
+        edit->setObjectName(QStringLiteral("dbe") + QString::fromStdString(fieldName(field)));
+        fitEditWidth(*edit, widestTextsOf(field, m_locale));
         return edit;
     };
-    QGroupBox *spectral = editGroup(header, QStringLiteral("Spectral Responsivity"),
-                                    {{QStringLiteral("Mean Wavelength (µm) "), bound("MeanWL")},
-                                     {QStringLiteral("Bandwidth (µm) "), bound("Bandwidth")}});
+    QGroupBox *spectral =
+        editGroup(header, QStringLiteral("Spectral Responsivity"),
+                  {{QStringLiteral("Mean Wavelength (µm) "), bound(Record::MeanWL)},
+                   {QStringLiteral("Bandwidth (µm) "), bound(Record::Bandwidth)}});
     fitFixedWidth(*spectral, 196);
     QGroupBox *guess = editGroup(header, QStringLiteral("Saunders-White Initial Guess"),
-                                 {{QStringLiteral("A "), bound("AS")},
-                                  {QStringLiteral("B "), bound("BS")},
-                                  {QStringLiteral("C "), bound("CS")}});
+                                 {{QStringLiteral("A "), bound(Record::AS)},
+                                  {QStringLiteral("B "), bound(Record::BS)},
+                                  {QStringLiteral("C "), bound(Record::CS)}});
     fitFixedWidth(*guess, 172);
     QGroupBox *lm = editGroup(header, QStringLiteral("Levenberg-Marquardt Solution"),
-                              {{QStringLiteral("A "), bound("ALM")},
-                               {QStringLiteral("B "), bound("BLM")},
-                               {QStringLiteral("C "), bound("CLM")},
-                               {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSLM")}},
+                              {{QStringLiteral("A "), bound(Record::ALM)},
+                               {QStringLiteral("B "), bound(Record::BLM)},
+                               {QStringLiteral("C "), bound(Record::CLM)},
+                               {QStringLiteral("Mean RMS (mK)  "), bound(Record::MeanRMSLM)}},
                               NavyColor);
     fitFixedWidth(*lm, 214);
     QGroupBox *pso = editGroup(header, QStringLiteral("Particle Swarm Optimization"),
-                               {{QStringLiteral("A "), bound("APSO")},
-                                {QStringLiteral("B "), bound("BPSO")},
-                                {QStringLiteral("C "), bound("CPSO")},
-                                {QStringLiteral("Mean RMS (mK)  "), bound("MeanRMSPSO")},
-                                {QStringLiteral("Seed "), bound("Seed")}},
+                               {{QStringLiteral("A "), bound(Record::APSO)},
+                                {QStringLiteral("B "), bound(Record::BPSO)},
+                                {QStringLiteral("C "), bound(Record::CPSO)},
+                                {QStringLiteral("Mean RMS (mK)  "), bound(Record::MeanRMSPSO)},
+                                {QStringLiteral("Seed "), bound(Record::Seed)}},
                                Qt::red);
     fitFixedWidth(*pso, 214);
     layout->addWidget(spectral);
@@ -394,14 +401,14 @@ QWidget *MainLayout::buildCalibrationPage()
 
     m_bbModel = std::make_unique<TableModel>(
         cdsBB,
-        std::vector<GridColumn>{{"S", QStringLiteral("Signal"), 100, false},
-                                {"T", QStringLiteral("T (K)"), 104, false},
-                                {"TLM", QStringLiteral("TLM (K)"), 104, false},
-                                {"TPSO", QStringLiteral("TPSO (K)"), 104, false},
-                                {"dTLM", QStringLiteral("TLM-T (mK)"), 104, false},
-                                {"dTPSO", QStringLiteral("TPSO-T (mK)"), 104, false},
-                                {"Difference", QStringLiteral("TLM-TPSO (mK)"), 104, false},
-                                {"uT", QStringLiteral("u(T) (mK)"), 80, true, true}},
+        std::vector<GridColumn>{{Point::S, QStringLiteral("Signal"), 100, false},
+                                {Point::T, QStringLiteral("T (K)"), 104, false},
+                                {Point::TLM, QStringLiteral("TLM (K)"), 104, false},
+                                {Point::TPSO, QStringLiteral("TPSO (K)"), 104, false},
+                                {Point::dTLM, QStringLiteral("TLM-T (mK)"), 104, false},
+                                {Point::dTPSO, QStringLiteral("TPSO-T (mK)"), 104, false},
+                                {Point::Difference, QStringLiteral("TLM-TPSO (mK)"), 104, false},
+                                {Point::uT, QStringLiteral("u(T) (mK)"), 80, true, true}},
         m_dialogs);
     m_bbModel->setTextLocale(m_locale);
     dbgBB = new Grid(*m_bbModel, m_dialogs, tsCalibration);
@@ -424,9 +431,10 @@ QWidget *MainLayout::buildCalibrationPage()
     dbnBB->setGrid(dbgBB);
     layout->addWidget(dbnBB);
 
-    dbspRecNoBB = new BoundPane(cdsBB, "RecNo", QStringLiteral("Record #: "));
+    dbspRecNoBB = new BoundPane(cdsBB, Point::RecNo, QStringLiteral("Record #: "));
     dbspRecNoBB->setObjectName(QStringLiteral("dbspRecNoBB"));
-    dbspRecordCountBB = new BoundPane(cdsBB, "RecordCount", QStringLiteral("Record Count: "));
+    dbspRecordCountBB =
+        new BoundPane(cdsBB, Point::RecordCount, QStringLiteral("Record Count: "));
     dbspRecordCountBB->setObjectName(QStringLiteral("dbspRecordCountBB"));
     spFileName = new QLabel();
     spFileName->setObjectName(QStringLiteral("spFileName"));
@@ -456,15 +464,15 @@ QWidget *MainLayout::buildMeasurementsPage()
     layoutWithoutMargins(leftLayout);
     m_interpModel = std::make_unique<TableModel>(
         cdsInterp,
-        std::vector<GridColumn>{{"S", QStringLiteral("Signal"), 140, true},
-                                {"T", QStringLiteral("Temperature (K)"), 110, false},
-                                {"U", QStringLiteral("U (mK)"), 70, false}},
+        std::vector<GridColumn>{{Measurement::S, QStringLiteral("Signal"), 140, true},
+                                {Measurement::T, QStringLiteral("Temperature (K)"), 110, false},
+                                {Measurement::U, QStringLiteral("U (mK)"), 70, false}},
         m_dialogs);
     m_interpModel->setTextLocale(m_locale);
     // A temperature outside the reference range is marked with the warning it gave.
     m_interpModel->setCellWarning([this](int row, int column) {
         const Table &interp = m_records.cdsInterp;
-        if (m_interpModel->column(column).field != "T")
+        if (m_interpModel->column(column).field != Measurement::T)
             return QString();
         const Value temperature = interp.valueAt(row, m_interpModel->fieldIndex(column));
         const double *t = std::get_if<double>(&temperature);
@@ -490,10 +498,10 @@ QWidget *MainLayout::buildMeasurementsPage()
     dbnIterp->setGrid(dbgInterp);
     leftLayout->addWidget(dbnIterp);
 
-    dbspRecNoInterp = new BoundPane(cdsInterp, "RecNo", QStringLiteral("Record #: "));
+    dbspRecNoInterp = new BoundPane(cdsInterp, Measurement::RecNo, QStringLiteral("Record #: "));
     dbspRecNoInterp->setObjectName(QStringLiteral("dbspRecNoInterp"));
     dbspRecordCountInterp =
-        new BoundPane(cdsInterp, "RecordCount", QStringLiteral("Record Count: "));
+        new BoundPane(cdsInterp, Measurement::RecordCount, QStringLiteral("Record Count: "));
     dbspRecordCountInterp->setObjectName(QStringLiteral("dbspRecordCountInterp"));
     leftLayout->addWidget(whiteBar(left, {{dbspRecNoInterp, 100}, {dbspRecordCountInterp, 110},
                                           {new QLabel(), 0}}));
@@ -577,7 +585,7 @@ QWidget *MainLayout::buildInterpolationControls()
     edC = creamEdit(parameters, "edC");
     // The parameters as the record holds them.
     for (QLineEdit *edit : {edA, edB, edC})
-        fitEditWidth(*edit, widestTextsOf(cdsMain, "ALM", m_locale));
+        fitEditWidth(*edit, widestTextsOf(Record::ALM, m_locale));
     int row = 1;
     const std::vector<std::pair<QString, QLineEdit *>> rows{
         {QStringLiteral("A "), edA}, {QStringLiteral("B "), edB}, {QStringLiteral("C "), edC}};
@@ -591,16 +599,16 @@ QWidget *MainLayout::buildInterpolationControls()
     parametersLayout->setColumnStretch(1, 1);
     layout->addWidget(parameters, 3);
 
-    const auto bound = [&](const char *name, const char *field) {
+    const auto bound = [&](const char *name, RecordField field) {
         auto *edit = new BoundEdit(cdsMain, field, m_locale);
         edit->setObjectName(QLatin1String(name));
-        fitEditWidth(*edit, widestTextsOf(cdsMain, field, m_locale));
+        fitEditWidth(*edit, widestTextsOf(field, m_locale));
         return edit;
     };
-    RzDBEdit7 = bound("RzDBEdit7", "SMin");
-    RzDBEdit8 = bound("RzDBEdit8", "SMax");
-    RzDBEdit9 = bound("RzDBEdit9", "TMin");
-    RzDBEdit13 = bound("RzDBEdit13", "TMax");
+    RzDBEdit7 = bound("RzDBEdit7", Record::SMin);
+    RzDBEdit8 = bound("RzDBEdit8", Record::SMax);
+    RzDBEdit9 = bound("RzDBEdit9", Record::TMin);
+    RzDBEdit13 = bound("RzDBEdit13", Record::TMax);
     auto *ranges = new QWidget(bottom);
     auto *rangesLayout = new QVBoxLayout(ranges);
     layoutWithoutMargins(rangesLayout);

@@ -29,12 +29,8 @@ TableModel::TableModel(Table &table, std::vector<GridColumn> columns, Dialogs &d
     : QAbstractTableModel(parent), m_table(table), m_columns(std::move(columns)),
       m_dialogs(dialogs)
 {
-    for (const GridColumn &column : m_columns) {
-        const int index = m_table.schema().fieldIndex(column.field);
-        if (index < 0)
-            throw StoreError("Field '" + column.field + "' not found");
-        m_fieldIndexes.push_back(index);
-    }
+    for (const GridColumn &column : m_columns)
+        m_fieldIndexes.push_back(column.field.indexIn(m_table));
     m_rowCount = m_table.displayRowCount();
     m_connection = m_table.dataChanged.subscribe(
         [this](const DataChange &change) { onDataChanged(change); });
@@ -188,9 +184,9 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
             if (!m_table.isEditing())
                 m_table.edit();
             if (def.kind == FieldKind::String || def.kind == FieldKind::Memo)
-                m_table.setString(def.name, text);
+                m_table.setString(field, text);
             else
-                m_table.setValue(def.name, parsed);
+                m_table.setValue(field, parsed);
         } catch (const ConvertError &) {
             throw; // its text names what was typed
         } catch (const Error &error) {

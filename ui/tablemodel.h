@@ -2,12 +2,12 @@
 
 #include "core/datetime.h"
 #include "tables/event.h"
+#include "ui/tablefield.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
 
 #include <functional>
-#include <string>
 #include <vector>
 
 namespace kelvora {
@@ -19,7 +19,7 @@ struct DataChange;
 // One column of a grid bound to a table field. Read-only columns are drawn on cream.
 struct GridColumn
 {
-    std::string field;
+    TableField field;
     QString title;
     int width = 64;
     bool editable = false;

@@ -7,6 +7,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kelvora {
 
@@ -55,9 +56,16 @@ void UncertaintyChart::draw(const std::vector<std::pair<double, double>> &curve,
     QList<QPointF> points;
     double highest = 0.0;
     for (const auto &[T, U] : curve) {
+        if (!std::isfinite(T) || !std::isfinite(U))
+            continue;
         points.append(QPointF(T, U));
         highest = std::max(highest, U);
     }
+    // The U axis takes Qt's round numbers, which may round its top out tenfold: a curve that
+    // leaves them no number is not drawn.
+    const double top = highest * 1.05;
+    if (RoundStep(top) == 0 || !std::isfinite(top * 10))
+        points.clear();
     seU->replace(points);
     seRange->clear();
     if (points.isEmpty())
@@ -67,12 +75,16 @@ void UncertaintyChart::draw(const std::vector<std::pair<double, double>> &curve,
     const double low = points.front().x();
     const double high = points.back().x();
     m_axisT->setRange(low, high);
-    // Ticks at round temperatures, as on the other charts.
-    m_axisT->setTickType(QValueAxis::TicksDynamic);
-    m_axisT->setTickAnchor(0.0);
-    m_axisT->setTickInterval(RoundStep(high - low));
+    // Ticks at round temperatures, as on the other charts; a range too narrow or too wide for
+    // them keeps the axis's fixed count.
+    const double step = RoundStep(high - low);
+    m_axisT->setTickType(step > 0 ? QValueAxis::TicksDynamic : QValueAxis::TicksFixed);
+    if (step > 0) {
+        m_axisT->setTickAnchor(0.0);
+        m_axisT->setTickInterval(step);
+    }
     m_axisT->setLabelFormat(QStringLiteral("%.0f"));
-    m_axisU->setRange(0.0, highest * 1.05);
+    m_axisU->setRange(0.0, top);
     m_axisU->applyNiceNumbers();
 }
 

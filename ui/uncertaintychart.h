@@ -21,7 +21,9 @@ class UncertaintyChart : public ChartView
 public:
     explicit UncertaintyChart(QWidget *parent = nullptr);
 
-    // The curve (T, U in mK) and the reference range; an empty curve clears the chart.
+    // The curve (T, U in mK) and the reference range; an empty curve clears the chart. A
+    // point whose T or U is not a finite number is left out; a curve too high for any axis
+    // is not drawn.
     void draw(const std::vector<std::pair<double, double>> &curve, double TMin, double TMax);
 
     QPointer<QLineSeries> seU;

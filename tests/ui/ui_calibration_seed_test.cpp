@@ -65,7 +65,7 @@ TEST_P(CalibrationWindowSeed, SavedResultIsTheCommandLinesFitWithThatSeed)
     const qulonglong seed = shownSeed.toULongLong(&whole);
     ASSERT_TRUE(whole) << shownSeed.toStdString();
     ASSERT_LE(seed, 4294967295ULL);
-    EXPECT_EQ(QString::fromStdString(cdsMain().asString("Seed")), shownSeed);
+    EXPECT_EQ(QString::fromStdString(RecordRow(cdsMain()).text(RecordField::Seed)), shownSeed);
     ASSERT_TRUE(window->flushSave());
 
     // The record file the window imported, fitted by the command line with the seed shown.
@@ -78,13 +78,20 @@ TEST_P(CalibrationWindowSeed, SavedResultIsTheCommandLinesFitWithThatSeed)
     const QJsonObject lm = report[QStringLiteral("lm")].toObject();
     const QJsonObject pso = report[QStringLiteral("pso")].toObject();
     EXPECT_EQ(pso[QStringLiteral("seed")].toDouble(), static_cast<double>(seed));
-    for (const char *field : {"A", "B", "C"}) {
-        EXPECT_EQ(stored(lm[QLatin1String(field)]), cdsMain().asFloat(std::string(field) + "LM"))
-            << field;
-        EXPECT_EQ(stored(pso[QLatin1String(field)]), cdsMain().asFloat(std::string(field) + "PSO"))
-            << field;
+    const RecordRow saved(cdsMain());
+    const struct
+    {
+        const char *name;
+        double LM;
+        double PSO;
+    } parameters[] = {{"A", saved.ALM(), saved.APSO()},
+                      {"B", saved.BLM(), saved.BPSO()},
+                      {"C", saved.CLM(), saved.CPSO()}};
+    for (const auto &parameter : parameters) {
+        EXPECT_EQ(stored(lm[QLatin1String(parameter.name)]), parameter.LM) << parameter.name;
+        EXPECT_EQ(stored(pso[QLatin1String(parameter.name)]), parameter.PSO) << parameter.name;
     }
-    EXPECT_EQ(stored(pso[QStringLiteral("mean_rms_mK")]), cdsMain().asFloat("MeanRMSPSO"));
+    EXPECT_EQ(stored(pso[QStringLiteral("mean_rms_mK")]), saved.meanRMSPSO());
 
     // Calibrating a copy of the window's database with that seed stores the same record.
     const std::string copy = dir.filePath(QStringLiteral("copy.dbs")).toStdString();
@@ -95,12 +102,13 @@ TEST_P(CalibrationWindowSeed, SavedResultIsTheCommandLinesFitWithThatSeed)
     const StoreData again = loadDatabase(copy);
     ASSERT_EQ(again.records.size(), 1u);
     const RowData &calibratedRecord = again.records.front();
-    for (const char *field : {"ALM", "BLM", "CLM", "MeanRMSLM", "APSO", "BPSO", "CPSO",
-                              "MeanRMSPSO", "Seed"}) {
-        const Value &value =
-            calibratedRecord.values.at(static_cast<std::size_t>(mainSchema().fieldIndex(field)));
-        ASSERT_TRUE(std::holds_alternative<double>(value)) << field;
-        EXPECT_EQ(std::get<double>(value), cdsMain().asFloat(field)) << field;
+    using Field = RecordField;
+    for (const Field field : {Field::ALM, Field::BLM, Field::CLM, Field::MeanRMSLM, Field::APSO,
+                              Field::BPSO, Field::CPSO, Field::MeanRMSPSO, Field::Seed}) {
+        const auto position = static_cast<std::size_t>(fieldIndex(field));
+        const Value &value = calibratedRecord.values.at(position);
+        ASSERT_FALSE(std::holds_alternative<std::monostate>(value)) << fieldName(field);
+        EXPECT_EQ(value, cdsMain().value(fieldIndex(field))) << fieldName(field);
     }
 }
 

@@ -95,7 +95,7 @@ TEST_F(CalibrationWindow, RunOnThreePointsShowsBothFitsAndOffersTheirSave)
     });
     ASSERT_EQ(dialogs.confirmations.size(), 1u);
     EXPECT_EQ(dialogs.confirmations[0].text, QLatin1String(UnsavedQuestion));
-    EXPECT_FALSE(cdsMain().asBoolean("Computed")) << "No keeps the record as it was";
+    EXPECT_FALSE(RecordRow(cdsMain()).computed()) << "No keeps the record as it was";
 }
 
 TEST_F(CalibrationWindow, StopDuringTheSwarmKeepsItsBestSoFar)
@@ -126,7 +126,7 @@ TEST_F(CalibrationWindow, StopDuringTheSwarmKeepsItsBestSoFar)
         click(calibration, "btnSaveInDB");
     });
     EXPECT_TRUE(dialogs.confirmations.empty()) << "saved results ask nothing on closing";
-    EXPECT_TRUE(cdsMain().asBoolean("Computed"));
+    EXPECT_TRUE(RecordRow(cdsMain()).computed());
 }
 
 // The five noisy points, each with u(T) = 10 mK as the third number of its line.
@@ -215,7 +215,7 @@ TEST_F(CalibrationWindow, MonteCarloNeedsEveryPointsUncertaintyAndStops)
 
     importRecord(QStringLiteral("Many"), NoisyFivePointsWithUncertainties);
     cdsMain().edit();
-    cdsMain().setFloat("MCTrials", 200000);
+    RecordRowEditor(cdsMain()).setMCTrials(200000);
     cdsMain().post();
     openCalibration([&](TFCalibration &calibration) {
         setSetting(calibration, "comboNRestarts", QStringLiteral("1"));
@@ -261,7 +261,7 @@ TEST_F(CalibrationWindow, SecondRunReplacesTheFirstAndClearsTheSavedFlag)
     });
     ASSERT_EQ(dialogs.confirmations.size(), 1u);
     // Yes saved the second run's results.
-    EXPECT_EQ(cdsMain().asFloat("APSO"), static_cast<double>(second[1]));
+    EXPECT_EQ(RecordRow(cdsMain()).APSO(), static_cast<double>(second[1]));
 }
 
 struct LMFailureCase
@@ -289,16 +289,18 @@ protected:
                                            {1.1723002785658114, 1.4625e+299},
                                            {46.875174825585113, 1.9500000000000002e+299}};
         cdsMain().edit();
-        cdsMain().setFloat("AS", 1e-296);
-        cdsMain().setFloat("BS", 0.1);
-        cdsMain().setFloat("CS", 3e6);
+        RecordRowEditor record(cdsMain());
+        record.setAS(1e-296);
+        record.setBS(0.1);
+        record.setCS(3e6);
         cdsMain().post();
         Table &bb = cdsBB();
         for (int i = 1; i <= 4; ++i) {
             bb.setRecNo(i);
             bb.edit();
-            bb.setFloat("S", points[i - 1][0]);
-            bb.setFloat("T", points[i - 1][1]);
+            ReferencePointRowEditor point(bb);
+            point.setS(points[i - 1][0]);
+            point.setT(points[i - 1][1]);
             bb.post();
         }
         PostIfEditing(cdsMain());
@@ -335,7 +337,7 @@ TEST_P(CalibrationWindowLMFailure, ShowsItsMessageAndKeepsTheEarlierDisplay)
         EXPECT_FALSE(calibration.holdsResults());
     });
     EXPECT_TRUE(dialogs.confirmations.empty());
-    EXPECT_FALSE(cdsMain().asBoolean("Computed"));
+    EXPECT_FALSE(RecordRow(cdsMain()).computed());
 }
 
 INSTANTIATE_TEST_SUITE_P(Statuses, CalibrationWindowLMFailure,
@@ -378,7 +380,7 @@ TEST_P(CalibrationWindowClose, AsksAboutUnsavedResults)
     ASSERT_EQ(dialogs.confirmations.size(), 1u);
     EXPECT_EQ(dialogs.confirmations[0].text, QLatin1String(UnsavedQuestion));
     EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::YesNo);
-    EXPECT_EQ(cdsMain().asBoolean("Computed"), c.yes);
+    EXPECT_EQ(RecordRow(cdsMain()).computed(), c.yes);
     EXPECT_EQ(pc()->isTabVisible(pc()->indexOf(tsMeasurements())), c.yes);
     if (!c.yes)
         return;
@@ -389,19 +391,19 @@ TEST_P(CalibrationWindowClose, AsksAboutUnsavedResults)
         EXPECT_TRUE(memo[i - 1].endsWith(
             QStringLiteral("d = ")
             + QString::fromStdString(bb.displayText(bb.displayCurrentRow(),
-                                                    bb.schema().fieldIndex("dTLM"),
+                                                    fieldIndex(ReferencePointField::dTLM),
                                                     window->textLocale()))
             + QStringLiteral(" mK")))
             << memo[i - 1].toStdString();
         const long double s = held.reference.RefS[i];
-        EXPECT_EQ(bb.asFloat("Difference"),
+        EXPECT_EQ(ReferencePointRow(bb).difference(),
                   static_cast<double>(
                       (SHTemperature(held.LMResult, s) - SHTemperature(held.PSOResult, s))
                       * 1000.0L));
     }
     // The main window shows the saved triple and the file holds it at once.
     EXPECT_EQ(edA()->text().toStdString(),
-              cdsMain().asString("ALM", window->textLocale()));
+              RecordRow(cdsMain()).text(RecordField::ALM, window->textLocale()));
     returnToEventLoop();
     const StoreData saved = savedData();
     ASSERT_EQ(saved.records.size(), 1u);
@@ -425,9 +427,9 @@ TEST_F(CalibrationWindow, SaveThenCloseAsksNothing)
         click(calibration, "btnClose");
     });
     EXPECT_TRUE(dialogs.confirmations.empty());
-    EXPECT_TRUE(cdsMain().asBoolean("Computed"));
-    EXPECT_FALSE(cdsMain().isNull("Processed"));
-    EXPECT_EQ(cdsMain().asFloat("MeanRMSPSO"), static_cast<double>(meanRMS));
+    EXPECT_TRUE(RecordRow(cdsMain()).computed());
+    EXPECT_FALSE(RecordRow(cdsMain()).isNull(RecordField::Processed));
+    EXPECT_EQ(RecordRow(cdsMain()).meanRMSPSO(), static_cast<double>(meanRMS));
 }
 
 TEST_F(CalibrationWindow, NothingCanBeSavedBeforeARun)
@@ -449,7 +451,7 @@ TEST_F(CalibrationWindow, NothingCanBeSavedBeforeARun)
         click(calibration, "btnClose");
     });
     EXPECT_TRUE(dialogs.confirmations.empty());
-    EXPECT_FALSE(cdsMain().asBoolean("Computed"));
+    EXPECT_FALSE(RecordRow(cdsMain()).computed());
 }
 
 struct SettingErrorCase
@@ -485,7 +487,7 @@ TEST_P(CalibrationWindowSettingError, IsShownAndTheWindowReturnsToIdle)
         click(calibration, "btnClose");
     });
     EXPECT_TRUE(dialogs.confirmations.empty());
-    EXPECT_FALSE(cdsMain().asBoolean("Computed"));
+    EXPECT_FALSE(RecordRow(cdsMain()).computed());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -506,7 +508,7 @@ TEST_F(CalibrationWindow, FloatingPointFaultOfARunIsShownAndNothingCanBeSaved)
     importRecord(QStringLiteral("Lamp"), NoisyFivePoints);
     // With A = 0 every fitted temperature is NoValue, and its square overflows.
     cdsMain().edit();
-    cdsMain().setFloat("AS", 0.0);
+    RecordRowEditor(cdsMain()).setAS(0.0);
     cdsMain().post();
     openCalibration([&](TFCalibration &calibration) {
         run(calibration);
@@ -524,13 +526,15 @@ TEST_F(CalibrationWindow, EmptySearchBoxIsRefusedAfterTheLevenbergMarquardtFit)
     // Signals below zero, as no record file holds them: the fitted C is negative, and C / w
     // lies above C * w.
     cdsMain().edit();
-    cdsMain().setFloat("CS", -cdsMain().asFloat("CS"));
+    RecordRowEditor record(cdsMain());
+    record.setCS(-record.CS());
     cdsMain().post();
     Table &bb = cdsBB();
     for (int i = 1; i <= bb.recordCount(); ++i) {
         bb.setRecNo(i);
         bb.edit();
-        bb.setFloat("S", -bb.asFloat("S"));
+        ReferencePointRowEditor point(bb);
+        point.setS(-point.S());
         bb.post();
     }
     PostIfEditing(cdsMain());

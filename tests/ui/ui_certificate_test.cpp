@@ -125,8 +125,8 @@ TEST_F(CertificateWindowTest, IssuesTheCertificateAndWritesWhatTheCommandLineWri
     EXPECT_EQ(dialogs.documentRequests[0].folder, dir.filePath(QStringLiteral("Data/Output")));
     EXPECT_EQ(dialogs.shownDocuments, QStringList{QString::fromStdString(windowPdf)});
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
-    EXPECT_EQ(cdsMain().asString("CertNo"), "T-005");
-    EXPECT_EQ(cdsMain().asString("Customer"), "ACME Pyrometry");
+    EXPECT_EQ(RecordRow(cdsMain()).certNo(), "T-005");
+    EXPECT_EQ(RecordRow(cdsMain()).customer(), "ACME Pyrometry");
     const std::string text = pdfText(windowPdf);
     for (const char *said : {"Kelvora Laboratory", "ACME Pyrometry", "0042", "T-005",
                              "A. Metrologist", "Page 1 of"})
@@ -135,7 +135,7 @@ TEST_F(CertificateWindowTest, IssuesTheCertificateAndWritesWhatTheCommandLineWri
     // The command line, on the database the window leaves, issues the same certificate again.
     returnToEventLoop();
     window.reset();
-    const auto numberField = static_cast<std::size_t>(mainSchema().fieldIndex("CertNo"));
+    const auto numberField = static_cast<std::size_t>(fieldIndex(RecordField::CertNo));
     ASSERT_EQ(savedData().records.at(0).values.at(numberField), Value{std::string("T-005")});
     const std::string cliPdf = pdfPath("cli.pdf");
     const ProcessResult result = runProgram(
@@ -182,7 +182,7 @@ TEST_P(CertificateStopped, IssuesNothing)
     if (!GetParam().dialogCancelled)
         dialogs.documentAnswers.push_back(QString());
     btnCertificate()->click();
-    EXPECT_EQ(cdsMain().asString("CertNo"), "");
+    EXPECT_EQ(RecordRow(cdsMain()).certNo(), "");
     EXPECT_TRUE(dialogs.shownDocuments.isEmpty());
     EXPECT_EQ(LaboratorySettingsOf(records().store.settings()).nextNumber, 1);
     EXPECT_TRUE(dialogs.allAnswersUsed());
@@ -206,7 +206,7 @@ TEST_F(CertificateWindowTest, ASecondCertificateKeepsItsNumberUnlessANewOneIsAsk
         btnCertificate()->click();
     }
     const int year = toCivil(currentDateTime()).year;
-    EXPECT_EQ(cdsMain().asString("CertNo"), "KV-" + std::to_string(year) + "-0002");
+    EXPECT_EQ(RecordRow(cdsMain()).certNo(), "KV-" + std::to_string(year) + "-0002");
     ASSERT_EQ(dialogs.documentRequests.size(), 3u);
     EXPECT_EQ(dialogs.documentRequests[1].proposedName,
               QStringLiteral("KV-%1-0001").arg(year));
@@ -227,7 +227,7 @@ TEST_F(CertificateWindowTest, AViewerThatDoesNotStartIsReported)
                                        + QString::fromStdString(path)
                                        + QStringLiteral(", but no program to show it could be"
                                                         " started."));
-    EXPECT_NE(cdsMain().asString("CertNo"), "") << "issued all the same";
+    EXPECT_NE(RecordRow(cdsMain()).certNo(), "") << "issued all the same";
 }
 
 TEST_F(CertificateWindowTest, AStepThatGivesNoTableKeepsTheDialogOpen)
@@ -243,7 +243,7 @@ TEST_F(CertificateWindowTest, AStepThatGivesNoTableKeepsTheDialogOpen)
         },
         "btnCancel");
     btnCertificate()->click();
-    EXPECT_EQ(cdsMain().asString("CertNo"), "");
+    EXPECT_EQ(RecordRow(cdsMain()).certNo(), "");
 }
 
 TEST_F(CertificateWindowTest, PrintsTheCertificate)
@@ -265,7 +265,7 @@ TEST_F(CertificateWindowTest, PrintsTheCertificate)
     btnCertificate()->click();
     EXPECT_TRUE(dialogs.allAnswersUsed()) << messagesShown();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
-    const std::string number = cdsMain().asString("CertNo");
+    const std::string number = RecordRow(cdsMain()).certNo();
     EXPECT_NE(number, "");
     const std::string text = flowingText(pdfText(path));
     EXPECT_NE(text.find("Calibration Certificate " + number), std::string::npos);

@@ -161,7 +161,7 @@ TEST_F(KeyboardTest, AltLettersOfTheCalibrationWindowRunAndSave)
             2000));
     });
     EXPECT_TRUE(dialogs.confirmations.empty()) << "saved results ask nothing on closing";
-    EXPECT_TRUE(cdsMain().asBoolean("Computed"));
+    EXPECT_TRUE(RecordRow(cdsMain()).computed());
 }
 
 class TabInGrid : public KeyboardTest, public ::testing::WithParamInterface<const char *>

@@ -8,6 +8,7 @@
 #include "records/reports.h"
 
 #include "scripteddialogs.h"
+#include "tables/rows.h"
 #include "ui/boundedit.h"
 #include "ui/chart.h"
 #include "ui/grid.h"
@@ -182,11 +183,13 @@ protected:
         RunResults results;
         for (int i = 1; i <= bb.recordCount(); ++i) {
             bb.setRecNo(i);
-            results.reference.append(bb.asFloat("S"), bb.asFloat("T"));
+            const ReferencePointRow point(bb);
+            results.reference.append(point.S(), point.T());
         }
-        results.LMResult[1] = cdsMain().asFloat("AS");
-        results.LMResult[2] = cdsMain().asFloat("BS");
-        results.LMResult[3] = cdsMain().asFloat("CS");
+        const RecordRow record(cdsMain());
+        results.LMResult[1] = record.AS();
+        results.LMResult[2] = record.BS();
+        results.LMResult[3] = record.CS();
         results.PSOResult = results.LMResult;
         results.PSOResult[1] *= 1.00001L;
         results.LMMeanRMS = 12.5L;

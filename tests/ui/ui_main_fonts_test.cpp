@@ -131,19 +131,22 @@ TEST_P(MainWindowFaces, GridColumnsHoldTheirTitlesAndWidestValues)
     // A reference point and a measurement with the widest values of their columns.
     Table &bb = cdsBB();
     bb.edit();
-    bb.setFloat("S", -8.88888888888e-308);
-    bb.setFloat("T", 3999.8888);
-    for (const char *field : {"TLM", "TPSO"})
-        bb.setFloat(field, 88888.8888);
-    for (const char *field : {"dTLM", "dTPSO", "Difference"})
-        bb.setFloat(field, -8888888.88);
-    bb.setFloat("uT", 888888.888);
+    ReferencePointRowEditor point(bb);
+    point.setS(-8.88888888888e-308);
+    point.setT(3999.8888);
+    point.setTLM(88888.8888);
+    point.setTPSO(88888.8888);
+    point.setDTLM(-8888888.88);
+    point.setDTPSO(-8888888.88);
+    point.setDifference(-8888888.88);
+    point.setUT(888888.888);
     bb.post();
     Table &interp = cdsInterp();
     interp.append();
-    interp.setFloat("S", -8.88888888888e-308);
-    interp.setFloat("T", 88888.8888);
-    interp.setFloat("U", 888888.888);
+    MeasurementRowEditor measurement(interp);
+    measurement.setS(-8.88888888888e-308);
+    measurement.setT(88888.8888);
+    measurement.setU(888888.888);
     interp.post();
     PostIfEditing(cdsMain());
     returnToEventLoop();

@@ -3,7 +3,9 @@
 #include "core/errors.h"
 #include "frontend/systemlocale.h"
 #include "scripteddialogs.h"
+#include "tables/rows.h"
 #include "ui/appearance.h"
+#include "ui/boundedit.h"
 #include "ui/grid.h"
 #include "ui/navigator.h"
 #include "ui/tablemodel.h"
@@ -43,19 +45,20 @@ protected:
     {
         records.store.open();
         cdsMain.append();
-        cdsMain.setString("Name", "Lamp");
+        RecordRowEditor(cdsMain).setName("Lamp");
         cdsMain.post();
         for (double s : {1e-3, 2e-3, 3e-3}) {
             cdsInterp.append();
-            cdsInterp.setFloat("S", s);
+            MeasurementRowEditor(cdsInterp).setS(s);
             cdsInterp.post();
         }
         cdsMain.post();
         cdsInterp.setRecNo(2);
         model = std::make_unique<TableModel>(
             cdsInterp,
-            std::vector<GridColumn>{{"S", QStringLiteral("Signal"), 140, true},
-                                    {"T", QStringLiteral("Temperature (K)"), 110, false}},
+            std::vector<GridColumn>{
+                {MeasurementField::S, QStringLiteral("Signal"), 140, true},
+                {MeasurementField::T, QStringLiteral("Temperature (K)"), 110, false}},
             dialogs);
         const TextLocale locale = systemTextLocale();
         model->setTextLocale(locale);
@@ -66,7 +69,7 @@ protected:
     {
         const StoreData data = records.store.data();
         const Value &v = data.records.at(0).nested.at(1).rows.at(static_cast<std::size_t>(row))
-                             .values.at(static_cast<std::size_t>(interpSchema().fieldIndex("S")));
+                             .values.at(static_cast<std::size_t>(fieldIndex(MeasurementField::S)));
         return std::holds_alternative<double>(v) ? std::get<double>(v) : -1.0;
     }
 
@@ -105,6 +108,33 @@ TEST_F(MeasurementGrid, ModelShowsTheRowsWithinBounds)
     const QString browsing = model->headerData(1, Qt::Vertical).toString();
     cdsInterp.edit();
     EXPECT_NE(model->headerData(1, Qt::Vertical).toString(), browsing);
+}
+
+// A display of a field of another table would show the column at that field's position: it is
+// refused as it is made.
+TEST_F(MeasurementGrid, DisplaysRefuseAFieldOfAnotherTable)
+{
+    Table &cdsBB = records.cdsBB;
+    const std::vector<std::pair<std::string, std::function<void()>>> displays{
+        {"Field 'MeanWL' not found in cdsInterp",
+         [&] { BoundEdit edit(cdsInterp, RecordField::MeanWL, TextLocale{}); }},
+        {"Field 'RecNo' not found in cdsMain",
+         [&] { BoundPane pane(cdsMain, MeasurementField::RecNo, QStringLiteral("#")); }},
+        {"Field 'Rem' not found in cdsBB",
+         [&] { BoundMemo memo(cdsBB, RecordField::Rem, dialogs); }},
+        {"Field 'S' not found in cdsInterp", [&] {
+             TableModel other(cdsInterp, {{ReferencePointField::S, QStringLiteral("S")}},
+                              dialogs);
+         }},
+    };
+    for (const auto &[refusal, make] : displays) {
+        try {
+            make();
+            ADD_FAILURE() << "made: " << refusal;
+        } catch (const StoreError &error) {
+            EXPECT_EQ(std::string(error.what()), refusal);
+        }
+    }
 }
 
 // ---- store notifications as model signals --------------------------------------------------
@@ -194,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
         Notification{"post", {},
                      [](Table &t) {
                          t.edit();
-                         t.setFloat("S", 5e-3);
+                         MeasurementRowEditor(t).setS(5e-3);
                          t.post();
                      },
                      Expect::Changed, 1, 0, 3},
@@ -203,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](Table &t) {
                          t.disableControls();
                          t.append();
-                         t.setFloat("S", 4e-3);
+                         MeasurementRowEditor(t).setS(4e-3);
                          t.post();
                          t.enableControls();
                      },
@@ -246,7 +276,7 @@ TEST_P(CellEdit, WritesTheFieldButPostsOnlyLater)
             c.refusal != nullptr ? QString::fromLatin1(c.refusal) : notANumber;
         EXPECT_EQ(dialogs.messages, QStringList{expected});
         EXPECT_FALSE(cdsInterp.isEditing());
-        EXPECT_EQ(cdsInterp.asFloat("S"), 3e-3);
+        EXPECT_EQ(MeasurementRow(cdsInterp).S(), 3e-3);
         EXPECT_EQ(model->index(2, 0).data().toString(), number("0.003")) << "the cell as it was";
         PostIfEditing(cdsMain);
         EXPECT_EQ(storedSignal(2), 3e-3);
@@ -256,9 +286,9 @@ TEST_P(CellEdit, WritesTheFieldButPostsOnlyLater)
     EXPECT_EQ(cdsInterp.recNo(), 3) << "the edited row became current";
     EXPECT_EQ(cdsInterp.state(), TableState::Edit);
     if (c.value < 0)
-        EXPECT_TRUE(cdsInterp.isNull("S"));
+        EXPECT_TRUE(MeasurementRow(cdsInterp).isNull(MeasurementField::S));
     else
-        EXPECT_EQ(cdsInterp.asFloat("S"), c.value);
+        EXPECT_EQ(MeasurementRow(cdsInterp).S(), c.value);
     EXPECT_EQ(storedSignal(2), 3e-3) << "nothing stored before the post";
     PostIfEditing(cdsInterp);
     PostIfEditing(cdsMain);
@@ -331,11 +361,11 @@ TEST_F(MeasurementGrid, PostWritesTheOpenCellFirstAndCancelDropsIt)
     };
     typeIntoCell(number("0.75"));
     navigator->run(Navigator::Button::Cancel);
-    EXPECT_EQ(cdsInterp.asFloat("S"), 1e-3);
+    EXPECT_EQ(MeasurementRow(cdsInterp).S(), 1e-3);
     typeIntoCell(number("0.75"));
     navigator->run(Navigator::Button::Post);
     EXPECT_FALSE(cdsInterp.isEditing());
-    EXPECT_EQ(cdsInterp.asFloat("S"), 0.75);
+    EXPECT_EQ(MeasurementRow(cdsInterp).S(), 0.75);
 }
 
 // Deleting the current row: the store chooses the next current row, and the grid follows
@@ -355,7 +385,7 @@ TEST_P(GridDelete, TheGridFollowsTheRowTheStoreMakesCurrent)
     cdsInterp.setRecNo(deleted);
     const double expected = deleted == 3 ? 2e-3 : (deleted == 1 ? 2e-3 : 3e-3);
     cdsInterp.remove();
-    EXPECT_EQ(cdsInterp.asFloat("S"), expected);
+    EXPECT_EQ(MeasurementRow(cdsInterp).S(), expected);
     EXPECT_EQ(grid->currentIndex().row(), cdsInterp.recNo() - 1);
     EXPECT_EQ(cdsInterp.recordCount(), 2);
 }
@@ -418,7 +448,7 @@ TEST_F(MeasurementGrid, DeleteAsksFirst)
     EXPECT_EQ(cdsInterp.recordCount(), 3);
     navigator.button(Navigator::Button::Delete)->click();
     EXPECT_EQ(cdsInterp.recordCount(), 2);
-    EXPECT_EQ(cdsInterp.asFloat("S"), 3e-3) << "the following row became current";
+    EXPECT_EQ(MeasurementRow(cdsInterp).S(), 3e-3) << "the following row became current";
     ASSERT_EQ(dialogs.confirmations.size(), 2u);
     EXPECT_EQ(dialogs.confirmations[0].text, QStringLiteral("Delete selected record?"));
     EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::OkCancel);

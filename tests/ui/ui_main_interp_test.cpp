@@ -260,8 +260,8 @@ TEST_F(Interpolation, RowsOutsideTheRangeAreMarked)
     btnComputeInterp()->click();
     returnToEventLoop();
     ASSERT_EQ(warnings.size(), 2);
-    const double low = cdsMain().asFloat("TMin");
-    const double high = cdsMain().asFloat("TMax");
+    const double low = RecordRow(cdsMain()).TMin();
+    const double high = RecordRow(cdsMain()).TMax();
     const auto rows = measurements();
     ASSERT_EQ(rows.size(), 3u);
     ASSERT_LT(rows[0].second, low);
@@ -290,10 +290,11 @@ TEST_F(Interpolation, TheParameterGroupChoosesTheTriple)
     EXPECT_EQ(rgABC()->title(), QStringLiteral("Apply Parameters Obtained Using"));
     EXPECT_TRUE(itemCaptioned(rgABC(), "Levenberg-Marquardt Method")->isChecked());
     const QString lmA = edA()->text();
-    EXPECT_EQ(lmA.toStdString(), cdsMain().asString("ALM", window->textLocale()));
+    EXPECT_EQ(lmA.toStdString(),
+              RecordRow(cdsMain()).text(RecordField::ALM, window->textLocale()));
     itemCaptioned(rgABC(), "Particle Swarm Optimization")->click();
     EXPECT_EQ(edA()->text().toStdString(),
-              cdsMain().asString("APSO", window->textLocale()));
+              RecordRow(cdsMain()).text(RecordField::APSO, window->textLocale()));
     EXPECT_NE(edA()->text(), lmA);
     expectWarnings(1);
     dialogs.dialogScripts.clear(); // whether a warning comes does not matter here
@@ -327,7 +328,7 @@ TEST_F(Interpolation, MovingToAComputedRecordWithMeasurementsDrawsItsChart)
     EXPECT_FALSE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
     EXPECT_TRUE(edA()->text().isEmpty());
     cdsMain().next();
-    EXPECT_EQ(cdsMain().asString("Name"), "Lamp");
+    EXPECT_EQ(RecordRow(cdsMain()).name(), "Lamp");
     EXPECT_EQ(chAll()->seSH->count(), 201);
     EXPECT_EQ(chAll()->seMeas->count(), 2);
     EXPECT_FALSE(edA()->text().isEmpty());
@@ -360,7 +361,7 @@ TEST_P(UndrawableMeasurements, AreReportedWhenTheRecordBecomesCurrent)
         SuspendedDisplays quiet(cdsInterp());
         for (int i = 0; i < c.rows; ++i) {
             cdsInterp().append();
-            cdsInterp().setFloat("S", 5e-3);
+            MeasurementRowEditor(cdsInterp()).setS(5e-3);
             cdsInterp().post();
         }
     }
@@ -368,7 +369,7 @@ TEST_P(UndrawableMeasurements, AreReportedWhenTheRecordBecomesCurrent)
     importRecord(QStringLiteral("Other"));
     dialogs.clearRecords();
     cdsMain().next();
-    EXPECT_EQ(cdsMain().asString("Name"), "Lamp");
+    EXPECT_EQ(RecordRow(cdsMain()).name(), "Lamp");
     EXPECT_EQ(dialogs.messages, QStringList{QLatin1String(c.text)});
     EXPECT_EQ(chAll()->seMeas->count(), 0);
 }
@@ -562,7 +563,7 @@ TEST_F(Interpolation, InsertPutsTheFocusIntoTheNewRowForTyping)
     // Enter writes the cell once the editor has checked its text.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     returnToEventLoop();
-    EXPECT_EQ(cdsInterp().asFloat("S"), 0.005);
+    EXPECT_EQ(MeasurementRow(cdsInterp()).S(), 0.005);
     EXPECT_EQ(cdsInterp().recordCount(), 2) << "not yet posted";
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     window->close();
@@ -604,7 +605,7 @@ TEST_P(EditableNumberCells, TakeNoValueBeyondTheDoubles)
     for (Grid *grid : window->findChildren<Grid *>()) {
         TableModel &model = grid->tableModel();
         for (int column = 0; column < model.columnCount(); ++column) {
-            const FieldDef &field = model.table().schema().field(model.column(column).field);
+            const FieldDef &field = model.column(column).field.def();
             if (!model.column(column).editable || field.kind != FieldKind::Float)
                 continue;
             ++cells;
@@ -615,7 +616,8 @@ TEST_P(EditableNumberCells, TakeNoValueBeyondTheDoubles)
             EXPECT_EQ(model.setData(cell, QString::fromLatin1(c.text)), c.accepted) << where;
             if (c.accepted) {
                 EXPECT_TRUE(dialogs.messages.isEmpty()) << where << messagesShown();
-                EXPECT_EQ(model.table().asFloat(field.name), std::numeric_limits<double>::max());
+                EXPECT_EQ(model.table().value(model.fieldIndex(column)),
+                          Value(std::numeric_limits<double>::max()));
             } else {
                 // The system's text, after the cell's name and what was typed.
                 EXPECT_EQ(dialogs.messages,

@@ -184,7 +184,7 @@ TEST_F(MainWindowTest, MovingToAnUncomputedRecordLeavesTheHiddenInterpolationPag
 
     cdsMain().next();
     returnToEventLoop();
-    ASSERT_EQ(cdsMain().asString("Name"), "Plain");
+    ASSERT_EQ(RecordRow(cdsMain()).name(), "Plain");
     EXPECT_FALSE(pc()->isTabVisible(interpolation));
     EXPECT_EQ(pc()->currentWidget(), tsCalibration());
     EXPECT_FALSE(tsMeasurements()->isVisible());

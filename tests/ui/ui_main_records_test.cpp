@@ -113,7 +113,7 @@ TEST_F(MainWindowTest, ImportAsksForTheNameAndShowsTheNewRecord)
     EXPECT_EQ(dialogs.queries[0].value, QStringLiteral("Lamp 3.1"));
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
-    EXPECT_EQ(cdsMain().asString("Name"), "Lamp three");
+    EXPECT_EQ(RecordRow(cdsMain()).name(), "Lamp three");
     EXPECT_EQ(shownNames(*window), QStringList{QStringLiteral("Lamp three")});
     EXPECT_EQ(dbspRecNoMain()->text(), QStringLiteral("Record #: 1"));
     EXPECT_EQ(dbspRecordCountMain()->text(), QStringLiteral("Record Count: 1"));
@@ -187,7 +187,7 @@ TEST_P(SearchByName, EnteringTheEditFindsTheNearestName)
     edFind()->setText(QLatin1String(GetParam().text));
     QFocusEvent enter(QEvent::FocusIn, Qt::TabFocusReason);
     QCoreApplication::sendEvent(edFind(), &enter);
-    EXPECT_EQ(cdsMain().asString("Name"), GetParam().found);
+    EXPECT_EQ(RecordRow(cdsMain()).name(), GetParam().found);
     EXPECT_EQ(cdsMain().orderIndex(), 0) << "the search orders by name";
     EXPECT_EQ(rgSort()->itemIndex(), 1) << "the radio group keeps its item";
     EXPECT_EQ(shownNames(*window), (QStringList{"Alpha", "Beta", "Gamma"}));
@@ -206,7 +206,7 @@ TEST_F(MainWindowTest, TheWindowBecomingActiveAgainDoesNotSearch)
     edFind()->setText(QStringLiteral("A"));
     QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
     QCoreApplication::sendEvent(edFind(), &back);
-    EXPECT_EQ(cdsMain().asString("Name"), "Beta");
+    EXPECT_EQ(RecordRow(cdsMain()).name(), "Beta");
     EXPECT_EQ(cdsMain().orderIndex(), 1);
 }
 
@@ -294,8 +294,8 @@ TEST_F(MainWindowTest, DeletingRecordsTakesTheirRowsAlongAndLeavesTheOthersAlone
     dbnMain()->button(Navigator::Button::Delete)->click();
     returnToEventLoop();
     ASSERT_EQ(cdsMain().recordCount(), 1);
-    EXPECT_EQ(cdsMain().asString("Name"), "Alpha");
-    EXPECT_EQ(cdsMain().asFloat("TMax"), 1000.0);
+    EXPECT_EQ(RecordRow(cdsMain()).name(), "Alpha");
+    EXPECT_EQ(RecordRow(cdsMain()).TMax(), 1000.0);
     EXPECT_EQ(cdsInterp().recordCount(), 0);
     const StoreData saved = savedData();
     ASSERT_EQ(saved.records.size(), 1u);

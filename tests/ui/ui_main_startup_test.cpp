@@ -93,7 +93,7 @@ TEST_F(MainWindowTest, FirstStartWithEmptyDbFolderShowsOnlyTheRecordList)
     start();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
     ASSERT_EQ(cdsMain().recordCount(), 1);
-    EXPECT_EQ(cdsMain().asString("Name"), "Lamp");
+    EXPECT_EQ(RecordRow(cdsMain()).name(), "Lamp");
     EXPECT_EQ(cdsBB().recordCount(), 3);
     EXPECT_EQ(pc()->currentWidget(), tsCalibration())
         << "a start with records shows the Calibration page";
@@ -193,9 +193,9 @@ TEST_F(MainWindowTest, RecordsSurviveAnExitAndARestartUnchanged)
     EXPECT_TRUE(dialogs.messages.isEmpty());
     expectSameRecords(before, records().store.data());
     ASSERT_EQ(cdsMain().recordCount(), 2);
-    EXPECT_EQ(cdsMain().asString("Name"), "Beta") << "newest first";
-    EXPECT_EQ(cdsMain().asString("Rem"), "second lamp\nrecalibrated");
-    EXPECT_EQ(cdsMain().asInteger("RecordCount"), 2);
+    EXPECT_EQ(RecordRow(cdsMain()).name(), "Beta") << "newest first";
+    EXPECT_EQ(RecordRow(cdsMain()).rem(), "second lamp\nrecalibrated");
+    EXPECT_EQ(cdsMain().value(fieldIndex(RecordField::RecordCount)), Value(std::int64_t{2}));
     EXPECT_EQ(cdsInterp().recordCount(), 3);
     EXPECT_TRUE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
 }
@@ -397,7 +397,7 @@ StoreData someoneElsesRecords()
     Store store;
     store.open();
     store.cdsMain.append();
-    store.cdsMain.setString("Name", "Theirs");
+    RecordRowEditor(store.cdsMain).setName("Theirs");
     store.cdsMain.post();
     return store.data();
 }
@@ -603,7 +603,7 @@ TEST_F(MainWindowTest, EveryChangeReachesTheFileWhenControlReturnsToTheEventLoop
     QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
     QCoreApplication::sendEvent(m(), &focusOut);
     returnToEventLoop();
-    const int rem = mainSchema().fieldIndex("Rem");
+    const int rem = fieldIndex(RecordField::Rem);
     EXPECT_EQ(savedData().records[0].values[static_cast<std::size_t>(rem)],
               Value(std::string("checked")));
 

@@ -1,5 +1,7 @@
 #include "tables/recordstore.h"
+#include "tables/rows.h"
 #include "ui/erase.h"
+#include "ui/tablefield.h"
 
 #include "../casename.h"
 #include "scripteddialogs.h"
@@ -69,17 +71,18 @@ protected:
         Table &main = records.cdsMain;
         for (const Seed &seed : seeds) {
             main.append();
-            main.setString("Name", seed.name);
+            RecordRowEditor(main).setName(seed.name);
             main.post();
             for (const auto &[S, T] : seed.points) {
                 records.cdsBB.append();
-                records.cdsBB.setFloat("S", S);
-                records.cdsBB.setFloat("T", T);
+                ReferencePointRowEditor point(records.cdsBB);
+                point.setS(S);
+                point.setT(T);
                 records.cdsBB.post();
             }
             for (const double S : seed.measured) {
                 records.cdsInterp.append();
-                records.cdsInterp.setFloat("S", S);
+                MeasurementRowEditor(records.cdsInterp).setS(S);
                 records.cdsInterp.post();
             }
             PostIfEditing(main);
@@ -91,10 +94,10 @@ protected:
     // Presses OK; the answers are queued before.
     void pressOk(TFErase &dialog) { dialog.btnOK->click(); }
 
-    std::vector<std::string> column(const Table &table, const char *field) const
+    std::vector<std::string> column(const Table &table, TableField field) const
     {
         std::vector<std::string> texts;
-        const int index = table.schema().fieldIndex(field);
+        const int index = field.indexIn(table);
         for (int row = 0; row < table.displayRowCount(); ++row)
             texts.push_back(table.displayText(row, index));
         return texts;
@@ -151,7 +154,7 @@ TEST_P(EraseRecordRuns, DeletesThePositionsOfTheOrderInForce)
     ASSERT_EQ(dialogs.confirmations.size(), 1u);
     EXPECT_EQ(dialogs.confirmations[0].text, confirmation(c.askedFrom, c.askedTo));
     EXPECT_EQ(dialogs.confirmations[0].buttons, Dialogs::Buttons::YesNo);
-    EXPECT_EQ(column(records.cdsMain, "Name"), c.remaining);
+    EXPECT_EQ(column(records.cdsMain, RecordField::Name), c.remaining);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(dialogs.busyCount, 1);
@@ -230,8 +233,8 @@ TEST_F(EraseTest, ReversedRangeIsRefusedAndTheDialogStays)
     dialog.seFrom->setValue(2);
     dialogs.confirmAnswers.push_back(true);
     pressOk(dialog);
-    EXPECT_EQ(column(records.cdsMain, "Name"), (std::vector<std::string>{"R1", "R3", "R4", "R5",
-                                                                        "R6", "R7"}));
+    EXPECT_EQ(column(records.cdsMain, RecordField::Name),
+              (std::vector<std::string>{"R1", "R3", "R4", "R5", "R6", "R7"}));
 }
 
 TEST_F(EraseTest, NoToTheQuestionDeletesNothing)
@@ -344,7 +347,7 @@ TEST_F(EraseTest, TypedValuesAreHeldWithinTheBounds)
     pressOk(dialog);
     ASSERT_EQ(dialogs.confirmations.size(), 1u);
     EXPECT_EQ(dialogs.confirmations[0].text, confirmation(1, 6));
-    EXPECT_EQ(column(records.cdsMain, "Name"), std::vector<std::string>{"R7"});
+    EXPECT_EQ(column(records.cdsMain, RecordField::Name), std::vector<std::string>{"R7"});
 }
 
 TEST_F(EraseTest, NothingIsCutOff)
@@ -382,12 +385,13 @@ TEST_F(EraseTest, ReferencePointsFromToRecomputeTheRange)
     dialogs.confirmAnswers.push_back(true);
     pressOk(dialog);
 
-    EXPECT_EQ(column(records.cdsBB, "T"),
+    EXPECT_EQ(column(records.cdsBB, ReferencePointField::T),
               (std::vector<std::string>{"1000.0", "1200.0", "1400.0"}));
-    EXPECT_DOUBLE_EQ(records.cdsMain.asFloat("SMin"), 0.5);
-    EXPECT_DOUBLE_EQ(records.cdsMain.asFloat("SMax"), 1.5);
-    EXPECT_DOUBLE_EQ(records.cdsMain.asFloat("TMin"), 1000);
-    EXPECT_DOUBLE_EQ(records.cdsMain.asFloat("TMax"), 1400);
+    const RecordRow record(records.cdsMain);
+    EXPECT_DOUBLE_EQ(record.SMin(), 0.5);
+    EXPECT_DOUBLE_EQ(record.SMax(), 1.5);
+    EXPECT_DOUBLE_EQ(record.TMin(), 1000);
+    EXPECT_DOUBLE_EQ(record.TMax(), 1400);
     EXPECT_EQ(records.cdsMain.recordCount(), 1);
     expectRestored(records.cdsBB);
 }

@@ -1,6 +1,7 @@
 #include "core/global.h"
 #include "records/interpolation.h"
 #include "tables/recordstore.h"
+#include "tables/rows.h"
 #include "ui/about.h"
 #include "ui/appearance.h"
 #include "ui/chart.h"
@@ -157,9 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
                      records->store.open();
                      for (int i = 1; i <= 7; ++i) {
                          records->cdsMain.append();
-                         records->cdsMain.setString("Name", QStringLiteral("Lamp %1")
-                                                                .arg(i)
-                                                                .toStdString());
+                         RecordRowEditor(records->cdsMain)
+                             .setName(QStringLiteral("Lamp %1").arg(i).toStdString());
                          records->cdsMain.post();
                      }
                      return std::make_unique<EraseWithStore>(std::move(records), dialogs);

@@ -96,7 +96,7 @@ TEST_P(PictureName, IsTheRecordsName)
     EXPECT_EQ(lastProposal(), QStringLiteral("Lamp 3_1.png"));
     // The name follows the record that the window shows.
     cdsMain().setRecNo(2);
-    ASSERT_EQ(cdsMain().asString("Name"), "Copper point lamp");
+    ASSERT_EQ(RecordRow(cdsMain()).name(), "Copper point lamp");
     ask(nullptr);
     EXPECT_EQ(lastProposal(), QStringLiteral("Copper point lamp.png"));
     EXPECT_TRUE(dialogs.allAnswersUsed());
