@@ -1,5 +1,6 @@
 #include "ui/interpolationpage.h"
 
+#include "records/regularfile.h"
 #include "records/reports.h"
 #include "records/uncertainties.h"
 #include "tables/recordstore.h"
@@ -185,7 +186,8 @@ void InterpolationPage::btnSaveInterpClick()
                            QString::fromStdString(ProposedResultsName(m_records, m_locale)));
     if (path.trimmed().isEmpty())
         return;
-    writeTextFile(path.toStdString(), interpolationResultsText(rows));
+    // The save dialog asked before it named a file that is there.
+    writeTextFile(path.toStdString(), interpolationResultsText(rows), ExistingFile::Replace);
 }
 
 void InterpolationPage::btnSaveCsvClick()
@@ -198,7 +200,8 @@ void InterpolationPage::btnSaveCsvClick()
             + QStringLiteral(".csv"));
     if (path.trimmed().isEmpty())
         return;
-    writeTextFile(path.toStdString(), UncertaintyResultsCsv(m_records));
+    // The save dialog asked before it named a file that is there.
+    writeTextFile(path.toStdString(), UncertaintyResultsCsv(m_records), ExistingFile::Replace);
 }
 
 void InterpolationPage::btnComputeInterpClick()

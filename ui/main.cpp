@@ -8,6 +8,7 @@
 #include "records/folders.h"
 #include "records/laboratory.h"
 #include "records/operations.h"
+#include "records/regularfile.h"
 #include "records/reports.h"
 #include "records/uncertainties.h"
 #include "tables/rows.h"
@@ -434,7 +435,8 @@ void TFMain::btnSaveMainClick()
                            qtext(ProposedReportName(m_records, m_locale)));
     if (path.trimmed().isEmpty())
         return;
-    writeTextFile(path.toStdString(), recordReportText(report));
+    // The save dialog asked before it named a file that is there.
+    writeTextFile(path.toStdString(), recordReportText(report), ExistingFile::Replace);
 }
 
 void TFMain::openErase(EraseTarget target)
@@ -498,7 +500,9 @@ void TFMain::saveCertificate(const TFCertificate &dialog, DateTime now)
         return;
     IssueCertificate(m_records, dialog.choices(), dialog.newNumber(), now,
                      [&path](const CertificateDocument &document) {
-                         writeCertificatePdf(path.toStdString(), document);
+                         // The save dialog asked before it named a file that is there.
+                         writeCertificatePdf(path.toStdString(), document,
+                                             ExistingFile::Replace);
                      });
     if (dialog.showWhenSaved() && !m_dialogs.showDocument(path))
         m_dialogs.message(QStringLiteral("The certificate is saved in ") + path
