@@ -89,8 +89,8 @@ void writeOutputFile(const std::string &path, const std::string &bytes, Existing
     std::string temporary;
     try {
         temporary = createTemporaryFile(path);
-    } catch (const Error &error) {
-        throw cannotCreate(error.what());
+    } catch (const Error &failure) {
+        throw cannotCreate(failure.what());
     }
     int error = fillFile(temporary, bytes, permissions);
     if (error == 0 && existing == ExistingFile::Refuse)

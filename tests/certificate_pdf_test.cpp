@@ -17,8 +17,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <iterator>
 #include <map>
+#include <random>
 #include <regex>
+#include <sstream>
 #include <tuple>
 #include <utility>
 
@@ -325,12 +329,84 @@ TEST_P(CertificatePictures, TheChartIsNoPicture)
 INSTANTIATE_TEST_SUITE_P(Logos, CertificatePictures, ::testing::ValuesIn(PictureCases),
                          CaseName);
 
-TEST(LogoTest, OnlyAPictureOfAtMostTwoMegabytesIsALogo)
+TEST(LogoTest, OnlyAPictureOfAtMostTwoMegabytesAndFourThousandPixelsIsALogo)
 {
     EXPECT_EQ(logoRefusal(logoPng(64, 32)), "");
     EXPECT_NE(logoRefusal("not a picture").find("holds no picture"), std::string::npos);
     EXPECT_NE(logoRefusal(std::string(2 * 1024 * 1024 + 1, 'x')).find("larger than 2 MB"),
               std::string::npos);
+    EXPECT_EQ(logoRefusal(logoPng(4000, 10)), "");
+    for (const auto &[width, height] : {std::pair(4001, 10), std::pair(10, 4001)})
+        EXPECT_EQ(logoRefusal(logoPng(width, height)),
+                  "The logo's picture is larger than 4000 x 4000 pixels")
+            << width << " x " << height;
+}
+
+// A logo of the most pixels, its noise beyond any compression, in a file just under the
+// largest: the certificate embeds it no finer than 300 pixels an inch of its printed box and
+// stays under 1 MB.
+TEST_F(CertificatePdfTest, TheLargestLogoKeepsTheCertificateUnderOneMegabyte)
+{
+    QImage noise(4000, 4000, QImage::Format_Mono);
+    std::mt19937 random(24);
+    for (int y = 0; y < noise.height(); ++y) {
+        uchar *line = noise.scanLine(y);
+        for (qsizetype x = 0; x < noise.bytesPerLine(); ++x)
+            line[x] = static_cast<uchar>(random());
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(noise.save(&buffer, "PNG"));
+    ASSERT_GT(png.size(), 1900 * 1024);
+    ASSERT_LE(png.size(), 2 * 1024 * 1024);
+    LaboratorySettings laboratory;
+    laboratory.logo = png.toStdString();
+    ASSERT_EQ(logoRefusal(laboratory.logo), "");
+    setLaboratory(laboratory);
+    importComputedRecord(records, "Lamp", 7);
+
+    const std::string path = writeCertificate("lamp.pdf");
+    EXPECT_LT(std::filesystem::file_size(path), 1000u * 1000u);
+    // pdfimages -list: two header lines, then the picture with its x-ppi and y-ppi.
+    const auto images = linesOf(toolOutput({"pdfimages", "-list", path}));
+    ASSERT_EQ(images.size(), 3u);
+    std::istringstream columns(images[2]);
+    std::vector<std::string> fields{std::istream_iterator<std::string>(columns), {}};
+    ASSERT_GE(fields.size(), 14u) << images[2];
+    for (const std::size_t ppi : {12, 13}) {
+        EXPECT_LE(std::stoi(fields[ppi]), 301) << images[2];
+        EXPECT_GE(std::stoi(fields[ppi]), 290) << images[2];
+    }
+}
+
+// A u(T) of 4e307 mK at every point: error bars far beyond any axis a double spans. The
+// deviation axis spans the deviations alone (its labels are short numbers), the bars run to
+// the chart's frame, and the certificate is written.
+TEST_F(CertificatePdfTest, AnEnormousUncertaintyLeavesTheChartBounded)
+{
+    importComputedRecord(records, "Lamp", 7);
+    Table &bb = records.cdsBB;
+    ForEachRow(bb, [&bb] {
+        bb.edit();
+        ReferencePointRowEditor(bb).setUT(4e307);
+        bb.post();
+    });
+    const std::string path = writeCertificate("lamp.pdf");
+    EXPECT_LT(std::filesystem::file_size(path), 1000u * 1000u);
+    const std::string text = pdfText(path);
+    const std::size_t chart = text.find("Deviation of the fitted from the reference");
+    ASSERT_NE(chart, std::string::npos);
+    const std::size_t axis = text.find("Reference temperature T (K)", chart);
+    ASSERT_NE(axis, std::string::npos);
+    const std::string labels = text.substr(chart, axis - chart);
+    EXPECT_FALSE(std::regex_search(labels, std::regex(R"(\d{8})"))) << labels;
+    // The deviation axis's labels, each on a line of its own.
+    int deviationLabels = 0;
+    for (const std::string &line : linesOf(labels))
+        deviationLabels += std::regex_match(line, std::regex(R"(\s*-?\d{1,7}\s*)")) ? 1 : 0;
+    EXPECT_GE(deviationLabels, 3) << labels;
+    EXPECT_TRUE(std::regex_search(labels, std::regex(R"(\b1200\b)"))) << labels;
 }
 
 struct PaperCase

@@ -18,6 +18,8 @@
 #include <QPrinter>
 #include <QSpinBox>
 
+#include <sys/stat.h>
+
 #include <regex>
 
 namespace kelvora::test {
@@ -288,6 +290,32 @@ TEST_F(CertificateWindowTest, ThePatternOfNumbersMustHoldACounter)
     btnLaboratory()->click();
     EXPECT_EQ(LaboratorySettingsOf(records().store.settings()).numberPattern,
               "KV-{yyyy}-{nnnn}");
+}
+
+// A logo that is no picture file is refused with the reason, and the dialog keeps its logo: a
+// named pipe at once, without waiting for a program to write into it.
+TEST_F(CertificateWindowTest, ALogoThatIsNoPictureFileIsRefused)
+{
+    startEmpty();
+    const QString folder = dir.filePath(QStringLiteral("Data/Input"));
+    const QString pipe = dir.filePath(QStringLiteral("logo.png"));
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    dialogs.openPictureAnswers.push_back(folder);
+    dialogs.openPictureAnswers.push_back(pipe);
+    dialogs.dialogScripts.push_back([](QDialog &dialog) {
+        auto &laboratory = dynamic_cast<TFLaboratory &>(dialog);
+        laboratory.btnLogo->click();
+        laboratory.btnLogo->click();
+        EXPECT_FALSE(laboratory.btnNoLogo->isEnabled()) << "still no logo";
+        laboratory.btnCancel->click();
+    });
+    btnLaboratory()->click();
+    EXPECT_EQ(dialogs.messages,
+              QStringList({QStringLiteral("The logo must be a picture file: ") + folder
+                               + QStringLiteral(" is a folder, not a regular file"),
+                           QStringLiteral("The logo must be a picture file: ") + pipe
+                               + QStringLiteral(" is a named pipe, not a regular file")}));
+    EXPECT_TRUE(dialogs.allAnswersUsed());
 }
 
 } // namespace

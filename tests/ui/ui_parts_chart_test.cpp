@@ -293,8 +293,29 @@ INSTANTIATE_TEST_SUITE_P(
                  {"800", "1000", "1200", "1400", "1600"}},
         AxisCase{"Signal", false, 0, 2, {"0.0 e00", "5.0 e-01", "1.0 e00", "1.5 e00", "2.0 e00"}},
         AxisCase{"SignalSmall", false, 1e-6, 5e-6,
-                 {"1.0 e-06", "2.0 e-06", "3.0 e-06", "4.0 e-06", "5.0 e-06"}}),
+                 {"1.0 e-06", "2.0 e-06", "3.0 e-06", "4.0 e-06", "5.0 e-06"}},
+        // No round step spans what a double cannot hold, or a fifth of which is below the
+        // smallest normal double: no ticks.
+        AxisCase{"SignalWidest", false, -1e308, 1e308, {}},
+        AxisCase{"SignalDenormal", false, 0, 1e-320, {}}),
     CaseName);
+
+// Points 8e307 apart (the residuals of a u(T) of 4e307 mK) give no axis whose length a double
+// holds: that axis keeps its range and its ticks, the other one fits its points.
+TEST(ChartAxisLabels, PointsBeyondAnyAxisLeaveItsRange)
+{
+    MainChart chart;
+    chart.axisS()->setRange(0, 2);
+    const QStringList labels = chart.axisS()->categoriesLabels();
+    chart.seRef->replace({QPointF(600, 8e307), QPointF(700, -8e307)});
+    fitAxesToSeries(chart.chart(), chart.axisT(), chart.axisS());
+    EXPECT_EQ(chart.axisS()->min(), 0);
+    EXPECT_EQ(chart.axisS()->max(), 2);
+    EXPECT_EQ(chart.axisS()->categoriesLabels(), labels);
+    EXPECT_LE(chart.axisT()->min(), 600);
+    EXPECT_GE(chart.axisT()->max(), 700);
+    EXPECT_LT(chart.axisT()->max() - chart.axisT()->min(), 1000);
+}
 
 // A chart too low for the signal axis's usual ticks takes fewer: no label is cut short.
 TEST(ChartAxisLabels, AreFewerOnALowChartAndNoneIsCut)
