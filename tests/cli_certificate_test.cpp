@@ -3,11 +3,7 @@
 
 #include "casename.h"
 #include "cli_process.h"
-#include "database/database.h"
-#include "records/laboratory.h"
-#include "records/operations.h"
-#include "samples/noisyrecord.h"
-#include "tests/certificate_fixture.h"
+#include "tests/cli_certificate_fixture.h"
 #include "tests/pdftext.h"
 
 #include <gtest/gtest.h>
@@ -34,55 +30,9 @@ using test::ProcessResult;
 using testcase::CaseName;
 using testcase::PrintTo;
 
-class CliCertificate : public test::TempDirTest
-{
-protected:
-    // A database with the computed record "Lamp" (7 points, 600 K to 1200 K, two
-    // measurements) and the record "Raw" that was never computed.
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        db = pathOf("kelvora.dbs");
-        RecordStore records;
-        records.store.open();
-        ImportRecord(records, samples::noisyRecordFile(4), "Raw");
-        test::importComputedRecord(records, "Lamp", 7, {0.05L, 0.2L});
-        saveDatabase(db, records.store.data());
-    }
+using test::CliCertificate;
 
-    ProcessResult cli(std::vector<std::string> args) const
-    {
-        args.push_back("--db");
-        args.push_back(db);
-        return test::runProgram(KELVORA_CLI, args, dir(), {"LC_ALL=C"});
-    }
-
-    ProcessResult ok(const std::vector<std::string> &args) const
-    {
-        const ProcessResult result = cli(args);
-        EXPECT_EQ(result.status, 0) << result.err;
-        return result;
-    }
-
-    // The certificate number the record holds in the database file.
-    std::string storedNumber(const std::string &name) const
-    {
-        const auto field = static_cast<std::size_t>(fieldIndex(RecordField::CertNo));
-        const auto nameField = static_cast<std::size_t>(fieldIndex(RecordField::Name));
-        for (const RowData &record : loadDatabase(db).records) {
-            if (record.values[nameField] == Value{name}) {
-                const auto *number = std::get_if<std::string>(&record.values[field]);
-                return number != nullptr ? *number : std::string();
-            }
-        }
-        ADD_FAILURE() << "no record " << name;
-        return {};
-    }
-
-    std::string db;
-};
-
-TEST_F(CliCertificate, IssuesTheCertificateAndReusesItsNumberUntilANewOneIsAskedFor)
+TEST_F(CliCertificate, IssuesTheCertificateAndANewNumberOnlyWhenTheRecordChanged)
 {
     const ProcessResult settings =
         ok({"laboratory", "--name", "Kelvora Laboratory", "--address",
@@ -115,13 +65,36 @@ TEST_F(CliCertificate, IssuesTheCertificateAndReusesItsNumberUntilANewOneIsAsked
     }
     EXPECT_EQ(rows, (std::vector<int>{600, 700, 800, 900, 1000, 1100, 1200}));
 
-    // The details given stay with the record: the second certificate has them too.
+    // Nothing changed: no second certificate, and the first is named with how to write it
+    // again. --new-number no longer asks for one.
     const std::string second = pathOf("second.pdf");
-    ok({"certificate", "Lamp", "-o", second});
-    EXPECT_NE(test::pdfText(second).find("ACME Pyrometry"), std::string::npos);
-    EXPECT_NE(test::pdfText(second).find("CAL-007"), std::string::npos);
-    EXPECT_EQ(ok({"certificate", "Lamp", "-o", second, "--new-number", "--force"}).out,
-              "Certificate CAL-008 of record \"Lamp\" written to " + second + "\n");
+    for (const bool newNumber : {false, true}) {
+        std::vector<std::string> args{"certificate", "Lamp", "-o", second, "--step", "100"};
+        if (newNumber)
+            args.push_back("--new-number");
+        const ProcessResult again = cli(args);
+        EXPECT_EQ(again.status, 1) << again.err;
+        EXPECT_NE(again.err.find("Certificate CAL-007 of record \"Lamp\""), std::string::npos)
+            << again.err;
+        EXPECT_NE(again.err.find("kelvora-cli certificate --export CAL-007 -o FILE.pdf"),
+                  std::string::npos)
+            << again.err;
+        EXPECT_EQ(again.err.find("--new-number is no longer needed") != std::string::npos,
+                  newNumber)
+            << again.err;
+        EXPECT_FALSE(std::filesystem::exists(second));
+    }
+
+    // The details given stay with the record; a changed one makes the second certificate,
+    // which names the first.
+    EXPECT_EQ(ok({"certificate", "Lamp", "-o", second, "--step", "100", "--model", "KT-16"}).out,
+              "Certificate CAL-008 of record \"Lamp\" written to " + second
+                  + "\nIt replaces certificate CAL-007.\n");
+    const std::string secondText = test::flowingText(test::pdfText(second));
+    for (const char *said : {"ACME Pyrometry", "0042", "KT-16", "Certificate number CAL-008",
+                             "This certificate replaces certificate CAL-007 of "})
+        EXPECT_NE(secondText.find(said), std::string::npos) << said;
+    EXPECT_EQ(test::flowingText(text).find("replaces"), std::string::npos);
     EXPECT_EQ(storedNumber("Lamp"), "CAL-008");
     EXPECT_NE(ok({"laboratory"}).out.find("Next number:    9\n"), std::string::npos);
 }
@@ -146,6 +119,24 @@ const RefusalCase RefusalCases[] = {
     {"UnknownMethod", {"certificate", "Lamp", "-o", "x.pdf", "--method", "best"}, 64,
      "neither lm nor pso"},
     {"MissingFolder", {"certificate", "Lamp", "-o", "missing/x.pdf"}, 5, "Cannot create file"},
+    {"ExportWithoutOutput", {"certificate", "--export", "KV-2026-0001"}, 64,
+     "missing -o FILE.pdf"},
+    {"ExportOfANumberNotRegistered", {"certificate", "--export", "KV-2026-0001", "-o", "x.pdf"},
+     1, "No certificate numbered \"KV-2026-0001\" in the register"},
+    {"ExportWithARecordName", {"certificate", "Lamp", "--export", "KV-2026-0001", "-o", "x.pdf"},
+     64, "unexpected argument 'Lamp'"},
+    {"WithdrawalWithoutReason", {"certificate", "--withdraw", "KV-2026-0001"}, 64,
+     "--withdraw needs --reason TEXT"},
+    {"WithdrawalWithABlankReason",
+     {"certificate", "--withdraw", "KV-2026-0001", "--reason", " \t"}, 64,
+     "--withdraw needs --reason TEXT"},
+    {"WithdrawalOfANumberNotRegistered",
+     {"certificate", "--withdraw", "KV-2026-0001", "--reason", "Typing error"}, 1,
+     "No certificate numbered"},
+    {"ExportAndWithdrawal",
+     {"certificate", "--export", "A", "--withdraw", "A", "--reason", "x", "-o", "x.pdf"}, 64,
+     "exclude each other"},
+    {"RegisterOfTwoNames", {"certificates", "Lamp", "Raw"}, 64, "unexpected argument 'Raw'"},
     {"PatternWithoutCounter", {"laboratory", "--pattern", "KV-{yyyy}"}, 64,
      "must hold the counter once"},
     {"NextNumberZero", {"laboratory", "--next-number", "0"}, 64, "--next-number"},
