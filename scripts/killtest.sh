@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Crash consistency of the database file: starts kelvora-cli import, calibrate or delete, kills
-# it with SIGKILL at a random moment, and checks after every kill that the database loads and
-# holds every operation that finished before it. After every operation that finishes, the
-# folder holds the database file alone: nothing a killed process left stays.
+# Crash consistency of the database file: starts kelvora-cli import, calibrate, delete or
+# certificate, kills it with SIGKILL at a random moment, and checks after every kill that the
+# database loads and holds every operation that finished before it. After every operation that
+# finishes, the folder holds the database file alone: nothing a killed process left stays.
+#
+# Certificates are registered in the database before their file is written: after every trial
+# no certificate file carries a number that the register does not hold, no number is in the
+# register twice, and every certificate file is the document its number's entry exports.
 #
 # The database has a second name, a symbolic link in another folder: each operation reaches it
 # under one of the two, and in some trials a second writer imports at the same moment under the
@@ -24,13 +28,14 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/kelvora-killtest-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 db="$work/DB/kelvora.dbs"
 link="$work/Other/kelvora.dbs"
-mkdir "$work/DB" "$work/Other"
+out="$work/Out"
+mkdir "$work/DB" "$work/Other" "$out"
 ln -s ../DB/kelvora.dbs "$link"
 RANDOM="$seed"
 
 declare -A present  # record name -> yes, no, maybe
 declare -A computed # record name -> yes, no, maybe
-failures=0 kills=0 finished=0 midsave=0 refused=0 pairs=0 busy=0
+failures=0 kills=0 finished=0 midsave=0 refused=0 pairs=0 busy=0 certificates=0
 
 fail() {
     echo "trial $trial: $*" >&2
@@ -74,6 +79,46 @@ check() {
     done
 }
 
+# The register as "number sha256" per line, "null" for an entry without document.
+registered() {
+    "$cli" certificates --json --db "$db" \
+        | awk -F'"' '/"number":/ { n = $4 } /"sha256":/ { print n, ($4 == "" ? "null" : $4) }'
+}
+
+# Every certificate file (and every temporary one that a kill left whole) carries a number of
+# the register, and a finished file is its document byte for byte; no number is there twice.
+checkCertificates() {
+    local lines file text number
+    if ! lines="$(registered)"; then
+        fail "the register does not load"
+        return
+    fi
+    local twice
+    twice="$(echo "$lines" | awk 'NF { print $1 }' | sort | uniq -d)"
+    [ -z "$twice" ] || fail "numbers in the register twice: $twice"
+    for file in "$out"/*; do
+        [ -e "$file" ] || continue
+        if ! text="$(pdftotext -layout "$file" - 2>/dev/null)"; then
+            # A temporary file that the kill left half written carries no number yet.
+            case "$file" in *.tmp-*) continue ;; esac
+            fail "$file is no certificate"
+            continue
+        fi
+        number="$(echo "$text" | grep -o 'Certificate number  *[^ ]*' | head -n 1 | awk '{ print $3 }')"
+        if ! echo "$lines" | awk -v n="$number" '$1 == n { found = 1 } END { exit !found }'; then
+            fail "$file carries $number, which the register does not hold"
+            continue
+        fi
+        case "$file" in *.tmp-*) continue ;; esac
+        if ! "$cli" certificate --export "$number" -o "$work/export.pdf" --force --db "$db" \
+            >/dev/null 2>&1; then
+            fail "$number cannot be written again"
+        elif ! cmp -s "$file" "$work/export.pdf"; then
+            fail "$file is not the document registered as $number"
+        fi
+    done
+}
+
 # After a finished operation: the database file and nothing else.
 checkFolder() {
     local entries
@@ -98,6 +143,8 @@ for i in $(seq 1 12); do
 done
 importTime=$(duration "$cli" import "$record" --name r0 --db "$db")
 calibrateTime=$(duration "$cli" calibrate r0 --restarts 0 --seed 1 --db "$db")
+certificateTime=$(duration "$cli" certificate r0 -o "$work/timed.pdf" --db "$db")
+rm -f "$work/timed.pdf"
 deleteTime=$(duration "$cli" delete r0 --db "$db")
 
 # The second writer of a trial: an import under the other name, never killed.
@@ -120,11 +167,22 @@ for trial in $(seq 1 "$trials"); do
     for name in "${!present[@]}"; do
         [ "${present[$name]}" = yes ] && names+=("$name")
     done
-    op=$((RANDOM % 3))
+    calibrated=()
+    for name in "${names[@]}"; do
+        [ "${computed[$name]}" = yes ] && calibrated+=("$name")
+    done
+    op=$((RANDOM % 4))
     if [ "${#names[@]}" -lt 4 ]; then
         op=0
     fi
     target="${names[$((RANDOM % ${#names[@]}))]:-}"
+    if [ "$op" -eq 3 ]; then
+        if [ "${#calibrated[@]}" -eq 0 ]; then
+            op=1
+        else
+            target="${calibrated[$((RANDOM % ${#calibrated[@]}))]}"
+        fi
+    fi
     case $op in
     0)
         target="n$trial"
@@ -138,6 +196,12 @@ for trial in $(seq 1 "$trials"); do
     2)
         args=(delete "$target")
         delay=$((RANDOM % (deleteTime * 5 / 4 + 1)))
+        ;;
+    3)
+        # Another customer each time, so that the record has changed since its last one.
+        certificates=$((certificates + 1))
+        args=(certificate "$target" -o "$out/$target-$trial.pdf" --customer "Customer $trial")
+        delay=$((RANDOM % (certificateTime * 5 / 4 + 1)))
         ;;
     esac
     under="$db" other="$link"
@@ -187,6 +251,7 @@ for trial in $(seq 1 "$trials"); do
         esac
         check
         checkFolder
+        [ "$op" -ne 3 ] || [ -e "$out/$target-$trial.pdf" ] || fail "no certificate written"
         ;;
     137)
         kills=$((kills + 1))
@@ -203,6 +268,7 @@ for trial in $(seq 1 "$trials"); do
         fail "${args[0]} ended with status $status: $(cat "$work/err")"
         ;;
     esac
+    [ "$op" -ne 3 ] || checkCertificates
 done
 
 # One more writer that finishes removes whatever the last kill left.
@@ -212,7 +278,9 @@ present[last]=yes computed[last]=no
 check
 checkFolder
 
+checkCertificates
 echo "$trials trials (seed $seed): $kills killed ($midsave while writing the file)," \
     "$finished finished, $refused refused for a second writer ($pairs trials with one, $busy" \
-    "with the file kept locked by another program), $failures failures"
+    "with the file kept locked by another program), $certificates certificates issued or" \
+    "killed, $(registered | wc -l) registered, $failures failures"
 [ "$failures" -eq 0 ]
