@@ -155,23 +155,39 @@ std::string CertificateFingerprint(const CertificateDocument &document, const Di
     return digest(CertificateStatement(document));
 }
 
-bool ChangedSinceIssued(RecordStore &records, const CertificateEntry &entry,
-                        const Digest &digest)
+std::string FingerprintNow(RecordStore &records, const CertificateChoices &choices,
+                           const Digest &digest)
 {
-    if (entry.fingerprint.empty())
-        return false;
-    const CertificateChoices choices = ChoicesOf(entry);
     if (!CertificateRefusal(records, choices).empty())
-        return true;
+        return {};
     CertificateIssue issue;
     issue.laboratory = LaboratorySettingsOf(records.store.settings());
     try {
-        const CertificateDocument document =
-            CertificateDocumentOf(CollectCertificateData(records, issue, choices));
-        return CertificateFingerprint(document, digest) != entry.fingerprint;
+        return CertificateFingerprint(
+            CertificateDocumentOf(CollectCertificateData(records, issue, choices)), digest);
     } catch (const Error &) {
-        return true;
+        return {};
     }
+}
+
+bool ChangedSinceIssued(RecordStore &records, const CertificateEntry &entry,
+                        const Digest &digest)
+{
+    return !entry.fingerprint.empty()
+           && FingerprintNow(records, ChoicesOf(entry), digest) != entry.fingerprint;
+}
+
+const CertificateEntry *UnchangedCertificate(RecordStore &records,
+                                             const CertificateChoices &choices,
+                                             const Digest &digest)
+{
+    const std::optional<std::int64_t> key = records.store.currentRecordKey();
+    const CertificateEntry *current =
+        key ? CurrentCertificateOf(records.store.certificates(), *key) : nullptr;
+    if (current == nullptr || current->fingerprint.empty()
+        || FingerprintNow(records, choices, digest) != current->fingerprint)
+        return nullptr;
+    return current;
 }
 
 } // namespace kelvora

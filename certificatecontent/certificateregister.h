@@ -46,11 +46,22 @@ std::string CertificateStatement(const CertificateDocument &document);
 // The fingerprint of a certificate: the digest of its statement.
 std::string CertificateFingerprint(const CertificateDocument &document, const Digest &digest);
 
+// The fingerprint of a certificate of the current record issued now with these choices, or
+// empty when the record cannot be certified so.
+std::string FingerprintNow(RecordStore &records, const CertificateChoices &choices,
+                           const Digest &digest);
+
 // Whether a certificate of the current record issued now with the entry's choices would state
 // anything else than the entry's: its parameters, points, uncertainties, measurements, the
 // laboratory's or the item's details changed since. True also when the record can no longer
 // be certified; false when the entry does not know its fingerprint (made from an older file).
 bool ChangedSinceIssued(RecordStore &records, const CertificateEntry &entry,
                         const Digest &digest);
+
+// The current record's certificate (CurrentCertificateOf) when a certificate issued now with
+// these choices would state all that it states, and so would not be issued; nullptr otherwise.
+const CertificateEntry *UnchangedCertificate(RecordStore &records,
+                                             const CertificateChoices &choices,
+                                             const Digest &digest);
 
 } // namespace kelvora

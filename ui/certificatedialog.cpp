@@ -1,5 +1,6 @@
 #include "ui/certificatedialog.h"
 
+#include "certificatecontent/certificateregister.h"
 #include "core/numfmt.h"
 #include "tables/recordstore.h"
 #include "tables/rows.h"
@@ -88,16 +89,12 @@ TFCertificate::TFCertificate(RecordStore &records, Dialogs &dialogs, const TextL
     lblNumber = new QLabel(tableGroup);
     lblNumber->setObjectName(QStringLiteral("lblNumber"));
     lblNumber->setWordWrap(true);
-    cbNewNumber = new QCheckBox(QStringLiteral("Issue under a new number"), tableGroup);
-    cbNewNumber->setObjectName(QStringLiteral("cbNewNumber"));
-    cbNewNumber->setEnabled(!record.isNull(RecordField::CertNo));
     cbShow = new QCheckBox(QStringLiteral("Show the certificate when it is saved"), tableGroup);
     cbShow->setObjectName(QStringLiteral("cbShow"));
     cbShow->setChecked(true);
     auto *tableForm = new QFormLayout(tableGroup);
     tableForm->addRow(QStringLiteral("Calibration Table Step "), seStep);
     tableForm->addRow(QStringLiteral("Number "), lblNumber);
-    tableForm->addRow(QString(), cbNewNumber);
     tableForm->addRow(QString(), cbShow);
 
     btnSavePdf = new QPushButton(QStringLiteral("Save as P&DF..."), this);
@@ -123,7 +120,6 @@ TFCertificate::TFCertificate(RecordStore &records, Dialogs &dialogs, const TextL
     layout->addWidget(tableGroup);
     layout->addLayout(buttons);
 
-    connect(cbNewNumber, &QCheckBox::toggled, this, &TFCertificate::showNumber);
     connect(btnSavePdf, &QPushButton::clicked, this, [this] { finish(Output::Pdf); });
     connect(btnPrint, &QPushButton::clicked, this, [this] { finish(Output::Printer); });
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -148,11 +144,6 @@ CertificateChoices TFCertificate::choices() const
     return choices;
 }
 
-bool TFCertificate::newNumber() const
-{
-    return cbNewNumber->isChecked();
-}
-
 bool TFCertificate::showWhenSaved() const
 {
     return cbShow->isChecked();
@@ -172,9 +163,13 @@ void TFCertificate::showNumber()
 {
     try {
         const CertificateIssue issue = PlanCertificateIssue(m_records, m_now);
-        const QString number = QString::fromStdString(issue.number);
-        lblNumber->setText(QStringLiteral("%1, a new number, issued on %2")
-                               .arg(number, isoDate(issue.issued)));
+        QString text = QStringLiteral("%1, a new number").arg(QString::fromStdString(issue.number));
+        const std::optional<std::int64_t> key = m_records.store.currentRecordKey();
+        if (const CertificateEntry *current =
+                key ? CurrentCertificateOf(m_records.store.certificates(), *key) : nullptr)
+            text += QStringLiteral(" replacing %1 of %2")
+                        .arg(QString::fromStdString(current->number), isoDate(current->issued));
+        lblNumber->setText(text);
     } catch (const std::exception &error) {
         lblNumber->setText(QString::fromStdString(error.what()));
     }

@@ -20,9 +20,9 @@ class RecordStore;
 
 // "Certificate": what a certificate of the current record states besides the record's
 // numbers: the calibrated item and its owner, which fit's parameters (preselected: the lower
-// mean RMS deviation), the step of the calibration table, and whether it is issued under a
-// new number. It writes nothing: Save as PDF and Print close it accepted, once the choices
-// give a certificate (otherwise they say why and it stays open).
+// mean RMS deviation) and the step of the calibration table; it shows the new number and the
+// certificate it replaces. It writes nothing: Save as PDF and Print close it accepted, once
+// the choices give a certificate (otherwise they say why and it stays open).
 class TFCertificate : public QDialog
 {
     Q_OBJECT
@@ -41,7 +41,6 @@ public:
     RadioGroup *rgMethod;
     QSpinBox *seStep;
     QLabel *lblNumber;
-    QCheckBox *cbNewNumber;
     QCheckBox *cbShow;
     QPushButton *btnSavePdf;
     QPushButton *btnPrint;
@@ -49,7 +48,6 @@ public:
 
     ItemDetails item() const;
     CertificateChoices choices() const;
-    bool newNumber() const;
     // Whether the saved PDF is then shown in the system's viewer.
     bool showWhenSaved() const;
     Output output() const { return m_output; }

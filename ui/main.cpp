@@ -19,6 +19,7 @@
 #include "ui/boundedit.h"
 #include "ui/calibration.h"
 #include "ui/certificatedialog.h"
+#include "ui/certificatesdialog.h"
 #include "ui/chart.h"
 #include "ui/dialogs.h"
 #include "ui/erase.h"
@@ -29,7 +30,9 @@
 #include "ui/uncertaintysettings.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -85,6 +88,10 @@ TFMain::TFMain(Dialogs &dialogs, const QString &programFile, QWidget *parent)
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(0);
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { flushSave(); });
+    m_certificateTimer.setSingleShot(true);
+    m_certificateTimer.setInterval(0);
+    connect(&m_certificateTimer, &QTimer::timeout, this,
+            [this] { react([this] { showCertificate(); }); });
     m_session.changed = [this] {
         if (!m_endRequested)
             m_saveTimer.start();
@@ -96,6 +103,7 @@ TFMain::TFMain(Dialogs &dialogs, const QString &programFile, QWidget *parent)
 TFMain::~TFMain()
 {
     m_saveTimer.stop();
+    m_certificateTimer.stop();
     m_connections.clear();
     // The bound controls listen to the store, which goes before the window's children do.
     delete takeCentralWidget();
@@ -152,6 +160,7 @@ void TFMain::connectControls()
     click(m_ui.btnEraseBB, &TFMain::btnEraseBBClick);
     click(m_ui.btnEraseInterp, &TFMain::btnEraseInterpClick);
     click(m_ui.btnCertificate, &TFMain::btnCertificateClick);
+    click(m_ui.btnCertificates, &TFMain::btnCertificatesClick);
     click(m_ui.btnLaboratory, &TFMain::btnLaboratoryClick);
     click(m_ui.btnUncertainties, &TFMain::btnUncertaintiesClick);
     click(m_ui.btnAbout, &TFMain::btnAboutClick);
@@ -198,6 +207,54 @@ void TFMain::UpdateButtons()
     m_ui.btnUncertainties->setEnabled(records);
     m_ui.pc->setVisible(records);
     m_ui.pc->setTabVisible(m_ui.pc->indexOf(m_ui.tsMeasurements), records && computed);
+    scheduleCertificate();
+}
+
+void TFMain::scheduleCertificate()
+{
+    // Working out whether the record changed walks its rows, whose reactions come back here.
+    if (!m_showingCertificate)
+        m_certificateTimer.start();
+}
+
+void TFMain::showCertificate()
+{
+    m_certificateTimer.stop();
+    QLabel &label = *m_ui.spCertificate;
+    const std::optional<std::int64_t> key = m_records.cdsMain.recordCount() > 0
+                                                ? m_records.store.currentRecordKey()
+                                                : std::nullopt;
+    const std::vector<CertificateEntry> &entries = m_records.store.certificates();
+    const auto latest = std::find_if(entries.rbegin(), entries.rend(),
+                                     [&key](const CertificateEntry &entry) {
+                                         return key && entry.recordKey == *key;
+                                     });
+    if (latest == entries.rend()) {
+        label.clear();
+        return;
+    }
+    const QString number = qtext(latest->number);
+    QString text = QStringLiteral("Certificate %1 of %2")
+                       .arg(number, qtext(formatIsoDateTime(latest->issued).substr(0, 10)));
+    bool changed = false;
+    if (latest->state == CertificateState::Withdrawn) {
+        text += QStringLiteral(", withdrawn");
+    } else if (!ReplacedByOf(entries, *latest).empty()) {
+        text += QStringLiteral(", replaced");
+    } else {
+        m_showingCertificate = true;
+        try {
+            changed = ChangedSinceIssued(m_records, *latest, sha256Hex);
+        } catch (...) {
+            m_showingCertificate = false;
+            throw;
+        }
+        m_showingCertificate = false;
+    }
+    if (changed)
+        text = QStringLiteral("Changed since certificate %1 was issued").arg(number);
+    label.setText(text);
+    label.setStyleSheet(changed ? QStringLiteral("color: red") : QString());
 }
 
 
@@ -243,6 +300,7 @@ void TFMain::dsInterpDataChange()
     m_ui.btnSaveCsv->setEnabled(rows);
     repaintGrid(m_ui.dbgInterp);
     m_ui.chAll->clear();
+    scheduleCertificate();
 }
 
 void TFMain::cdsMainAfterScroll()
@@ -257,6 +315,7 @@ void TFMain::cdsMainAfterScroll()
     repaintGrid(m_ui.dbgBB);
     if (m_records.cdsInterp.recordCount() > 0 && RecordRow(cdsMain).computed())
         m_interpolation.DrawChart();
+    scheduleCertificate();
 }
 
 void TFMain::FormShow()
@@ -484,10 +543,40 @@ void TFMain::btnCertificateClick()
     if (m_dialogs.exec(dialog) != QDialog::Accepted)
         return;
     SetItemDetails(m_records, dialog.item());
+    if (const CertificateEntry *unchanged =
+            UnchangedCertificate(m_records, dialog.choices(), sha256Hex)) {
+        m_dialogs.message(qtext(CertificateUnchangedError(*unchanged).what())
+                          + QStringLiteral(".\rCertificates... opens it and exports it again."));
+        return;
+    }
     if (dialog.output() == TFCertificate::Output::Printer)
         printCertificate(dialog, now);
     else
         saveCertificate(dialog, now);
+}
+
+bool TFMain::issueCertificate(const TFCertificate &dialog, DateTime now,
+                              IssuedCertificate &issued)
+{
+    bool saving = false;
+    try {
+        issued = IssueCertificate(m_records, dialog.choices(), now, pdfRendering(),
+                                  [this, &saving] {
+                                      saving = true;
+                                      m_session.save();
+                                  });
+    } catch (const std::exception &error) {
+        if (!saving)
+            throw;
+        m_dialogs.message(QStringLiteral("No certificate was issued: the database could not"
+                                         " be saved.\r")
+                          + qtext(errorText(error)));
+        return false;
+    }
+    ++m_saveCount;
+    m_saveFailed = false;
+    showCertificate();
+    return true;
 }
 
 void TFMain::saveCertificate(const TFCertificate &dialog, DateTime now)
@@ -498,10 +587,19 @@ void TFMain::saveCertificate(const TFCertificate &dialog, DateTime now)
                                                 qtext(SafeFileName(planned.number)));
     if (path.trimmed().isEmpty())
         return;
-    const IssuedCertificate issued = IssueCertificate(m_records, dialog.choices(), now,
-                                                      pdfRendering(), [this] { m_session.save(); });
-    // The save dialog asked before it named a file that is there.
-    writeOutputFile(path.toStdString(), issued.bytes, ExistingFile::Replace);
+    IssuedCertificate issued;
+    if (!issueCertificate(dialog, now, issued))
+        return;
+    try {
+        // The save dialog asked before it named a file that is there.
+        writeOutputFile(path.toStdString(), issued.bytes, ExistingFile::Replace);
+    } catch (const Error &error) {
+        m_dialogs.message(qtext(error.what()) + QStringLiteral("\rCertificate ")
+                          + qtext(issued.entry.number)
+                          + QStringLiteral(" is issued and registered all the same: Export..."
+                                           " in Certificates... writes its file again."));
+        return;
+    }
     if (dialog.showWhenSaved() && !m_dialogs.showDocument(path))
         m_dialogs.message(QStringLiteral("The certificate is saved in ") + path
                           + QStringLiteral(", but no program to show it could be started."));
@@ -516,10 +614,28 @@ void TFMain::printCertificate(const TFCertificate &dialog, DateTime now)
     QPrintDialog printDialog(&printer, this);
     if (m_dialogs.exec(printDialog) != QDialog::Accepted)
         return;
-    const IssuedCertificate issued = IssueCertificate(m_records, dialog.choices(), now,
-                                                      pdfRendering(), [this] { m_session.save(); });
-    printer.setDocName(QString::fromStdString(issued.document.runningTitle));
-    paintCertificate(printer, issued.document);
+    IssuedCertificate issued;
+    if (!issueCertificate(dialog, now, issued))
+        return;
+    printer.setDocName(qtext(issued.document.runningTitle));
+    try {
+        paintCertificate(printer, issued.document);
+    } catch (const Error &error) {
+        m_dialogs.message(qtext(error.what()) + QStringLiteral("\rCertificate ")
+                          + qtext(issued.entry.number)
+                          + QStringLiteral(" is issued and registered all the same: Open in"
+                                           " Certificates... shows it for printing."));
+    }
+}
+
+void TFMain::btnCertificatesClick()
+{
+    if (!m_documentCopies)
+        m_documentCopies = std::make_unique<QTemporaryDir>(
+            QDir::temp().filePath(QStringLiteral("kelvora-certificates-XXXXXX")));
+    TFCertificates dialog(m_records.store.certificates(), m_session.path(), m_dialogs, m_locale,
+                          m_documentCopies->path(), qtext(m_folders.OutputDir), this);
+    m_dialogs.exec(dialog);
 }
 
 void TFMain::btnLaboratoryClick()
@@ -532,6 +648,7 @@ void TFMain::btnLaboratoryClick()
     store.setSettings(WithLaboratorySettings(store.settings(), dialog.settings()));
     if (m_session.changed)
         m_session.changed();
+    scheduleCertificate();
 }
 
 void TFMain::btnUncertaintiesClick()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "core/datetime.h"
@@ -11,12 +12,14 @@
 #include "ui/mainlayout.h"
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace kelvora {
 
 class Dialogs;
 class TFCertificate;
+struct IssuedCertificate;
 
 // The main window: the record list on the left, the current record on the right with its
 // reference points (Calibration page) and its measurements with the chart (Interpolation
@@ -46,6 +49,11 @@ public:
     // Saves of the database file done since the window was created.
     int saveCount() const { return m_saveCount; }
 
+    // The current record's latest certificate in the status bar, and whether the record has
+    // changed since it was issued; shown when control is back in the event loop.
+    void showCertificate();
+    bool certificatePending() const { return m_certificateTimer.isActive(); }
+
     // Handlers and reactions, as the controls and the store call them.
     void FormShow();
     void FormResize();
@@ -66,6 +74,7 @@ public:
     void btnEraseInterpClick();
     void btnComputeClick();
     void btnCertificateClick();
+    void btnCertificatesClick();
     void btnLaboratoryClick();
     void btnUncertaintiesClick();
     QString sizesFile() const;
@@ -86,6 +95,10 @@ private:
     void openErase(EraseTarget target);
     void saveCertificate(const TFCertificate &dialog, DateTime now);
     void printCertificate(const TFCertificate &dialog, DateTime now);
+    // Issues and registers the certificate into `issued`; false when the database could not be
+    // saved (the reason has been shown, and no number is used).
+    bool issueCertificate(const TFCertificate &dialog, DateTime now, IssuedCertificate &issued);
+    void scheduleCertificate();
     void repaintGrid(Grid *grid);
     // Runs a store reaction: an error is shown instead of breaking the store operation.
     void react(const std::function<void()> &reaction);
@@ -98,6 +111,10 @@ private:
     MainLayout m_ui;
     InterpolationPage m_interpolation;
     QTimer m_saveTimer;
+    QTimer m_certificateTimer;
+    bool m_showingCertificate = false;
+    // Where the Certificates dialog puts the copies it opens; removed with the window.
+    std::unique_ptr<QTemporaryDir> m_documentCopies;
     bool m_saveFailed = false;
     bool m_endRequested = false;
     bool m_shown = false;

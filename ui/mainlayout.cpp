@@ -188,6 +188,9 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     m_window.statusBar()->setObjectName(QStringLiteral("RzStatusBar1"));
     m_window.statusBar()->setSizeGripEnabled(false);
     m_window.statusBar()->addWidget(spNotice);
+    spCertificate = new QLabel(&m_window);
+    spCertificate->setObjectName(QStringLiteral("spCertificate"));
+    m_window.statusBar()->addPermanentWidget(spCertificate);
     fitFixedHeight(*m_window.statusBar(), 19);
 
     auto *central = new QWidget(&m_window);
@@ -238,6 +241,10 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
     btnCertificate = makeButton(central, "btnCertificate", QStringLiteral("Cer&tificate..."),
                                 QStringLiteral("Issue the record's calibration certificate"),
                                 QStyle::SP_FileDialogContentsView);
+    btnCertificates =
+        makeButton(central, "btnCertificates", QStringLiteral("Certif&icates..."),
+                   QStringLiteral("The register of issued certificates"),
+                   QStyle::SP_FileDialogListView);
     btnLaboratory = makeButton(central, "btnLaboratory", QStringLiteral("Laborator&y..."),
                                QStringLiteral("The laboratory's details on certificates"),
                                QStyle::SP_ComputerIcon);
@@ -246,7 +253,9 @@ MainLayout::MainLayout(QMainWindow &window, RecordStore &records, Dialogs &dialo
                    QStringLiteral("The record's uncertainty settings"),
                    QStyle::SP_FileDialogDetailedView);
     QWidget *bottomBar = buttonBar(
-        central, 41, {btnUncertainties, btnCertificate, btnLaboratory, btnAbout, btnExit}, true);
+        central, 41,
+        {btnUncertainties, btnCertificate, btnCertificates, btnLaboratory, btnAbout, btnExit},
+        true);
     bottomBar->setObjectName(QStringLiteral("RzPanel1"));
     outer->addWidget(bottomBar);
     m_window.setCentralWidget(central);

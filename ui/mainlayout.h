@@ -42,6 +42,8 @@ public:
     MainLayout &operator=(const MainLayout &) = delete;
 
     QLabel *spNotice = nullptr;
+    // The current record's latest certificate, and whether the record changed since.
+    QLabel *spCertificate = nullptr;
     QWidget *pLeft = nullptr;
     QLineEdit *edFind = nullptr;
     RadioGroup *rgSort = nullptr;
@@ -90,6 +92,7 @@ public:
     BoundEdit *RzDBEdit13 = nullptr; // TMax
 
     QPushButton *btnCertificate = nullptr;
+    QPushButton *btnCertificates = nullptr;
     QPushButton *btnLaboratory = nullptr;
     QPushButton *btnUncertainties = nullptr;
     QSplitter *spSeparator = nullptr;

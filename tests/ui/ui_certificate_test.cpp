@@ -6,20 +6,24 @@
 #include "tests/cli_process.h"
 #include "tests/pdftext.h"
 #include "ui/certificatedialog.h"
+#include "ui/certificatesdialog.h"
 #include "ui/laboratorydialog.h"
 #include "ui/radiogroup.h"
 #include "ui_main_fixture.h"
 
 #include <QBuffer>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSpinBox>
+#include <QTableWidget>
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <regex>
 
 namespace kelvora::test {
@@ -109,11 +113,14 @@ TEST_F(CertificateWindowTest, IssuesTheCertificateAndWritesWhatTheCommandLineWri
     EXPECT_EQ(saved.numberPattern, "T-{nnn}");
     EXPECT_EQ(saved.nextNumber, 5);
 
+    // The command line issues the same certificate from the database as it is now.
+    const std::string before = dir.filePath(QStringLiteral("before.dbs")).toStdString();
+    std::filesystem::copy_file(dbFile(), before);
+
     const std::string windowPdf = pdfPath("window.pdf");
     answerCertificate(
         [](TFCertificate &certificate) {
             EXPECT_EQ(certificate.lblNumber->text(), QStringLiteral("T-005, a new number"));
-            EXPECT_FALSE(certificate.cbNewNumber->isEnabled()) << "the record has no number";
             certificate.edCustomer->setText(QStringLiteral("ACME Pyrometry"));
             certificate.edSerial->setText(QStringLiteral("0042"));
             certificate.seStep->setValue(100);
@@ -134,15 +141,32 @@ TEST_F(CertificateWindowTest, IssuesTheCertificateAndWritesWhatTheCommandLineWri
                              "A. Metrologist", "Page 1 of"})
         EXPECT_NE(text.find(said), std::string::npos) << said;
 
-    // The command line, on the database the window leaves, issues the same certificate again.
+    // The command line, on the database the window leaves, finds the certificate states the
+    // record as it is, and writes it again byte for byte; on the database as it was before,
+    // it issues the same certificate.
     returnToEventLoop();
     window.reset();
     const auto numberField = static_cast<std::size_t>(fieldIndex(RecordField::CertNo));
     ASSERT_EQ(savedData().records.at(0).values.at(numberField), Value{std::string("T-005")});
     const std::string cliPdf = pdfPath("cli.pdf");
-    const ProcessResult result = runProgram(
-        KELVORA_CLI, {"certificate", "Lamp", "-o", cliPdf, "--step", "100", "--db", dbFile()},
-        dir.path().toStdString());
+    const std::vector<std::string> options{"--step", "100", "--customer", "ACME Pyrometry",
+                                           "--serial", "0042"};
+    const auto cli = [&](std::vector<std::string> args, const std::string &db) {
+        args.push_back("--db");
+        args.push_back(db);
+        return runProgram(KELVORA_CLI, args, dir.path().toStdString());
+    };
+    std::vector<std::string> again{"certificate", "Lamp", "-o", cliPdf};
+    again.insert(again.end(), options.begin(), options.end());
+    const ProcessResult refused = cli(again, dbFile());
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_NE(refused.err.find("Certificate T-005 of record \"Lamp\""), std::string::npos)
+        << refused.err;
+    const std::string exported = pdfPath("exported.pdf");
+    ASSERT_EQ(cli({"certificate", "--export", "T-005", "-o", exported}, dbFile()).status, 0);
+    EXPECT_TRUE(readWholeFile(exported) == readWholeFile(windowPdf));
+
+    const ProcessResult result = cli(again, before);
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "Certificate T-005 of record \"Lamp\" written to " + cliPdf + "\n");
     const std::string fromWindow = readWholeFile(windowPdf);
@@ -193,28 +217,165 @@ TEST_P(CertificateStopped, IssuesNothing)
 INSTANTIATE_TEST_SUITE_P(Stops, CertificateStopped, ::testing::ValuesIn(StopCases),
                          CaseName);
 
-TEST_F(CertificateWindowTest, ASecondCertificateKeepsItsNumberUnlessANewOneIsAsked)
+// A record gets a second certificate only when something it states has changed: then one of
+// a new number, which replaces the first. The status bar shows the record's latest
+// certificate, and when the record has changed since.
+TEST_F(CertificateWindowTest, ASecondCertificateOnlyForAChangedRecordAndItReplacesTheFirst)
 {
     startWithComputedRecord();
-    const std::string path = pdfPath("lamp.pdf");
-    for (const bool newNumber : {false, false, true}) {
+    const int year = toCivil(currentDateTime()).year;
+    const QString first = QStringLiteral("KV-%1-0001").arg(year);
+    const QString second = QStringLiteral("KV-%1-0002").arg(year);
+    const QString today = QString::fromStdString(formatIsoDateTime(currentDateTime()).substr(0, 10));
+    returnToEventLoop();
+    EXPECT_EQ(spCertificate()->text(), QString()) << "no certificate yet";
+
+    const auto issue = [this](const QString &customer, const QString &expectedNumber) {
         answerCertificate(
-            [newNumber](TFCertificate &certificate) {
-                certificate.cbNewNumber->setChecked(newNumber);
+            [customer, expectedNumber](TFCertificate &certificate) {
+                EXPECT_EQ(certificate.lblNumber->text(), expectedNumber);
+                certificate.edCustomer->setText(customer);
                 certificate.cbShow->setChecked(false);
             },
             "btnSavePdf");
-        dialogs.documentAnswers.push_back(QString::fromStdString(path));
+        dialogs.documentAnswers.push_back(dir.filePath(QStringLiteral("Data/Output/")
+                                                       + customer + QStringLiteral(".pdf")));
+        btnCertificate()->click();
+        returnToEventLoop();
+    };
+    issue(QStringLiteral("ACME"), first + QStringLiteral(", a new number"));
+    EXPECT_EQ(spCertificate()->text(), QStringLiteral("Certificate %1 of %2").arg(first, today));
+
+    // Nothing changed: no file is asked for, and the message names the certificate.
+    answerCertificate(nullptr, "btnSavePdf");
+    btnCertificate()->click();
+    ASSERT_EQ(dialogs.messages.size(), 1) << messagesShown();
+    EXPECT_TRUE(dialogs.messages[0].startsWith(QStringLiteral("Certificate ") + first));
+    EXPECT_TRUE(dialogs.messages[0].contains(QStringLiteral("Certificates...")));
+    EXPECT_EQ(dialogs.documentRequests.size(), 1u);
+
+    // Another customer: a new number, which replaces the first.
+    cdsMain().edit();
+    RecordRowEditor(cdsMain()).setCustomer("ACME Pyrometry");
+    cdsMain().post();
+    returnToEventLoop();
+    EXPECT_EQ(spCertificate()->text(),
+              QStringLiteral("Changed since certificate %1 was issued").arg(first));
+    issue(QStringLiteral("ACME Pyrometry"),
+          second + QStringLiteral(", a new number replacing %1 of %2").arg(first, today));
+    EXPECT_EQ(RecordRow(cdsMain()).certNo(), second.toStdString());
+    const std::vector<CertificateEntry> &entries = records().store.certificates();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].replaces, first.toStdString());
+    EXPECT_EQ(savedData().certificates.size(), 2u) << "registered in the file";
+    EXPECT_EQ(spCertificate()->text(), QStringLiteral("Certificate %1 of %2").arg(second, today));
+    EXPECT_NE(flowingText(pdfText(pdfPath("ACME Pyrometry.pdf")))
+                  .find("This certificate replaces certificate " + first.toStdString()),
+              std::string::npos);
+    EXPECT_EQ(dialogs.messages.size(), 1) << messagesShown();
+}
+
+// Certificates... lists the register as the command line does, shows a certificate from a
+// copy of its registered document and exports it as it was issued.
+TEST_F(CertificateWindowTest, CertificatesListsOpensAndExportsTheRegister)
+{
+    startWithComputedRecord();
+    for (const char *customer : {"ACME", "ACME Pyrometry"}) {
+        answerCertificate(
+            [customer](TFCertificate &certificate) {
+                certificate.edCustomer->setText(QLatin1String(customer));
+                certificate.cbShow->setChecked(false);
+            },
+            "btnSavePdf");
+        dialogs.documentAnswers.push_back(dir.filePath(QStringLiteral("Data/Output/")
+                                                       + QLatin1String(customer)
+                                                       + QStringLiteral(".pdf")));
         btnCertificate()->click();
     }
-    const int year = toCivil(currentDateTime()).year;
-    EXPECT_EQ(RecordRow(cdsMain()).certNo(), "KV-" + std::to_string(year) + "-0002");
-    ASSERT_EQ(dialogs.documentRequests.size(), 3u);
-    EXPECT_EQ(dialogs.documentRequests[1].proposedName,
-              QStringLiteral("KV-%1-0001").arg(year));
-    EXPECT_TRUE(dialogs.shownDocuments.isEmpty());
+    const std::string issued = readWholeFile(pdfPath("ACME.pdf"));
+    const QString exported = dir.filePath(QStringLiteral("Data/Output/exported.pdf"));
+    dialogs.documentAnswers.push_back(exported);
+    dialogs.dialogScripts.push_back([](QDialog &dialog) {
+        auto &certificates = dynamic_cast<TFCertificates &>(dialog);
+        QTableWidget &list = *certificates.lvCertificates;
+        ASSERT_EQ(list.rowCount(), 2);
+        const int year = toCivil(currentDateTime()).year;
+        const QString first = QStringLiteral("KV-%1-0001").arg(year);
+        const QString second = QStringLiteral("KV-%1-0002").arg(year);
+        EXPECT_EQ(list.item(0, 0)->text(), second) << "newest first";
+        EXPECT_EQ(list.item(0, 3)->text(), QStringLiteral("ACME Pyrometry"));
+        EXPECT_EQ(list.item(0, 4)->text(), QStringLiteral("issued"));
+        EXPECT_EQ(list.item(0, 5)->text(), first);
+        EXPECT_EQ(list.item(1, 0)->text(), first);
+        EXPECT_EQ(list.item(1, 6)->text(), second);
+        list.selectRow(1);
+        certificates.btnOpen->click();
+        certificates.btnExport->click();
+        certificates.btnClose->click();
+    });
+    btnCertificates()->click();
+    EXPECT_TRUE(dialogs.allAnswersUsed()) << messagesShown();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
+    ASSERT_EQ(dialogs.shownDocuments.size(), 1);
+    EXPECT_TRUE(readWholeFile(dialogs.shownDocuments[0].toStdString()) == issued);
+    EXPECT_EQ(dialogs.documentRequests.back().proposedName,
+              QStringLiteral("KV-%1-0001").arg(toCivil(currentDateTime()).year));
+    EXPECT_TRUE(readWholeFile(exported.toStdString()) == issued);
 }
+
+struct IssueFailureCase
+{
+    const char *name;
+    bool readOnlyDatabase; // else the file's name leaves no room for its temporary name
+    const char *says;
+    bool registered;
+};
+
+const IssueFailureCase IssueFailureCases[] = {
+    {"DatabaseNotSaved", true, "No certificate was issued: the database could not be saved.",
+     false},
+    {"FileNotWritten", false,
+     "is issued and registered all the same: Export... in Certificates... writes its file"
+     " again.",
+     true},
+};
+
+class CertificateIssueFailure : public CertificateWindowTest,
+                                public ::testing::WithParamInterface<IssueFailureCase>
+{
+};
+
+// A save that fails issues nothing, and the next certificate has the number this one was to
+// have; a file that cannot be written after the save leaves the certificate registered.
+TEST_P(CertificateIssueFailure, SaysWhetherTheCertificateIsRegistered)
+{
+    const IssueFailureCase &c = GetParam();
+    startWithComputedRecord();
+    returnToEventLoop();
+    const QString path = dir.filePath(QStringLiteral("Data/Output/")
+                                      + (c.readOnlyDatabase ? QStringLiteral("lamp")
+                                                            : QString(250, QLatin1Char('c')))
+                                      + QStringLiteral(".pdf"));
+    if (c.readOnlyDatabase)
+        std::filesystem::permissions(dbFile(), std::filesystem::perms(0444));
+    answerCertificate([](TFCertificate &certificate) { certificate.cbShow->setChecked(false); },
+                      "btnSavePdf");
+    dialogs.documentAnswers.push_back(path);
+    btnCertificate()->click();
+    std::filesystem::permissions(dbFile(), std::filesystem::perms(0644));
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].contains(QLatin1String(c.says))) << messagesShown();
+    EXPECT_FALSE(QFileInfo::exists(path));
+    const std::string number = "KV-" + std::to_string(toCivil(currentDateTime()).year) + "-0001";
+    EXPECT_EQ(RecordRow(cdsMain()).certNo(), c.registered ? number : "");
+    EXPECT_EQ(savedData().certificates.size(), c.registered ? 1u : 0u);
+    EXPECT_EQ(PlanCertificateIssue(records(), currentDateTime()).number,
+              c.registered ? "KV-" + std::to_string(toCivil(currentDateTime()).year) + "-0002"
+                           : number);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, CertificateIssueFailure, ::testing::ValuesIn(IssueFailureCases),
+                         CaseName);
 
 TEST_F(CertificateWindowTest, AViewerThatDoesNotStartIsReported)
 {

@@ -83,6 +83,7 @@ protected:
         return found;
     }
     QLabel *spNotice() const { return control<QLabel>("spNotice"); }
+    QLabel *spCertificate() const { return control<QLabel>("spCertificate"); }
     QWidget *pLeft() const { return control<QWidget>("pLeft"); }
     QLineEdit *edFind() const { return control<QLineEdit>("edFind"); }
     RadioGroup *rgSort() const { return control<RadioGroup>("rgSort"); }
@@ -95,6 +96,7 @@ protected:
     QPushButton *btnSaveMain() const { return control<QPushButton>("btnSaveMain"); }
     QPushButton *btnEraseMain() const { return control<QPushButton>("btnEraseMain"); }
     QPushButton *btnCertificate() const { return control<QPushButton>("btnCertificate"); }
+    QPushButton *btnCertificates() const { return control<QPushButton>("btnCertificates"); }
     QPushButton *btnLaboratory() const { return control<QPushButton>("btnLaboratory"); }
     QPushButton *btnUncertainties() const { return control<QPushButton>("btnUncertainties"); }
     QWidget *p() const { return control<QWidget>("p"); }
