@@ -104,7 +104,8 @@ checkCertificates() {
             fail "$file is no certificate"
             continue
         fi
-        number="$(echo "$text" | grep -o 'Certificate number  *[^ ]*' | head -n 1 | awk '{ print $3 }')"
+        number="$(echo "$text" | grep -o 'Certificate number  *[^ ]*' | head -n 1 \
+            | awk '{ print $3 }')"
         if ! echo "$lines" | awk -v n="$number" '$1 == n { found = 1 } END { exit !found }'; then
             fail "$file carries $number, which the register does not hold"
             continue

@@ -163,7 +163,8 @@ void TFCertificate::showNumber()
 {
     try {
         const CertificateIssue issue = PlanCertificateIssue(m_records, m_now);
-        QString text = QStringLiteral("%1, a new number").arg(QString::fromStdString(issue.number));
+        QString text =
+            QStringLiteral("%1, a new number").arg(QString::fromStdString(issue.number));
         const std::optional<std::int64_t> key = m_records.store.currentRecordKey();
         if (const CertificateEntry *current =
                 key ? CurrentCertificateOf(m_records.store.certificates(), *key) : nullptr)

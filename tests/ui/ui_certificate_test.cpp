@@ -226,7 +226,8 @@ TEST_F(CertificateWindowTest, ASecondCertificateOnlyForAChangedRecordAndItReplac
     const int year = toCivil(currentDateTime()).year;
     const QString first = QStringLiteral("KV-%1-0001").arg(year);
     const QString second = QStringLiteral("KV-%1-0002").arg(year);
-    const QString today = QString::fromStdString(formatIsoDateTime(currentDateTime()).substr(0, 10));
+    const QString today =
+        QString::fromStdString(formatIsoDateTime(currentDateTime()).substr(0, 10));
     returnToEventLoop();
     EXPECT_EQ(spCertificate()->text(), QString()) << "no certificate yet";
 
