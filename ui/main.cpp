@@ -38,6 +38,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSettings>
 #include <QShowEvent>
@@ -172,9 +173,13 @@ void TFMain::connectStore()
     Table &cdsMain = m_records.cdsMain;
     Table &cdsBB = m_records.cdsBB;
     Table &cdsInterp = m_records.cdsInterp;
+    // Working out whether the record changed since its certificate walks its rows and puts
+    // them back as they were: nothing shown changes meanwhile.
     const auto on = [this](auto &event, std::function<void()> reaction) {
-        m_connections.push_back(
-            event.subscribe([this, reaction](const auto &...) { react(reaction); }));
+        m_connections.push_back(event.subscribe([this, reaction](const auto &...) {
+            if (!m_showingCertificate)
+                react(reaction);
+        }));
     };
     on(cdsMain.dataChanged, [this] { dsMainDataChange(); });
     on(cdsBB.dataChanged, [this] { dsBBDataChange(); });
@@ -207,14 +212,7 @@ void TFMain::UpdateButtons()
     m_ui.btnUncertainties->setEnabled(records);
     m_ui.pc->setVisible(records);
     m_ui.pc->setTabVisible(m_ui.pc->indexOf(m_ui.tsMeasurements), records && computed);
-    scheduleCertificate();
-}
-
-void TFMain::scheduleCertificate()
-{
-    // Working out whether the record changed walks its rows, whose reactions come back here.
-    if (!m_showingCertificate)
-        m_certificateTimer.start();
+    m_certificateTimer.start();
 }
 
 void TFMain::showCertificate()
@@ -242,14 +240,8 @@ void TFMain::showCertificate()
     } else if (!ReplacedByOf(entries, *latest).empty()) {
         text += QStringLiteral(", replaced");
     } else {
-        m_showingCertificate = true;
-        try {
-            changed = ChangedSinceIssued(m_records, *latest, sha256Hex);
-        } catch (...) {
-            m_showingCertificate = false;
-            throw;
-        }
-        m_showingCertificate = false;
+        const QScopedValueRollback walking(m_showingCertificate, true);
+        changed = ChangedSinceIssued(m_records, *latest, sha256Hex);
     }
     if (changed)
         text = QStringLiteral("Changed since certificate %1 was issued").arg(number);
@@ -300,7 +292,7 @@ void TFMain::dsInterpDataChange()
     m_ui.btnSaveCsv->setEnabled(rows);
     repaintGrid(m_ui.dbgInterp);
     m_ui.chAll->clear();
-    scheduleCertificate();
+    m_certificateTimer.start();
 }
 
 void TFMain::cdsMainAfterScroll()
@@ -315,7 +307,7 @@ void TFMain::cdsMainAfterScroll()
     repaintGrid(m_ui.dbgBB);
     if (m_records.cdsInterp.recordCount() > 0 && RecordRow(cdsMain).computed())
         m_interpolation.DrawChart();
-    scheduleCertificate();
+    m_certificateTimer.start();
 }
 
 void TFMain::FormShow()
@@ -648,7 +640,7 @@ void TFMain::btnLaboratoryClick()
     store.setSettings(WithLaboratorySettings(store.settings(), dialog.settings()));
     if (m_session.changed)
         m_session.changed();
-    scheduleCertificate();
+    m_certificateTimer.start();
 }
 
 void TFMain::btnUncertaintiesClick()

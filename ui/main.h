@@ -98,7 +98,6 @@ private:
     // Issues and registers the certificate into `issued`; false when the database could not be
     // saved (the reason has been shown, and no number is used).
     bool issueCertificate(const TFCertificate &dialog, DateTime now, IssuedCertificate &issued);
-    void scheduleCertificate();
     void repaintGrid(Grid *grid);
     // Runs a store reaction: an error is shown instead of breaking the store operation.
     void react(const std::function<void()> &reaction);
