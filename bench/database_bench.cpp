@@ -85,12 +85,24 @@ CertificateEntry benchCertificate(int i)
     return entry;
 }
 
+// The database files written, each in a folder of its own, removed when the benchmarks end.
+struct BenchFiles
+{
+    std::map<std::pair<int, bool>, std::string> paths;
+
+    ~BenchFiles()
+    {
+        for (const auto &[kind, path] : paths)
+            std::filesystem::remove_all(std::filesystem::path(path).parent_path());
+    }
+};
+
 // A database file of that many records, and as many certificates in its register when asked
 // for, written once per count.
 const std::string &databaseOf(int records, bool withRegister = false)
 {
-    static std::map<std::pair<int, bool>, std::string> files;
-    auto &path = files[{records, withRegister}];
+    static BenchFiles files;
+    auto &path = files.paths[{records, withRegister}];
     if (path.empty()) {
         std::string folder = (std::filesystem::temp_directory_path() / "kelvora-bench-XXXXXX");
         if (!::mkdtemp(folder.data()))
