@@ -215,7 +215,8 @@ INSTANTIATE_TEST_SUITE_P(
         ImportRefusal{"EmptyName", "0.65\n0.01\n3\n2.4E-3 1235\n6.1E-3 1358\n1.85E-2 1500\n",
                       {"--name", ""}, "C", 1, "Field 'Name' must have a value"},
         ImportRefusal{"UncertaintyZeroOnceStored",
-                      "0.65\n0.01\n3\n2.4E-3 1235 1e-4000\n6.1E-3 1358\n1.85E-2 1500\n", {}, "C", 1,
+                      "0.65\n0.01\n3\n2.4E-3 1235 1e-4000\n6.1E-3 1358\n1.85E-2 1500\n", {}, "C",
+                      1,
                       "Uncertainty of the temperature of point 1 is too small to be stored: "
                       "1E-4000 (the smallest is 2.2250738585072E-308)"},
         ImportRefusal{"UncertaintySubnormalCommaLocale",
@@ -358,8 +359,9 @@ TEST_F(CliDatabase, DoubleDashReachesANameThatBeginsWithADash)
 // was written.
 TEST_F(CliDatabase, AGuessTooLargeIsRefusedWithItsReasonAlone)
 {
-    const ProcessResult result = cli(
-        {"import", writeFile("huge.txt", "0.65\n0.01\n3\n1e305 1235\n6.1E-3 1358\n1.85E-2 1500\n")});
+    const std::string huge =
+        writeFile("huge.txt", "0.65\n0.01\n3\n1e305 1235\n6.1E-3 1358\n1.85E-2 1500\n");
+    const ProcessResult result = cli({"import", huge});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err.rfind("The Saunders-White guess C = ", 0), 0u) << result.err;
     const std::string end = " of these reference points is too large to be stored\n";
@@ -1136,11 +1138,14 @@ TEST_P(CliLostOutput, LeavesASavedChangeDone)
     const Change changes[] = {
         {{"import", Minimal, "--name", "second"},
          [&] { return (second = recordKey("second")) + " imported"; }},
-        {{"uncertainty", "cu", "--w", "0.01"}, [&] { return "the uncertainty settings of " + cu; }},
-        {{"laboratory", "--name", "Lab"}, [] { return std::string("the laboratory's details"); }},
+        {{"uncertainty", "cu", "--w", "0.01"},
+         [&] { return "the uncertainty settings of " + cu; }},
+        {{"laboratory", "--name", "Lab"},
+         [] { return std::string("the laboratory's details"); }},
         {{"calibrate", "cu", "--restarts", "0", "--seed", "1"},
          [&] { return "the calibration results of " + cu; }},
-        {{"interpolate", "cu", furnace}, [&] { return "the measurements of " + cu + " interpolated"; }},
+        {{"interpolate", "cu", furnace},
+         [&] { return "the measurements of " + cu + " interpolated"; }},
         {{"delete", "second"}, [&] { return second + " deleted"; }},
     };
     for (const Change &change : changes) {
@@ -1180,7 +1185,9 @@ TEST_F(CliDatabase, LockPathThatIsAFolderIsRefusedClearly)
 }
 
 // Run by a user whom permissions stop (as root: the user nobody), the reading commands work in
-// a folder that may not be written, and the changing ones refuse with the save's message.
+// a folder that may not be written, and the changing ones refuse with the save's message. That
+// user runs the program and reads the record file from copies in the test's own folder, which
+// it may enter wherever the build lies (a checkout in a folder that only its owner enters).
 TEST_F(CliDatabase, ReadOnlyFolderReadsButRefusesChanges)
 {
     const fs::path folder = dir() / "ro";
@@ -1189,17 +1196,23 @@ TEST_F(CliDatabase, ReadOnlyFolderReadsButRefusesChanges)
     ASSERT_EQ(test::runProgram(KELVORA_CLI, {"import", Copper, "--name", "cu", "--db", roDb},
                                dir()).status, 0);
     const std::string before = readWholeFile(roDb);
-    fs::permissions(dir(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
-                               | fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec
-                                | fs::perms::group_read | fs::perms::group_exec
-                                | fs::perms::others_read | fs::perms::others_exec);
+    const std::string program = pathOf("kelvora-cli");
+    const std::string minimal = pathOf("minimal.txt");
+    fs::copy_file(KELVORA_CLI, program);
+    fs::copy_file(Minimal, minimal);
+    const fs::perms readable = fs::perms::owner_read | fs::perms::group_read
+                               | fs::perms::others_read;
+    const fs::perms enterable = fs::perms::owner_exec | fs::perms::group_exec
+                                | fs::perms::others_exec;
+    fs::permissions(program, readable | enterable);
+    fs::permissions(minimal, readable);
+    fs::permissions(dir(), fs::perms::owner_all | readable | enterable);
+    fs::permissions(folder, readable | enterable);
     const auto asUser = [&](std::vector<std::string> args) {
         args.insert(args.end(), {"--db", roDb});
         if (::geteuid() != 0)
-            return test::runProgram(KELVORA_CLI, args, dir());
-        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                   KELVORA_CLI});
+            return test::runProgram(program, args, dir());
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
         return test::runProgram("setpriv", args, dir());
     };
     const ProcessResult list = asUser({"list"});
@@ -1211,7 +1224,7 @@ TEST_F(CliDatabase, ReadOnlyFolderReadsButRefusesChanges)
     // only the save is, after a calibration has printed its results.
     const auto refusesChanges = [&](bool locked) {
         for (const std::vector<std::string> &args :
-             {std::vector<std::string>{"import", Minimal}, {"delete", "cu"},
+             {std::vector<std::string>{"import", minimal}, {"delete", "cu"},
               {"calibrate", "cu", "--restarts", "0"}}) {
             SCOPED_TRACE(args.front());
             const ProcessResult result = asUser(args);

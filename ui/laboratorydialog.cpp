@@ -69,8 +69,10 @@ TFLaboratory::TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialog
     logoRow->addWidget(btnNoLogo);
     logoRow->addStretch(1);
 
-    edCalibratedBy = lineEdit(this, "edCalibratedBy", laboratory.calibratedBy, MaxLaboratoryNameLength);
-    edApprovedBy = lineEdit(this, "edApprovedBy", laboratory.approvedBy, MaxLaboratoryNameLength);
+    edCalibratedBy =
+        lineEdit(this, "edCalibratedBy", laboratory.calibratedBy, MaxLaboratoryNameLength);
+    edApprovedBy =
+        lineEdit(this, "edApprovedBy", laboratory.approvedBy, MaxLaboratoryNameLength);
     comboPageSize = new QComboBox(this);
     comboPageSize->setObjectName(QStringLiteral("comboPageSize"));
     comboPageSize->addItems({QStringLiteral("A4"), QStringLiteral("Letter")});

@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -292,6 +293,39 @@ TEST_F(CertificateWindowTest, ThePatternOfNumbersMustHoldACounter)
     btnLaboratory()->click();
     EXPECT_EQ(LaboratorySettingsOf(records().store.settings()).numberPattern,
               "KV-{yyyy}-{nnnn}");
+}
+
+// The laboratory's texts are held to their limits: the line edits take no more, and an address
+// longer than it may be is refused naming the limit while the dialog stays open; one at the
+// limit is kept whole.
+TEST_F(CertificateWindowTest, TheLaboratorysTextsKeepToTheirLimits)
+{
+    startWithComputedRecord();
+    const QString longest(MaxAddressLength, QLatin1Char('a'));
+    dialogs.dialogScripts.push_back([&](QDialog &dialog) {
+        auto &laboratory = dynamic_cast<TFLaboratory &>(dialog);
+        for (QLineEdit *edit :
+             {laboratory.edName, laboratory.edCalibratedBy, laboratory.edApprovedBy}) {
+            edit->setText(QString(MaxLaboratoryNameLength + 1, QLatin1Char('n')));
+            EXPECT_EQ(edit->text().size(), MaxLaboratoryNameLength)
+                << edit->objectName().toStdString();
+        }
+        laboratory.mAddress->setPlainText(longest + QLatin1Char('a'));
+        laboratory.btnOK->click();
+        EXPECT_EQ(dialog.result(), QDialog::Rejected) << "still open";
+        EXPECT_EQ(dialogs.messages,
+                  QStringList{QStringLiteral("The address is %1 characters long, more than the "
+                                             "%2 it may hold")
+                                  .arg(MaxAddressLength + 1)
+                                  .arg(MaxAddressLength)});
+        laboratory.mAddress->setPlainText(longest);
+        laboratory.btnOK->click();
+    });
+    btnLaboratory()->click();
+    EXPECT_TRUE(dialogs.allAnswersUsed());
+    const LaboratorySettings kept = LaboratorySettingsOf(records().store.settings());
+    EXPECT_EQ(kept.address, longest.toStdString());
+    EXPECT_EQ(kept.name, std::string(static_cast<std::size_t>(MaxLaboratoryNameLength), 'n'));
 }
 
 } // namespace

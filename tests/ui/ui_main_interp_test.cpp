@@ -157,6 +157,8 @@ struct RefusedList
     const char *what;
     QByteArray content;
     bool countMessage;
+    // Why a signal is refused ("." stands for the decimal separator); empty: the read error.
+    QString refusal = {};
 };
 
 // Names the case in test output.
@@ -175,10 +177,12 @@ TEST_P(SignalListRefused, KeepsTheMeasurements)
     dialogs.clearRecords();
     loadSignals(GetParam().content);
     const QString path = dir.filePath(QStringLiteral("Data/Input/Signals/list.txt"));
+    QString refusal = GetParam().refusal;
+    refusal.replace(QLatin1Char('.'), QLatin1Char(window->textLocale().decimalSeparator));
     const QString expected = GetParam().countMessage
         ? QStringLiteral("Number of signals must be from 1 to 1000") + QChar(13)
               + QStringLiteral("Check the first line in the file ") + path
-        : QStringLiteral("Error in reading file ") + path;
+        : !refusal.isEmpty() ? refusal : QStringLiteral("Error in reading file ") + path;
     EXPECT_EQ(dialogs.messages, QStringList{expected});
     EXPECT_EQ(cdsInterp().recordCount(), 2);
 }
@@ -187,7 +191,13 @@ INSTANTIATE_TEST_SUITE_P(Lists, SignalListRefused,
                          ::testing::Values(RefusedList{"zero", "0\n", true},
                                            RefusedList{"many", "1001\n1E-3\n", true},
                                            RefusedList{"realcount", "2.0\n1E-3\n2E-3\n", false},
-                                           RefusedList{"badsignal", "2\n1E-3\n2,0E-3\n", false}),
+                                           RefusedList{"badsignal", "2\n1E-3\n2,0E-3\n", false},
+                                           RefusedList{"unstorable", "2\n1E-3\n1e-4000\n",
+                                                       false,
+                                                       QStringLiteral(
+                                                           "Signal 2 is too small to be stored: "
+                                                           "1E-4000 (the smallest is "
+                                                           "2.2250738585072E-308)")}),
                          [](const auto &info) { return std::string(info.param.what); });
 
 TEST_F(Interpolation, ComputeFillsEveryTemperatureAndDrawsTheChart)
