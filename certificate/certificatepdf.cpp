@@ -78,23 +78,33 @@ private:
             logoHeight = size.height();
         }
         const double textWidth = left() + width() - textLeft;
-        double y = top;
-        for (const QString &line : m_flow.wrap(qtext(m_document.laboratoryName), m_fonts.name,
-                                               textWidth)) {
-            m_flow.drawLine(line, m_fonts.name, textLeft, textWidth, y);
-            y += m_flow.lineHeight(m_fonts.name);
-        }
-        for (const QString &line : m_flow.wrap(qtext(m_document.laboratoryAddress),
-                                               m_fonts.body, textWidth)) {
-            m_flow.drawLine(line, m_fonts.body, textLeft, textWidth, y);
-            y += lineHeight();
-        }
-        m_flow.advance(std::max(logoHeight, y - top) + 3 * mm);
+        // The laboratory's name and address go on on the next page where they do not fit,
+        // rather than into the foot of this one.
+        bool continued = false;
+        const auto headerLines = [&](const std::string &text, const QFont &font) {
+            const double height = m_flow.lineHeight(font);
+            for (const QString &line : m_flow.wrap(qtext(text), font, textWidth)) {
+                if (height > m_flow.remaining()) {
+                    m_flow.newPage();
+                    continued = true;
+                }
+                m_flow.drawLine(line, font, textLeft, textWidth, m_flow.y());
+                m_flow.advance(height);
+            }
+        };
+        headerLines(m_document.laboratoryName, m_fonts.name);
+        headerLines(m_document.laboratoryAddress, m_fonts.body);
+        if (!continued)
+            m_flow.advance(std::max(0.0, top + logoHeight - m_flow.y()));
+        // The rule, the title and the first line under it stay on one page.
+        const double titleHeight = m_flow.lineHeight(m_fonts.title);
+        m_flow.keepTogether(12 * mm + titleHeight + lineHeight());
+        m_flow.advance(3 * mm);
         rule(m_flow.y(), left(), width(), QPen(Navy, m_flow.pt(1)));
         m_flow.advance(6 * mm);
         m_flow.drawLine(qtext(m_document.title), m_fonts.title, left(), width(), m_flow.y(),
                         Qt::AlignHCenter, Navy);
-        m_flow.advance(m_flow.lineHeight(m_fonts.title) + 3 * mm);
+        m_flow.advance(titleHeight + 3 * mm);
         labelledValues(m_document.issue);
         if (!m_document.notice.empty()) {
             m_flow.advance(2 * mm);

@@ -32,6 +32,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -83,15 +85,20 @@ const char *const DatabaseUsage =
     "             [--pattern TEXT] [--next-number N]\n"
     "                                   shows or sets the laboratory's details that\n"
     "                                   certificates carry (pattern: KV-{yyyy}-{nnnn})\n"
-    "NAME is the newest record of that name. Commands that change the database refuse\n"
-    "while Kelvora has it open. The options of calibrate take the ranges of fit's\n"
-    "(fit --help). -o writes a new regular file only: --force replaces a file that is\n"
-    "there, keeping its permissions.\n"
-    "Exit status: 0 done, 1 refused (also a database in use or kept locked by another\n"
-    "program), 2 Levenberg-Marquardt failed, 3 file cannot be opened or database missing\n"
-    "or damaged, 4 floating-point fault, 5 file or output cannot be written (also a\n"
-    "database changed by another program since it was read, or an -o FILE that is there\n"
-    "without --force or is no regular file), 6 out of memory, 64 bad command line.\n";
+    "NAME is the newest record of that name; \"--\" ends the options, so that a name\n"
+    "that begins with \"-\" is reached as in \"report -- -x\". A record's name holds at\n"
+    "most 100 characters. Commands that change the database refuse while Kelvora has it\n"
+    "open. The options of calibrate take the ranges of fit's (fit --help). -o writes a\n"
+    "new regular file only: --force replaces a file that is there, keeping its\n"
+    "permissions.\n"
+    "Exit status: 0 done, 1 refused (also a database in use, kept locked by another\n"
+    "program or written by a newer version of Kelvora), 2 Levenberg-Marquardt failed,\n"
+    "3 file cannot be opened or database missing or damaged, 4 floating-point fault,\n"
+    "5 file or output cannot be written (also a database changed by another program\n"
+    "since it was read, or an -o FILE that is there without --force or is no regular\n"
+    "file), 6 out of memory, 64 bad command line. A change saved in the database counts\n"
+    "as done: when only the output fails after it, the status stays 0 and standard error\n"
+    "says what was saved.\n";
 
 namespace {
 
@@ -116,6 +123,25 @@ ParsedOptions parseCommandLine(const std::vector<std::string> &args, OptionTable
 std::string databaseOption(const ParsedOptions &options)
 {
     return options.value("--db").value_or(std::string());
+}
+
+// The current record as the user finds it again: its name and its creation time, the key
+// that tells records of one name apart.
+std::string recordKey(RecordStore &records)
+{
+    const RecordRow record(records.cdsMain);
+    return "record \"" + record.name() + "\" (created "
+           + record.text(RecordField::Created, systemTextLocale()) + ")";
+}
+
+// A text option's value that its field holds in full; a longer one is bad usage naming the
+// limit, never cut.
+std::string textOption(const std::string &option, const std::string &value, int limit)
+{
+    if (const std::string refusal = lengthRefusal(option + ": the text", value, limit);
+        !refusal.empty())
+        throw UsageError(refusal);
+    return value;
 }
 
 // Runs a command, turning its errors into messages on stderr and exit statuses.
@@ -182,11 +208,7 @@ void writeOutput(const ParsedOptions &options, const std::string &text)
 // Columns padded to their widest entry, counted in characters.
 std::string alignedTable(const std::vector<std::vector<std::string>> &rows)
 {
-    const auto width = [](const std::string &text) {
-        return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        }));
-    };
+    const auto width = [](const std::string &text) { return characterCount(text); };
     std::vector<std::size_t> widths;
     for (const auto &row : rows) {
         widths.resize(std::max(widths.size(), row.size()));
@@ -237,14 +259,28 @@ int importRecordFile(const std::vector<std::string> &args)
     const ParsedOptions options =
         parseCommandLine(args, {{"--name"}, {}}, 1, "missing record file");
     const std::string path = options.positional.front();
+    const int nameLimit = textLimit(RecordField::Name);
+    std::string name;
+    if (const auto given = options.value("--name")) {
+        name = textOption("--name", *given, nameLimit);
+    } else {
+        name = std::filesystem::path(path).stem().string();
+        // Cut, the name would reach no record that another command could name.
+        if (const std::string refusal = lengthRefusal("The name \"" + name + "\" that the file's "
+                                                          "name gives",
+                                                      name, nameLimit);
+            !refusal.empty())
+            throw CommandError(refusal + "; give a shorter one with --name", ExitRefused);
+    }
     const TextLocale locale = systemTextLocale();
     const RecordFileData file = readRecordFile(path, locale.decimalSeparator);
-    const std::string name =
-        options.value("--name").value_or(std::filesystem::path(path).stem().string());
+    if (const std::string unread = unreadUncertaintiesText(file); !unread.empty())
+        printError(unread);
 
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Create);
     ImportRecord(db.records(), file, name);
     db.save();
+    changeSaved(recordKey(db.records()) + " imported");
     printOut("Record \"" + RecordRow(db.records().cdsMain).name() + "\" imported with "
              + std::to_string(file.N) + " reference points\n");
     return 0;
@@ -270,6 +306,7 @@ int calibrateRecord(const std::vector<std::string> &args)
 
     SaveResults(db.records(), *results, db.records().store.clock());
     db.save();
+    changeSaved("the calibration results of " + recordKey(db.records()));
     return 0;
 }
 
@@ -291,7 +328,8 @@ int interpolateSignals(const std::vector<std::string> &args)
     const ParsedOptions options = parseCommandLine(args, {{"--method"}, {"--json"}}, 2,
                                                    "missing record name or signal list");
     const FitMethod method = methodOption(options).value_or(FitMethod::LevenbergMarquardt);
-    const std::vector<long double> signals = readSignalList(options.positional[1]);
+    const std::vector<long double> signals =
+        readSignalList(options.positional[1], systemTextLocale().decimalSeparator);
 
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
     const std::string &name = options.positional[0];
@@ -306,6 +344,7 @@ int interpolateSignals(const std::vector<std::string> &args)
                             locale.decimalSeparator,
                             [] { printError(OutOfRangeText(OutOfRangeTemperatures)); });
     db.save();
+    changeSaved("the measurements of " + recordKey(records) + " interpolated");
 
     const SignalUncertainties uncertainties =
         signalUncertainties(UncertainPointsOf(records), FittedTriple(records, method), signals,
@@ -352,7 +391,7 @@ int uncertaintySettings(const std::vector<std::string> &args)
 {
     const ParsedOptions options =
         parseCommandLine(args, {{"--w", "--trials", "--seed"}, {}}, 1, "missing record name");
-    const bool changing = !options.values.empty();
+    const bool changing = options.has("--w") || options.has("--trials") || options.has("--seed");
     DatabaseSession db(databaseOption(options), changing ? DatabaseSession::Access::Change
                                                          : DatabaseSession::Access::Read);
     const std::string &name = options.positional.front();
@@ -367,6 +406,7 @@ int uncertaintySettings(const std::vector<std::string> &args)
     if (changing) {
         SetUncertaintySettings(db.records(), settings);
         db.save();
+        changeSaved("the uncertainty settings of " + recordKey(db.records()));
     }
     printOut("Uncertainty settings of \"" + name + "\"\n"
              "  relative standard uncertainty of a measured signal w: "
@@ -382,8 +422,10 @@ int deleteRecord(const std::vector<std::string> &args)
     DatabaseSession db(databaseOption(options), DatabaseSession::Access::Change);
     const std::string &name = options.positional.front();
     db.selectRecord(name);
+    const std::string key = recordKey(db.records());
     db.records().cdsMain.remove();
     db.save();
+    changeSaved(key + " deleted");
     printOut("Record \"" + name + "\" deleted\n");
     return 0;
 }
@@ -451,15 +493,15 @@ int issueCertificate(const std::vector<std::string> &args)
         throw CommandError(refusal, ExitRefused);
 
     ItemDetails item = ItemDetailsOf(records);
-    const std::pair<const char *, std::string ItemDetails::*> itemOptions[] = {
-        {"--customer", &ItemDetails::customer},
-        {"--make", &ItemDetails::make},
-        {"--model", &ItemDetails::model},
-        {"--serial", &ItemDetails::serial},
+    const std::tuple<const char *, std::string ItemDetails::*, RecordField> itemOptions[] = {
+        {"--customer", &ItemDetails::customer, RecordField::Customer},
+        {"--make", &ItemDetails::make, RecordField::Make},
+        {"--model", &ItemDetails::model, RecordField::Model},
+        {"--serial", &ItemDetails::serial, RecordField::Serial},
     };
-    for (const auto &[option, text] : itemOptions) {
+    for (const auto &[option, text, field] : itemOptions) {
         if (const auto value = options.value(option))
-            item.*text = *value;
+            item.*text = textOption(option, *value, textLimit(field));
     }
     SetItemDetails(records, item);
 
@@ -663,7 +705,9 @@ int laboratorySettings(const std::vector<std::string> &args)
                              "--approved-by", "--page-size", "--pattern", "--next-number"},
                             {"--no-logo"}};
     const ParsedOptions options = parseCommandLine(args, known, 0, "");
-    const bool changing = !options.values.empty() || !options.switches.empty();
+    // --db names the file; every other option changes a detail.
+    const bool changing = options.values.size() > (options.has("--db") ? 1u : 0u)
+                          || !options.switches.empty();
     if (options.has("--logo") && options.has("--no-logo"))
         throw UsageError("--logo and --no-logo exclude each other");
 
@@ -672,15 +716,15 @@ int laboratorySettings(const std::vector<std::string> &args)
     Store &store = db.records().store;
     const DateTime now = store.clock();
     LaboratorySettings laboratory = LaboratorySettingsOf(store.settings());
-    const std::pair<const char *, std::string LaboratorySettings::*> texts[] = {
-        {"--name", &LaboratorySettings::name},
-        {"--address", &LaboratorySettings::address},
-        {"--calibrated-by", &LaboratorySettings::calibratedBy},
-        {"--approved-by", &LaboratorySettings::approvedBy},
+    const std::tuple<const char *, std::string LaboratorySettings::*, int> texts[] = {
+        {"--name", &LaboratorySettings::name, MaxLaboratoryNameLength},
+        {"--address", &LaboratorySettings::address, MaxAddressLength},
+        {"--calibrated-by", &LaboratorySettings::calibratedBy, MaxLaboratoryNameLength},
+        {"--approved-by", &LaboratorySettings::approvedBy, MaxLaboratoryNameLength},
     };
-    for (const auto &[option, text] : texts) {
+    for (const auto &[option, text, limit] : texts) {
         if (const auto value = options.value(option))
-            laboratory.*text = *value;
+            laboratory.*text = textOption(option, *value, limit);
     }
     if (const auto size = options.value("--page-size")) {
         if (*size != "a4" && *size != "letter")
@@ -705,8 +749,9 @@ int laboratorySettings(const std::vector<std::string> &args)
     if (changing) {
         store.setSettings(WithLaboratorySettings(store.settings(), laboratory));
         db.save();
+        changeSaved("the laboratory's details");
     }
-    std::fputs(laboratoryText(laboratory, now).c_str(), stdout);
+    printOut(laboratoryText(laboratory, now));
     return 0;
 }
 

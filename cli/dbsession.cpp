@@ -1,6 +1,7 @@
 #include "cli/dbsession.h"
 
 #include "cli/fitcommand.h"
+#include "cli/output.h"
 #include "database/database.h"
 #include "records/folders.h"
 #include "tables/rows.h"
@@ -46,6 +47,7 @@ DatabaseSession::DatabaseSession(const std::string &path, Access access)
             throw CommandError(outcome.message, ExitCannotOpen);
         break;
     case OpenOutcome::Busy:
+    case OpenOutcome::Newer:
         throw CommandError(outcome.message, ExitRefused);
     case OpenOutcome::Corrupted:
     case OpenOutcome::BackupFailed:
@@ -80,6 +82,7 @@ void DatabaseSession::save()
     } catch (const Error &e) {
         throw CommandError(e.what(), ExitCannotWrite);
     }
+    changeSaved("the changes to the database " + path());
 }
 
 } // namespace kelvora::cli

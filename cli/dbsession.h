@@ -47,7 +47,7 @@ public:
     // Makes the newest record of that name current; "No record named ..." otherwise.
     void selectRecord(const std::string &name);
     // Posts a pending edit and writes the records changed since the file was read, in one
-    // step.
+    // step; once they are written, changeSaved() is told so.
     void save();
 
 private:

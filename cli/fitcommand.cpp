@@ -115,20 +115,24 @@ SignalUncertainties uncertaintiesOf(const FitCommandLine &line,
 
 int fitRecord(const FitCommandLine &line)
 {
+    // The refusals name their bounds and values with the user's decimal separator, as an
+    // import does.
+    const char separator = systemTextLocale().decimalSeparator;
     RecordFileData file;
     try {
-        // The refusals name their bounds with the user's decimal separator, as an import does.
-        file = readRecordFile(line.path, systemTextLocale().decimalSeparator);
+        file = readRecordFile(line.path, separator);
     } catch (const RecordFileError &e) {
         std::fprintf(stderr, "%s\n", asLines(e.what()).c_str());
         return e.kind() == RecordFileError::Kind::Open ? ExitCannotOpen : ExitRecordRefused;
     }
+    if (const std::string unread = unreadUncertaintiesText(file); !unread.empty())
+        std::fprintf(stderr, "%s\n", asLines(unread).c_str());
 
     // The signal list is read before the fit, so that a list that cannot be read costs none.
     std::vector<long double> signals;
     if (line.signals) {
         try {
-            signals = readSignalList(*line.signals);
+            signals = readSignalList(*line.signals, separator);
         } catch (const RecordFileError &e) {
             std::fprintf(stderr, "%s\n", asLines(e.what()).c_str());
             return e.kind() == RecordFileError::Kind::Check ? ExitRecordRefused
@@ -140,12 +144,8 @@ int fitRecord(const FitCommandLine &line)
     std::vector<UncertainPoint> points;
     try {
         record = importedRecord(file, line.path, points);
-    } catch (const WriteFailedError &e) {
-        // A value the record cannot hold refuses the record file, as the import refuses it;
-        // there is no database to speak of.
-        std::fprintf(stderr, "%s\n", asLines(e.why().empty() ? e.what() : e.why()).c_str());
-        return ExitRecordRefused;
     } catch (const Error &e) {
+        // A value the record cannot hold refuses the record file, as the import refuses it.
         std::fprintf(stderr, "%s\n", asLines(e.what()).c_str());
         return ExitRecordRefused;
     }

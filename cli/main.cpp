@@ -80,6 +80,7 @@ int main(int argc, char *argv[])
 {
     // A file-size limit makes a write fail with its own error instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    kelvora::cli::guardStandardStreams();
     try {
         return kelvora::cli::finishOutput(runCommandLine(argc, argv));
     } catch (const std::bad_alloc &error) {

@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "core/numfmt.h"
+#include "core/storable.h"
 
 #include <algorithm>
 #include <charconv>
@@ -93,6 +94,9 @@ long double floatOption(const std::string &name, const std::string &text,
     const bool belowHigh = range.highExcluded ? value < range.high : value <= range.high;
     if (!number || !aboveLow || !belowHigh)
         throw UsageError(name + ": '" + text + "' is not a number " + range.text);
+    // Options are typed with the full stop, and so are the values in their messages.
+    if (const std::string refusal = unstorableText(name, value, '.'); !refusal.empty())
+        throw UsageError(refusal);
     return value;
 }
 

@@ -52,7 +52,8 @@ std::string asLines(std::string text);
 // A whole number from `low` to `high`.
 int intOption(const std::string &name, const std::string &text, int low, int high);
 // A number with an optional full stop and exponent, from `low` to `high`; with
-// `lowExcluded` above `low`, and with `highExcluded` below `high`. `range` words the range.
+// `lowExcluded` above `low`, and with `highExcluded` below `high`. `range` words the range. A
+// value that a double does not hold as it is raises UsageError with unstorableText.
 struct FloatRange
 {
     long double low;

@@ -14,6 +14,15 @@ public:
     using Error::Error;
 };
 
+// A file written by a newer version of the program: of a later layout, or with fields that
+// this version does not know. It may be perfectly sound; it is refused, and left where and as
+// it is. The text says so.
+class NewerDatabaseError : public DatabaseError
+{
+public:
+    using DatabaseError::DatabaseError;
+};
+
 // Another program keeps a lock on the file longer than SQLite waits for it: the file may be
 // perfectly sound, and nothing may be done to it. The text is SQLite's.
 class DatabaseBusyError : public Error

@@ -132,10 +132,9 @@ int checkHeader(SqlConnection &db)
         throw DatabaseError("The file is not a Kelvora database");
     const std::int64_t version = pragmaValue(db, "user_version");
     if (version > LayoutVersion)
-        throw DatabaseError("The database has layout " + std::to_string(version)
-                            + ", written by a newer version of Kelvora; this one reads layouts"
-                              " up to "
-                            + std::to_string(LayoutVersion));
+        throw NewerDatabaseError("The database was written by a newer version of Kelvora (layout "
+                                 + std::to_string(version) + "); this version reads layouts up to "
+                                 + std::to_string(LayoutVersion));
     if (version < LayoutWithoutChecksums)
         throw DatabaseError("The database layout " + std::to_string(version)
                             + " is not one this program reads");
@@ -215,8 +214,13 @@ FileFields checkDefinitions(SqlConnection &db, int version)
                                     + "' of table " + schema->name + " is missing");
             tableFields.emplace_back(static_cast<int>(i), &f);
         }
+        // Every field this version knows, and more after them: fields appended by a later one.
         if (!ended && fields.step())
-            throw anotherLayout();
+            throw NewerDatabaseError("The database was written by a newer version of Kelvora"
+                                     " (table " + schema->name + " has fields that this version"
+                                     " does not know); this version reads layouts up to "
+                                     + std::to_string(LayoutVersion) + " with the fields it "
+                                     "knows");
         fields.reset();
     }
     // The list of index definitions must be there too.

@@ -42,6 +42,12 @@ std::string corruptedLine(const std::string &dbPath)
     return "File " + dbPath + " might be corrupted";
 }
 
+std::string newerText(const std::string &dbPath, const std::string &reason)
+{
+    return "File " + dbPath + " is not opened\r" + reason
+           + "\rIt is left as it is; open it with that version.";
+}
+
 // backupPath(), then the same with ".<number>" before its ".bak".
 std::string numberedBackupPath(const std::string &file, int number)
 {
@@ -74,6 +80,8 @@ OpenOutcome tryLoad(const std::string &dbPath, StoreData &data)
     try {
         data = loadDatabase(dbPath);
         return {OpenOutcome::Loaded, {}, {}, {}};
+    } catch (const NewerDatabaseError &e) {
+        return {OpenOutcome::Newer, newerText(dbPath, e.what()), e.what(), {}};
     } catch (const DatabaseError &e) {
         return {OpenOutcome::Corrupted, {}, e.what(), {}};
     } catch (const DatabaseBusyError &) {
@@ -113,6 +121,7 @@ OpenOutcome openDatabaseAtStartup(const std::string &dbPath, StoreData &data)
     case OpenOutcome::Loaded:
     case OpenOutcome::BackupFailed:
     case OpenOutcome::Busy:
+    case OpenOutcome::Newer:
         break;
     }
     return outcome;

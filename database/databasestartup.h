@@ -19,10 +19,11 @@ struct OpenOutcome
         Corrupted,    // the file did not load and was moved to a backup file
         BackupFailed, // the file did not load and could not be moved: end without saving
         Busy,         // another program keeps the file locked: it is left as it is; end
+        Newer,        // a newer version of the program wrote the file: it is left as it is; end
     };
     Kind kind = Loaded;
     std::string message; // the message box to show ("\r" separates its lines); empty: none
-    std::string reason;  // Corrupted, BackupFailed: why the file did not load
+    std::string reason;  // Corrupted, BackupFailed, Newer: why the file did not load
     std::string backup;  // Corrupted: where the file was moved
 };
 
@@ -33,12 +34,14 @@ inline constexpr const char *CannotCreateBackupText = "Cannot create backup file
 // file, when another program keeps it locked, or when it does not load. A file that does not
 // load is moved to a backup file beside the file the path leads to: backupPath(), or when that
 // name is taken the first free one of "<name>.1.bak", "<name>.2.bak" ..., so that no earlier
-// backup is ever replaced. The message names why the file did not load and where it went.
+// backup is ever replaced. The message names why the file did not load and where it went. A
+// file that a newer version of the program wrote is no damage: it stays where and as it is,
+// and the message says so.
 OpenOutcome openDatabaseAtStartup(const std::string &dbPath, StoreData &data);
 
 // Loads the file like the start-up but never moves, creates or deletes anything (beyond the
 // journal of a save that a killed process left, which SQLite rolls back): NotFound and
-// Corrupted carry the first line of the start-up message, Busy the whole of it.
+// Corrupted carry the first line of the start-up message, Busy and Newer the whole of it.
 OpenOutcome checkDatabase(const std::string &dbPath, StoreData &data);
 
 } // namespace kelvora

@@ -33,6 +33,11 @@ LaboratorySettings LaboratorySettingsOf(const Settings &settings);
 // The settings with the laboratory's details written into them; other settings stay.
 Settings WithLaboratorySettings(Settings settings, const LaboratorySettings &laboratory);
 
+// The most characters of the laboratory's texts: its name and each signatory's name, and its
+// address with its line breaks. Every certificate states them in full.
+inline constexpr int MaxLaboratoryNameLength = 200;
+inline constexpr int MaxAddressLength = 500;
+
 // The largest counter a certificate number takes; the next number is one more once it has
 // been given.
 inline constexpr int MaxCertificateCounter = 99999999;

@@ -24,12 +24,6 @@ std::string NotEnoughPointsText(int n)
 
 } // namespace
 
-WriteFailedError::WriteFailedError(const std::string &why)
-    : Error(why.empty() ? std::string(WriteFailedText) : WriteFailedText + std::string("\r") + why)
-    , m_why(why)
-{
-}
-
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name)
 {
     Table &main = records.cdsMain;
@@ -73,9 +67,9 @@ void ImportRecord(RecordStore &records, const RecordFileData &file, const std::s
     SaundersWhiteGuess(file.MeanWL, file.Bandwidth, reference, a, b, c);
     for (const auto &[name, value] : {std::pair{"A", a}, std::pair{"B", b}, std::pair{"C", c}}) {
         if (std::fabs(value) >= DoubleOverflowBound)
-            throw WriteFailedError(std::string("The Saunders-White guess ") + name + " = "
-                                   + formatGeneral(value)
-                                   + " of these reference points is too large to be stored");
+            throw Error(std::string("The Saunders-White guess ") + name + " = "
+                        + formatGeneral(value)
+                        + " of these reference points is too large to be stored");
     }
     try {
         main.edit();

@@ -17,24 +17,19 @@ namespace kelvora {
 // The message of a value the import cannot store.
 inline constexpr const char *WriteFailedText = "Error writing data to database";
 
-// A value of an imported record that the store cannot hold: what() is WriteFailedText and,
-// on a line of its own when it is known, which value and why; why() is that line alone.
+// A point of an imported record that the store refused to hold: what() is WriteFailedText.
 class WriteFailedError : public Error
 {
 public:
-    explicit WriteFailedError(const std::string &why = {});
-    const std::string &why() const { return m_why; }
-
-private:
-    std::string m_why;
+    WriteFailedError() : Error(WriteFailedText) {}
 };
 
 // Adds the imported record as a new current record: the record with Name, MeanWL, Bandwidth
 // (a store refusal propagates as StoreError and leaves the record in insert state), its
 // points (a failure: WriteFailedError; the points so far stay in the record's pending edit,
 // stored when it is next posted), the Saunders-White guess over the file's points as read (a
-// part of it too large for a double: WriteFailedError naming it), and its reference range.
-// Name is cut to 100 characters.
+// part of it too large for a double: Error naming it and nothing else, as nothing of the guess
+// was written), and its reference range. Name is cut to 100 characters.
 void ImportRecord(RecordStore &records, const RecordFileData &file, const std::string &name);
 
 // Why the current record cannot be calibrated, or empty: a calibration fits three parameters

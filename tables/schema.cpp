@@ -2,6 +2,8 @@
 
 #include "core/errors.h"
 
+#include <algorithm>
+
 namespace kelvora {
 
 namespace {
@@ -189,6 +191,27 @@ const std::string &fieldName(ReferencePointField field)
 const std::string &fieldName(MeasurementField field)
 {
     return interpSchema().fields[static_cast<std::size_t>(fieldIndex(field))].name;
+}
+
+int textLimit(RecordField field)
+{
+    return mainSchema().fields[static_cast<std::size_t>(fieldIndex(field))].size;
+}
+
+std::size_t characterCount(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string lengthRefusal(const std::string &what, std::string_view text, int limit)
+{
+    const std::size_t length = characterCount(text);
+    if (length <= static_cast<std::size_t>(limit))
+        return {};
+    return what + " is " + std::to_string(length) + " characters long, more than the "
+           + std::to_string(limit) + " it may hold";
 }
 
 } // namespace kelvora

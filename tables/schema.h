@@ -80,6 +80,14 @@ const TableSchema &interpSchema();
 const std::string &fieldName(RecordField field);
 const std::string &fieldName(ReferencePointField field);
 const std::string &fieldName(MeasurementField field);
+// The most characters a text field of a record holds.
+int textLimit(RecordField field);
+
+// The number of characters of a UTF-8 text, as the size of a text field counts them.
+std::size_t characterCount(std::string_view text);
+// Why a text is longer than `limit` characters: "<what> is <n> characters long, more than the
+// <limit> it may hold"; empty when it fits.
+std::string lengthRefusal(const std::string &what, std::string_view text, int limit);
 
 // An empty value is std::monostate (a null field).
 using Value = std::variant<std::monostate, std::int64_t, double, bool, std::string, DateTime>;

@@ -14,13 +14,6 @@ namespace kelvora {
 
 namespace {
 
-std::size_t utf8Length(const std::string &text)
-{
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
 bool fitsKind(const FieldDef &field, Value &value)
 {
     if (auto *text = std::get_if<std::string>(&value); text && text->empty())
@@ -30,7 +23,7 @@ bool fitsKind(const FieldDef &field, Value &value)
     case FieldKind::String:
         return empty
                || (std::holds_alternative<std::string>(value)
-                   && utf8Length(std::get<std::string>(value))
+                   && characterCount(std::get<std::string>(value))
                           <= static_cast<std::size_t>(field.size));
     case FieldKind::Memo:
         return empty || std::holds_alternative<std::string>(value);

@@ -4,6 +4,7 @@
 #include "certificatecontent/certificate.h"
 #include "core/errors.h"
 #include "core/numfmt.h"
+#include "records/laboratory.h"
 #include "records/regularfile.h"
 #include "tables/rows.h"
 #include "tests/certificate_fixture.h"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <filesystem>
 #include <iterator>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <regex>
@@ -488,6 +490,57 @@ TEST_P(CertificatePaper, NothingReachesBeyondTheMargins)
         const std::string line = "Remark line " + std::to_string(i) + " with a few words";
         EXPECT_NE(text.find(line), std::string::npos) << line;
     }
+}
+
+// The longest texts the laboratory's and the item's fields accept, the address as many short
+// lines as it may hold: the header goes on on the next page rather than into the foot, where
+// every page carries its running title and page number alone.
+TEST_P(CertificatePaper, TheLongestAcceptedTextsLeaveTheFootToItself)
+{
+    LaboratorySettings laboratory;
+    laboratory.pageSize = GetParam().size;
+    laboratory.name.clear();
+    while (laboratory.name.size() + 10 <= static_cast<std::size_t>(MaxLaboratoryNameLength))
+        laboratory.name += "Radiation ";
+    laboratory.name.resize(static_cast<std::size_t>(MaxLaboratoryNameLength), 'R');
+    std::vector<std::string> addressLines;
+    for (int line = 1; (line * 5) - 1 <= MaxAddressLength; ++line) {
+        char text[8];
+        std::snprintf(text, sizeof text, "L%03d", line);
+        addressLines.emplace_back(text);
+        laboratory.address += (line > 1 ? "\n" : "") + addressLines.back();
+    }
+    laboratory.logo = logoPng(300, 300);
+    laboratory.calibratedBy = std::string(static_cast<std::size_t>(MaxLaboratoryNameLength), 'W');
+    laboratory.approvedBy = std::string(static_cast<std::size_t>(MaxLaboratoryNameLength), 'A');
+    setLaboratory(laboratory);
+    const auto longest = [](RecordField field, char letter) {
+        return std::string(static_cast<std::size_t>(textLimit(field)), letter);
+    };
+    importComputedRecord(records, longest(RecordField::Name, 'N'), 20, hundredSignals());
+    SetItemDetails(records, {longest(RecordField::Customer, 'Q'), longest(RecordField::Make, 'K'),
+                             longest(RecordField::Model, 'D'), longest(RecordField::Serial, '9')});
+
+    const std::string path = writeCertificate("longest.pdf");
+    const std::string number = RecordRow(records.cdsMain).certNo();
+    const auto pages = pdfWords(path);
+    ASSERT_GE(pages.size(), 2u);
+    std::map<std::string, int> printed;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        const double foot = pages[p].height - 24 * PointsPerMillimetre + 0.5;
+        std::string footer;
+        for (const PdfWord &word : pages[p].words) {
+            ++printed[word.text];
+            if (word.yMax <= foot)
+                continue;
+            EXPECT_GT(word.yMin, foot + 8) << "'" << word.text << "' on page " << p + 1;
+            footer += (footer.empty() ? "" : " ") + word.text;
+        }
+        EXPECT_EQ(footer, "Calibration Certificate " + number + " Page " + std::to_string(p + 1)
+                              + " of " + std::to_string(pages.size()));
+    }
+    for (const std::string &line : addressLines)
+        EXPECT_EQ(printed[line], 1) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Papers, CertificatePaper, ::testing::ValuesIn(PaperCases), CaseName);

@@ -4,9 +4,11 @@
 #include "casename.h"
 #include "cli_process.h"
 #include "database/database.h"
+#include "database/databaselayout.h"
 #include "database/databaselock.h"
 #include "database/databasestartup.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
@@ -35,6 +37,27 @@ using testcase::PrintTo;
 const std::string Samples = KELVORA_SAMPLES;
 const std::string Minimal = Samples + "/minimal.txt";        // Levenberg-Marquardt fails
 const std::string Copper = Samples + "/fixed-points-in-cu.txt"; // 7 points, fits
+
+// The columns of a `list` line: name, then created date and time, processed, computed,
+// points, measurements as the last three.
+struct ListedRecord
+{
+    std::string name;
+    std::string computed;
+    int points;
+    int measurements;
+};
+
+ListedRecord parseListed(const std::string &line)
+{
+    static const std::regex pattern(R"(^(\S+) .* (yes|no) +(\d+) +(\d+)$)");
+    std::smatch match;
+    if (!std::regex_match(line, match, pattern)) {
+        ADD_FAILURE() << "unexpected list line: " << line;
+        return {};
+    }
+    return {match[1], match[2], std::stoi(match[3]), std::stoi(match[4])};
+}
 
 class CliDatabase : public test::TempDirTest
 {
@@ -83,29 +106,19 @@ protected:
         return lines;
     }
 
+    // The first record that `list` shows: a failure, and an empty record, when it shows none.
+    ListedRecord firstListed(const std::vector<std::string> &extra = {}) const
+    {
+        const std::vector<std::string> lines = listed(extra);
+        if (lines.empty()) {
+            ADD_FAILURE() << "list shows no record";
+            return {};
+        }
+        return parseListed(lines.front());
+    }
+
     std::string db;
 };
-
-// The columns of a `list` line: name, then created date and time, processed, computed,
-// points, measurements as the last three.
-struct ListedRecord
-{
-    std::string name;
-    std::string computed;
-    int points;
-    int measurements;
-};
-
-ListedRecord parseListed(const std::string &line)
-{
-    static const std::regex pattern(R"(^(\S+) .* (yes|no) +(\d+) +(\d+)$)");
-    std::smatch match;
-    if (!std::regex_match(line, match, pattern)) {
-        ADD_FAILURE() << "unexpected list line: " << line;
-        return {};
-    }
-    return {match[1], match[2], std::stoi(match[3]), std::stoi(match[4])};
-}
 
 std::vector<std::string> names(const std::vector<std::string> &lines)
 {
@@ -126,10 +139,31 @@ TEST_F(CliDatabase, ImportTwiceThenListNewestFirstOrByName)
     EXPECT_EQ(names(listed({"--by-name"})),
               (std::vector<std::string>{"alpha", "beta", "minimal"}));
 
-    const ListedRecord alpha = parseListed(listed({"--by-name"}).front());
+    const ListedRecord alpha = firstListed({"--by-name"});
     EXPECT_EQ(alpha.computed, "no");
     EXPECT_EQ(alpha.points, 7);
     EXPECT_EQ(alpha.measurements, 0);
+}
+
+// An empty list fails the check that expects a record, and nothing else.
+TEST_F(CliDatabase, TheFirstRecordOfAnEmptyListIsAFailure)
+{
+    ok({"import", Minimal, "--name", "m"});
+    ok({"delete", "m"});
+    ::testing::TestPartResultArray failures;
+    ListedRecord first{"x", "x", 1, 1};
+    {
+        const ::testing::ScopedFakeTestPartResultReporter reporter(
+            ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD,
+            &failures);
+        first = firstListed();
+    }
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures.GetTestPartResult(0).nonfatally_failed());
+    EXPECT_NE(std::string(failures.GetTestPartResult(0).message()).find("list shows no record"),
+              std::string::npos)
+        << failures.GetTestPartResult(0).message();
+    EXPECT_EQ(first.name, "");
 }
 
 struct ImportRefusal
@@ -179,8 +213,204 @@ INSTANTIATE_TEST_SUITE_P(
         ImportRefusal{"TooFewPoints", "0.65\n0.01\n2\n", {}, "C", 1,
                       "Number of reference blackbodies is out of range [3, 20]"},
         ImportRefusal{"EmptyName", "0.65\n0.01\n3\n2.4E-3 1235\n6.1E-3 1358\n1.85E-2 1500\n",
-                      {"--name", ""}, "C", 1, "Field 'Name' must have a value"}),
+                      {"--name", ""}, "C", 1, "Field 'Name' must have a value"},
+        ImportRefusal{"UncertaintyZeroOnceStored",
+                      "0.65\n0.01\n3\n2.4E-3 1235 1e-4000\n6.1E-3 1358\n1.85E-2 1500\n", {}, "C",
+                      1,
+                      "Uncertainty of the temperature of point 1 is too small to be stored: "
+                      "1E-4000 (the smallest is 2.2250738585072E-308)"},
+        ImportRefusal{"UncertaintySubnormalCommaLocale",
+                      "0.65\n0.01\n3\n2.4E-3 1235 1e-320\n6.1E-3 1358\n1.85E-2 1500\n", {},
+                      "de_DE.UTF-8", 1,
+                      "Uncertainty of the temperature of point 1 is too small to be stored: "
+                      "1E-320 (the smallest is 2,2250738585072E-308)"}),
     CaseName);
+
+// ---- names and texts ----
+
+// A text longer than its field holds is bad usage naming the limit, never cut: a cut name
+// would reach no record.
+struct TooLongCase
+{
+    const char *name;
+    std::vector<std::string> args; // "%pdf" stands for a certificate's path
+    const char *option;
+    int length;
+    int limit;
+};
+
+const std::string Umlauts101 = [] {
+    std::string text;
+    for (int i = 0; i < 101; ++i)
+        text += "\xC3\xA4";
+    return text;
+}();
+
+const TooLongCase TooLongCases[] = {
+    {"RecordName", {"import", Minimal, "--name", std::string(101, 'n')}, "--name", 101, 100},
+    // Characters are counted, not bytes.
+    {"RecordNameOfTwoByteCharacters", {"import", Minimal, "--name", Umlauts101}, "--name", 101,
+     100},
+    {"LaboratoryName", {"laboratory", "--name", std::string(201, 'L')}, "--name", 201, 200},
+    {"Address", {"laboratory", "--address", std::string(501, 'a')}, "--address", 501, 500},
+    {"CalibratedBy", {"laboratory", "--calibrated-by", std::string(201, 'c')}, "--calibrated-by",
+     201, 200},
+    {"ApprovedBy", {"laboratory", "--approved-by", std::string(201, 'p')}, "--approved-by", 201,
+     200},
+    {"Customer", {"certificate", "cu", "-o", "%pdf", "--customer", std::string(201, 'C')},
+     "--customer", 201, 200},
+    {"Make", {"certificate", "cu", "-o", "%pdf", "--make", std::string(101, 'M')}, "--make", 101,
+     100},
+    {"Model", {"certificate", "cu", "-o", "%pdf", "--model", std::string(101, 'M')}, "--model",
+     101, 100},
+    {"Serial", {"certificate", "cu", "-o", "%pdf", "--serial", std::string(101, 'S')},
+     "--serial", 101, 100},
+};
+
+class CliTooLong : public CliDatabase, public ::testing::WithParamInterface<TooLongCase>
+{
+};
+
+TEST_P(CliTooLong, IsRefusedNamingTheLimit)
+{
+    const TooLongCase &c = GetParam();
+    ok({"import", Copper, "--name", "cu"});
+    if (c.args.front() == "certificate")
+        ok({"calibrate", "cu", "--restarts", "0", "--seed", "1"});
+    const std::string before = readWholeFile(db);
+    std::vector<std::string> args = c.args;
+    std::replace(args.begin(), args.end(), std::string("%pdf"), pathOf("c.pdf"));
+
+    const ProcessResult result = cli(args);
+
+    EXPECT_EQ(result.status, 64);
+    const std::string message = "kelvora-cli " + args.front() + ": " + c.option + ": the text is "
+                                + std::to_string(c.length) + " characters long, more than the "
+                                + std::to_string(c.limit) + " it may hold\n";
+    EXPECT_EQ(result.err.substr(0, message.size()), message);
+    EXPECT_TRUE(readWholeFile(db) == before) << "the database was written";
+    EXPECT_FALSE(fs::exists(pathOf("c.pdf")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, CliTooLong, ::testing::ValuesIn(TooLongCases), CaseName);
+
+// A name that the record file's name gives is held to the same limit: refused, and the way
+// out named.
+TEST_F(CliDatabase, ANameTooLongFromTheFilesNameIsRefused)
+{
+    const std::string stem(101, 'f');
+    const ProcessResult result =
+        cli({"import", writeFile(stem + ".txt", readWholeFile(Minimal))});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "The name \"" + stem + "\" that the file's name gives is 101 "
+                          "characters long, more than the 100 it may hold; give a shorter one "
+                          "with --name\n");
+    EXPECT_FALSE(fs::exists(db));
+}
+
+// Texts as long as their fields hold are kept whole, and a record reached by its name.
+TEST_F(CliDatabase, TextsAtTheirLimitsAreKeptWhole)
+{
+    const std::string name(100, 'n');
+    ok({"import", Minimal, "--name", name});
+    EXPECT_EQ(names(listed()), std::vector<std::string>{name});
+    EXPECT_EQ(ok({"report", name}).status, 0);
+
+    std::string address;
+    for (int line = 0; line < 50; ++line)
+        address += std::string(line == 0 ? 10 : 9, 'a') + (line < 49 ? "\n" : "");
+    ASSERT_EQ(address.size(), 500u);
+    const std::string shown = ok({"laboratory", "--name", std::string(200, 'L'), "--address",
+                                  address, "--calibrated-by", std::string(200, 'c'),
+                                  "--approved-by", std::string(200, 'p')})
+                                  .out;
+    for (const std::string &text : {std::string(200, 'L'), std::string(200, 'c'),
+                                    std::string(200, 'p'), std::string(10, 'a') + "\n"})
+        EXPECT_NE(shown.find(text), std::string::npos) << text;
+
+    ok({"import", Copper, "--name", "cu"});
+    ok({"calibrate", "cu", "--restarts", "0", "--seed", "1"});
+    ok({"certificate", "cu", "-o", pathOf("c.pdf"), "--customer", std::string(200, 'C'),
+        "--make", std::string(100, 'M'), "--model", std::string(100, 'm'), "--serial",
+        std::string(100, 'S')});
+    EXPECT_TRUE(fs::exists(pathOf("c.pdf")));
+}
+
+// "--" ends the options, so that a record whose name begins with "-" is reached; the usage
+// text says so.
+TEST_F(CliDatabase, DoubleDashReachesANameThatBeginsWithADash)
+{
+    ok({"import", Minimal, "--name", "-x"});
+    const auto afterDoubleDash = [this](const std::string &command) {
+        return test::runProgram(KELVORA_CLI, {command, "--db", db, "--", "-x"}, dir(),
+                                {"LC_ALL=C"});
+    };
+    EXPECT_EQ(afterDoubleDash("report").status, 0);
+    const ProcessResult asOption = cli({"report", "-x"});
+    EXPECT_EQ(asOption.status, 64);
+    EXPECT_EQ(asOption.err.rfind("kelvora-cli report: unknown option -x\n", 0), 0u)
+        << asOption.err;
+    EXPECT_NE(asOption.err.find("\"--\" ends the options"), std::string::npos) << asOption.err;
+    EXPECT_EQ(afterDoubleDash("delete").status, 0);
+    EXPECT_TRUE(listed().empty());
+}
+
+// A Saunders-White guess too large to be stored is refused with that reason alone: nothing
+// was written.
+TEST_F(CliDatabase, AGuessTooLargeIsRefusedWithItsReasonAlone)
+{
+    const std::string huge =
+        writeFile("huge.txt", "0.65\n0.01\n3\n1e305 1235\n6.1E-3 1358\n1.85E-2 1500\n");
+    const ProcessResult result = cli({"import", huge});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.rfind("The Saunders-White guess C = ", 0), 0u) << result.err;
+    const std::string end = " of these reference points is too large to be stored\n";
+    ASSERT_GT(result.err.size(), end.size());
+    EXPECT_EQ(result.err.substr(result.err.size() - end.size()), end);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_FALSE(fs::exists(db));
+}
+
+// What the import does not read is said on standard error, and the import goes on: a
+// byte-order mark is passed by, a u(T) that is not read as one is named.
+TEST_F(CliDatabase, ImportSaysWhatItDoesNotReadAsAnUncertainty)
+{
+    const std::string record =
+        writeFile("marked.txt", "\xEF\xBB\xBF" "0.65\n0.01\n3\n2.4E-3 1235 5 mK\n6.1E-3 1358 5\n"
+                                "1.85E-2 1500 5,0\n");
+    const ProcessResult result = cli({"import", record});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "Record \"marked\" imported with 3 reference points\n");
+    EXPECT_EQ(result.err, "Point 1: '5 mK' after the temperature is not read as u(T)\n"
+                          "Point 3: '5,0' after the temperature is not read as u(T)\n"
+                          "A u(T) in mK is a number written with a full stop, followed on its "
+                          "line by nothing or by a // comment; anything else after the "
+                          "temperature is a comment.\n");
+    EXPECT_EQ(firstListed().points, 3);
+}
+
+// A signal list with a signal that a double does not hold as it is changes nothing.
+TEST_F(CliDatabase, InterpolateRefusesAnUnstorableSignal)
+{
+    ok({"import", Copper, "--name", "cu"});
+    ok({"calibrate", "cu", "--restarts", "0", "--seed", "1"});
+    const std::string before = readWholeFile(db);
+    for (const auto &[signal, message] :
+         {std::pair<std::string, std::string>{"1e-4000", "Signal 2 is too small to be stored: "
+                                                         "1E-4000 (the smallest is "
+                                                         "2.2250738585072E-308)\n"},
+          {"-1e-310", "Signal 2 is too small to be stored: -1E-310 (the smallest is "
+                      "2.2250738585072E-308)\n"},
+          {"2e308", "Signal 2 is too large to be stored: 2E308 (the largest is "
+                    "1.79769313486232E308)\n"}}) {
+        SCOPED_TRACE(signal);
+        const ProcessResult result =
+            cli({"interpolate", "cu", writeFile("s.txt", "2\n1e-3\n" + signal + "\n")});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, message);
+        EXPECT_TRUE(readWholeFile(db) == before) << "the database was written";
+    }
+}
 
 TEST_F(CliDatabase, CalibrateSavesResultsIntoTheReport)
 {
@@ -189,7 +419,7 @@ TEST_F(CliDatabase, CalibrateSavesResultsIntoTheReport)
         ok({"calibrate", "cu", "--seed", "7", "--restarts", "1", "--threads", "2"});
     EXPECT_NE(run.out.find("Particle"), std::string::npos) << run.out;
 
-    const ListedRecord record = parseListed(listed().front());
+    const ListedRecord record = firstListed();
     EXPECT_EQ(record.computed, "yes");
 
     const std::string report = ok({"report", "cu"}).out;
@@ -366,7 +596,7 @@ TEST_P(CliInterpolate, WarningsGoToStandardErrorAndRowsAreKept)
                                0),
               0u)
         << result.out;
-    EXPECT_EQ(parseListed(listed().front()).measurements, c.rows);
+    EXPECT_EQ(firstListed().measurements, c.rows);
 
     // The listing is the results file, followed by the uncertainties.
     const std::size_t uncertainties = result.out.find("\nUncertainties (mK; U with k = 2)\n");
@@ -559,7 +789,7 @@ TEST_F(CliDatabase, HeldLockRefusesChangesButNotReading)
         const ProcessResult result = cli(args);
         EXPECT_EQ(result.status, 1);
         EXPECT_NE(result.err.find("in use"), std::string::npos) << result.err;
-        EXPECT_EQ(readWholeFile(db), before);
+        EXPECT_TRUE(readWholeFile(db) == before) << "the database was written";
     }
     EXPECT_EQ(cli({"list"}).status, 0);
     EXPECT_EQ(cli({"report", "cu"}).status, 0);
@@ -652,6 +882,35 @@ TEST_P(CliDamagedDatabase, EveryCommandRefusesItAndLeavesItUntouched)
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, CliDamagedDatabase, ::testing::ValuesIn(DamageCases), CaseName);
+
+// A database of a newer layout is no damage: every command refuses it saying so, and leaves it
+// where and as it is.
+TEST_F(CliDatabase, NewerDatabaseIsRefusedAndLeftAsItIs)
+{
+    ok({"import", Copper, "--name", "cu"});
+    const int newer = LayoutVersion + 1;
+    tamperedBy(db, "PRAGMA user_version = " + std::to_string(newer) + ";");
+    const std::string before = readWholeFile(db);
+    auto commands = EveryCommandButImport;
+    commands.push_back({"import", Minimal});
+    commands.push_back({"uncertainty", "cu", "--w", "0.01"});
+    commands.push_back({"laboratory", "--name", "Lab"});
+    for (auto args : commands) {
+        if (args.size() > 1 && args[1] == "x")
+            args[1] = "cu";
+        SCOPED_TRACE(args.front());
+        const ProcessResult result = cli(args);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "File " + db + " is not opened\nThe database was written by a "
+                                  "newer version of Kelvora (layout " + std::to_string(newer)
+                                  + "); this version reads layouts up to "
+                                  + std::to_string(LayoutVersion)
+                                  + "\nIt is left as it is; open it with that version.\n");
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(readWholeFile(db), before);
+        EXPECT_EQ(folderEntries(dir()), std::vector<std::string>{"kelvora.dbs"});
+    }
+}
 
 // Four imports at once, against a lock file left by a process that has ended, each writer
 // reaching the database under one of its names: every import that says it is done is in the
@@ -800,23 +1059,115 @@ TEST_F(CliDatabase, AFirstSaveThroughADanglingLinkCreatesItsTarget)
     EXPECT_NE(other.out.find("\nm "), std::string::npos) << other.out;
 }
 
-// What a command writes must reach standard output: a full device is a failure with the
-// system's text, not a success with the output lost.
-TEST_F(CliDatabase, OutputThatCannotBeWrittenIsAFailure)
+// Standard output that a command cannot write: a full device, or none at all.
+struct LostOutputCase
 {
-    ok({"import", Minimal, "--name", "m"});
-    for (const std::vector<std::string> &args :
-         {std::vector<std::string>{"report", "m"}, {"results", "m"}, {"list"}, {"list", "--help"},
-          {"import", Minimal, "--name", "second"}}) {
-        SCOPED_TRACE(args.front());
-        std::vector<std::string> command{"-c", "exec \"$0\" \"$@\" >/dev/full", KELVORA_CLI};
+    const char *name;
+    const char *redirection;
+    const char *reason; // the system's text
+};
+
+const LostOutputCase LostOutputCases[] = {
+    {"FullDevice", ">/dev/full", "No space left on device"},
+    {"Closed", ">&-", "Bad file descriptor"},
+};
+
+class CliLostOutput : public CliDatabase, public ::testing::WithParamInterface<LostOutputCase>
+{
+protected:
+    ProcessResult withLostOutput(const std::vector<std::string> &args) const
+    {
+        std::vector<std::string> command{
+            "-c", std::string("exec \"$0\" \"$@\" ") + GetParam().redirection, KELVORA_CLI};
         command.insert(command.end(), args.begin(), args.end());
         command.insert(command.end(), {"--db", db});
-        const ProcessResult r = test::runProgram("sh", command, dir());
+        return test::runProgram("sh", command, dir(), {"LC_ALL=C"});
+    }
+
+    std::string lostText() const
+    {
+        return std::string("Error in writing to standard output: ") + GetParam().reason + "\n";
+    }
+
+    // The record of that name as the messages name it: with its creation time as `list`
+    // shows it, the key that tells records of one name apart.
+    std::string recordKey(const std::string &name) const
+    {
+        static const std::regex columns(R"(^(\S+) {2,}(\S.*?) {2,}.*$)");
+        for (const std::string &line : listed()) {
+            std::smatch match;
+            if (std::regex_match(line, match, columns) && match[1] == name)
+                return "record \"" + name + "\" (created " + match[2].str() + ")";
+        }
+        ADD_FAILURE() << "no record " << name;
+        return {};
+    }
+};
+
+// What a command writes must reach standard output: lost output of a command that changes
+// nothing is a failure with the system's text, not a success.
+TEST_P(CliLostOutput, IsAFailureWhenNothingChanged)
+{
+    ok({"import", Minimal, "--name", "m"});
+    const std::string before = readWholeFile(db);
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"report", "m"}, {"results", "m"}, {"list"}, {"list", "--help"},
+          {"uncertainty", "m"}, {"laboratory"}}) {
+        SCOPED_TRACE(args.front());
+        const ProcessResult r = withLostOutput(args);
         EXPECT_EQ(r.status, 5);
-        EXPECT_EQ(r.err, "Error in writing to standard output: No space left on device\n");
+        EXPECT_EQ(r.err, lostText());
+        EXPECT_TRUE(readWholeFile(db) == before) << "the database was written";
     }
 }
+
+// A change that is saved is done, also when the output after it is lost: the status says so,
+// so that nobody repeats it (a second import would be a second record), and standard error
+// says what was saved, naming the record by its key.
+TEST_P(CliLostOutput, LeavesASavedChangeDone)
+{
+    ok({"import", Copper, "--name", "cu"});
+    const std::string cu = recordKey("cu");
+    const std::string furnace = Samples + "/Signals/furnace-run.txt";
+    struct Change
+    {
+        std::vector<std::string> args;
+        std::function<std::string()> saved; // what standard error says was saved
+    };
+    std::string second;
+    const Change changes[] = {
+        {{"import", Minimal, "--name", "second"},
+         [&] { return (second = recordKey("second")) + " imported"; }},
+        {{"uncertainty", "cu", "--w", "0.01"},
+         [&] { return "the uncertainty settings of " + cu; }},
+        {{"laboratory", "--name", "Lab"},
+         [] { return std::string("the laboratory's details"); }},
+        {{"calibrate", "cu", "--restarts", "0", "--seed", "1"},
+         [&] { return "the calibration results of " + cu; }},
+        {{"interpolate", "cu", furnace},
+         [&] { return "the measurements of " + cu + " interpolated"; }},
+        {{"delete", "second"}, [&] { return second + " deleted"; }},
+    };
+    for (const Change &change : changes) {
+        SCOPED_TRACE(change.args.front());
+        const ProcessResult r = withLostOutput(change.args);
+        EXPECT_EQ(r.status, 0);
+        // After what the command says on standard error anyway (interpolate's range warnings).
+        const std::string said =
+            lostText() + "The change is saved all the same: " + change.saved() + "\n";
+        EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), said.size())), said)
+            << r.err;
+    }
+    EXPECT_EQ(names(listed()), std::vector<std::string>{"cu"});
+    const ListedRecord record = firstListed();
+    EXPECT_EQ(record.computed, "yes");
+    EXPECT_GT(record.measurements, 0);
+    EXPECT_NE(ok({"uncertainty", "cu"}).out.find("signal w: 0.01\n"), std::string::npos);
+    EXPECT_NE(ok({"laboratory"}).out.find("Name:           Lab\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, CliLostOutput, ::testing::ValuesIn(LostOutputCases),
+                         CaseName);
 
 TEST_F(CliDatabase, LockPathThatIsAFolderIsRefusedClearly)
 {
@@ -834,7 +1185,9 @@ TEST_F(CliDatabase, LockPathThatIsAFolderIsRefusedClearly)
 }
 
 // Run by a user whom permissions stop (as root: the user nobody), the reading commands work in
-// a folder that may not be written, and the changing ones refuse with the save's message.
+// a folder that may not be written, and the changing ones refuse with the save's message. That
+// user runs the program and reads the record file from copies in the test's own folder, which
+// it may enter wherever the build lies (a checkout in a folder that only its owner enters).
 TEST_F(CliDatabase, ReadOnlyFolderReadsButRefusesChanges)
 {
     const fs::path folder = dir() / "ro";
@@ -843,17 +1196,23 @@ TEST_F(CliDatabase, ReadOnlyFolderReadsButRefusesChanges)
     ASSERT_EQ(test::runProgram(KELVORA_CLI, {"import", Copper, "--name", "cu", "--db", roDb},
                                dir()).status, 0);
     const std::string before = readWholeFile(roDb);
-    fs::permissions(dir(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
-                               | fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec
-                                | fs::perms::group_read | fs::perms::group_exec
-                                | fs::perms::others_read | fs::perms::others_exec);
+    const std::string program = pathOf("kelvora-cli");
+    const std::string minimal = pathOf("minimal.txt");
+    fs::copy_file(KELVORA_CLI, program);
+    fs::copy_file(Minimal, minimal);
+    const fs::perms readable = fs::perms::owner_read | fs::perms::group_read
+                               | fs::perms::others_read;
+    const fs::perms enterable = fs::perms::owner_exec | fs::perms::group_exec
+                                | fs::perms::others_exec;
+    fs::permissions(program, readable | enterable);
+    fs::permissions(minimal, readable);
+    fs::permissions(dir(), fs::perms::owner_all | readable | enterable);
+    fs::permissions(folder, readable | enterable);
     const auto asUser = [&](std::vector<std::string> args) {
         args.insert(args.end(), {"--db", roDb});
         if (::geteuid() != 0)
-            return test::runProgram(KELVORA_CLI, args, dir());
-        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups",
-                                   KELVORA_CLI});
+            return test::runProgram(program, args, dir());
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
         return test::runProgram("setpriv", args, dir());
     };
     const ProcessResult list = asUser({"list"});
@@ -865,7 +1224,7 @@ TEST_F(CliDatabase, ReadOnlyFolderReadsButRefusesChanges)
     // only the save is, after a calibration has printed its results.
     const auto refusesChanges = [&](bool locked) {
         for (const std::vector<std::string> &args :
-             {std::vector<std::string>{"import", Minimal}, {"delete", "cu"},
+             {std::vector<std::string>{"import", minimal}, {"delete", "cu"},
               {"calibrate", "cu", "--restarts", "0"}}) {
             SCOPED_TRACE(args.front());
             const ProcessResult result = asUser(args);

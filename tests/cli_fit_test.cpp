@@ -2,9 +2,11 @@
 // repeatability of a seeded run.
 
 #include "cli_process.h"
+#include "frontend/systemlocale.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <map>
@@ -17,6 +19,14 @@
 namespace {
 
 using kelvora::test::ProcessResult;
+
+// The text with each full stop as the decimal separator of the locale that the tests, and the
+// program they start, run in: a message's numbers as the program writes them.
+std::string inSystemLocale(std::string text)
+{
+    std::replace(text.begin(), text.end(), '.', kelvora::systemTextLocale().decimalSeparator);
+    return text;
+}
 
 class CliFit : public kelvora::test::TempDirTest
 {
@@ -399,7 +409,7 @@ TEST_F(CliFit, TerminalShowsTheSwarmProgress)
 struct RefusedCase
 {
     const char *name;
-    const char *text;
+    std::string text;
     const char *message; // the start of stderr
     const char *locale = "C";
 };
@@ -420,6 +430,16 @@ TEST_F(CliFit, RefusedRecordFiles)
         // A signal a double field cannot hold.
         {"huge.txt", "0.65\n0.01\n3\n1e400 1000\n2 1100\n3 1200\n",
          "Signal of point 1 is too large to be stored: 1E400 "},
+        // Nor a u(T): stored as 0 it would take U away, subnormal make the Birge ratio infinite.
+        {"uncertainty-zero.txt", "0.65\n0.01\n3\n1 1000 1e-4000\n2 1100\n3 1200\n",
+         "Uncertainty of the temperature of point 1 is too small to be stored: 1E-4000 (the "
+         "smallest is 2.2250738585072E-308)\n"},
+        {"uncertainty-subnormal.txt", "0.65\n0.01\n3\n1 1000\n2 1100 1e-320 // mK\n3 1200\n",
+         "Uncertainty of the temperature of point 2 is too small to be stored: 1E-320 (the "
+         "smallest is 2,2250738585072E-308)\n", "de_DE.UTF-8"},
+        // A line longer than the limit is named.
+        {"long-line.txt", "0.65 " + std::string(70000, 'x') + "\n",
+         "Error in reading file "},
     };
     for (const RefusedCase &c : cases) {
         const ProcessResult r = kelvora::test::runProgram(
@@ -431,12 +451,54 @@ TEST_F(CliFit, RefusedRecordFiles)
     }
 }
 
+// What the fit reads as given, with what is not read said on standard error: a byte-order mark
+// is passed by, and a point's line that goes on after the temperature with what looks like a
+// number but is not a u(T) is named, and the fit goes on.
+TEST_F(CliFit, SaysWhatItDoesNotReadAsAnUncertainty)
+{
+    const std::string record = writeFile(
+        "record.txt", "\xEF\xBB\xBF" "0.65\n0.01\n3\n2.4E-3 1235.0 5 mK\n6.1E-3 1358.0 5\n"
+                      "1.85E-2 1500.0 \xE2\x80\x8B" "5\n");
+    const ProcessResult r = run({"fit", record, "--lm-only", "--max-iter", "1"});
+    EXPECT_NE(r.out, "");
+    EXPECT_EQ(r.err.rfind("Point 1: '5 mK' after the temperature is not read as u(T)\n"
+                          "Point 3: '<U+200B>5' after the temperature is not read as u(T)\n"
+                          "A u(T) in mK is a number written with a full stop, followed on its "
+                          "line by nothing or by a // comment; anything else after the "
+                          "temperature is a comment.\n",
+                          0),
+              0u)
+        << r.err;
+}
+
+// A signal list holds signals that a double holds as they are, and --w a value that it holds.
+TEST_F(CliFit, RefusesUnstorableSignalsAndOptions)
+{
+    const std::string record = sample("fixed-points-in-cu.txt");
+    const std::string signals = writeFile("signals.txt", "2\n1e-3\n1e-4000\n");
+    ProcessResult r = run({"fit", record, "--lm-only", "--signals", signals});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, inSystemLocale("Signal 2 is too small to be stored: 1E-4000 (the smallest "
+                                    "is 2.2250738585072E-308)\n"));
+    EXPECT_EQ(r.out, "");
+
+    r = run({"fit", record, "--lm-only", "--signals", sample("Signals/furnace-run.txt"), "--w",
+             "1e-320"});
+    EXPECT_EQ(r.status, 64);
+    EXPECT_EQ(r.err.rfind("kelvora-cli fit: --w is too small to be stored: 1E-320 (the smallest "
+                          "is 2.2250738585072E-308)\n",
+                          0),
+              0u)
+        << r.err;
+}
+
 // Reading stops at the first line longer than any valid one.
 TEST_F(CliFit, AnEndlessFileIsRefusedAtOnce)
 {
     const ProcessResult r = run({"fit", "/dev/zero"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Error in reading file /dev/zero\n");
+    EXPECT_EQ(r.err, "Error in reading file /dev/zero\nIts line 1 is longer than 64 KiB, the most "
+                     "a line may hold\n");
     EXPECT_EQ(r.out, "");
 }
 
@@ -729,7 +791,8 @@ struct UnstorableCase
 {
     const char *name;
     const char *signal;
-    const char *message; // "%v" stands for a value computed from the points
+    // "%v" stands for a value computed from the points, "." for the decimal separator
+    const char *message;
 };
 
 class CliFitUnstorable : public CliFit, public ::testing::WithParamInterface<UnstorableCase>
@@ -743,7 +806,7 @@ TEST_P(CliFitUnstorable, IsRefusedNamingTheValue)
                           + " 1235.0\n1.85E-2 1500.0\n");
     const ProcessResult r = run({"fit", record, "--lm-only"});
     EXPECT_EQ(r.status, 1);
-    const std::string message = std::string(GetParam().message) + "\n";
+    const std::string message = inSystemLocale(GetParam().message) + "\n";
     const std::size_t value = message.find("%v");
     if (value == std::string::npos) {
         EXPECT_EQ(r.err, message);

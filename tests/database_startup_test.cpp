@@ -46,9 +46,6 @@ const DamagedCase DamagedCases[] = {
     {"ForeignSqlite",
      [](const fs::path &p) { execSql(p, "CREATE TABLE cdsMain (Name TEXT);"); }, NotOurs},
     {"OtherApplicationId", tampered("PRAGMA application_id = 1;"), NotOurs},
-    {"NewerLayoutVersion", tampered("PRAGMA user_version = 6;"),
-     "The database has layout 6, written by a newer version of Kelvora; this one reads layouts"
-     " up to 5"},
     // A version that disagrees with the tables the file holds would turn checks off.
     {"VersionSetBackToOne", tampered("PRAGMA user_version = 1;"), disagreeing(1).c_str()},
     {"VersionSetBackToTwo", tampered("PRAGMA user_version = 2;"), disagreeing(2).c_str()},
@@ -78,12 +75,6 @@ const DamagedCase DamagedCases[] = {
      "The database is damaged: its table _indexes is missing"},
     {"FieldListChanged", tampered("UPDATE _fields SET kind = 'Memo' WHERE name = 'MeanWL';"),
      "The database holds another layout of table cdsMain"},
-    // A field appended by a later program: this one does not know it.
-    {"FieldUnknownToTheProgram",
-     tampered("ALTER TABLE cdsBB ADD COLUMN Extra REAL;"
-              " INSERT INTO _fields SELECT 'cdsBB', max(pos) + 1, 'Extra', 'Float', 0, 0"
-              " FROM _fields WHERE tbl = 'cdsBB';"),
-     "The database holds another layout of table cdsBB"},
     {"NestedTableMissingFromTheFieldList",
      tampered("DELETE FROM _fields WHERE tbl = 'cdsMain' AND name = 'Interp';"),
      "The database holds another layout of table cdsMain"},
@@ -198,6 +189,68 @@ TEST_P(DatabaseDamaged, CheckLeavesItAlone)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DatabaseDamaged, ::testing::ValuesIn(DamagedCases), CaseName);
+
+// ---- files of a newer version ----
+
+// A later layout, or fields appended by a later program: the file may be perfectly sound, so
+// it is refused saying why and left where and as it is, never moved aside as damaged.
+const DamagedCase NewerCases[] = {
+    {"NextLayout", tampered("PRAGMA user_version = " + std::to_string(CurrentLayout + 1) + ";"),
+     "The database was written by a newer version of Kelvora (layout "
+         + std::to_string(CurrentLayout + 1) + "); this version reads layouts up to "
+         + std::to_string(CurrentLayout)},
+    {"LayoutFarAhead", tampered("PRAGMA user_version = 1000;"),
+     "The database was written by a newer version of Kelvora (layout 1000); this version reads "
+     "layouts up to " + std::to_string(CurrentLayout)},
+    {"FieldUnknownToTheProgram",
+     tampered("ALTER TABLE cdsBB ADD COLUMN Extra REAL;"
+              " INSERT INTO _fields SELECT 'cdsBB', max(pos) + 1, 'Extra', 'Float', 0, 0"
+              " FROM _fields WHERE tbl = 'cdsBB';"),
+     "The database was written by a newer version of Kelvora (table cdsBB has fields that this"
+     " version does not know); this version reads layouts up to "
+         + std::to_string(CurrentLayout) + " with the fields it knows"},
+};
+
+class DatabaseNewer : public DatabaseDamaged
+{
+};
+
+TEST_P(DatabaseNewer, LoadRefusesItAsNewer)
+{
+    try {
+        loadDatabase(dbPath);
+        FAIL() << "loaded";
+    } catch (const NewerDatabaseError &e) {
+        EXPECT_EQ(std::string(e.what()), GetParam().reason);
+    }
+}
+
+TEST_P(DatabaseNewer, StartUpSaysSoAndLeavesItWhereAndAsItIs)
+{
+    StoreData data = oneRecordStore();
+    const OpenOutcome outcome = openDatabaseAtStartup(dbPath, data);
+    EXPECT_EQ(outcome.kind, OpenOutcome::Newer);
+    EXPECT_EQ(outcome.reason, GetParam().reason);
+    EXPECT_EQ(outcome.message, "File " + dbPath + " is not opened\r" + GetParam().reason
+                                   + "\rIt is left as it is; open it with that version.");
+    EXPECT_EQ(outcome.backup, "");
+    EXPECT_TRUE(data.records.empty());
+    EXPECT_EQ(readWholeFile(dbPath), damagedBytes);
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
+}
+
+TEST_P(DatabaseNewer, CheckSaysSoAndLeavesItAlone)
+{
+    StoreData data = oneRecordStore();
+    const OpenOutcome outcome = checkDatabase(dbPath, data);
+    EXPECT_EQ(outcome.kind, OpenOutcome::Newer);
+    EXPECT_EQ(outcome.message, "File " + dbPath + " is not opened\r" + GetParam().reason
+                                   + "\rIt is left as it is; open it with that version.");
+    EXPECT_EQ(readWholeFile(dbPath), damagedBytes);
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"kelvora.dbs"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DatabaseNewer, ::testing::ValuesIn(NewerCases), CaseName);
 
 // ---- start-up ----
 

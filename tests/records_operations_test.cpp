@@ -155,19 +155,22 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName);
 
 // Signals that a double holds, but whose initial guess C it does not: the failure names the
-// value, and the record keeps its points without a guess or ranges.
+// value and nothing else (nothing of the guess was written), and the record keeps its points
+// without a guess or ranges.
 TEST_F(RecordsTest, AGuessTooLargeToStoreIsNamed)
 {
     try {
         import("Huge", {{1e305L, 1235}, {6.1e-3L, 1358}, {1.85e-2L, 1500}});
         FAIL() << "the failure was not reported";
     } catch (const WriteFailedError &e) {
-        const std::string why = e.why();
+        FAIL() << "reported as a failed write: " << e.what();
+    } catch (const Error &e) {
+        const std::string why = e.what();
         EXPECT_EQ(why.rfind("The Saunders-White guess C = ", 0), 0u) << why;
         const std::string end = " of these reference points is too large to be stored";
         ASSERT_GT(why.size(), end.size());
         EXPECT_EQ(why.substr(why.size() - end.size()), end);
-        EXPECT_EQ(std::string(e.what()), "Error writing data to database\r" + why);
+        EXPECT_EQ(why.find('\r'), std::string::npos) << why;
     }
     PostIfEditing(records.cdsMain);
     EXPECT_EQ(records.cdsBB.recordCount(), 3);

@@ -22,7 +22,8 @@ struct RecordCase
     const char *name;
     std::string text;
     Outcome outcome;
-    std::string message = {}; // of a Check; a Read names the file
+    // Check: the message; Read: the line after the one that names the file, if any.
+    std::string message = {};
     char separator = '.';
 };
 
@@ -53,6 +54,12 @@ const std::string BandwidthMessage = "Bandwidth is out of range [0, 0.5500] \u00
 const std::string CountMessage = "Number of reference blackbodies is out of range [3, 20]";
 const std::string SignalMessage = "Signals must be positive";
 const std::string TemperatureMessage = "Temperatures must be from 100.0 K to 4000.0 K";
+
+// Why a line cannot be read.
+std::string LongLine(int line)
+{
+    return "Its line " + std::to_string(line) + " is longer than 64 KiB, the most a line may hold";
+}
 
 const RecordCase Cases[] = {
     {"Example", Example, Outcome::Accepted},
@@ -98,6 +105,29 @@ const RecordCase Cases[] = {
      "Signal of point 1 is too small to be stored: 2,5E-320 (the smallest is "
      "2,2250738585072E-308)",
      ','},
+    // A u(T) likewise: one stored as 0 would make U vanish, a subnormal one the Birge ratio
+    // infinite.
+    {"UncertaintyZeroOnceStored", head("0.65", "0.01", "3") + "2.4E-3 1235 1e-4000\r\n" + Points,
+     Outcome::Check,
+     "Uncertainty of the temperature of point 1 is too small to be stored: 1E-4000 (the "
+     "smallest is 2.2250738585072E-308)"},
+    {"UncertaintySubnormalOnceStored",
+     head("0.65", "0.01", "3") + "2.4E-3 1235 5\r\n6.1E-3 1358 1e-320 // mK\r\n1e-2 1500\r\n",
+     Outcome::Check,
+     "Uncertainty of the temperature of point 2 is too small to be stored: 1E-320 (the "
+     "smallest is 2.2250738585072E-308)"},
+    {"UncertaintyBeyondDoubles", head("0.65", "0.01", "3") + "2.4E-3 1235 1e400\r\n" + Points,
+     Outcome::Check,
+     "Uncertainty of the temperature of point 1 is too large to be stored: 1E400 (the largest "
+     "is 1.79769313486232E308)"},
+    {"UncertaintyMessageWithComma",
+     head("0.65", "0.01", "3") + "2.4E-3 1235 2.5e-320\r\n" + Points, Outcome::Check,
+     "Uncertainty of the temperature of point 1 is too small to be stored: 2,5E-320 (the "
+     "smallest is 2,2250738585072E-308)",
+     ','},
+    {"UncertaintySmallestNormal",
+     head("0.65", "0.01", "3") + "2.4E-3 1235 2.2250738585072014e-308\r\n" + Points,
+     Outcome::Accepted},
 
     {"LambdaAboveRange", head("1000.5", "0.01", "3") + Points, Outcome::Check, WavelengthMessage},
     {"LambdaBelowRange", head("0.0999", "0", "3") + Points, Outcome::Check, WavelengthMessage},
@@ -147,7 +177,11 @@ const RecordCase Cases[] = {
      Outcome::Check, TemperatureMessage},
 
     {"DecimalComma", head("0,65", "0.01", "3") + Points, Outcome::Read},
-    {"ByteOrderMark", "\xEF\xBB\xBF" + Example, Outcome::Read},
+    // As many editors write a UTF-8 file: the mark at the start is no part of the text, one
+    // further on is.
+    {"ByteOrderMark", "\xEF\xBB\xBF" + Example, Outcome::Accepted},
+    {"ByteOrderMarkNotAtTheStart", "\r\n\xEF\xBB\xBF" + Example, Outcome::Read},
+    {"TwoByteOrderMarks", "\xEF\xBB\xBF\xEF\xBB\xBF" + Example, Outcome::Read},
     {"CommentTouchingNumber", head("0.65//x", "0.01", "3") + Points, Outcome::Read},
     {"CountWithPoint", head("0.65", "0.01", "3.0") + Points, Outcome::Read},
     {"CountWithExponent", head("0.65", "0.01", "3e0") + Points, Outcome::Read},
@@ -165,10 +199,18 @@ const RecordCase Cases[] = {
     // is never read.
     {"LongestComment", "0.65 " + std::string(MaxLineLength - 5, 'c') + "\n0.01\n3\n" + Points,
      Outcome::Accepted},
+    // A longer one is named with the limit.
     {"LongerComment", "0.65 " + std::string(MaxLineLength - 4, 'c') + "\n0.01\n3\n" + Points,
-     Outcome::Read},
-    {"LongBlankRunBeforeANumber", std::string(MaxLineLength + 1, ' ') + Example, Outcome::Read},
+     Outcome::Read, LongLine(1)},
+    {"LongBlankRunBeforeANumber", std::string(MaxLineLength + 1, ' ') + Example, Outcome::Read,
+     LongLine(1)},
+    // A number as long as a line may be is read, and is none.
     {"LongNumber", head("0.65", std::string(MaxLineLength, '1'), "3") + Points, Outcome::Read},
+    {"LongerNumber", head("0.65", std::string(MaxLineLength + 1, '1'), "3") + Points,
+     Outcome::Read, LongLine(2)},
+    {"LongPointLine",
+     head("0.65", "0.01", "3") + "2.4E-3 1235 " + std::string(MaxLineLength, 'c') + "\n" + Points,
+     Outcome::Read, LongLine(4)},
     {"EndlessLastLine",
      head("0.65", "0.01", "3") + "2.4E-3 1235\r\n6.1E-3 1358\r\n1.85E-2 1500 "
          + std::string(4 * MaxLineLength, '\0'),
@@ -196,7 +238,8 @@ TEST_P(RecordFileTest, AcceptsOrRefusesWithMessage)
             EXPECT_EQ(std::string(e.what()), c.message);
         } else {
             EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
-            EXPECT_EQ(std::string(e.what()), "Error in reading file " + path);
+            EXPECT_EQ(std::string(e.what()), "Error in reading file " + path
+                                                 + (c.message.empty() ? "" : "\r" + c.message));
         }
     }
 }
@@ -225,6 +268,9 @@ struct UncertaintyCase
     const char *name;
     std::string points; // the three point lines
     std::vector<std::optional<long double>> uT;
+    // What is quoted of each point's line that goes on with what looks like a number but is
+    // not read as u(T); empty: nothing.
+    std::vector<std::string> unread = {"", "", ""};
 };
 
 void PrintTo(const UncertaintyCase &c, std::ostream *os)
@@ -243,12 +289,35 @@ const UncertaintyCase UncertaintyCases[] = {
     {"FollowedByAComment", "2.4E-3 1235.0 0.5 // u(T) in mK\r\n6.1E-3 1358.0 .7 //\r\n"
                            "1.85E-2 1500.0 3 //",
      {0.5L, 0.7L, 3.0L}},
+    // Comments as files written before u(T) was read have them stay comments, but what of
+    // them looks like a number is said.
     {"CommentsThatBeginWithANumber",
      "2.4E-3 1235.0 1 of 3 runs\r\n6.1E-3 1358.0 2nd cell\r\n1.85E-2 1500.0 0.5 mK",
-     {None, None, None}},
+     {None, None, None}, {"1 of 3 runs", "2nd cell", "0.5 mK"}},
     {"WordsAndTouchingComments",
      "2.4E-3 1235.0 Cu point\r\n6.1E-3 1358.0 0.5//x\r\n1.85E-2 1500.0 // 0.5",
-     {None, None, None}},
+     {None, None, None}, {"", "0.5//x", ""}},
+    {"UnitAfterTheNumber", "2.4E-3 1235.0 5 mK\r\n6.1E-3 1358.0 5mK\r\n1.85E-2 1500.0 5 // mK",
+     {None, None, 5.0L}, {"5 mK", "5mK", ""}},
+    {"DecimalCommaAndNotANumber",
+     "2.4E-3 1235.0 5,0\r\n6.1E-3 1358.0 NaN\r\n1.85E-2 1500.0 -inf",
+     {None, None, None}, {"5,0", "NaN", "-inf"}},
+    {"FullWidthDigitsAndSigns",
+     "2.4E-3 1235.0 \xEF\xBC\x95\r\n6.1E-3 1358.0 \xC2\xB1" "0.5\r\n"
+     "1.85E-2 1500.0 .5.",
+     {None, None, None}, {"\xEF\xBC\x95", "\xC2\xB1" "0.5", ".5."}},
+    // Characters that show nothing beside the number are shown in the quote.
+    {"InvisibleCharactersBesideTheNumber",
+     "2.4E-3 1235.0 5\xC2\xA0\r\n6.1E-3 1358.0 \xE2\x80\x8B" "5\r\n"
+     "1.85E-2 1500.0 \xE2\x80\x8F" "5 // mK",
+     {None, None, None}, {"5<U+00A0>", "<U+200B>5", "<U+200F>5 // mK"}},
+    {"CommentTouchingTheNumber", "2.4E-3 1235.0 10//c\r\n6.1E-3 1358.0 10 //c\r\n"
+                                 "1.85E-2 1500.0 10 c//",
+     {None, 10.0L, None}, {"10//c", "", "10 c//"}},
+    // A long line is quoted in part.
+    {"LongComment",
+     "2.4E-3 1235.0 1 " + std::string(100, 'x') + "\r\n6.1E-3 1358.0\r\n1.85E-2 1500.0",
+     {None, None, None}, {"1 " + std::string(38, 'x') + "...", "", ""}},
     {"TemperatureOnALineOfItsOwn", "2.4E-3\r\n1235.0 0.25\r\n6.1E-3 1358.0\r\n0.3 1500.0",
      {0.25L, None, None}},
     {"SomePoints", "2.4E-3 1235.0\r\n6.1E-3 1358.0 0.8\n1.85E-2 1500.0", {None, 0.8L, None}},
@@ -265,6 +334,13 @@ TEST_P(RecordFileUncertainties, AreTheThirdNumberOfAPointsLine)
     const RecordFileData data =
         readRecordFile(writeFile("r.txt", head("0.65", "0.01", "3") + c.points), '.');
     EXPECT_EQ(data.uT, c.uT);
+    std::vector<std::string> unread;
+    for (std::size_t point = 0; point < c.unread.size(); ++point) {
+        if (!c.unread[point].empty())
+            unread.push_back("Point " + std::to_string(point + 1) + ": '" + c.unread[point]
+                             + "' after the temperature is not read as u(T)");
+    }
+    EXPECT_EQ(data.unreadUncertainties, unread);
     // The points themselves are read as before.
     EXPECT_EQ(data.S, (std::vector<long double>{2.4E-3L, 6.1E-3L, c.points.find("0.3 1500")
                                                                      != std::string::npos
@@ -277,6 +353,21 @@ INSTANTIATE_TEST_SUITE_P(Files, RecordFileUncertainties, testing::ValuesIn(Uncer
                          [](const testing::TestParamInfo<UncertaintyCase> &info) {
                              return std::string(info.param.name);
                          });
+
+// What is not read as u(T) is said in one message, a line per point and what a u(T) must be.
+TEST_F(RecordFileValuesTest, UnreadUncertaintiesAreOneMessage)
+{
+    EXPECT_EQ(unreadUncertaintiesText(readRecordFile(writeFile("r.txt", Example), '.')), "");
+    const RecordFileData data = readRecordFile(
+        writeFile("u.txt", head("0.65", "0.01", "3")
+                               + "2.4E-3 1235.0 5 mK\r\n6.1E-3 1358.0 1\r\n1.85E-2 1500 5,0"),
+        '.');
+    EXPECT_EQ(unreadUncertaintiesText(data),
+              "Point 1: '5 mK' after the temperature is not read as u(T)\r"
+              "Point 3: '5,0' after the temperature is not read as u(T)\r"
+              "A u(T) in mK is a number written with a full stop, followed on its line by "
+              "nothing or by a // comment; anything else after the temperature is a comment.");
+}
 
 TEST_F(RecordFileValuesTest, ReadsNoFurtherThanTheCountSays)
 {
@@ -300,7 +391,7 @@ TEST_F(RecordFileValuesTest, ReadsOnlyWhatTheFormatNeeds)
         FAIL() << "an endless line read";
     } catch (const RecordFileError &e) {
         EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
-        EXPECT_EQ(std::string(e.what()), "Error in reading file /dev/zero");
+        EXPECT_EQ(std::string(e.what()), "Error in reading file /dev/zero\r" + LongLine(1));
     }
 }
 

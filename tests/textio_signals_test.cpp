@@ -20,7 +20,7 @@ namespace {
 
 using test::TempDirTest;
 
-enum class Outcome { Accepted, CountRefused, ReadError };
+enum class Outcome { Accepted, CountRefused, Refused, ReadError };
 
 struct SignalListCase
 {
@@ -28,6 +28,9 @@ struct SignalListCase
     std::string text;
     Outcome outcome;
     std::vector<long double> signals = {};
+    // Refused: the message; ReadError: the line after the first that says why, if any.
+    std::string message = {};
+    char separator = '.';
 };
 
 void PrintTo(const SignalListCase &c, std::ostream *os)
@@ -54,6 +57,24 @@ const SignalListCase Cases[] = {
      {1e-3L, 2e-3L, 3e-3L, 0.0L, 0.0L}},
     {"ZeroAndNegativeSignals", "3\r\n0\r\n-1.5\r\n-0\r\n", Outcome::Accepted,
      {0.0L, -1.5L, 0.0L}},
+    // As many editors write a UTF-8 file.
+    {"ByteOrderMark", "\xEF\xBB\xBF" "2\r\n3.1E-3\r\n7.9E-3\r\n", Outcome::Accepted,
+     {3.1E-3L, 7.9E-3L}},
+    {"ByteOrderMarkAlone", "\xEF\xBB\xBF", Outcome::CountRefused},
+    // Signals that a double holds as they are, and those it would make 0, hold without their
+    // precision or not hold at all: refused naming the signal and its value.
+    {"SmallestNormalAndLargestDouble",
+     "3\r\n2.2250738585072014e-308\r\n-1.7976931348623157e308\r\n0\r\n", Outcome::Accepted,
+     {2.2250738585072014e-308L, -1.7976931348623157e308L, 0.0L}},
+    {"SignalZeroOnceStored", "2\r\n1e-3\r\n1e-4000\r\n", Outcome::Refused, {},
+     "Signal 2 is too small to be stored: 1E-4000 (the smallest is 2.2250738585072E-308)"},
+    {"SignalSubnormalOnceStored", "1\r\n-1e-320\r\n", Outcome::Refused, {},
+     "Signal 1 is too small to be stored: -1E-320 (the smallest is 2.2250738585072E-308)"},
+    {"SignalBeyondDoubles", "3\r\n1\r\n2\r\n1.8e308\r\n", Outcome::Refused, {},
+     "Signal 3 is too large to be stored: 1.8E308 (the largest is 1.79769313486232E308)"},
+    {"SignalMessageWithComma", "1\r\n2.5e-320\r\n", Outcome::Refused, {},
+     "Signal 1 is too small to be stored: 2,5E-320 (the smallest is 2,2250738585072E-308)",
+     ','},
     {"CountZero", "0\r\n1e-3\r\n", Outcome::CountRefused},
     {"CountNegative", "-1\r\n1e-3\r\n", Outcome::CountRefused},
     {"Count1001", listOf(1001), Outcome::CountRefused},
@@ -68,7 +89,9 @@ const SignalListCase Cases[] = {
     {"LongestComment", "1 " + std::string(MaxLineLength - 2, 'c') + "\n0.5\n",
      Outcome::Accepted, {0.5L}},
     {"LongerComment", "1 " + std::string(MaxLineLength - 1, 'c') + "\n0.5\n",
-     Outcome::ReadError},
+     Outcome::ReadError, {}, "Its line 1 is longer than 64 KiB, the most a line may hold"},
+    {"LongerSignalLine", "2\n0.25 " + std::string(MaxLineLength - 4, 'c') + "\n0.5\n",
+     Outcome::ReadError, {}, "Its line 2 is longer than 64 KiB, the most a line may hold"},
     {"EndlessLastLine", "2\n0.5\n0.25 " + std::string(4 * MaxLineLength, 'x'),
      Outcome::Accepted, {0.5L, 0.25L}},
 };
@@ -82,20 +105,27 @@ TEST_P(SignalListTest, ReadsOrRefuses)
     const SignalListCase &c = GetParam();
     const std::string path = writeFile("signals.txt", c.text);
     if (c.outcome == Outcome::Accepted) {
-        EXPECT_EQ(readSignalList(path), c.signals);
+        EXPECT_EQ(readSignalList(path, c.separator), c.signals);
         return;
     }
     try {
-        readSignalList(path);
+        readSignalList(path, c.separator);
         FAIL() << "list accepted";
     } catch (const RecordFileError &e) {
-        if (c.outcome == Outcome::CountRefused) {
+        switch (c.outcome) {
+        case Outcome::CountRefused:
             EXPECT_EQ(e.kind(), RecordFileError::Kind::Check);
             EXPECT_EQ(std::string(e.what()), "Number of signals must be from 1 to 1000\r"
                                              "Check the first line in the file " + path);
-        } else {
+            break;
+        case Outcome::Refused:
+            EXPECT_EQ(e.kind(), RecordFileError::Kind::Check);
+            EXPECT_EQ(std::string(e.what()), c.message);
+            break;
+        default:
             EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
-            EXPECT_EQ(std::string(e.what()), "Error in reading file " + path);
+            EXPECT_EQ(std::string(e.what()), "Error in reading file " + path
+                                                 + (c.message.empty() ? "" : "\r" + c.message));
         }
     }
 }
@@ -111,7 +141,7 @@ class SignalListFileTest : public TempDirTest
 
 TEST_F(SignalListFileTest, ReadsAThousandSignals)
 {
-    const std::vector<long double> signals = readSignalList(writeFile("s.txt", listOf(1000)));
+    const std::vector<long double> signals = readSignalList(writeFile("s.txt", listOf(1000)), '.');
     ASSERT_EQ(signals.size(), 1000u);
     EXPECT_EQ(signals.front(), 1e-4L);
     EXPECT_EQ(signals.back(), 1000e-4L);
@@ -120,11 +150,12 @@ TEST_F(SignalListFileTest, ReadsAThousandSignals)
 TEST_F(SignalListFileTest, AnEndlessDeviceIsAReadingFailure)
 {
     try {
-        readSignalList("/dev/zero");
+        readSignalList("/dev/zero", '.');
         FAIL() << "an endless line read";
     } catch (const RecordFileError &e) {
         EXPECT_EQ(e.kind(), RecordFileError::Kind::Read);
-        EXPECT_EQ(std::string(e.what()), "Error in reading file /dev/zero");
+        EXPECT_EQ(std::string(e.what()), "Error in reading file /dev/zero\rIts line 1 is longer "
+                                         "than 64 KiB, the most a line may hold");
     }
 }
 
@@ -143,7 +174,7 @@ TEST_F(SignalListFileTest, EndlessBlankLinesAreAReadingFailure)
     });
     std::string message;
     try {
-        readSignalList(fifo);
+        readSignalList(fifo, '.');
     } catch (const RecordFileError &e) {
         message = e.what();
     }
@@ -158,7 +189,7 @@ TEST_F(SignalListFileTest, MissingFileIsAReadingFailure)
 {
     const std::string path = pathOf("missing.txt");
     try {
-        readSignalList(path);
+        readSignalList(path, '.');
         FAIL() << "missing file read";
     } catch (const RecordFileError &e) {
         EXPECT_EQ(e.kind(), RecordFileError::Kind::Open);

@@ -41,6 +41,16 @@ std::string NumberReader::runOnLine()
     return runHere();
 }
 
+std::string NumberReader::textOnLine(std::size_t most)
+{
+    std::string text;
+    while (text.size() < most && m_file.peek() >= 0
+           && (m_file.peek() == '\t' || !isBlank(static_cast<char>(m_file.peek()))
+               || m_file.peek() == ' '))
+        text += static_cast<char>(m_file.get());
+    return text;
+}
+
 std::optional<long double> NumberReader::readReal()
 {
     const std::string run = nextRun();

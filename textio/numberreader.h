@@ -25,6 +25,9 @@ public:
     // before it; empty when the line (or the file) ends first or another control character
     // comes, which is left unread.
     std::string runOnLine();
+    // The rest of the current line as it is written, up to `most` bytes and up to the first
+    // control character but the tab, which is left unread.
+    std::string textOnLine(std::size_t most);
     // Skips the rest of the current line and its line feed; a bare carriage return does not
     // end a line.
     void skipLine();

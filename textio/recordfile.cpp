@@ -1,11 +1,11 @@
 #include "textio/recordfile.h"
 
-#include "core/fpe.h"
 #include "core/global.h"
 #include "core/numfmt.h"
+#include "core/storable.h"
+#include "textio/lookalike.h"
 #include "textio/numberreader.h"
 
-#include <limits>
 #include <optional>
 
 namespace kelvora {
@@ -13,6 +13,15 @@ namespace kelvora {
 namespace {
 
 constexpr int MinPoints = 3;
+// The most characters of a line that a message quotes.
+constexpr std::size_t MostQuoted = 40;
+
+// What a point's line gives after its temperature.
+struct AfterTemperature
+{
+    std::optional<long double> uT;
+    std::string unread; // what looks like a number but is not read as u(T); empty: nothing
+};
 
 [[noreturn]] void refuse(const std::string &message)
 {
@@ -36,17 +45,25 @@ public:
     }
     void endOfGroup() { m_reader.skipLine(); }
     // The uncertainty a point's line gives after its temperature, if any: a number followed
-    // by nothing or by a "//" comment. Anything else on the line is a comment.
-    std::optional<long double> uncertaintyOnLine()
+    // by nothing or by a "//" comment. Anything else on the line is a comment; what of it
+    // looks like a number is quoted. Nothing beyond the line, nor more of it than a quote
+    // shows, is read.
+    AfterTemperature afterTemperature()
     {
         const std::string run = m_reader.runOnLine();
+        if (run.empty())
+            return {};
         long double value = 0;
-        if (run.empty() || !parseDecimal(run, value))
-            return std::nullopt;
-        const std::string next = m_reader.runOnLine();
-        if (!next.empty() && next.rfind("//", 0) != 0)
-            return std::nullopt;
-        return value;
+        const bool number = parseDecimal(run, value);
+        const std::string next = number ? m_reader.runOnLine() : std::string();
+        if (number && (next.empty() || next.rfind("//", 0) == 0))
+            return {value, {}};
+        if (!looksLikeNumber(run))
+            return {};
+        std::string written = next.empty() ? run : run + " " + next;
+        written += m_reader.textOnLine(4 * MostQuoted);
+        written.erase(written.find_last_not_of(" \t") + 1);
+        return {std::nullopt, visibleText(written, MostQuoted)};
     }
 
 private:
@@ -95,37 +112,53 @@ RecordFileData readRecordFile(const std::string &path, char decimalSeparator)
                + "]");
 
     for (int i = 0; i < data.N; ++i) {
+        const std::string point = std::to_string(i + 1);
         const long double s = reader.real();
         const long double t = reader.real();
-        const std::optional<long double> u = reader.uncertaintyOnLine();
+        const AfterTemperature after = reader.afterTemperature();
         if (i + 1 < data.N) // nothing after the last point is read
             reader.endOfGroup();
         if (!(s > 0.0L))
             refuse("Signals must be positive");
-        // The signal is stored as a double: one that would become 0, lose its precision or
-        // overflow on the way is refused here, naming it, instead of failing a calibration.
-        if (s < std::numeric_limits<double>::min())
-            refuse("Signal of point " + std::to_string(i + 1) + " is too small to be stored: "
-                   + formatGeneral(s, 15, decimalSeparator) + " (the smallest is "
-                   + formatGeneral(std::numeric_limits<double>::min(), 15, decimalSeparator)
-                   + ")");
-        if (s >= DoubleOverflowBound)
-            refuse("Signal of point " + std::to_string(i + 1) + " is too large to be stored: "
-                   + formatGeneral(s, 15, decimalSeparator) + " (the largest is "
-                   + formatGeneral(std::numeric_limits<double>::max(), 15, decimalSeparator)
-                   + ")");
+        // The values are stored as doubles: one that would become 0, lose its precision or
+        // overflow on the way is refused here, naming it, instead of failing a calibration
+        // or vanishing from an uncertainty.
+        if (const std::string refusal =
+                unstorableText("Signal of point " + point, s, decimalSeparator);
+            !refusal.empty())
+            refuse(refusal);
         const double temperature = static_cast<double>(t);
         if (temperature < 100.0 || temperature > 4000.0)
             refuse("Temperatures must be from " + bound(100.0L, 1) + " K to " + bound(4000.0L, 1)
                    + " K");
-        if (u && !(*u > 0.0L && *u < DoubleOverflowBound))
-            refuse("Uncertainty of the temperature of point " + std::to_string(i + 1)
-                   + " must be a positive number of mK");
+        if (const std::optional<long double> u = after.uT) {
+            const std::string what = "Uncertainty of the temperature of point " + point;
+            if (!(*u > 0.0L))
+                refuse(what + " must be a positive number of mK");
+            if (const std::string refusal = unstorableText(what, *u, decimalSeparator);
+                !refusal.empty())
+                refuse(refusal);
+        }
+        if (!after.unread.empty())
+            data.unreadUncertainties.push_back("Point " + point + ": '" + after.unread
+                                               + "' after the temperature is not read as u(T)");
         data.S.push_back(s);
         data.T.push_back(t);
-        data.uT.push_back(u);
+        data.uT.push_back(after.uT);
     }
     return data;
+}
+
+std::string unreadUncertaintiesText(const RecordFileData &file)
+{
+    if (file.unreadUncertainties.empty())
+        return {};
+    std::string text;
+    for (const std::string &line : file.unreadUncertainties)
+        text += line + "\r";
+    return text
+           + "A u(T) in mK is a number written with a full stop, followed on its line by "
+             "nothing or by a // comment; anything else after the temperature is a comment.";
 }
 
 ReferenceSet ReferenceSetOf(const RecordFileData &file)

@@ -1,11 +1,12 @@
 #include "textio/signals.h"
 
 #include "core/numfmt.h"
+#include "core/storable.h"
 #include "textio/numberreader.h"
 
 namespace kelvora {
 
-std::vector<long double> readSignalList(const std::string &path)
+std::vector<long double> readSignalList(const std::string &path, char decimalSeparator)
 {
     const std::string failure = "Error in reading file " + path;
     InputTextFile file(path, failure);
@@ -25,7 +26,12 @@ std::vector<long double> readSignalList(const std::string &path)
     std::vector<long double> signals;
     signals.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        signals.push_back(valueOf(reader.readReal()));
+        const long double signal = valueOf(reader.readReal());
+        if (const std::string refusal =
+                unstorableText("Signal " + std::to_string(i + 1), signal, decimalSeparator);
+            !refusal.empty())
+            throw RecordFileError(RecordFileError::Kind::Check, refusal);
+        signals.push_back(signal);
         if (i + 1 < count) // nothing after the last signal is read
             reader.skipLine();
     }

@@ -12,6 +12,9 @@ std::string readErrorText(const std::string &path)
     return "Error in reading file " + path;
 }
 
+constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr std::size_t ByteOrderMarkLength = sizeof ByteOrderMark - 1;
+
 } // namespace
 
 InputTextFile::InputTextFile(const std::string &path, const std::string &openFailureText)
@@ -47,6 +50,13 @@ int InputTextFile::peek()
                 readError();
             return -1;
         }
+        if (!m_started) {
+            m_started = true;
+            if (m_end >= ByteOrderMarkLength
+                && std::string(m_buffer.data(), ByteOrderMarkLength) == ByteOrderMark)
+                m_pos = ByteOrderMarkLength;
+            return peek();
+        }
     }
     return static_cast<unsigned char>(m_buffer[m_pos]);
 }
@@ -58,8 +68,13 @@ int InputTextFile::get()
         return c;
     ++m_pos;
     m_lineLength = c == '\n' ? 0 : m_lineLength + 1;
+    if (c == '\n')
+        ++m_line;
     if (m_lineLength > MaxLineLength)
-        readError();
+        throw RecordFileError(RecordFileError::Kind::Read,
+                              readErrorText(m_path) + "\rIts line " + std::to_string(m_line)
+                                  + " is longer than " + std::to_string(MaxLineLength >> 10)
+                                  + " KiB, the most a line may hold");
     if (++m_read > MaxReadLength)
         throw RecordFileError(RecordFileError::Kind::Read,
                               readErrorText(m_path) + "\rIts numbers do not end within its first "

@@ -32,11 +32,12 @@ inline constexpr std::size_t MaxLineLength = 64 * 1024;
 inline constexpr std::size_t MaxReadLength = 16 * 1024 * 1024;
 
 // An input text file, read through a buffer only as far as its reader asks, so that what
-// follows the data (a huge file, an endless device) costs nothing. Throws RecordFileError: kind
+// follows the data (a huge file, an endless device) costs nothing. A UTF-8 byte-order mark at
+// its start, as many editors write one, is no part of its text. Throws RecordFileError: kind
 // Open with `openFailureText`, or the system's reason when that is empty, when the file cannot
-// be opened; kind Read with "Error in reading file " + path when reading fails or a line is
-// longer than MaxLineLength, and with a second line that says why when more than
-// MaxReadLength bytes are asked for.
+// be opened; kind Read with "Error in reading file " + path when reading fails, and with a
+// second line that says why when a line is longer than MaxLineLength (naming the line and the
+// limit) or more than MaxReadLength bytes are asked for.
 class InputTextFile
 {
 public:
@@ -59,7 +60,9 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
     std::size_t m_lineLength = 0;
+    std::size_t m_line = 1;
     std::size_t m_read = 0;
+    bool m_started = false; // the first bytes were read and a byte-order mark passed by
 };
 
 } // namespace kelvora

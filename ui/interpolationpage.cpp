@@ -169,7 +169,7 @@ void InterpolationPage::btnLoadInterpClick()
         return;
     std::vector<long double> values;
     try {
-        values = readSignalList(path.toStdString());
+        values = readSignalList(path.toStdString(), m_locale.decimalSeparator);
     } catch (const RecordFileError &error) {
         m_dialogs.message(QString::fromStdString(error.what()));
         return;

@@ -19,12 +19,11 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace kelvora {
 
 namespace {
-
-// The longest texts the edits take.
-constexpr int MaxNameLength = 200;
 
 QLineEdit *lineEdit(QWidget *parent, const char *name, const std::string &text, int length)
 {
@@ -44,7 +43,7 @@ TFLaboratory::TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialog
     setObjectName(QStringLiteral("FLaboratory"));
     setWindowTitle(QStringLiteral("Laboratory"));
 
-    edName = lineEdit(this, "edName", laboratory.name, MaxNameLength);
+    edName = lineEdit(this, "edName", laboratory.name, MaxLaboratoryNameLength);
     mAddress = new QPlainTextEdit(QString::fromStdString(laboratory.address), this);
     mAddress->setObjectName(QStringLiteral("mAddress"));
     mAddress->setTabChangesFocus(true);
@@ -69,8 +68,10 @@ TFLaboratory::TFLaboratory(const LaboratorySettings &laboratory, Dialogs &dialog
     logoRow->addWidget(btnNoLogo);
     logoRow->addStretch(1);
 
-    edCalibratedBy = lineEdit(this, "edCalibratedBy", laboratory.calibratedBy, MaxNameLength);
-    edApprovedBy = lineEdit(this, "edApprovedBy", laboratory.approvedBy, MaxNameLength);
+    edCalibratedBy =
+        lineEdit(this, "edCalibratedBy", laboratory.calibratedBy, MaxLaboratoryNameLength);
+    edApprovedBy =
+        lineEdit(this, "edApprovedBy", laboratory.approvedBy, MaxLaboratoryNameLength);
     comboPageSize = new QComboBox(this);
     comboPageSize->setObjectName(QStringLiteral("comboPageSize"));
     comboPageSize->addItems({QStringLiteral("A4"), QStringLiteral("Letter")});
@@ -152,11 +153,18 @@ void TFLaboratory::btnLogoClick()
 
 void TFLaboratory::btnOKClick()
 {
-    const std::string refusal = NumberPatternRefusal(edPattern->text().toStdString());
-    if (!refusal.empty()) {
-        m_dialogs.message(QString::fromStdString(refusal));
-        edPattern->setFocus();
-        return;
+    // The line edits take no more than their limits; the address is checked here.
+    const std::pair<QWidget *, std::string> refusals[] = {
+        {mAddress, lengthRefusal("The address", mAddress->toPlainText().toStdString(),
+                                 MaxAddressLength)},
+        {edPattern, NumberPatternRefusal(edPattern->text().toStdString())},
+    };
+    for (const auto &[edit, refusal] : refusals) {
+        if (!refusal.empty()) {
+            m_dialogs.message(QString::fromStdString(refusal));
+            edit->setFocus();
+            return;
+        }
     }
     accept();
 }

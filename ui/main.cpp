@@ -134,8 +134,9 @@ void TFMain::FormCreate()
             m_dialogs.message(qtext(CannotCreateBackupText));
             m_endRequested = true;
         }
-        // A file another program keeps locked is left to it: nothing may be written.
-        if (outcome.kind == OpenOutcome::Busy)
+        // A file another program keeps locked is left to it, and one that a newer version
+        // wrote to that version: nothing may be written.
+        if (outcome.kind == OpenOutcome::Busy || outcome.kind == OpenOutcome::Newer)
             m_endRequested = true;
     } catch (const std::exception &error) {
         // A file that loads but does not fit the records: keep it untouched and stop.
@@ -468,6 +469,10 @@ void TFMain::btnLoadMainClick()
         m_dialogs.message(qtext(error.what()));
         return;
     }
+    // What looks like a u(T) but is not read as one is said before the record is named, so
+    // that the user may still cancel and correct the file.
+    if (const std::string unread = unreadUncertaintiesText(file); !unread.empty())
+        m_dialogs.message(qtext(unread));
     const std::optional<QString> name =
         m_dialogs.query(QStringLiteral("New Record"), QStringLiteral("Record Name "),
                         QFileInfo(path).completeBaseName());
@@ -530,7 +535,7 @@ void TFMain::btnCertificateClick()
         m_dialogs.message(qtext(refusal));
         return;
     }
-    const DateTime now = currentDateTime();
+    const DateTime now = m_records.store.clock();
     TFCertificate dialog(m_records, m_dialogs, m_locale, now, this);
     if (m_dialogs.exec(dialog) != QDialog::Accepted)
         return;
@@ -633,7 +638,7 @@ void TFMain::btnCertificatesClick()
 void TFMain::btnLaboratoryClick()
 {
     Store &store = m_records.store;
-    TFLaboratory dialog(LaboratorySettingsOf(store.settings()), m_dialogs, currentDateTime(),
+    TFLaboratory dialog(LaboratorySettingsOf(store.settings()), m_dialogs, store.clock(),
                         qtext(m_folders.InputDir), this);
     if (m_dialogs.exec(dialog) != QDialog::Accepted)
         return;

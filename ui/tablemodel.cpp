@@ -1,8 +1,8 @@
 #include "ui/tablemodel.h"
 
 #include "core/errors.h"
-#include "core/fpe.h"
 #include "core/numfmt.h"
+#include "core/storable.h"
 #include "tables/store.h"
 #include "ui/appearance.h"
 #include "ui/dialogs.h"
@@ -174,8 +174,14 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
             const FieldDef &def = m_table.schema().fields[static_cast<std::size_t>(field)];
             Value parsed;
             if (def.kind == FieldKind::Float) {
-                if (!QString::fromStdString(text).trimmed().isEmpty())
-                    parsed = StoredDouble(parseFloat(text, m_locale.decimalSeparator));
+                if (!QString::fromStdString(text).trimmed().isEmpty()) {
+                    const long double number = parseFloat(text, m_locale.decimalSeparator);
+                    if (const std::string refusal =
+                            unstorableText("The value", number, m_locale.decimalSeparator);
+                        !refusal.empty())
+                        throw Error(refusal);
+                    parsed = static_cast<double>(number);
+                }
                 if (column(index.column()).positive)
                     refuseUnlessPositive(parsed);
             } else {
@@ -190,7 +196,7 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
         } catch (const ConvertError &) {
             throw; // its text names what was typed
         } catch (const Error &error) {
-            // "Floating point overflow" alone names neither the cell nor the value.
+            // A refusal of the value alone names neither the cell nor what was typed.
             throw Error(column(index.column()).title.toStdString() + ", row "
                         + std::to_string(index.row() + 1) + ": '" + text + "'\r" + error.what());
         }

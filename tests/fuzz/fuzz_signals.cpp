@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const std::string path = kelvora::fuzz::writeInput("signals.txt", data, size);
     try {
-        const std::size_t count = kelvora::readSignalList(path).size();
+        const std::size_t count = kelvora::readSignalList(path, '.').size();
         if (count < 1 || count > kelvora::MaxSignals)
             std::abort();
     } catch (const kelvora::RecordFileError &) {

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -223,11 +224,13 @@ INSTANTIATE_TEST_SUITE_P(Stops, CertificateStopped, ::testing::ValuesIn(StopCase
 TEST_F(CertificateWindowTest, ASecondCertificateOnlyForAChangedRecordAndItReplacesTheFirst)
 {
     startWithComputedRecord();
-    const int year = toCivil(currentDateTime()).year;
+    // The window takes the time of issue from the store's clock, here one instant taken once.
+    const DateTime now = currentDateTime();
+    records().store.clock = [now] { return now; };
+    const int year = toCivil(now).year;
     const QString first = QStringLiteral("KV-%1-0001").arg(year);
     const QString second = QStringLiteral("KV-%1-0002").arg(year);
-    const QString today =
-        QString::fromStdString(formatIsoDateTime(currentDateTime()).substr(0, 10));
+    const QString today = QString::fromStdString(formatIsoDateTime(now).substr(0, 10));
     returnToEventLoop();
     EXPECT_EQ(spCertificate()->text(), QString()) << "no certificate yet";
 
@@ -281,6 +284,8 @@ TEST_F(CertificateWindowTest, ASecondCertificateOnlyForAChangedRecordAndItReplac
 TEST_F(CertificateWindowTest, CertificatesListsOpensAndExportsTheRegister)
 {
     startWithComputedRecord();
+    const DateTime now = currentDateTime();
+    records().store.clock = [now] { return now; };
     for (const char *customer : {"ACME", "ACME Pyrometry"}) {
         answerCertificate(
             [customer](TFCertificate &certificate) {
@@ -296,11 +301,11 @@ TEST_F(CertificateWindowTest, CertificatesListsOpensAndExportsTheRegister)
     const std::string issued = readWholeFile(pdfPath("ACME.pdf"));
     const QString exported = dir.filePath(QStringLiteral("Data/Output/exported.pdf"));
     dialogs.documentAnswers.push_back(exported);
-    dialogs.dialogScripts.push_back([](QDialog &dialog) {
+    dialogs.dialogScripts.push_back([now](QDialog &dialog) {
         auto &certificates = dynamic_cast<TFCertificates &>(dialog);
         QTableWidget &list = *certificates.lvCertificates;
         ASSERT_EQ(list.rowCount(), 2);
-        const int year = toCivil(currentDateTime()).year;
+        const int year = toCivil(now).year;
         const QString first = QStringLiteral("KV-%1-0001").arg(year);
         const QString second = QStringLiteral("KV-%1-0002").arg(year);
         EXPECT_EQ(list.item(0, 0)->text(), second) << "newest first";
@@ -320,7 +325,7 @@ TEST_F(CertificateWindowTest, CertificatesListsOpensAndExportsTheRegister)
     ASSERT_EQ(dialogs.shownDocuments.size(), 1);
     EXPECT_TRUE(readWholeFile(dialogs.shownDocuments[0].toStdString()) == issued);
     EXPECT_EQ(dialogs.documentRequests.back().proposedName,
-              QStringLiteral("KV-%1-0001").arg(toCivil(currentDateTime()).year));
+              QStringLiteral("KV-%1-0001").arg(toCivil(now).year));
     EXPECT_TRUE(readWholeFile(exported.toStdString()) == issued);
 }
 
@@ -352,6 +357,8 @@ TEST_P(CertificateIssueFailure, SaysWhetherTheCertificateIsRegistered)
 {
     const IssueFailureCase &c = GetParam();
     startWithComputedRecord();
+    const DateTime now = currentDateTime();
+    records().store.clock = [now] { return now; };
     returnToEventLoop();
     const QString path = dir.filePath(QStringLiteral("Data/Output/")
                                       + (c.readOnlyDatabase ? QStringLiteral("lamp")
@@ -367,11 +374,11 @@ TEST_P(CertificateIssueFailure, SaysWhetherTheCertificateIsRegistered)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages[0].contains(QLatin1String(c.says))) << messagesShown();
     EXPECT_FALSE(QFileInfo::exists(path));
-    const std::string number = "KV-" + std::to_string(toCivil(currentDateTime()).year) + "-0001";
+    const std::string number = "KV-" + std::to_string(toCivil(now).year) + "-0001";
     EXPECT_EQ(RecordRow(cdsMain()).certNo(), c.registered ? number : "");
     EXPECT_EQ(savedData().certificates.size(), c.registered ? 1u : 0u);
-    EXPECT_EQ(PlanCertificateIssue(records(), currentDateTime()).number,
-              c.registered ? "KV-" + std::to_string(toCivil(currentDateTime()).year) + "-0002"
+    EXPECT_EQ(PlanCertificateIssue(records(), now).number,
+              c.registered ? "KV-" + std::to_string(toCivil(now).year) + "-0002"
                            : number);
 }
 
@@ -478,6 +485,39 @@ TEST_F(CertificateWindowTest, ALogoThatIsNoPictureFileIsRefused)
                            QStringLiteral("The logo must be a picture file: ") + pipe
                                + QStringLiteral(" is a named pipe, not a regular file")}));
     EXPECT_TRUE(dialogs.allAnswersUsed());
+}
+
+// The laboratory's texts are held to their limits: the line edits take no more, and an address
+// longer than it may be is refused naming the limit while the dialog stays open; one at the
+// limit is kept whole.
+TEST_F(CertificateWindowTest, TheLaboratorysTextsKeepToTheirLimits)
+{
+    startWithComputedRecord();
+    const QString longest(MaxAddressLength, QLatin1Char('a'));
+    dialogs.dialogScripts.push_back([&](QDialog &dialog) {
+        auto &laboratory = dynamic_cast<TFLaboratory &>(dialog);
+        for (QLineEdit *edit :
+             {laboratory.edName, laboratory.edCalibratedBy, laboratory.edApprovedBy}) {
+            edit->setText(QString(MaxLaboratoryNameLength + 1, QLatin1Char('n')));
+            EXPECT_EQ(edit->text().size(), MaxLaboratoryNameLength)
+                << edit->objectName().toStdString();
+        }
+        laboratory.mAddress->setPlainText(longest + QLatin1Char('a'));
+        laboratory.btnOK->click();
+        EXPECT_EQ(dialog.result(), QDialog::Rejected) << "still open";
+        EXPECT_EQ(dialogs.messages,
+                  QStringList{QStringLiteral("The address is %1 characters long, more than the "
+                                             "%2 it may hold")
+                                  .arg(MaxAddressLength + 1)
+                                  .arg(MaxAddressLength)});
+        laboratory.mAddress->setPlainText(longest);
+        laboratory.btnOK->click();
+    });
+    btnLaboratory()->click();
+    EXPECT_TRUE(dialogs.allAnswersUsed());
+    const LaboratorySettings kept = LaboratorySettingsOf(records().store.settings());
+    EXPECT_EQ(kept.address, longest.toStdString());
+    EXPECT_EQ(kept.name, std::string(static_cast<std::size_t>(MaxLaboratoryNameLength), 'n'));
 }
 
 } // namespace

@@ -197,7 +197,7 @@ struct RefusedCellCase
     const char *name;
     const char *typed;
     Qt::Key leaveWith;
-    const char *message;
+    const char *message; // "." stands for the decimal separator
 };
 
 class RefusedCell : public KeyboardTest, public ::testing::WithParamInterface<RefusedCellCase>
@@ -224,9 +224,16 @@ TEST_P(RefusedCell, KeepsTheKeyboardInTheCellWithItsTextSelected)
         << "typing opens the cell's editor";
     QTest::keyClicks(QApplication::focusWidget(), typed.mid(1));
     QTest::keyClick(QApplication::focusWidget(), c.leaveWith);
-    QTest::qWait(100); // the editor commits and closes through the event loop
+    // The editor commits, and after the message opens again, through the event loop.
+    const auto editorOpenWith = [&typed](const QString &selected) {
+        const auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        return editor != nullptr && editor->selectedText() == selected;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editorOpenWith(typed); }, 5000));
 
-    EXPECT_EQ(dialogs.messages, QStringList{QLatin1String(c.message)});
+    const QChar separator = QLatin1Char(window->textLocale().decimalSeparator);
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QString::fromLatin1(c.message).replace(QLatin1Char('.'), separator)});
     auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
     ASSERT_NE(editor, nullptr) << "the keyboard goes nowhere";
     EXPECT_TRUE(grid->isAncestorOf(editor));
@@ -237,20 +244,24 @@ TEST_P(RefusedCell, KeepsTheKeyboardInTheCellWithItsTextSelected)
     // Typed over, the cell takes the number.
     QTest::keyClicks(editor, QStringLiteral("5E-3"));
     QTest::keyClick(editor, Qt::Key_Return);
-    QTest::qWait(100);
+    const QString taken = QString::number(5e-3).replace(QLatin1Char('.'), separator);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return grid->model()->index(1, 0).data().toString() == taken; }, 5000));
     EXPECT_EQ(dialogs.messages.size(), 1) << messagesShown();
-    EXPECT_EQ(grid->model()->index(1, 0).data().toString(),
-              QString::number(5e-3).replace(QLatin1Char('.'),
-                                            QLatin1Char(window->textLocale().decimalSeparator)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, RefusedCell,
     ::testing::Values(
         RefusedCellCase{"Overflow", "1e400", Qt::Key_Return,
-                        "Signal, row 2: '1e400'\rFloating point overflow"},
+                        "Signal, row 2: '1e400'\rThe value is too large to be stored: 1E400 "
+                        "(the largest is 1.79769313486232E308)"},
         RefusedCellCase{"OverflowLeftWithTab", "-1e400", Qt::Key_Tab,
-                        "Signal, row 2: '-1e400'\rFloating point overflow"},
+                        "Signal, row 2: '-1e400'\rThe value is too large to be stored: -1E400 "
+                        "(the largest is 1.79769313486232E308)"},
+        RefusedCellCase{"Subnormal", "1e-310", Qt::Key_Return,
+                        "Signal, row 2: '1e-310'\rThe value is too small to be stored: 1E-310 "
+                        "(the smallest is 2.2250738585072E-308)"},
         RefusedCellCase{"NotANumber", "abc", Qt::Key_Return,
                         "'abc' is not a valid floating point value"}),
     CaseName);

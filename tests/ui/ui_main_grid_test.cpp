@@ -247,7 +247,9 @@ struct CellText
     const char *text; // "." stands for the decimal separator
     bool accepted;
     double value;           // < 0: empty
-    const char *refusal = nullptr; // the message of a refused text; nullptr: not a number
+    // The message of a refused text ("." stands for the decimal separator); nullptr: not a
+    // number.
+    const char *refusal = nullptr;
 };
 
 // Names the case in test output.
@@ -256,9 +258,15 @@ void PrintTo(const CellText &c, std::ostream *out)
     *out << c.text;
 }
 
-// The system's text after the cell's name and the typed text.
-constexpr const char *Overflow = "Signal, row 3: '1e400'\rFloating point overflow";
-constexpr const char *NegativeOverflow = "Signal, row 3: '-1e400'\rFloating point overflow";
+// Why a double cannot hold the value, after the cell's name and the typed text.
+constexpr const char *Overflow = "Signal, row 3: '1e400'\rThe value is too large to be stored: "
+                                 "1E400 (the largest is 1.79769313486232E308)";
+constexpr const char *NegativeOverflow = "Signal, row 3: '-1e400'\rThe value is too large to be "
+                                         "stored: -1E400 (the largest is 1.79769313486232E308)";
+constexpr const char *Underflow = "Signal, row 3: '1e-4000'\rThe value is too small to be "
+                                  "stored: 1E-4000 (the smallest is 2.2250738585072E-308)";
+constexpr const char *Subnormal = "Signal, row 3: '-1e-320'\rThe value is too small to be "
+                                  "stored: -1E-320 (the smallest is 2.2250738585072E-308)";
 
 class CellEdit : public MeasurementGrid, public ::testing::WithParamInterface<CellText>
 {
@@ -272,8 +280,7 @@ TEST_P(CellEdit, WritesTheFieldButPostsOnlyLater)
     if (!c.accepted) {
         const QString notANumber =
             QStringLiteral("'") + text + QStringLiteral("' is not a valid floating point value");
-        const QString expected =
-            c.refusal != nullptr ? QString::fromLatin1(c.refusal) : notANumber;
+        const QString expected = c.refusal != nullptr ? number(c.refusal) : notANumber;
         EXPECT_EQ(dialogs.messages, QStringList{expected});
         EXPECT_FALSE(cdsInterp.isEditing());
         EXPECT_EQ(MeasurementRow(cdsInterp).S(), 3e-3);
@@ -304,7 +311,12 @@ INSTANTIATE_TEST_SUITE_P(Texts, CellEdit,
                                            CellText{"1e400", false, 0.0, Overflow},
                                            CellText{"-1e400", false, 0.0, NegativeOverflow},
                                            CellText{"1.7976931348623157e308", true,
-                                                    std::numeric_limits<double>::max()}));
+                                                    std::numeric_limits<double>::max()},
+                                           CellText{"1e-4000", false, 0.0, Underflow},
+                                           CellText{"-1e-320", false, 0.0, Subnormal},
+                                           CellText{"2.2250738585072014e-308", true,
+                                                    std::numeric_limits<double>::min()},
+                                           CellText{"0", true, 0.0}));
 
 TEST_F(MeasurementGrid, AReadOnlyColumnTakesNoText)
 {

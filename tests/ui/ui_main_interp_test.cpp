@@ -157,6 +157,8 @@ struct RefusedList
     const char *what;
     QByteArray content;
     bool countMessage;
+    // Why a signal is refused ("." stands for the decimal separator); empty: the read error.
+    QString refusal = {};
 };
 
 // Names the case in test output.
@@ -175,10 +177,12 @@ TEST_P(SignalListRefused, KeepsTheMeasurements)
     dialogs.clearRecords();
     loadSignals(GetParam().content);
     const QString path = dir.filePath(QStringLiteral("Data/Input/Signals/list.txt"));
+    QString refusal = GetParam().refusal;
+    refusal.replace(QLatin1Char('.'), QLatin1Char(window->textLocale().decimalSeparator));
     const QString expected = GetParam().countMessage
         ? QStringLiteral("Number of signals must be from 1 to 1000") + QChar(13)
               + QStringLiteral("Check the first line in the file ") + path
-        : QStringLiteral("Error in reading file ") + path;
+        : !refusal.isEmpty() ? refusal : QStringLiteral("Error in reading file ") + path;
     EXPECT_EQ(dialogs.messages, QStringList{expected});
     EXPECT_EQ(cdsInterp().recordCount(), 2);
 }
@@ -187,7 +191,13 @@ INSTANTIATE_TEST_SUITE_P(Lists, SignalListRefused,
                          ::testing::Values(RefusedList{"zero", "0\n", true},
                                            RefusedList{"many", "1001\n1E-3\n", true},
                                            RefusedList{"realcount", "2.0\n1E-3\n2E-3\n", false},
-                                           RefusedList{"badsignal", "2\n1E-3\n2,0E-3\n", false}),
+                                           RefusedList{"badsignal", "2\n1E-3\n2,0E-3\n", false},
+                                           RefusedList{"unstorable", "2\n1E-3\n1e-4000\n",
+                                                       false,
+                                                       QStringLiteral(
+                                                           "Signal 2 is too small to be stored: "
+                                                           "1E-4000 (the smallest is "
+                                                           "2.2250738585072E-308)")}),
                          [](const auto &info) { return std::string(info.param.what); });
 
 TEST_F(Interpolation, ComputeFillsEveryTemperatureAndDrawsTheChart)
@@ -426,9 +436,10 @@ TEST_F(Interpolation, PointUncertaintiesTypedInTheGridGiveEachTemperatureItsU)
     pc()->setCurrentWidget(tsMeasurements());
     btnComputeInterp()->click();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << messagesShown();
+    const QString tenMillikelvins = QString::fromStdString(
+        formatPattern(10.0, "0.000", window->textLocale().decimalSeparator));
     for (int row = 0; row < 3; ++row)
-        EXPECT_EQ(interp->index(row, uColumn).data().toString(), QStringLiteral("10.000"))
-            << row;
+        EXPECT_EQ(interp->index(row, uColumn).data().toString(), tenMillikelvins) << row;
     ASSERT_GT(chart->seU->count(), 100);
     EXPECT_LT(chart->seU->at(0).x(), 1235.0);
     EXPECT_GT(chart->seU->at(chart->seU->count() - 1).x(), 1500.0);
@@ -464,7 +475,9 @@ TEST_F(Interpolation, APointUncertaintyOfZeroOrLessIsRefused)
                   QStringLiteral("u(T) (mK), row 1: '") + typed
                       + QStringLiteral("'\rThe value must be greater than 0"));
         PostIfEditing(cdsBB());
-        EXPECT_EQ(bb->index(0, uTColumn).data().toString(), QStringLiteral("5.0"));
+        EXPECT_EQ(bb->index(0, uTColumn).data().toString(),
+                  QString::fromStdString(
+                      formatPattern(5.0, "0.0##", window->textLocale().decimalSeparator)));
     }
 }
 
@@ -486,7 +499,8 @@ TEST_F(Interpolation, UncertaintySettingsAreSetInTheirDialog)
                      && dialogs.messages[0]
                             == QStringLiteral("The relative uncertainty of a signal must be at "
                                               "least 0 and below 1");
-        settings.edW->setText(QStringLiteral("0.002"));
+        settings.edW->setText(QStringLiteral("0.002").replace(
+            QLatin1Char('.'), QLatin1Char(window->textLocale().decimalSeparator)));
         settings.seTrials->setValue(500);
         settings.seSeed->setValue(4294967295.0);
         settings.btnOK->click();
@@ -569,13 +583,15 @@ TEST_F(Interpolation, InsertPutsTheFocusIntoTheNewRowForTyping)
     window->close();
 }
 
-// Every editable number cell of the window: a value beyond the doubles is refused and the
-// cell keeps its value; the largest double is taken. No infinity reaches the database file.
+// Every editable number cell of the window: a value beyond the doubles, or one that a double
+// holds only as 0 or without its precision, is refused naming it, and the cell keeps its
+// value; the largest double is taken. No infinity reaches the database file.
 struct BeyondCase
 {
     const char *name;
-    const char *text;
+    const char *text; // "." stands for the decimal separator, here and in the refusal
     bool accepted;
+    const char *refusal = nullptr; // why a double cannot hold it
 };
 
 class EditableNumberCells : public Interpolation, public ::testing::WithParamInterface<BeyondCase>
@@ -612,18 +628,21 @@ TEST_P(EditableNumberCells, TakeNoValueBeyondTheDoubles)
             const std::string where = grid->objectName().toStdString() + " " + field.name;
             const QModelIndex cell = model.index(0, column);
             const QString before = cell.data().toString();
+            const QChar separator = QLatin1Char(window->textLocale().decimalSeparator);
+            const QString typed = QString::fromLatin1(c.text).replace(QLatin1Char('.'), separator);
             dialogs.clearRecords();
-            EXPECT_EQ(model.setData(cell, QString::fromLatin1(c.text)), c.accepted) << where;
+            EXPECT_EQ(model.setData(cell, typed), c.accepted) << where;
             if (c.accepted) {
                 EXPECT_TRUE(dialogs.messages.isEmpty()) << where << messagesShown();
                 EXPECT_EQ(model.table().value(model.fieldIndex(column)),
                           Value(std::numeric_limits<double>::max()));
             } else {
-                // The system's text, after the cell's name and what was typed.
+                // Why, after the cell's name and what was typed.
                 EXPECT_EQ(dialogs.messages,
                           QStringList{model.column(column).title + QStringLiteral(", row 1: '")
-                                      + QLatin1String(c.text)
-                                      + QStringLiteral("'\rFloating point overflow")})
+                                      + typed + QStringLiteral("'\r")
+                                      + QString::fromLatin1(c.refusal).replace(QLatin1Char('.'),
+                                                                         separator)})
                     << where;
                 EXPECT_EQ(cell.data().toString(), before) << where;
             }
@@ -637,9 +656,19 @@ TEST_P(EditableNumberCells, TakeNoValueBeyondTheDoubles)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, EditableNumberCells,
-    ::testing::Values(BeyondCase{"BeyondTheDoubles", "1e400", false},
-                      BeyondCase{"BelowTheDoubles", "-1e400", false},
-                      BeyondCase{"LargestDouble", "1.7976931348623157e308", true}),
+    ::testing::Values(BeyondCase{"BeyondTheDoubles", "1e400", false,
+                                 "The value is too large to be stored: 1E400 (the largest is "
+                                 "1.79769313486232E308)"},
+                      BeyondCase{"BelowTheDoubles", "-1e400", false,
+                                 "The value is too large to be stored: -1E400 (the largest is "
+                                 "1.79769313486232E308)"},
+                      BeyondCase{"LargestDouble", "1.7976931348623157e308", true},
+                      BeyondCase{"ZeroOnceStored", "1e-4000", false,
+                                 "The value is too small to be stored: 1E-4000 (the smallest is "
+                                 "2.2250738585072E-308)"},
+                      BeyondCase{"SubnormalOnceStored", "-1e-320", false,
+                                 "The value is too small to be stored: -1E-320 (the smallest is "
+                                 "2.2250738585072E-308)"}),
     CaseName);
 
 } // namespace

@@ -81,8 +81,48 @@ INSTANTIATE_TEST_SUITE_P(
                     QStringLiteral("Signals must be positive")},
         RefusedFile{"temperature", "0.65\n0.01\n3\n1 1000\n2 99.99\n3 1200\n",
                     QStringLiteral("Temperatures must be from 100.0 K to 4000.0 K")},
-        RefusedFile{"comma", "0,65\n0.01\n3\n1 1000\n2 1100\n3 1200\n", QString()}),
+        RefusedFile{"comma", "0,65\n0.01\n3\n1 1000\n2 1100\n3 1200\n", QString()},
+        // A u(T) that a double holds only as 0 would take U away.
+        RefusedFile{"uncertainty", "0.65\n0.01\n3\n1 1000\n2 1100 1e-4000\n3 1200\n",
+                    QStringLiteral("Uncertainty of the temperature of point 2 is too small to "
+                                   "be stored: 1E-4000 (the smallest is 2.2250738585072E-308)")}),
     [](const auto &info) { return std::string(info.param.what); });
+
+// What looks like a u(T) but is not read as one is said in one message before the name is
+// asked for, every such line in it; the import goes on. A byte-order mark is passed by.
+TEST_F(MainWindowTest, ImportSaysInOneMessageWhatItDoesNotReadAsAnUncertainty)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Marked"),
+                 "\xEF\xBB\xBF" "0.65\n0.01\n3\n2.4E-3 1235 5 mK\n6.1E-3 1358 NaN\n"
+                 "1.85E-2 1500 5\n");
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral(
+                  "Point 1: '5 mK' after the temperature is not read as u(T)\r"
+                  "Point 2: 'NaN' after the temperature is not read as u(T)\r"
+                  "A u(T) in mK is a number written with a full stop, followed on its line by "
+                  "nothing or by a // comment; anything else after the temperature is a "
+                  "comment.")});
+    EXPECT_EQ(dialogs.queries.size(), 1u);
+    ASSERT_EQ(cdsMain().recordCount(), 1);
+    EXPECT_EQ(RecordRow(cdsMain()).name(), "Marked");
+    EXPECT_EQ(cdsBB().recordCount(), 3);
+    cdsBB().last();
+    EXPECT_EQ(ReferencePointRow(cdsBB()).uT(), 5.0);
+}
+
+// A guess too large to be stored is reported with that reason alone.
+TEST_F(MainWindowTest, AGuessTooLargeIsReportedWithItsReasonAlone)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Huge"), "0.65\n0.01\n3\n1e305 1235\n6.1E-3 1358\n1.85E-2 1500\n");
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].startsWith(QStringLiteral("The Saunders-White guess C = ")))
+        << messagesShown();
+    EXPECT_TRUE(dialogs.messages[0].endsWith(
+        QStringLiteral(" of these reference points is too large to be stored")))
+        << messagesShown();
+}
 
 TEST_F(MainWindowTest, AFileThatCannotBeOpenedIsReportedWithItsPath)
 {

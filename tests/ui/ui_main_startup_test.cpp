@@ -1,3 +1,4 @@
+#include "database/databaselayout.h"
 #include "database/databasestartup.h"
 #include "ui_main_fixture.h"
 
@@ -200,6 +201,19 @@ TEST_F(MainWindowTest, RecordsSurviveAnExitAndARestartUnchanged)
     EXPECT_TRUE(pc()->isTabVisible(pc()->indexOf(tsMeasurements())));
 }
 
+// True once the splitter has shared its whole length out between its parts, as it does when
+// the shown window lays it out.
+bool laidOut(const QSplitter &splitter)
+{
+    const QList<int> sizes = splitter.sizes();
+    const int length =
+        splitter.orientation() == Qt::Horizontal ? splitter.width() : splitter.height();
+    int shared = splitter.handleWidth() * static_cast<int>(sizes.size() - 1);
+    for (const int size : sizes)
+        shared += size;
+    return splitter.isVisible() && length > 0 && shared == length;
+}
+
 // Where the user moved the separator between the record list and the record, the next start
 // puts it again.
 TEST_F(MainWindowTest, TheSeparatorIsWhereTheUserLeftIt)
@@ -210,7 +224,7 @@ TEST_F(MainWindowTest, TheSeparatorIsWhereTheUserLeftIt)
     window->show();
     auto *separator = window->findChild<QSplitter *>(QStringLiteral("spSeparator"));
     ASSERT_NE(separator, nullptr);
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return laidOut(*separator); }, 5000));
     const QList<int> first = separator->sizes();
     ASSERT_EQ(first.size(), 2);
     const QList<int> moved{first[0] + 120, first[1] - 120};
@@ -222,8 +236,9 @@ TEST_F(MainWindowTest, TheSeparatorIsWhereTheUserLeftIt)
     start();
     window->resize(1600, 900);
     window->show();
-    QTest::qWait(50);
     separator = window->findChild<QSplitter *>(QStringLiteral("spSeparator"));
+    ASSERT_NE(separator, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return laidOut(*separator); }, 5000));
     EXPECT_EQ(separator->sizes(), moved);
 }
 
@@ -387,6 +402,43 @@ TEST_F(MainWindowTest, ADatabaseKeptLockedByAnotherProgramIsLeftAlone)
     EXPECT_EQ(window->saveCount(), 0);
     EXPECT_EQ(readFile(dbPath()), saved);
     window.reset();
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("DB"))).entryList(QDir::Files),
+              QStringList{QStringLiteral("kelvora.dbs")});
+}
+
+// A database that a newer version of the program wrote is no damage: the window says so and
+// ends, and the file stays where and as it is, with no backup made of it.
+TEST_F(MainWindowTest, ADatabaseOfANewerLayoutIsLeftAlone)
+{
+    startEmpty();
+    importRecord(QStringLiteral("Lamp"));
+    ASSERT_TRUE(window->close());
+    window.reset();
+    const int newer = LayoutVersion + 1;
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(dbFile().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other,
+                           ("PRAGMA user_version = " + std::to_string(newer) + ";").c_str(),
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+    const QByteArray newerFile = readFile(dbPath());
+
+    start();
+
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("File %1 is not opened\rThe database was written by a "
+                                         "newer version of Kelvora (layout %2); this version "
+                                         "reads layouts up to %3\rIt is left as it is; open it "
+                                         "with that version.")
+                              .arg(dbPath())
+                              .arg(newer)
+                              .arg(LayoutVersion)});
+    EXPECT_TRUE(window->endRequested());
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->saveCount(), 0);
+    window.reset();
+    EXPECT_EQ(readFile(dbPath()), newerFile);
     EXPECT_EQ(QDir(dir.filePath(QStringLiteral("DB"))).entryList(QDir::Files),
               QStringList{QStringLiteral("kelvora.dbs")});
 }
